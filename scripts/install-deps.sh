@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs when they are missing (root, as on CI).
+set -euo pipefail
+need=()
+[ -f /usr/include/sqlite3.h ] || need+=(libsqlite3-dev)
+command -v cmake >/dev/null || need+=(cmake)
+[ -d /usr/include/gtest ] || need+=(libgtest-dev)
+[ -d /usr/include/benchmark ] || need+=(libbenchmark-dev)
+if [ ${#need[@]} -gt 0 ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "missing packages: ${need[*]} (install them with apt-get as root)" >&2
+    exit 1
+  fi
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}"
+fi

@@ -1,0 +1,67 @@
+#include "tarnwick/core/default_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace tarnwick {
+
+void AppendNumText(std::string& out, double value) {
+  if (value == 0.0 || !std::isfinite(value)) {
+    if (std::isnan(value)) { out += "NaN"; return; }
+    if (std::isinf(value)) { out += value < 0 ? "-Inf" : "Inf"; return; }
+    out += '0';
+    return;
+  }
+  char buf[40];
+  const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+  char* end = r.ptr;
+  char* e = static_cast<char*>(std::memchr(buf, 'e', static_cast<std::size_t>(end - buf)));
+  if (e == nullptr) {
+    out.append(buf, static_cast<std::size_t>(end - buf));
+    return;
+  }
+  // The host writes exponents as E+15 / E-05: upper case, sign, at least two digits.
+  out.append(buf, static_cast<std::size_t>(e - buf));
+  out += 'E';
+  const char* q = e + 1;
+  char sign = '+';
+  if (*q == '+' || *q == '-') sign = *q++;
+  out += sign;
+  const std::size_t nd = static_cast<std::size_t>(end - q);
+  if (nd < 2) out += '0';
+  out.append(q, nd);
+}
+
+std::string NumText(double value) {
+  std::string s;
+  AppendNumText(s, value);
+  return s;
+}
+
+std::string NumText(std::int32_t value) { return std::to_string(value); }
+std::string NumText(std::int64_t value) { return std::to_string(value); }
+std::string NumText(Currency value) { return value.Text(); }
+
+std::string DateText(Date value) {
+  const YearMonthDay ymd = value.Ymd();
+  std::string s = std::to_string(ymd.month) + "/" + std::to_string(ymd.day) + "/" +
+                  std::to_string(ymd.year);
+  const int secs = value.SecondsOfDay();
+  if (secs != 0) {
+    int h = secs / 3600;
+    const int m = secs / 60 % 60, sec = secs % 60;
+    const char* ampm = h < 12 ? " AM" : " PM";
+    h %= 12;
+    if (h == 0) h = 12;
+    char buf[24];
+    std::snprintf(buf, sizeof buf, " %d:%02d:%02d%s", h, m, sec, ampm);
+    s += buf;
+  }
+  return s;
+}
+
+std::string BoolText(bool value) { return value ? "True" : "False"; }
+
+}  // namespace tarnwick

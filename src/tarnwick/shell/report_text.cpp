@@ -1,0 +1,203 @@
+#include "tarnwick/shell/report_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "tarnwick/core/int128.h"
+
+namespace tarnwick {
+
+namespace {
+
+struct Pattern {
+  bool percent = false;
+  bool point = false;
+  bool grouping = false;
+  int minInt = 0;     // integer digits always written (from the leftmost "0" to the point)
+  int decimals = 0;   // placeholders after the point
+  int forced = 0;     // fraction digits always written (through the last "0")
+};
+
+Pattern ParsePattern(std::string_view p) {
+  Pattern r;
+  if (!p.empty() && p.back() == '%') {
+    r.percent = true;
+    p.remove_suffix(1);
+  }
+  const std::size_t dot = p.find('.');
+  const std::string_view ip = dot == std::string_view::npos ? p : p.substr(0, dot);
+  r.point = dot != std::string_view::npos;
+  int placeholders = 0;
+  bool seenPlaceholder = false;
+  bool pendingComma = false;
+  for (char c : ip) {
+    if (c == '0' || c == '#') {
+      if (pendingComma) r.grouping = true;
+      seenPlaceholder = true;
+      ++placeholders;
+      if (c == '0' && r.minInt == 0) r.minInt = -placeholders;  // position of leftmost zero
+    } else if (c == ',' && seenPlaceholder) {
+      pendingComma = true;
+    }
+  }
+  if (r.minInt < 0) r.minInt = placeholders + r.minInt + 1;
+  if (r.point) {
+    const std::string_view fp = p.substr(dot + 1);
+    for (char c : fp) {
+      if (c == '0' || c == '#') {
+        ++r.decimals;
+        if (c == '0') r.forced = r.decimals;
+      }
+    }
+  }
+  return r;
+}
+
+constexpr std::uint64_t kPow10[] = {1ULL,
+                                    10ULL,
+                                    100ULL,
+                                    1000ULL,
+                                    10000ULL,
+                                    100000ULL,
+                                    1000000ULL,
+                                    10000000ULL,
+                                    100000000ULL,
+                                    1000000000ULL,
+                                    10000000000ULL,
+                                    100000000000ULL,
+                                    1000000000000ULL,
+                                    10000000000000ULL,
+                                    100000000000000ULL,
+                                    1000000000000000ULL,
+                                    10000000000000000ULL,
+                                    100000000000000000ULL};
+
+// Writes the digits of v (at least one) to the end of buf; returns the start.
+char* U128Digits(uint128_t v, char* end) {
+  char* p = end;
+  do {
+    *--p = static_cast<char>('0' + static_cast<int>(v % 10));
+    v /= 10;
+  } while (v != 0);
+  return p;
+}
+
+// The shared emitter: sign, integer digits (as text, "0" for zero), fraction digits (exactly
+// `decimals` of them).
+void Emit(std::string& out, const Pattern& pat, bool negative, std::string_view intDigits,
+          std::string_view fracDigits) {
+  const bool intZero = intDigits.size() == 1 && intDigits[0] == '0';
+  int fracShown = pat.forced;
+  for (int i = static_cast<int>(fracDigits.size()); i > fracShown; --i) {
+    if (fracDigits[static_cast<std::size_t>(i - 1)] != '0') {
+      fracShown = i;
+      break;
+    }
+  }
+  bool allZero = intZero;
+  for (char c : fracDigits) allZero = allZero && c == '0';
+  if (negative && !allZero) out += '-';
+
+  // integer part: zero-padded to minInt digits, nothing at all for a zero under "#" only
+  int width = intZero ? 0 : static_cast<int>(intDigits.size());
+  if (intZero) intDigits = std::string_view();
+  const int pad = pat.minInt > width ? pat.minInt - width : 0;
+  const int total = width + pad;
+  for (int i = 0; i < total; ++i) {
+    if (pat.grouping && i > 0 && (total - i) % 3 == 0) out += ',';
+    out += i < pad ? '0' : intDigits[static_cast<std::size_t>(i - pad)];
+  }
+  if (pat.point) {
+    out += '.';
+    out.append(fracDigits.substr(0, static_cast<std::size_t>(fracShown)));
+  }
+  if (pat.percent) out += '%';
+}
+
+void EmitScaled(std::string& out, const Pattern& pat, bool negative, uint128_t scaled,
+                int decimals) {
+  char ibuf[48];
+  const uint128_t p10 = kPow10[decimals];
+  char* iend = ibuf + sizeof ibuf;
+  char* istart = U128Digits(scaled / p10, iend);
+  char fbuf[24];
+  uint128_t f = scaled % p10;
+  for (int i = decimals - 1; i >= 0; --i) {
+    fbuf[i] = static_cast<char>('0' + static_cast<int>(f % 10));
+    f /= 10;
+  }
+  Emit(out, pat, negative, std::string_view(istart, static_cast<std::size_t>(iend - istart)),
+       std::string_view(fbuf, static_cast<std::size_t>(decimals)));
+}
+
+}  // namespace
+
+void AppendNumber(std::string& out, double value, std::string_view pattern) {
+  const Pattern pat = ParsePattern(pattern);
+  if (pat.percent) value *= 100.0;
+  if (!std::isfinite(value)) {
+    AppendNumText(out, value);
+    return;
+  }
+  const bool negative = std::signbit(value);
+  const double mag = std::fabs(value);
+  const int d = pat.decimals;
+  if (d <= 15) {
+    const double scaled = mag * static_cast<double>(kPow10[d]);
+    if (scaled < 9007199254740992.0) {  // 2^53: the rounded value is an exact whole number
+      EmitScaled(out, pat, negative, static_cast<std::uint64_t>(std::round(scaled)), d);
+      return;
+    }
+  }
+  // Beyond 2^53 the double has no digits below the point worth rounding: print it exactly.
+  char buf[400];
+  const auto r = std::to_chars(buf, buf + sizeof buf, mag, std::chars_format::fixed, d);
+  const std::string_view all(buf, static_cast<std::size_t>(r.ptr - buf));
+  const std::size_t dot = all.find('.');
+  Emit(out, pat, negative, all.substr(0, dot),
+       dot == std::string_view::npos ? std::string_view() : all.substr(dot + 1));
+}
+
+void AppendNumber(std::string& out, Currency value, std::string_view pattern) {
+  const Pattern pat = ParsePattern(pattern);
+  const bool negative = value.raw() < 0;
+  uint128_t mag = negative ? static_cast<uint128_t>(-static_cast<int128_t>(value.raw()))
+                                   : static_cast<uint128_t>(value.raw());
+  if (pat.percent) mag *= 100;
+  // mag counts ten-thousandths; bring it to the pattern's decimals
+  const int d = pat.decimals > 17 ? 17 : pat.decimals;
+  if (d >= 4) {
+    mag *= kPow10[d - 4];
+  } else {
+    const std::uint64_t div = kPow10[4 - d];
+    const uint128_t q = mag / div, rem = mag % div;
+    mag = q + (rem * 2 >= div ? 1 : 0);  // halves away from zero
+  }
+  EmitScaled(out, pat, negative, mag, d);
+}
+
+std::string FormatNumber(double value, std::string_view pattern) {
+  std::string s;
+  AppendNumber(s, value, pattern);
+  return s;
+}
+
+std::string FormatNumber(std::int32_t value, std::string_view pattern) {
+  return FormatNumber(static_cast<double>(value), pattern);
+}
+
+std::string FormatNumber(std::int64_t value, std::string_view pattern) {
+  // Whole numbers up to 2^63 stay exact through the fixed-point path when they fit, else double.
+  if (value > -922337203685477LL && value < 922337203685477LL)
+    return FormatNumber(Currency::FromRaw(value * Currency::kScale), pattern);
+  return FormatNumber(static_cast<double>(value), pattern);
+}
+
+std::string FormatNumber(Currency value, std::string_view pattern) {
+  std::string s;
+  AppendNumber(s, value, pattern);
+  return s;
+}
+
+}  // namespace tarnwick

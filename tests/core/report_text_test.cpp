@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tarnwick/shell/report_text.h"
+
+namespace tarnwick {
+namespace {
+
+struct PatternCase {
+  double value;
+  const char* pattern;
+  const char* expected;
+};
+
+class FormatNumberTest : public ::testing::TestWithParam<PatternCase> {};
+
+TEST_P(FormatNumberTest, RendersAsTheReportsExpect) {
+  const PatternCase& c = GetParam();
+  EXPECT_EQ(FormatNumber(c.value, c.pattern), c.expected) << c.value << " with " << c.pattern;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Patterns, FormatNumberTest,
+    ::testing::Values(
+        PatternCase{2.5, "0", "3"}, PatternCase{0.125, "0.00", "0.13"},
+        PatternCase{3.14159, "00.###0", "03.1416"}, PatternCase{0.04, "#.####0", ".04000"},
+        PatternCase{0.5, ".0%", "50.0%"}, PatternCase{0.005, ".0%", ".5%"},
+        PatternCase{1234567890123.0, "###,##0", "1,234,567,890,123"},
+        PatternCase{5, "##,###.##", "5."}, PatternCase{1234, "##,###.##", "1,234."},
+        PatternCase{0, "#,###,###", ""}, PatternCase{0, "##,###", ""},
+        PatternCase{0, "###,###,##0", "0"}, PatternCase{-1234.5, "#,###,###,###.00", "-1,234.50"},
+        PatternCase{-0.5, "#.####0", "-.50000"}, PatternCase{0.5, "#.####0", ".50000"},
+        PatternCase{12.3456789, "#.####0", "12.34568"}, PatternCase{0.1234, "##.#0%", "12.34%"},
+        PatternCase{1, "##.#0%", "100.00%"},
+        PatternCase{1234567.891, "###,###,###.#0", "1,234,567.89"},
+        PatternCase{1234567.891, "#,###,###,###.00", "1,234,567.89"},
+        PatternCase{7, "00", "07"}, PatternCase{123, "00", "123"},
+        PatternCase{-0.004, "#0.####0", "-0.00400"}, PatternCase{1.5, "##,###.##", "1.5"},
+        PatternCase{1.25, "##,###.##", "1.25"}, PatternCase{1.2, "##,###.#0", "1.20"},
+        PatternCase{0.000123, "#########.#######", ".000123"},
+        PatternCase{12345678, "#########.#######", "12345678."},
+        PatternCase{1e20, "###,##0", "100,000,000,000,000,000,000"},
+        PatternCase{-3, "###,###,##0", "-3"}, PatternCase{999.995, "###,###.00", "1,000.00"},
+        PatternCase{-0.0001, "###,###.00", ".00"}));
+
+TEST(FormatNumber, FixedPointAmountsAreExact) {
+  EXPECT_EQ(FormatNumber(Currency::FromRaw(INT64_MAX), "###,###,###,###,###.#0"),
+            "922,337,203,685,477.58");
+  EXPECT_EQ(FormatNumber(Currency::FromRaw(INT64_MIN), "#,###,###,###.00"),
+            "-922,337,203,685,477.58");
+  EXPECT_EQ(FormatNumber(Currency(0.125), "0.00"), "0.13");
+  EXPECT_EQ(FormatNumber(Currency(0.5), "##.#0%"), "50.00%");
+  EXPECT_EQ(FormatNumber(Currency(12.3456), "#.#####0"), "12.345600");
+  EXPECT_EQ(FormatNumber(std::int32_t{-42}, "###,##0"), "-42");
+  EXPECT_EQ(FormatNumber(std::int64_t{1234567}, "#,###,###"), "1,234,567");
+}
+
+TEST(DefaultText, NumbersAsTheHostWritesThem) {
+  EXPECT_EQ(NumText(0.5), "0.5");
+  EXPECT_EQ(NumText(-0.5), "-0.5");
+  EXPECT_EQ(NumText(3.0), "3");
+  EXPECT_EQ(NumText(0.0), "0");
+  EXPECT_EQ(NumText(-0.0), "0");
+  EXPECT_EQ(NumText(1.0 / 3.0), "0.333333333333333");
+  EXPECT_EQ(NumText(0.0001), "0.0001");
+  EXPECT_EQ(NumText(999999999999999.0), "999999999999999");
+  EXPECT_EQ(NumText(1e15), "1E+15");
+  EXPECT_EQ(NumText(0.00001), "1E-05");
+  EXPECT_EQ(NumText(123456.789), "123456.789");
+  EXPECT_EQ(NumText(std::int32_t{-7}), "-7");
+  EXPECT_EQ(NumText(Currency(12.5)), "12.5");
+  EXPECT_EQ(NumText(Currency(-0.0001)), "-0.0001");
+  EXPECT_EQ(NumText(Currency(3.0)), "3");
+  EXPECT_EQ(DateText(*Date::FromYmd(2007, 12, 31)), "12/31/2007");
+  EXPECT_EQ(DateText(*Date::FromYmd(2008, 1, 5)), "1/5/2008");
+  EXPECT_EQ(DateText(Date(0.5)), "12/30/1899 12:00:00 PM");
+}
+
+}  // namespace
+}  // namespace tarnwick
