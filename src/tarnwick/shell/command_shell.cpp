@@ -54,6 +54,8 @@ std::string cShell::ArgPair(std::int16_t i) const {
   return pair;
 }
 
+void cShell::Report(std::string_view text) { report_ = text; }
+
 std::string cShell::geta(std::string_view argname) const {
   const int i = ArgIndex(argname);
   return i < 0 ? std::string() : values_[static_cast<std::size_t>(i)];

@@ -37,7 +37,7 @@ class cShell {
   const std::string& CmdName() const { return cmdName_; }
   // Free text for the caller; the shell never sets or reads it.
   const std::string& Report() const { return report_; }
-  void Report(std::string_view text) { report_ = text; }
+  void Report(std::string_view text);
   // The value stored for a name (case-insensitive); "" for an unknown or unset name.
   std::string geta(std::string_view argname) const;
   // Stores a value under a name (case-insensitive); an unknown name is ignored.
