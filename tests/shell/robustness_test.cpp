@@ -169,7 +169,8 @@ TEST(RobustnessTest, HundredKilobyteLines) {
   EXPECT_EQ(sh.geta("col"), "a b");
 }
 
-// Whatever bytes a value holds, quoting it stores it unchanged, under any spelling of its name.
+// Whatever bytes a value holds, quoting it stores it unchanged, under any spelling of its name,
+// in the slot of that name.
 TEST(RobustnessTest, QuotedValuesRoundTripByteForByte) {
   Fuzzer fz(99);
   for (int round = 0; round < 2000; ++round) {
@@ -198,6 +199,9 @@ TEST(RobustnessTest, QuotedValuesRoundTripByteForByte) {
       for (std::size_t m = k + 1; m < given.size(); ++m) later |= given[m].first == given[k].first;
       if (!later) {
         EXPECT_EQ(sh.geta(kNames[given[k].first]), given[k].second);
+        // Each name has its own slot, in table order.
+        EXPECT_EQ(sh.ArgPair(static_cast<std::int16_t>(given[k].first)),
+                  std::string(kNames[given[k].first]) + "=" + given[k].second);
       }
     }
   }
