@@ -1,0 +1,253 @@
+// The commands the runner runs: for each, the engine class that does the work, the column
+// arguments checked before the run, and the wiring from rows to the class and back to its
+// report. Nothing here computes a figure of its own.
+
+#include <charconv>
+#include <limits>
+#include <vector>
+
+#include "runner.h"
+#include "tarnwick/audit/ageing.h"
+#include "tarnwick/core/default_text.h"
+#include "tarnwick/core/error.h"
+#include "tarnwick/core/text.h"
+#include "tarnwick/shell/report_text.h"
+#include "tarnwick/shell/requirements.h"
+#include "tarnwick/stats/amount_array.h"
+#include "tarnwick/stats/regression.h"
+
+namespace tarnwick::cli {
+
+namespace {
+
+// Joins report parts with one line end between them.
+void Append(std::string& out, const std::string& part) {
+  if (!out.empty() && out.size() >= 2 && out.compare(out.size() - 2, 2, kCrLf) != 0) out += kCrLf;
+  out += part;
+}
+
+// A whole-number argument; anything else is refused before the run.
+std::int32_t WholeArg(const Job& job, const char* name, std::int32_t lo, std::int32_t hi) {
+  const std::string text = job.Arg(name);
+  std::int32_t v = 0;
+  const char* b = text.data();
+  const char* e = b + text.size();
+  auto r = std::from_chars(b, e, v);
+  if (text.empty() || r.ec != std::errc() || r.ptr != e || v < lo || v > hi) {
+    throw Rejected{std::string(name) + "=" + text + " is not a whole number from " +
+                   std::to_string(lo) + " to " + std::to_string(hi)};
+  }
+  return v;
+}
+
+void RunUN(Job& job) {
+  const int c = job.Col("col");
+  cDoubleArray a;
+  while (job.Next()) a.AddItem(job.Number(c));
+  job.report = a.StatReport();
+  Append(job.report, a.HistoReport());
+  Append(job.report, a.OLReport());
+}
+
+void RunTR(Job& job) {
+  const int c = job.Col("col");
+  std::vector<double> v;
+  while (job.Next()) v.push_back(job.Number(c));
+  // The series length is a 16-bit count in the trend class.
+  if (v.size() > static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max())) {
+    Raise(ErrorCode::Overflow, "a trend reads at most 32,767 values");
+  }
+  cTrend t;
+  t.linest(v, static_cast<std::int16_t>(v.size()));
+  std::string& r = job.report;
+  r = "Trend of " + job.Arg("col");
+  r += kCrLf;
+  auto line = [&](const char* label, double value) {
+    r += label;
+    r += kTab;
+    AppendNumText(r, value);
+    r += kCrLf;
+  };
+  line("Observations", static_cast<double>(v.size()));
+  line("Slope", t.Slope());
+  line("Intercept", t.Intercept());
+  line("R squared", t.R2());
+  line("First actual", t.LeftActual());
+  line("First expected", t.LeftExpected());
+  line("Last actual", t.RightActual());
+  line("Last expected", t.RightExpected());
+}
+
+void RunAR(Job& job) {
+  cAge age;
+  age.AgeingDate(job.Arg("agedate"));
+  std::int16_t width = static_cast<std::int16_t>(WholeArg(job, "colwidth", 1, 365));
+  age.SetAgeWidth(width);
+  const int d = job.Col("agecol");
+  const int a = job.Col("trancol");
+  while (job.Next()) age.AddItem(job.DateValue(d), job.Number(a));
+  job.report = age.AgeReport();
+}
+
+void RunWD(Job& job) {
+  cAge age;
+  const int d = job.Col("col");
+  while (job.Next()) age.AddItem(job.DateValue(d), 0.0);
+  job.report = age.WDReport();
+}
+
+void RunHO(Job& job) {
+  cAge age;
+  const int d = job.Col("col");
+  std::string text;
+  while (job.Next()) {
+    text.assign(job.Text(d));
+    age.IsHoliday(text);
+  }
+  job.report = age.HolReport();
+}
+
+constexpr Kind T = Kind::Text;
+constexpr Kind N = Kind::Number;
+constexpr Kind D = Kind::Date;
+
+}  // namespace
+
+const std::vector<CommandDef>& Commands() {
+  static const std::vector<CommandDef> table = {
+      {"BE", "Benford test of an amount column",
+       {"col: the amount column", "type: the digit test, F1, F2, L1, L2 or D2 (default F1)"},
+       true, {{"col", N}}, nullptr},
+      {"BA", "Benford summary by key",
+       {"col: the key column", "amount: the amount column"},
+       true, {{"col", T}, {"amount", N}}, nullptr},
+      {"ST", "Stratification of an amount column",
+       {"col: the amount column", "strata: the stratum boundaries, quoted (strata=\"0 100 1000\")"},
+       true, {{"col", N}}, nullptr},
+      {"SU", "Summary by key",
+       {"col: the key column", "amount: the amount column"},
+       true, {{"col", T}, {"amount", N}}, nullptr},
+      {"DU", "Duplicates by key",
+       {"col: the key column", "amount: the amount column (optional)"},
+       true, {{"col", T}, {"amount", N, true}}, nullptr},
+      {"PO", "Pareto of keys",
+       {"col: the key column", "amount: the amount column"},
+       true, {{"col", T}, {"amount", N}}, nullptr},
+      {"XT", "Cross-tabulation with chi-square",
+       {"col1: the row key column", "col2: the column key column", "amount: the amount column"},
+       true, {{"col1", T}, {"col2", T}, {"amount", N}}, nullptr},
+      {"GA", "Gaps in a number sequence",
+       {"col: the column of sequence numbers (cheque numbers, say)"},
+       true, {{"col", N}}, nullptr},
+      {"UN", "Descriptive statistics with histogram and extremes",
+       {"col: the amount column"},
+       true, {{"col", N}}, RunUN},
+      {"AR", "Ageing",
+       {"agecol: the date column", "trancol: the amount column",
+        "agedate: the ageing date, month/day/year",
+        "colwidth: days per band, 1 to 365 (default 30)"},
+       true, {{"agecol", D}, {"trancol", N}}, RunAR},
+      {"WD", "Weekday analysis",
+       {"col: the date column"},
+       true, {{"col", D}}, RunWD},
+      {"HO", "Holidays",
+       {"col: the date column"},
+       true, {{"col", D}}, RunHO},
+      {"NE", "Near-miss invoices",
+       {"vendno: the vendor column", "invno: the invoice number column",
+        "invdate: the invoice date column", "invamt: the amount column",
+        "datetol: days within which two invoices count as near"},
+       true, {{"vendno", T}, {"invno", T}, {"invdate", D}, {"invamt", N}}, nullptr},
+      {"SP", "Split invoices",
+       {"vendno: the vendor column", "invno: the invoice number column",
+        "invdate: the invoice date column", "invamt: the amount column",
+        "datetol: days within which invoices are taken together",
+        "simtol: the amount tolerance of a split"},
+       true, {{"vendno", T}, {"invno", T}, {"invdate", D}, {"invamt", N}}, nullptr},
+      {"IS", "Interval sample with reconciliation",
+       {"intvl: the sampling interval", "rn: the random start",
+        "sample: the file that receives the selected rows (written whole or not at all)"},
+       true, {}, nullptr},
+      {"CM", "Monetary-unit sample with reconciliation",
+       {"col: the amount column", "J: the sampling interval", "R: the random start",
+        "RN: the random-number seed",
+        "sample: the file that receives the selected rows (written whole or not at all)"},
+       true, {{"col", N}}, nullptr},
+      {"SA", "Attribute sample size",
+       {"pop: the population size", "conf: the confidence level",
+        "ep: the expected error rate", "er: the tolerable error rate"},
+       false, {}, nullptr},
+      {"PR", "Achieved precision of a sample",
+       {"pop: the population size", "conf: the confidence level", "ss: the sample size",
+        "nobs: the errors observed in the sample"},
+       false, {}, nullptr},
+      {"RN", "Round-number test",
+       {"col: the amount column"},
+       true, {{"col", N}}, nullptr},
+      {"KS", "Two-period account comparison",
+       {"acct: the account column", "col1: the first period's amount column",
+        "col2: the second period's amount column"},
+       true, {{"acct", T}, {"col1", N}, {"col2", N}}, nullptr},
+      {"TR", "Trend of a series",
+       {"col: the column of the series, in row order"},
+       true, {{"col", N}}, RunTR},
+      {"EX", "Extract the rows that meet a condition",
+       {"cond: the row filter", "sample: the file that receives the rows (optional; "
+                                "without it the rows go to standard output)"},
+       true, {}, nullptr},
+      {"LU", "Area-code lookup of a telephone column",
+       {"col: the telephone column"},
+       true, {{"col", T}}, nullptr},
+  };
+  return table;
+}
+
+std::string HelpText() {
+  std::string s;
+  s += "usage: tarnwick [--raw] [--timing] 'COMMAND name=value ...'\r\n";
+  s += "       tarnwick [--raw] [--timing] -f SCRIPT\r\n";
+  s += "       tarnwick HE | --help\r\n";
+  s += "\r\n";
+  s += "Data sources (every command that reads rows):\r\n";
+  s += "  ds=file file=PATH      a tab-delimited or comma-separated file with a header line\r\n";
+  s += "  ds=db conn=PATH sql=Q  the rows of an SQLite query (quote it: sql=\"select ...\")\r\n";
+  s += "  ds=rng, ds=sel         worksheet ranges: they need the spreadsheet\r\n";
+  s += "  cond=FILTER            selects rows (any source)\r\n";
+  s += "  recap=NAME             names the report (default: the command code)\r\n";
+  s += "  ds defaults to db when conn= or sql= is given, else to file.\r\n";
+  s += "\r\n";
+  s += "Commands:\r\n";
+  cNVal nval;
+  cOVal oval;
+  for (const CommandDef& c : Commands()) {
+    s += "  ";
+    s += c.code;
+    s += "  ";
+    s += c.title;
+    if (!c.run) s += "  (not available in this build)";
+    s += kCrLf;
+    for (const char* a : c.args) {
+      s += "        ";
+      s += a;
+      s += kCrLf;
+    }
+    const std::string need = nval.Getit(c.code);
+    const std::string req = oval.GetitReq(c.code);
+    const std::string opt = oval.GetitOpt(c.code);
+    auto names = [&](const char* label, const std::string& list) {
+      if (list.empty()) return;
+      s += label;
+      s += RTrim(list);
+      s += kCrLf;
+    };
+    names("        source checks (all sources, db): ", need);
+    names("        required: ", req);
+    names("        optional: ", opt);
+  }
+  s += "\r\n";
+  s += "sheet= is the worksheet of the spreadsheet; here the report goes to standard output.\r\n";
+  s += "Exit status: 0 done, 2 command rejected (message on standard error), 1 engine error.\r\n";
+  return s;
+}
+
+}  // namespace tarnwick::cli
