@@ -34,6 +34,9 @@ constexpr double kExpMinus2 = 0.135335283236613;
 constexpr double kOneMinusExpMinus2 = 0.864664716763387;
 constexpr double kStirlingSplit = 143.01608;
 constexpr double kInvGammaHalving = 5E-15;
+// The incomplete gamma series and fraction need about sqrt(70 a) rounds near x = a; past
+// a = 1E12 they would run for minutes (and never end once a + 1 = a), so they give up here.
+constexpr long kMaxGammaRounds = 10000000;
 // Where erf hands over to erfc: the Cephes T/U and P/Q tables are fitted on either side of 1;
 // P/Q below 1 loses about four digits.
 constexpr double kErfSplit = 1.0;
@@ -269,10 +272,12 @@ double IgamImpl(double a, double x) {
   double r = a;
   double c = 1.0;
   double s = 1.0;
+  long rounds = 0;
   do {
     r += 1.0;
     c *= x / r;
     s += c;
+    if (++rounds > kMaxGammaRounds) Raise(ErrorCode::Overflow);
   } while (c / s > kGammaEpsilon);
   return s * ax / a;
 }
@@ -292,7 +297,9 @@ double IgamcImpl(double a, double x) {
   double qkm1 = z * x;
   double ans = pkm1 / qkm1;
   double t = 1.0;
+  long rounds = 0;
   do {
+    if (++rounds > kMaxGammaRounds) Raise(ErrorCode::Overflow);
     c += 1.0;
     y += 1.0;
     z += 2.0;
