@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "tarnwick/audit/invoices.h"
+#include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
 
 namespace tarnwick {
@@ -182,6 +186,71 @@ TEST(LongTables, TestCallsAheadOfTheInvoicesLeaveBlankSlots) {
   EXPECT_EQ(cr.NEReport(), kNearHeading +
                                "V\t10\t5/2/2011\t5/2/2011\t1\t2\t1\r\n"
                                "V\t10\t5/2/2011\t5/2/2011\t2\t1\t1\r\n");
+}
+
+// The tests looked up through the vendor and amount index must write what a plain scan of
+// every pair writes, in the same order, in both ways of calling them.
+TEST(LongTables, IndexedLookupMatchesAPlainScan) {
+  struct Inv {
+    std::string vendor, invno;
+    Date date;
+    double amount;
+  };
+  std::mt19937 gen(99);
+  std::vector<Inv> invs;
+  for (int k = 0; k < 600; ++k) {
+    Inv v{std::string(1, 'V'), std::string(1, 'N'), D(2012, 1, 1) + gen() % 40, 0.0};
+    v.vendor += std::to_string(gen() % 4);
+    v.invno += std::to_string(k);
+    v.amount = static_cast<double>(gen() % 40) * 2.5 + static_cast<double>(gen() % 3) / 100;
+    if (k % 50 == 7) v.amount = std::nan("");
+    invs.push_back(v);
+  }
+  cCR helper;
+  for (const bool add_first : {true, false}) {
+    std::string near = kNearHeading, split = kSplitHeading;
+    for (std::size_t p = 0; p < invs.size(); ++p) {
+      const std::size_t count = add_first ? invs.size() : p + 1;
+      const Inv& P = invs[p];
+      for (std::size_t i = 0; i < count; ++i) {
+        const Inv& I = invs[i];
+        if (i == p || I.vendor != P.vendor) continue;
+        if (I.amount == P.amount && std::nearbyint(std::fabs(P.date - I.date)) <= 5)
+          near += P.vendor + "\t" + NumText(P.amount) + "\t" + DateText(P.date) + "\t" +
+                  DateText(I.date) + "\t" + P.invno + "\t" + I.invno + "\t" +
+                  NumText(static_cast<std::int32_t>(helper.ld(I.invno, P.invno))) + "\r\n";
+        for (std::size_t j = 0; j < count; ++j) {
+          const Inv& J = invs[j];
+          if (j == p || J.vendor != I.vendor) continue;
+          const double gap = std::nearbyint(std::fabs(I.date - J.date));
+          if (std::nearbyint(std::fabs(J.amount + I.amount - P.amount) * 10000) <= 200 &&
+              gap <= 5)
+            split += P.vendor + "\t" + P.invno + "\t" + I.invno + "\t" + NumText(J.amount) +
+                     "\t" + NumText(P.amount) + "\t" + NumText(I.amount) + "\t" +
+                     NumText(gap) + "\t5\r\n";
+        }
+      }
+    }
+    cCR near_cr, split_cr;
+    for (std::size_t k = 0; k < invs.size(); ++k) {
+      near_cr.AddItem(invs[k].vendor, invs[k].invno, invs[k].date, invs[k].amount);
+      split_cr.AddItem(invs[k].vendor, invs[k].invno, invs[k].date, invs[k].amount);
+      if (!add_first) {
+        near_cr.nemisstrans();
+        split_cr.SplitTran();
+      }
+    }
+    if (add_first) {
+      for (std::size_t k = 0; k < invs.size(); ++k) {
+        near_cr.nemisstrans();
+        split_cr.SplitTran();
+      }
+    }
+    EXPECT_GT(Lines(near), 40);
+    EXPECT_GT(Lines(split), 100);
+    EXPECT_EQ(near_cr.NEReport(), near) << "add first " << add_first;
+    EXPECT_EQ(split_cr.SPReport(), split) << "add first " << add_first;
+  }
 }
 
 }  // namespace

@@ -31,7 +31,10 @@ cCR::cCR() {
 void cCR::Store(Invoice item) {
   const std::int32_t slot = Count();
   AddChecked(slot, std::int32_t{1});  // the table is counted in 32 bits
-  by_vendor_[item.vendor].push_back(slot);
+  VendorIndex& v = by_vendor_[item.vendor];
+  v.slots.push_back(slot);
+  // A non-finite amount can never meet an amount condition, so it is left out of the order.
+  if (std::isfinite(item.amount)) v.by_amount.emplace_back(item.amount, slot);
   items_.push_back(std::move(item));
 }
 
@@ -45,35 +48,55 @@ void cCR::Advance() {
   while (Count() < position_) Store(Invoice{});
 }
 
-const std::vector<std::int32_t>& cCR::SameVendor(const std::string& vendor) const {
-  static const std::vector<std::int32_t> kNone;
-  const auto it = by_vendor_.find(vendor);
-  return it == by_vendor_.end() ? kNone : it->second;
+cCR::VendorIndex* cCR::VendorOf(const Invoice& p) {
+  const auto it = by_vendor_.find(p.vendor);
+  if (it == by_vendor_.end()) return nullptr;
+  VendorIndex& v = it->second;
+  if (v.sorted < v.by_amount.size()) {
+    const auto mid = v.by_amount.begin() + static_cast<std::ptrdiff_t>(v.sorted);
+    std::sort(mid, v.by_amount.end());
+    std::inplace_merge(v.by_amount.begin(), mid, v.by_amount.end());
+    v.sorted = v.by_amount.size();
+  }
+  return &v;
+}
+
+void cCR::SlotsInRange(const VendorIndex& v, double lo, double hi) {
+  candidates_.clear();
+  const auto first = std::lower_bound(
+      v.by_amount.begin(), v.by_amount.end(), lo,
+      [](const std::pair<double, std::int32_t>& e, double x) { return e.first < x; });
+  for (auto it = first; it != v.by_amount.end() && it->first <= hi; ++it)
+    if (it->second != position_) candidates_.push_back(it->second);
+  std::sort(candidates_.begin(), candidates_.end());
 }
 
 Variant cCR::nemisstrans() {
   if (position_ >= Count()) Store(Invoice{});  // a test call ahead of the invoices: blank slot
   const Invoice& p = items_[static_cast<std::size_t>(position_)];
-  for (const std::int32_t i : SameVendor(p.vendor)) {
-    if (i == position_) continue;
-    const Invoice& other = items_[static_cast<std::size_t>(i)];
-    if (other.amount != p.amount) continue;
-    if (DayGap(p.date, other.date) > date_tol_) continue;
-    std::string& out = ne_report_;
-    out += p.vendor;
-    out += kTab;
-    AppendNumText(out, p.amount);
-    out += kTab;
-    out += DateText(p.date);
-    out += kTab;
-    out += DateText(other.date);
-    out += kTab;
-    out += p.invno;
-    out += kTab;
-    out += other.invno;
-    out += kTab;
-    AppendNumText(out, ld(other.invno, p.invno));
-    out += kCrLf;
+  const VendorIndex* v = VendorOf(p);
+  if (v != nullptr && std::isfinite(p.amount)) {
+    // Same vendor and exactly the same amount, in slot order.
+    SlotsInRange(*v, p.amount, p.amount);
+    for (const std::int32_t i : candidates_) {
+      const Invoice& other = items_[static_cast<std::size_t>(i)];
+      if (!(DayGap(p.date, other.date) <= date_tol_)) continue;
+      std::string& out = ne_report_;
+      out += p.vendor;
+      out += kTab;
+      AppendNumText(out, p.amount);
+      out += kTab;
+      out += DateText(p.date);
+      out += kTab;
+      out += DateText(other.date);
+      out += kTab;
+      out += p.invno;
+      out += kTab;
+      out += other.invno;
+      out += kTab;
+      AppendNumText(out, ld(other.invno, p.invno));
+      out += kCrLf;
+    }
   }
   Advance();
   return Variant{};
@@ -82,36 +105,44 @@ Variant cCR::nemisstrans() {
 Variant cCR::SplitTran() {
   if (position_ >= Count()) Store(Invoice{});
   const Invoice& p = items_[static_cast<std::size_t>(position_)];
-  // Every i and j of a finding share P's vendor, so only that vendor's slots are scanned.
-  const std::vector<std::int32_t>& slots = SameVendor(p.vendor);
-  for (const std::int32_t i : slots) {
-    if (i == position_) continue;
-    const Invoice& a = items_[static_cast<std::size_t>(i)];
-    for (const std::int32_t j : slots) {
-      if (j == position_) continue;
-      const Invoice& b = items_[static_cast<std::size_t>(j)];
-      // Compared in ten-thousandths so that a difference of exactly two cents is inside the
-      // tolerance whichever way the binary fractions of the amounts happen to round.
-      if (RoundHalfEven(std::fabs(b.amount + a.amount - p.amount) * 10000.0) > 200.0) continue;
-      const double gap = DayGap(a.date, b.date);
-      if (gap > date_tol_) continue;
-      std::string& out = sp_report_;
-      out += p.vendor;
-      out += kTab;
-      out += p.invno;
-      out += kTab;
-      out += a.invno;
-      out += kTab;
-      AppendNumText(out, b.amount);
-      out += kTab;
-      AppendNumText(out, p.amount);
-      out += kTab;
-      AppendNumText(out, a.amount);
-      out += kTab;
-      AppendNumText(out, gap);
-      out += kTab;
-      AppendNumText(out, static_cast<double>(date_tol_));
-      out += kCrLf;
+  // Every i and j of a finding share P's vendor, so only that vendor's invoices are looked at.
+  const VendorIndex* v = VendorOf(p);
+  if (v != nullptr && std::isfinite(p.amount)) {
+    for (const std::int32_t i : v->slots) {
+      if (i == position_) continue;
+      const Invoice& a = items_[static_cast<std::size_t>(i)];
+      if (!std::isfinite(a.amount)) continue;
+      // j's amount must lie within two cents of P - i; the range is widened for the rounding
+      // of large amounts and every candidate is then tested exactly.
+      const double target = p.amount - a.amount;
+      const double margin = 0.03 + 1e-12 * (std::fabs(p.amount) + std::fabs(a.amount));
+      SlotsInRange(*v, target - margin, target + margin);
+      for (const std::int32_t j : candidates_) {
+        const Invoice& b = items_[static_cast<std::size_t>(j)];
+        // In ten-thousandths, so that a difference of exactly two cents is inside the
+        // tolerance whichever way the binary fractions of the amounts happen to round.
+        if (!(RoundHalfEven(std::fabs(b.amount + a.amount - p.amount) * 10000.0) <= 200.0))
+          continue;
+        const double gap = DayGap(a.date, b.date);
+        if (!(gap <= date_tol_)) continue;
+        std::string& out = sp_report_;
+        out += p.vendor;
+        out += kTab;
+        out += p.invno;
+        out += kTab;
+        out += a.invno;
+        out += kTab;
+        AppendNumText(out, b.amount);
+        out += kTab;
+        AppendNumText(out, p.amount);
+        out += kTab;
+        AppendNumText(out, a.amount);
+        out += kTab;
+        AppendNumText(out, gap);
+        out += kTab;
+        AppendNumText(out, static_cast<double>(date_tol_));
+        out += kCrLf;
+      }
     }
   }
   Advance();

@@ -10,6 +10,7 @@
 // sides). The table grows with the invoices: none is ever dropped or overwritten.
 
 #include <cstdint>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -49,14 +50,25 @@ class cCR {
     double amount = 0.0;
   };
 
+  // One vendor's invoices: every slot in ascending order, and the slots of finite amounts
+  // ordered by amount (sorted lazily: the tail added since the last test is merged in).
+  struct VendorIndex {
+    std::vector<std::int32_t> slots;
+    std::vector<std::pair<double, std::int32_t>> by_amount;
+    std::size_t sorted = 0;
+  };
+
   void Store(Invoice item);
   // Moves to the next invoice; a position past the end extends the table with blank slots.
   void Advance();
-  const std::vector<std::int32_t>& SameVendor(const std::string& vendor) const;
+  // The tested invoice's vendor, its amount order brought up to date; nullptr if none.
+  VendorIndex* VendorOf(const Invoice& p);
+  // Slots (other than the tested one) whose amounts lie in [lo, hi], in ascending slot order.
+  void SlotsInRange(const VendorIndex& v, double lo, double hi);
 
   std::vector<Invoice> items_;
-  // Slots of each vendor in ascending order, so a test scans only its vendor's invoices.
-  std::unordered_map<std::string, std::vector<std::int32_t>> by_vendor_;
+  std::unordered_map<std::string, VendorIndex> by_vendor_;
+  std::vector<std::int32_t> candidates_;
   std::int32_t position_ = 0;
   std::int32_t date_tol_ = 5;
   std::int32_t sim_tol_ = 4;
