@@ -59,7 +59,7 @@ class cIS {
 
   // The two-sided normal deviate for confidence d; -1 when d is below 0.01 or above 0.9999999.
   double zscore(double d) const;
-  // Kept for callers of the older interface: -1 for every d.
+  // -1 for every d.
   double zscoreo(double d) const;
 
  private:
