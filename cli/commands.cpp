@@ -7,7 +7,13 @@
 #include <vector>
 
 #include "runner.h"
+#include "output_file.h"
 #include "tarnwick/audit/ageing.h"
+#include "tarnwick/audit/benford.h"
+#include "tarnwick/audit/interval_sampling.h"
+#include "tarnwick/audit/invoices.h"
+#include "tarnwick/audit/mus_reconciliation.h"
+#include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/text.h"
@@ -107,6 +113,176 @@ void RunHO(Job& job) {
   job.report = age.HolReport();
 }
 
+
+// A rate or level: a fraction from 0 to 1, or a percentage written with "%".
+double RateArg(const Job& job, const char* name) {
+  std::string text = Trim(job.Arg(name));
+  bool percent = !text.empty() && text.back() == '%';
+  if (percent) text.pop_back();
+  const auto v = ParseNumber(text);
+  const double d = v ? (percent ? *v / 100.0 : *v) : -1.0;
+  if (!v || d < 0.0 || d > 1.0) {
+    throw Rejected{std::string(name) + "=" + job.Arg(name) +
+                   " is not a fraction from 0 to 1 or a percentage such as 95%"};
+  }
+  return d;
+}
+
+double NumberArg(const Job& job, const char* name) {
+  const auto v = ParseNumber(job.Arg(name));
+  if (!v) throw Rejected{std::string(name) + "=" + job.Arg(name) + " is not a number"};
+  return *v;
+}
+
+void Figure(std::string& r, const char* label, double value) {
+  r += label;
+  r += kTab;
+  AppendNumText(r, value);
+  r += kCrLf;
+}
+
+// The selected rows of a sampling command go to the sample file, header first.
+void StartSample(Job& job, OutputFile& out) { out.WriteLine(job.Source().HeaderLine()); }
+
+void RunBE(Job& job) {
+  const std::string type = UCase(job.Arg("type").substr(0, 2));
+  if (type != "F1" && type != "F2" && type != "L1" && type != "L2" && type != "D2") {
+    throw Rejected{"type=" + job.Arg("type") + " is not one of F1, F2, L1, L2, D2"};
+  }
+  const int c = job.Col("col");
+  cBenford b;
+  b.btype(type);
+  while (job.Next()) {
+    job.Number(c);  // a value that is no amount is an error, never a silent skip
+    b.AddObs(job.Text(c));
+  }
+  b.Compute();
+  job.report = b.Report();
+}
+
+void RunBA(Job& job) {
+  const int k = job.Col("col");
+  const int a = job.Col("amount");
+  cBA ba;
+  std::string key;
+  while (job.Next()) {
+    const double amount = job.Number(a);
+    key.assign(job.Text(k));
+    ba.Item(key, amount);
+  }
+  job.report = ba.SummaryReport();
+}
+
+// Near misses: each invoice is tested as it arrives against those before it, so every pair is
+// listed once.
+void RunNE(Job& job) {
+  cCR cr;
+  cr.DateTol(WholeArg(job, "datetol", 0, 36500));
+  const int v = job.Col("vendno"), n = job.Col("invno"), d = job.Col("invdate"), a = job.Col("invamt");
+  std::string vendor, invno;
+  while (job.Next()) {
+    const Date date = job.DateValue(d);
+    const double amount = job.Number(a);
+    vendor.assign(job.Text(v));
+    invno.assign(job.Text(n));
+    cr.AddItem(vendor, invno, date, amount);
+    cr.nemisstrans();
+  }
+  job.report = cr.NEReport();
+}
+
+// Splits: an invoice may be split into parts entered before or after it, so every invoice is
+// tested once all are in.
+void RunSP(Job& job) {
+  cCR cr;
+  cr.DateTol(WholeArg(job, "datetol", 0, 36500));
+  cr.SimTol(WholeArg(job, "simtol", 0, 1000000));
+  const int v = job.Col("vendno"), n = job.Col("invno"), d = job.Col("invdate"), a = job.Col("invamt");
+  std::string vendor, invno;
+  std::int32_t count = 0;
+  while (job.Next()) {
+    const Date date = job.DateValue(d);
+    const double amount = job.Number(a);
+    vendor.assign(job.Text(v));
+    invno.assign(job.Text(n));
+    cr.AddItem(vendor, invno, date, amount);
+    ++count;
+  }
+  for (std::int32_t i = 0; i < count; ++i) cr.SplitTran();
+  job.report = cr.SPReport();
+}
+
+void RunIS(Job& job) {
+  cIS is;
+  std::int32_t interval = WholeArg(job, "intvl", 5, 1000000000);
+  is.interval(interval);
+  is.rn(WholeArg(job, "rn", 1, interval));
+  OutputFile out(job.Arg("sample"), job.Inputs());
+  StartSample(job, out);
+  while (job.Next()) {
+    if (is.AddItem(Variant{})) out.WriteLine(job.Source().RowLine());
+  }
+  job.report = is.Recon();
+  out.Commit();
+}
+
+void RunCM(Job& job) {
+  cCMA cma;
+  const double j = NumberArg(job, "J");
+  if (j < 100) throw Rejected{"J=" + job.Arg("J") + " is below 100"};
+  const std::int32_t r = WholeArg(job, "R", 1, 3);
+  cma.r(static_cast<std::int16_t>(r));
+  cma.j(Currency::FromDouble(j));
+  cma.rn(Currency::FromDouble(NumberArg(job, "RN")));
+  const int c = job.Col("col");
+  OutputFile out(job.Arg("sample"), job.Inputs());
+  StartSample(job, out);
+  while (job.Next()) {
+    if (cma.AddItem(job.Number(c))) out.WriteLine(job.Source().RowLine());
+  }
+  job.report = cma.CMASampRec();
+  out.Commit();
+}
+
+std::int32_t CountArg(const Job& job, const char* name) {
+  return WholeArg(job, name, 0, std::numeric_limits<std::int32_t>::max());
+}
+
+void RunSA(Job& job) {
+  cIS is;
+  is.popsize(CountArg(job, "pop"));
+  double conf = RateArg(job, "conf"), ep = RateArg(job, "ep"), er = RateArg(job, "er");
+  is.conf(conf);
+  is.expecterrorrate(ep);
+  is.prec(er);
+  std::string& r = job.report;
+  r = "Attribute Sample Size";
+  r += kCrLf;
+  Figure(r, "Population", is.popsize());
+  Figure(r, "Confidence", is.conf());
+  Figure(r, "Expected error rate", is.expecterrorrate());
+  Figure(r, "Precision", is.prec());
+  Figure(r, "Required sample size", is.RequiredSampleSize());
+}
+
+void RunPR(Job& job) {
+  cIS is;
+  is.popsize(CountArg(job, "pop"));
+  double conf = RateArg(job, "conf");
+  is.conf(conf);
+  is.SampSize(CountArg(job, "ss"));
+  std::int32_t errors = CountArg(job, "nobs");
+  is.actualerrs(errors);
+  std::string& r = job.report;
+  r = "Achieved Precision";
+  r += kCrLf;
+  Figure(r, "Population", is.popsize());
+  Figure(r, "Confidence", is.conf());
+  Figure(r, "Sample size", is.SampSize());
+  Figure(r, "Errors found", is.actualerrs());
+  Figure(r, "Precision", is.GetSampPrec());
+}
+
 constexpr Kind T = Kind::Text;
 constexpr Kind N = Kind::Number;
 constexpr Kind D = Kind::Date;
@@ -117,10 +293,10 @@ const std::vector<CommandDef>& Commands() {
   static const std::vector<CommandDef> table = {
       {"BE", "Benford test of an amount column",
        {"col: the amount column", "type: the digit test, F1, F2, L1, L2 or D2 (default F1)"},
-       true, {{"col", N}}, nullptr},
+       true, {{"col", N}}, RunBE},
       {"BA", "Benford summary by key",
        {"col: the key column", "amount: the amount column"},
-       true, {{"col", T}, {"amount", N}}, nullptr},
+       true, {{"col", T}, {"amount", N}}, RunBA},
       {"ST", "Stratification of an amount column",
        {"col: the amount column", "strata: the stratum boundaries, quoted (strata=\"0 100 1000\")"},
        true, {{"col", N}}, nullptr},
@@ -157,30 +333,30 @@ const std::vector<CommandDef>& Commands() {
        {"vendno: the vendor column", "invno: the invoice number column",
         "invdate: the invoice date column", "invamt: the amount column",
         "datetol: days within which two invoices count as near"},
-       true, {{"vendno", T}, {"invno", T}, {"invdate", D}, {"invamt", N}}, nullptr},
+       true, {{"vendno", T}, {"invno", T}, {"invdate", D}, {"invamt", N}}, RunNE},
       {"SP", "Split invoices",
        {"vendno: the vendor column", "invno: the invoice number column",
         "invdate: the invoice date column", "invamt: the amount column",
         "datetol: days within which invoices are taken together",
         "simtol: the amount tolerance of a split"},
-       true, {{"vendno", T}, {"invno", T}, {"invdate", D}, {"invamt", N}}, nullptr},
+       true, {{"vendno", T}, {"invno", T}, {"invdate", D}, {"invamt", N}}, RunSP},
       {"IS", "Interval sample with reconciliation",
-       {"intvl: the sampling interval", "rn: the random start",
+       {"intvl: the sampling interval in rows (at least 5)", "rn: the start, 1 to intvl (the first row taken is intvl - rn + 1)",
         "sample: the file that receives the selected rows (written whole or not at all)"},
-       true, {}, nullptr},
+       true, {}, RunIS},
       {"CM", "Monetary-unit sample with reconciliation",
-       {"col: the amount column", "J: the sampling interval", "R: the random start",
-        "RN: the random-number seed",
+       {"col: the amount column", "J: the amount the interval is derived from (at least 100)", "R: the divisor of J, 1, 2 or 3 (the interval is J / R)",
+        "RN: the start inside the first interval (beyond one interval: a random start)",
         "sample: the file that receives the selected rows (written whole or not at all)"},
-       true, {{"col", N}}, nullptr},
+       true, {{"col", N}}, RunCM},
       {"SA", "Attribute sample size",
-       {"pop: the population size", "conf: the confidence level",
-        "ep: the expected error rate", "er: the tolerable error rate"},
-       false, {}, nullptr},
+       {"pop: the population size", "conf: the confidence level (0.95 or 95%)",
+        "ep: the expected error rate (0.05 or 5%)", "er: the precision wanted (0.05 or 5%)"},
+       false, {}, RunSA},
       {"PR", "Achieved precision of a sample",
-       {"pop: the population size", "conf: the confidence level", "ss: the sample size",
+       {"pop: the population size", "conf: the confidence level (0.95 or 95%)", "ss: the sample size",
         "nobs: the errors observed in the sample"},
-       false, {}, nullptr},
+       false, {}, RunPR},
       {"RN", "Round-number test",
        {"col: the amount column"},
        true, {{"col", N}}, nullptr},
