@@ -179,6 +179,7 @@ void FixedWidthSpec::Load(const std::string& specFile) {
   in.Close();
   columns_ = std::move(cols);
   maxStart_ = largest;
+  loadedFrom_ = specFile;
 }
 
 std::string FixedWidthSpec::Listing() const {

@@ -49,6 +49,8 @@ class FixedWidthSpec {
   const std::string& SpecFile() const { return specFile_; }
   std::int32_t MaxStart() const { return maxStart_; }
   const std::vector<ColumnSpec>& Columns() const { return columns_; }
+  // The file the loaded columns came from ("" before any successful load).
+  const std::string& LoadedFrom() const { return loadedFrom_; }
 
   // ---- date conversion ----
   // Converts a field text by a date code; sets PartsValid() and ConvertedText().
@@ -97,6 +99,7 @@ class FixedWidthSpec {
   bool specValid_ = false;
   std::string lineStatus_;
   std::string specFile_;
+  std::string loadedFrom_;
   // settings
   std::string inFile_;
   std::string outFile_;
