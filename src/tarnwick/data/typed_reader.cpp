@@ -210,6 +210,7 @@ std::string cNFile::Headers() {
   if (errStatus_) return "";
   header_.clear();
   hdr_.clear();
+  hdrJoined_ = false;
   if (reader_.AtEndOfStream()) {  // an empty file has not even a header
     SetError("File has insufficient data");
     return "";
@@ -351,14 +352,17 @@ bool cNFile::IsSelected() {
   if (type_ == 'C' || type_ == 'F') {
     // The filter sees the column names and values, not the raw print or comma text.
     const std::size_t n = static_cast<std::size_t>(numCols_);
-    hdr_.clear();
+    if (!hdrJoined_) {
+      hdr_.clear();
+      for (std::size_t k = 0; k < n; ++k) {
+        if (k > 0) hdr_ += '\t';
+        hdr_ += names_[k];
+      }
+      hdrJoined_ = true;
+    }
     rebuiltRow_.clear();
     for (std::size_t k = 0; k < n; ++k) {
-      if (k > 0) {
-        hdr_ += '\t';
-        rebuiltRow_ += '\t';
-      }
-      hdr_ += names_[k];
+      if (k > 0) rebuiltRow_ += '\t';
       rebuiltRow_.append(values_[k]);
     }
     out = filter_->Evaluate(infix_, hdr_, rebuiltRow_, ans_);

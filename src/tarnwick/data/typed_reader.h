@@ -125,6 +125,7 @@ class cNFile {
 
   std::string header_;  // as read
   std::string hdr_;     // as shown by Hdr
+  bool hdrJoined_ = false;  // hdr_ holds the names joined by TAB
   std::vector<std::string> names_;          // slots 0 ... NumCols
   std::vector<std::string_view> values_;    // slots 0 ... NumCols, views into line_/prnLine_
   std::vector<char> types_;                 // guessed letters for "T" and "C"
