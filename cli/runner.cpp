@@ -25,12 +25,18 @@ int Job::Col(std::string_view arg) const {
 bool Job::Next() {
   started_ = true;
   if (!source_) return false;
-  if (source_->Next()) {
+  while (source_->Next()) {
     if (ct_) ct_->Item();
     if (options_.progress && (source_->RowNo() & 0xFFFF) == 0) Progress(false);
-    // Row filters arrive with the expression classes; until then a filter is refused before
-    // the run, so every row is selected here.
-    return true;
+    bool selected = true;
+    if (filtered_) {
+      selected = parser_.SelectRow(source_->RowLine(), op_);
+      if (op_.Err()) ++evalFailures_;
+    }
+    if (selected) {
+      ++selected_;
+      return true;
+    }
   }
   if (progressShown_) Progress(true);
   return false;
@@ -147,10 +153,13 @@ std::unique_ptr<RowSource> OpenSource(const cShell& sh, std::vector<std::string>
   inputs.push_back(file);
   cVal val;
   if (!val.FileExists(file)) throw Rejected{val.ErrMsg()};
-  if (!sh.geta("filespec").empty()) {
-    throw Rejected{"Print files (filespec=) need the fixed-width reader, which this build lacks"};
+  const std::string spec = sh.geta("filespec");
+  if (!spec.empty() && !val.FileExists(spec)) throw Rejected{val.ErrMsg()};
+  try {
+    return std::make_unique<FileSource>(file, spec);
+  } catch (const FileError& e) {
+    throw Rejected{e.message};
   }
-  return std::make_unique<FileSource>(file);
 }
 
 // Each column argument must name a column of the source; for a tab-delimited file the
@@ -181,6 +190,29 @@ void ResolveColumns(const CommandDef& def, const cShell& sh, RowSource& src, boo
 }
 
 }  // namespace
+
+// The filter is parsed once against the source's header. A filter that does not parse, or
+// that names a column the source lacks, is refused: the engine would select no row, or
+// compare with the name itself, without a word.
+void PrepareFilter(const std::string& cond, Job& job) {
+  if (cond.empty()) return;
+  if (!job.parser_.Prepare(cond, job.source_->HeaderLine())) {
+    throw Rejected{"Filter: " + job.parser_.ErrMsg()};
+  }
+  const std::string& rpn = job.parser_.RPN();
+  std::size_t start = 0;
+  while (start <= rpn.size()) {
+    std::size_t tab = rpn.find('\t', start);
+    if (tab == std::string::npos) tab = rpn.size();
+    const std::string_view token(rpn.data() + start, tab - start);
+    if (token.size() > 1 && token[0] == '$' && !(token[1] >= '0' && token[1] <= '9')) {
+      throw Rejected{"Filter: " + std::string(token) + " names no column of " +
+                     job.source_->Where()};
+    }
+    start = tab + 1;
+  }
+  job.filtered_ = true;
+}
 
 int RunLine(const std::string& line, const Options& options, std::string& report,
             std::string& message) {
@@ -215,14 +247,12 @@ int RunLine(const std::string& line, const Options& options, std::string& report
     }
     CheckCommand(full, sh);
 
-    if (!sh.geta("cond").empty()) {
-      throw Rejected{"Filter: row filters (cond=) need the expression classes, which this build lacks"};
-    }
     if (def->needsSource) {
       j.source_ = OpenSource(sh, j.inputs_);
       const bool tabFile = NoCaseIs(sh.geta("ds"), "file") &&
-                           !static_cast<FileSource&>(*j.source_).Comma();
+                           static_cast<FileSource&>(*j.source_).Layout() == "T";
       ResolveColumns(*def, sh, *j.source_, tabFile, j.cols_);
+      PrepareFilter(sh.geta("cond"), j);
     }
     cCt ct;
     ct.Cmd(code);
@@ -230,7 +260,14 @@ int RunLine(const std::string& line, const Options& options, std::string& report
     j.ct_ = &ct;
     def->run(j);
     report = j.report;
-    if (options.timing) message = ct.Report();
+    if (j.evalFailures_ > 0) {
+      message = "Filter: " + std::to_string(j.evalFailures_) +
+                " rows could not be evaluated and were not selected";
+    }
+    if (options.timing) {
+      if (!message.empty()) message += '\n';
+      message += ct.Report();
+    }
     return kOk;
   } catch (const Rejected& r) {
     message = r.message;
@@ -238,8 +275,12 @@ int RunLine(const std::string& line, const Options& options, std::string& report
   } catch (const DbError& e) {
     message = e.message;
     return kEngineError;
+  } catch (const FileError& e) {
+    message = e.message;
+    return j.Started() ? kEngineError : kRejected;
   } catch (const EngineError& e) {
     message = "Error " + std::to_string(static_cast<int>(e.code())) + ": " + e.what();
+    if (j.Started() && j.RowsSelected() == 0) message += " (no rows were selected)";
     return j.Started() ? kEngineError : kRejected;
   }
 }

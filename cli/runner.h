@@ -11,6 +11,8 @@
 
 #include "sources.h"
 #include "tarnwick/core/date.h"
+#include "tarnwick/expr/parser.h"
+#include "tarnwick/expr/rpn_evaluator.h"
 #include "tarnwick/shell/command_shell.h"
 #include "tarnwick/shell/command_timing.h"
 
@@ -41,6 +43,7 @@ struct ColumnArg {
 };
 
 class Job;
+void PrepareFilter(const std::string& cond, Job& job);
 
 struct CommandDef {
   const char* code;
@@ -73,6 +76,7 @@ class Job {
   double Number(int col) const;
   Date DateValue(int col) const;
   bool Started() const { return started_; }
+  std::int64_t RowsSelected() const { return selected_; }
   std::int64_t RowsRead() const { return source_ ? source_->RowNo() : 0; }
   RowSource& Source() { return *source_; }
   // Every file the command reads, so that nothing is written over one of them.
@@ -81,6 +85,7 @@ class Job {
   std::string report;
 
  private:
+  friend void PrepareFilter(const std::string& cond, Job& job);
   friend int RunLine(const std::string& line, const Options& options, std::string& report,
                      std::string& message);
   void Progress(bool last);
@@ -93,8 +98,12 @@ class Job {
   cCt* ct_ = nullptr;
   bool started_ = false;
   bool progressShown_ = false;
-  // Row filter: the prepared filter text ("" selects every row).
-  std::string cond_;
+  // Row filter (cond=): prepared once on the source's header, asked row by row.
+  bool filtered_ = false;
+  cParse parser_;
+  cOP op_;
+  std::int64_t evalFailures_ = 0;
+  std::int64_t selected_ = 0;
 };
 
 // Runs one command line. The report (CR LF line ends, as the engine writes them) goes to

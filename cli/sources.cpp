@@ -6,47 +6,6 @@
 
 namespace tarnwick::cli {
 
-namespace {
-
-// Comma-separated fields: a comma inside double quotes does not split; a field wrapped in
-// quotes loses them; a line ending in a comma has no empty last field.
-void SplitComma(std::string_view line, std::vector<std::string_view>& out) {
-  out.clear();
-  std::size_t start = 0;
-  int quotes = 0;
-  auto push = [&](std::size_t end) {
-    std::string_view f = line.substr(start, end - start);
-    if (f.size() >= 2 && f.front() == '"' && f.back() == '"') f = f.substr(1, f.size() - 2);
-    out.push_back(f);
-  };
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    if (line[i] == '"') {
-      ++quotes;
-    } else if (line[i] == ',' && quotes % 2 == 0) {
-      push(i);
-      start = i + 1;
-      quotes = 0;
-    }
-  }
-  if (start < line.size()) push(line.size());
-}
-
-void SplitTab(std::string_view line, std::vector<std::string_view>& out) {
-  out.clear();
-  if (line.empty()) return;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t tab = line.find('\t', start);
-    if (tab == std::string_view::npos) {
-      out.push_back(line.substr(start));
-      return;
-    }
-    out.push_back(line.substr(start, tab - start));
-    start = tab + 1;
-  }
-}
-
-}  // namespace
 
 int RowSource::Column(std::string_view name) const {
   const std::string want = UCase(Trim(std::string(name)));
@@ -74,42 +33,30 @@ std::string_view RowSource::RowLine() {
   return joined_;
 }
 
-FileSource::FileSource(const std::string& path) {
+FileSource::FileSource(const std::string& path, const std::string& spec) {
   where_ = "file: " + path;
-  reader_ = OpenTextFile(path);
-  if (reader_.AtEndOfStream()) return;  // an empty file: no columns, no rows
-  reader_.ReadLine(line_);
-  std::vector<std::string_view> tabs, commas;
-  SplitTab(line_, tabs);
-  SplitComma(line_, commas);
-  comma_ = !(commas.size() < tabs.size());
-  for (std::string_view n : comma_ ? commas : tabs) names_.emplace_back(n);
-}
-
-void FileSource::Split(std::string_view line) {
-  if (comma_) {
-    SplitComma(line, fields_);
-  } else {
-    SplitTab(line, fields_);
+  if (!spec.empty()) {
+    reader_.FileSpec(Variant(spec));
+    if (!reader_.SpecValid()) throw FileError{"Filespec: " + spec + ": " + reader_.Error()};
   }
+  reader_.FileName(Variant(path));
+  if (reader_.ErrStatus()) throw FileError{reader_.ErrMsg() + " (" + where_ + ")"};
+  for (std::int16_t i = 0; i < reader_.NumCols(); ++i) names_.push_back(reader_.HdrCols(i));
+  fields_.resize(names_.size());
 }
 
 bool FileSource::Next() {
-  if (!reader_.IsOpen() || reader_.AtEndOfStream()) return false;
-  reader_.ReadLine(line_);
-  Split(line_);
+  if (reader_.Eof()) return false;
+  reader_.GetRow();
+  if (reader_.ErrStatus()) throw FileError{reader_.ErrMsg() + " (" + where_ + ")"};
+  for (std::size_t i = 0; i < fields_.size(); ++i) fields_[i] = reader_.RowCols(static_cast<std::int16_t>(i));
   ++rowNo_;
   return true;
 }
 
 std::string_view FileSource::RowLine() {
-  if (!comma_) return line_;
+  if (Layout() == "T") return reader_.ThisRow();
   return RowSource::RowLine();
-}
-
-double FileSource::Done() const {
-  if (reader_.Size() <= 0) return -1.0;
-  return static_cast<double>(reader_.BytesRead()) / static_cast<double>(reader_.Size());
 }
 
 DbSource::DbSource(const std::string& conn, const std::string& sql) {

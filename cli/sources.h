@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tarnwick/data/file_system.h"
+#include "tarnwick/data/typed_reader.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -46,22 +47,23 @@ class RowSource {
   std::string where_;
 };
 
-// A tab-delimited or comma-separated text file with a header line. The layout is told from
-// the header: comma-separated when splitting it at commas gives at least as many fields as
-// splitting it at tabs.
+// A data file read by the engine's typed reader: tab-delimited or comma-separated with a
+// header line (told apart from the header), or a fixed-width print file described by a column
+// specification. Throws Rejected-style failures as FileError with the reader's message.
 class FileSource : public RowSource {
  public:
-  explicit FileSource(const std::string& path);
+  FileSource(const std::string& path, const std::string& spec);
   bool Next() override;
   std::string_view RowLine() override;
-  double Done() const override;
-  bool Comma() const { return comma_; }
+  // "T", "C" or "F".
+  const std::string& Layout() const { return reader_.FileType(); }
 
  private:
-  void Split(std::string_view line);
-  TextReader reader_;
-  std::string line_;
-  bool comma_ = false;
+  cNFile reader_;
+};
+
+struct FileError {
+  std::string message;
 };
 
 // The rows of an SQLite query over a database file opened read-only; NULL reads as "".
