@@ -3,6 +3,7 @@
 // report. Nothing here computes a figure of its own.
 
 #include <charconv>
+#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -12,7 +13,12 @@
 #include "tarnwick/audit/benford.h"
 #include "tarnwick/audit/interval_sampling.h"
 #include "tarnwick/audit/invoices.h"
+#include "tarnwick/audit/key_summary.h"
+#include "tarnwick/audit/misc.h"
 #include "tarnwick/audit/mus_reconciliation.h"
+#include "tarnwick/audit/stratify.h"
+#include "tarnwick/audit/two_period.h"
+#include "tarnwick/stats/sequences.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
@@ -283,6 +289,193 @@ void RunPR(Job& job) {
   Figure(r, "Precision", is.GetSampPrec());
 }
 
+void RunST(Job& job) {
+  cStratify st;
+  if (st.stratum(job.Arg("strata")) < 0) throw Rejected{"strata: " + st.ErrMsg()};
+  const int c = job.Col("col");
+  while (job.Next()) st.AddObs(job.Number(c));
+  job.report = st.Report();
+}
+
+// SU, DU and PO: one summary by key; the amount is optional for duplicates.
+void SummariseKeys(Job& job, cStringArray& sa) {
+  const int k = job.Col("col");
+  const int a = job.Col("amount");
+  while (job.Next()) sa.Item(job.Text(k), a < 0 ? 0.0 : job.Number(a));
+}
+
+void RunSU(Job& job) {
+  cStringArray sa;
+  SummariseKeys(job, sa);
+  job.report = sa.SummaryReport();
+}
+
+void RunDU(Job& job) {
+  cStringArray sa;
+  SummariseKeys(job, sa);
+  job.report = sa.DuplicateReport();
+}
+
+void RunPO(Job& job) {
+  cStringArray sa;
+  SummariseKeys(job, sa);
+  sa.ComputePareto();
+  std::string& r = job.report;
+  r = "Pareto of " + job.Arg("col") + " by " + job.Arg("amount");
+  r += kCrLf;
+  r += "Key\tAbsolute total";
+  r += kCrLf;
+  for (std::int16_t i = 0; i < cStringArray::kParetoSlots; ++i) {
+    if (sa.ParItem(i).empty()) continue;
+    r += sa.ParItem(i);
+    r += kTab;
+    AppendNumber(r, sa.ParVal(i), "###,###,###,###.00");
+    r += kCrLf;
+  }
+  r += "All other keys";
+  r += kTab;
+  AppendNumber(r, sa.ParOther(), "###,###,###,###.00");
+  r += kCrLf;
+}
+
+void RunGA(Job& job) {
+  const int c = job.Col("col");
+  cLongArray seq;
+  while (job.Next()) {
+    const double v = job.Number(c);
+    if (v != std::floor(v) || v < std::numeric_limits<std::int32_t>::min() ||
+        v > std::numeric_limits<std::int32_t>::max()) {
+      Raise(ErrorCode::TypeMismatch, "Col: " + job.Arg("col") + " on row: " +
+                                         std::to_string(job.RowsRead() + 1) +
+                                         " is not a whole number: " + std::string(job.Text(c)));
+    }
+    seq.AddItem(static_cast<std::int32_t>(v));
+  }
+  seq.SortArray();
+  job.report = seq.Gaps();
+}
+
+void RunRN(Job& job) {
+  const int c = job.Col("col");
+  cMisc m;
+  while (job.Next()) {
+    job.Number(c);
+    m.RNAddItem(job.Text(c));
+  }
+  job.report = m.RNReport();
+}
+
+// Area code, state, country and time zone of every telephone number, row by row.
+void RunLU(Job& job) {
+  const int c = job.Col("col");
+  cMisc m;
+  std::string& r = job.report;
+  r = "Row\tTelephone\tArea code\tState\tCountry\tTime zone";
+  r += kCrLf;
+  while (job.Next()) {
+    const std::string_view phone = job.Text(c);
+    const std::int16_t code = m.AreaCode(phone);
+    r += std::to_string(job.RowsRead() + 1);
+    r += kTab;
+    r.append(phone);
+    r += kTab;
+    if (code >= 0) r += std::to_string(code);
+    r += kTab;
+    r += m.State(phone);
+    r += kTab;
+    r += m.Country(phone);
+    r += kTab;
+    r += m.TimeZone(phone);
+    r += kCrLf;
+  }
+}
+
+// The accounts in file order with both periods' balances; the comparison needs the period
+// totals first, so the rows are held until the end of the source.
+void RunKS(Job& job) {
+  const int a = job.Col("acct"), p1 = job.Col("col1"), p2 = job.Col("col2");
+  struct Row {
+    std::string acct;
+    double v1, v2;
+  };
+  std::vector<Row> rows;
+  double t1 = 0.0, t2 = 0.0;
+  while (job.Next()) {
+    rows.push_back({std::string(job.Text(a)), job.Number(p1), job.Number(p2)});
+    t1 += rows.back().v1;
+    t2 += rows.back().v2;
+  }
+  if (rows.size() > static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max())) {
+    Raise(ErrorCode::Overflow, "a comparison holds at most 32,767 accounts");
+  }
+  cKS ks;
+  ks.Setup(static_cast<std::int16_t>(rows.size()), t1, t2);
+  for (const Row& row : rows) ks.AddItem(row.acct, row.v1, row.v2);
+  std::string& r = job.report;
+  r = "Two-period comparison of " + job.Arg("col1") + " and " + job.Arg("col2");
+  r += kCrLf;
+  r += "Account\tPeriod 1\tPeriod 2\tCum % 1\tCum % 2\tDifference";
+  r += kCrLf;
+  if (t1 != 0.0 && t2 != 0.0) {
+    for (std::int16_t i = 0; i < static_cast<std::int16_t>(rows.size()); ++i) {
+      r += ks.Acct(i);
+      r += kTab;
+      AppendNumber(r, ks.Per1(i), "###,###,###,###.00");
+      r += kTab;
+      AppendNumber(r, ks.Per2(i), "###,###,###,###.00");
+      r += kTab;
+      AppendNumber(r, ks.CP1(i), "##.#0%");
+      r += kTab;
+      AppendNumber(r, ks.CP2(i), "##.#0%");
+      r += kTab;
+      AppendNumber(r, ks.CD(i), "#0.####0");
+      r += kCrLf;
+    }
+  }
+  r += "Totals\t";
+  AppendNumber(r, ks.Total1(), "###,###,###,###.00");
+  r += kTab;
+  AppendNumber(r, ks.Total2(), "###,###,###,###.00");
+  r += kCrLf;
+  r += "D-stat\t";
+  AppendNumber(r, ks.dstat(), "#0.####0");
+  r += kCrLf;
+  r += "Largest difference at\t" + ks.AcctName();
+  r += kCrLf;
+}
+
+// The selected rows, header first: to the sample file when one is named (written whole or
+// not at all), else as the report.
+void RunEX(Job& job) {
+  const std::string sample = job.Arg("sample");
+  std::int64_t rows = 0;
+  if (sample.empty()) {
+    std::string& r = job.report;
+    r = job.Source().HeaderLine();
+    r += kCrLf;
+    while (job.Next()) {
+      r.append(job.Source().RowLine());
+      r += kCrLf;
+      ++rows;
+    }
+    return;
+  }
+  OutputFile out(sample, job.Inputs());
+  StartSample(job, out);
+  while (job.Next()) {
+    out.WriteLine(job.Source().RowLine());
+    ++rows;
+  }
+  out.Commit();
+  std::string& r = job.report;
+  r = "Extract";
+  r += kCrLf;
+  Figure(r, "Rows read", static_cast<double>(job.RowsRead()));
+  Figure(r, "Rows selected", static_cast<double>(rows));
+  r += "Written to\t" + sample;
+  r += kCrLf;
+}
+
 constexpr Kind T = Kind::Text;
 constexpr Kind N = Kind::Number;
 constexpr Kind D = Kind::Date;
@@ -299,22 +492,22 @@ const std::vector<CommandDef>& Commands() {
        true, {{"col", T}, {"amount", N}}, RunBA},
       {"ST", "Stratification of an amount column",
        {"col: the amount column", "strata: the stratum boundaries, quoted (strata=\"0 100 1000\")"},
-       true, {{"col", N}}, nullptr},
+       true, {{"col", N}}, RunST},
       {"SU", "Summary by key",
        {"col: the key column", "amount: the amount column"},
-       true, {{"col", T}, {"amount", N}}, nullptr},
+       true, {{"col", T}, {"amount", N}}, RunSU},
       {"DU", "Duplicates by key",
        {"col: the key column", "amount: the amount column (optional)"},
-       true, {{"col", T}, {"amount", N, true}}, nullptr},
+       true, {{"col", T}, {"amount", N, true}}, RunDU},
       {"PO", "Pareto of keys",
        {"col: the key column", "amount: the amount column"},
-       true, {{"col", T}, {"amount", N}}, nullptr},
+       true, {{"col", T}, {"amount", N}}, RunPO},
       {"XT", "Cross-tabulation with chi-square",
        {"col1: the row key column", "col2: the column key column", "amount: the amount column"},
        true, {{"col1", T}, {"col2", T}, {"amount", N}}, nullptr},
       {"GA", "Gaps in a number sequence",
        {"col: the column of sequence numbers (cheque numbers, say)"},
-       true, {{"col", N}}, nullptr},
+       true, {{"col", N}}, RunGA},
       {"UN", "Descriptive statistics with histogram and extremes",
        {"col: the amount column"},
        true, {{"col", N}}, RunUN},
@@ -359,21 +552,21 @@ const std::vector<CommandDef>& Commands() {
        false, {}, RunPR},
       {"RN", "Round-number test",
        {"col: the amount column"},
-       true, {{"col", N}}, nullptr},
+       true, {{"col", N}}, RunRN},
       {"KS", "Two-period account comparison",
        {"acct: the account column", "col1: the first period's amount column",
         "col2: the second period's amount column"},
-       true, {{"acct", T}, {"col1", N}, {"col2", N}}, nullptr},
+       true, {{"acct", T}, {"col1", N}, {"col2", N}}, RunKS},
       {"TR", "Trend of a series",
        {"col: the column of the series, in row order"},
        true, {{"col", N}}, RunTR},
       {"EX", "Extract the rows that meet a condition",
        {"cond: the row filter", "sample: the file that receives the rows (optional; "
                                 "without it the rows go to standard output)"},
-       true, {}, nullptr},
+       true, {}, RunEX},
       {"LU", "Area-code lookup of a telephone column",
        {"col: the telephone column"},
-       true, {{"col", T}}, nullptr},
+       true, {{"col", T}}, RunLU},
   };
   return table;
 }

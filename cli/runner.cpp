@@ -112,9 +112,11 @@ std::string WithDefaults(const std::string& line, const cShell& sh, const Comman
   }
   if (code == "BE" || code == "BA") add("type", "F1");
   if (code == "AR") add("colwidth", "30");
+  // The requirement table asks a comparison for col=; it is the account column.
+  if (code == "KS") add("col", sh.geta("acct"));
   // A query's columns are named like a file's; the field arguments of the database rows
   // default to the column arguments.
-  add("fldno", sh.geta("col"));
+  add("fldno", sh.geta("col").empty() ? std::string("1") : sh.geta("col"));
   add("iamount", sh.geta("amount"));
   add("agefld", sh.geta("agecol"));
   add("tranfld", sh.geta("trancol"));
