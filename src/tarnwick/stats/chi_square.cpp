@@ -183,9 +183,10 @@ void cChiSQ::ComputeSteps() {
 
   // Totals are multiplied as doubles: large samples would overflow a 32-bit product.
   const double t = total;
-  for (int i = 0; i < r; ++i)
-    for (int j = 0; j < c; ++j)
-      Expected(i, j) = rowTotal[static_cast<std::size_t>(i)] * colTotal[static_cast<std::size_t>(j)] / t;
+  for (int i = 0; i < r; ++i) {
+    const double rt = rowTotal[static_cast<std::size_t>(i)];
+    for (int j = 0; j < c; ++j) Expected(i, j) = rt * colTotal[static_cast<std::size_t>(j)] / t;
+  }
 
   double chi = 0.0;
   double like = 0.0;
@@ -230,8 +231,8 @@ void cNewChi::AddArray(cLongArray& oArray) {
 }
 
 std::int16_t cNewChi::DF() const {
-  const std::int32_t df =
-      MulChecked<std::int32_t>(SubChecked<std::int32_t>(cols_, 1), SubChecked<std::int32_t>(rows_, 1));
+  const std::int32_t df = MulChecked<std::int32_t>(SubChecked<std::int32_t>(cols_, 1),
+                                                    SubChecked<std::int32_t>(rows_, 1));
   return df < 1 ? std::int16_t{1} : Narrow<std::int16_t>(df);
 }
 
@@ -259,8 +260,9 @@ void cNewChi::Compute() {
   std::int32_t smallExpected = 0;
   std::int32_t smallObserved = 0;
   for (std::int32_t i = 0; i < r; ++i) {
+    const double rt = rowTotal[static_cast<std::size_t>(i)];
     for (std::int32_t j = 0; j < c; ++j) {
-      const double e = Div(rowTotal[static_cast<std::size_t>(i)] * colTotal[static_cast<std::size_t>(j)], t);
+      const double e = Div(rt * colTotal[static_cast<std::size_t>(j)], t);
       const double o = cell(i, j);
       if (std::fabs(e) < 1.0) ++smallExpected;
       if (std::fabs(o) < 6.0) ++smallObserved;
