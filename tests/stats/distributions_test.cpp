@@ -7,7 +7,7 @@
 #include <iomanip>
 #include <functional>
 #include <map>
-#include <sstream>
+#include <numbers>
 #include <string>
 #include <utility>
 #include <vector>
@@ -263,7 +263,7 @@ TEST(Cephes, ExactBoundaryResults) {
       {"Square(-3)", cCephes::Square(-3), 9.0},
   };
   for (const auto& c : cases) EXPECT_EQ(c.got, c.expected) << c.what;
-  EXPECT_NE(cCephes::Pi(), M_PI);
+  EXPECT_NE(cCephes::Pi(), std::numbers::pi);
   cCephes::LnGamma(-0.5, sgn);
   EXPECT_EQ(sgn, -1.0);
   cCephes::LnGamma(-1.5, sgn);
