@@ -26,6 +26,7 @@
 #include "tarnwick/shell/report_text.h"
 #include "tarnwick/shell/requirements.h"
 #include "tarnwick/stats/amount_array.h"
+#include "tarnwick/stats/cross_tab.h"
 #include "tarnwick/stats/regression.h"
 
 namespace tarnwick::cli {
@@ -476,6 +477,13 @@ void RunEX(Job& job) {
   r += kCrLf;
 }
 
+void RunXT(Job& job) {
+  const int r = job.Col("col1"), c = job.Col("col2"), a = job.Col("amount");
+  cXtab xt;
+  while (job.Next()) xt.AddItem(job.Text(r), job.Text(c), job.Number(a));
+  job.report = xt.Report();
+}
+
 constexpr Kind T = Kind::Text;
 constexpr Kind N = Kind::Number;
 constexpr Kind D = Kind::Date;
@@ -504,7 +512,7 @@ const std::vector<CommandDef>& Commands() {
        true, {{"col", T}, {"amount", N}}, RunPO},
       {"XT", "Cross-tabulation with chi-square",
        {"col1: the row key column", "col2: the column key column", "amount: the amount column"},
-       true, {{"col1", T}, {"col2", T}, {"amount", N}}, nullptr},
+       true, {{"col1", T}, {"col2", T}, {"amount", N}}, RunXT},
       {"GA", "Gaps in a number sequence",
        {"col: the column of sequence numbers (cheque numbers, say)"},
        true, {{"col", N}}, RunGA},

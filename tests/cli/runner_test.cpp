@@ -13,7 +13,12 @@
 #include "tarnwick/audit/benford.h"
 #include "tarnwick/audit/interval_sampling.h"
 #include "tarnwick/audit/invoices.h"
+#include "tarnwick/audit/key_summary.h"
+#include "tarnwick/audit/misc.h"
 #include "tarnwick/audit/mus_reconciliation.h"
+#include "tarnwick/audit/stratify.h"
+#include "tarnwick/stats/cross_tab.h"
+#include "tarnwick/stats/sequences.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/shell/report_text.h"
 #include "tarnwick/stats/amount_array.h"
@@ -145,6 +150,50 @@ std::vector<ReportCase> Cases() {
                       Num(r[t.Col("Amount")]));
          for (std::size_t i = 0; i < t.rows.size(); ++i) cr.SplitTran();
          return cr.SPReport();
+       }},
+      {"ST", "ST" + f + " col=Amount strata=\"-1000 0 100 1000 10000 100000\"",
+       [](const Table& t) {
+         cStratify st;
+         st.stratum("-1000 0 100 1000 10000 100000");
+         for (const auto& r : t.rows) st.AddObs(Num(r[t.Col("Amount")]));
+         return st.Report();
+       }},
+      {"SU", "SU" + f + " col=Account amount=Amount",
+       [](const Table& t) {
+         cStringArray sa;
+         for (const auto& r : t.rows) sa.Item(r[t.Col("Account")], Num(r[t.Col("Amount")]));
+         return sa.SummaryReport();
+       }},
+      {"DU_WithAmount", "DU" + f + " col=InvNum amount=Amount",
+       [](const Table& t) {
+         cStringArray sa;
+         for (const auto& r : t.rows) sa.Item(r[t.Col("InvNum")], Num(r[t.Col("Amount")]));
+         return sa.DuplicateReport();
+       }},
+      {"DU_KeysOnly", "DU" + f + " col=InvNum",
+       [](const Table& t) {
+         cStringArray sa;
+         for (const auto& r : t.rows) sa.Item(r[t.Col("InvNum")], 0.0);
+         return sa.DuplicateReport();
+       }},
+      {"GA", "GA" + f + " col=CheckNum",
+       [](const Table& t) {
+         cLongArray seq;
+         for (const auto& r : t.rows) seq.AddItem(static_cast<std::int32_t>(Num(r[t.Col("CheckNum")])));
+         seq.SortArray();
+         return seq.Gaps();
+       }},
+      {"RN", "RN" + f + " col=Amount",
+       [](const Table& t) {
+         cMisc m;
+         for (const auto& r : t.rows) m.RNAddItem(r[t.Col("Amount")]);
+         return m.RNReport();
+       }},
+      {"XT", "XT ds=FILE" + f + " col1=Account col2=Vendor amount=Amount",
+       [](const Table& t) {
+         cXtab xt;
+         for (const auto& r : t.rows) xt.AddItem(r[t.Col("Account")], r[t.Col("Vendor")], Num(r[t.Col("Amount")]));
+         return xt.Report();
        }},
       {"CM", "CM" + f + " col=Amount J=250000 R=2 RN=777 sample=" + Temp("cm_case.tsv"),
        [](const Table& t) {
@@ -334,6 +383,12 @@ std::vector<RejectCase> Rejections() {
        "Database: " + db + ".gone not found"},
       {"DatabaseError", "UN ds=db conn=" + db + " sql=\"select Amount from nowhere\" col=Amount", 2,
        "Database: no such table: nowhere"},
+      {"BadFilter", "IS file=" + L + " intvl=10 rn=1 cond=\"($Amount > 5\"" + S, 2,
+       "Filter: Unbalanced parentheses"},
+      {"FilterNamesNoColumn", "IS file=" + L + " intvl=10 rn=1 cond=\"$Amt > 5\"" + S, 2,
+       "Filter: $AMT names no column of file: " + L},
+      {"ExtractWithoutCondition", "EX file=" + L + S, 2, "missing: cond= "},
+      {"BadStrata", "ST file=" + L + " col=Amount strata=\"100 10\"", 2, "strata: Out of sequence: 100 > 10"},
       {"MissingQueryColumn", "UN ds=db conn=" + db + " sql=\"select Vendor from payments\" col=Amount", 2,
        "Col: Amount in query: select Vendor from payments not found"},
   };
@@ -427,6 +482,91 @@ TEST(Runner, HelpListsEveryCommandWithTheEngineTables) {
   }
   EXPECT_EQ(Tarnwick({}).status, 2);
   EXPECT_EQ(Tarnwick({"--bogus", "HE"}).status, 2);
+}
+
+
+TEST(Runner, ParetoListsTheLargestKeysOfTheSummaryClass) {
+  const Result r = Tarnwick({"--raw", "PO file=" + Ledger() + " col=Vendor amount=Amount"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  cStringArray sa;
+  for (const auto& row : Data().rows) sa.Item(row[Data().Col("Vendor")], Num(row[Data().Col("Amount")]));
+  sa.ComputePareto();
+  std::string expected = "Pareto of Vendor by Amount\r\nKey\tAbsolute total\r\n";
+  for (std::int16_t i = 0; i < cStringArray::kParetoSlots; ++i)
+    expected += sa.ParItem(i) + "\t" + FormatNumber(sa.ParVal(i), "###,###,###,###.00") + "\r\n";
+  expected += "All other keys\t" + FormatNumber(sa.ParOther(), "###,###,###,###.00") + "\r\n";
+  EXPECT_EQ(r.out, expected);
+}
+
+TEST(Runner, AreaCodesOfEveryTelephoneNumber) {
+  const Result r = Tarnwick({"LU file=" + Ledger() + " col=Phone"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::istringstream in(r.out);
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line, "Row\tTelephone\tArea code\tState\tCountry\tTime zone");
+  cMisc m;
+  std::size_t n = 0;
+  for (const auto& row : Data().rows) {
+    ASSERT_TRUE(std::getline(in, line));
+    const std::string phone = row[Data().Col("Phone")];
+    EXPECT_EQ(line, std::to_string(n + 2) + "\t" + phone + "\t" + std::to_string(m.AreaCode(phone)) + "\t" +
+                        m.State(phone) + "\t" + m.Country(phone) + "\t" + m.TimeZone(phone));
+    ++n;
+  }
+  EXPECT_FALSE(std::getline(in, line));
+}
+
+TEST(Runner, TwoPeriodComparisonOfAccounts) {
+  const std::string tb = Temp("tb.tsv");
+  WriteFile(tb, "Acct\tY1\tY2\nA\t50\t50\nB\t30\t100\nC\t20\t50\n");
+  const Result r = Tarnwick({"KS file=" + tb + " acct=Acct col1=Y1 col2=Y2"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "Two-period comparison of Y1 and Y2\n"
+            "Account\tPeriod 1\tPeriod 2\tCum % 1\tCum % 2\tDifference\n"
+            "A\t50.00\t50.00\t50.00%\t25.00%\t0.25000\n"
+            "B\t30.00\t100.00\t80.00%\t75.00%\t0.05000\n"
+            "C\t20.00\t50.00\t100.00%\t100.00%\t0.00000\n"
+            "Totals\t100.00\t200.00\n"
+            "D-stat\t0.25000\n"
+            "Largest difference at\tA\n");
+}
+
+// The filter selects the same rows as the test's own reading of the condition.
+TEST(Runner, ExtractWritesTheRowsTheFilterSelects) {
+  const Table& t = Data();
+  std::vector<std::string> expected = {LineOf(t.header)};
+  for (const auto& row : t.rows)
+    if (Num(row[t.Col("Amount")]) >= 50000 && row[t.Col("Account")] == "5200") expected.push_back(LineOf(row));
+  ASSERT_GT(expected.size(), 3u);
+  const std::string cond = " cond=\"$Amount >= 50000 AND $account = 5200\"";
+  const Result listed = Tarnwick({"EX file=" + Ledger() + cond});
+  ASSERT_EQ(listed.status, 0) << listed.err;
+  std::string text;
+  for (const auto& l : expected) text += l + "\n";
+  EXPECT_EQ(listed.out, text);
+
+  const std::string extract = Temp("extract.tsv");
+  const Result written = Tarnwick({"EX file=" + Ledger() + cond + " sample=" + extract});
+  ASSERT_EQ(written.status, 0) << written.err;
+  EXPECT_EQ(RowsOf(extract), expected);
+  EXPECT_EQ(written.out, "Extract\nRows read\t" + std::to_string(t.rows.size()) + "\nRows selected\t" +
+                             std::to_string(expected.size() - 1) + "\nWritten to\t" + extract + "\n");
+
+  // Any analysis takes the filter: weekdays of the selected rows only.
+  const Result wd = Tarnwick({"--raw", "WD file=" + Ledger() + " col=InvDate" + cond});
+  cAge age;
+  for (const auto& row : t.rows)
+    if (Num(row[t.Col("Amount")]) >= 50000 && row[t.Col("Account")] == "5200")
+      age.AddItem(Day(row[t.Col("InvDate")]), 0);
+  EXPECT_EQ(wd.out, Raw(age.WDReport()));
+}
+
+TEST(Runner, NoSelectedRowsIsSaidWithTheEngineError) {
+  const Result r = Tarnwick({"UN file=" + Ledger() + " col=Amount cond=\"$Amount > 1e12\""});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Error 11: Division by zero (no rows were selected)\n");
 }
 
 }  // namespace
