@@ -27,6 +27,7 @@
 #include "tarnwick/shell/requirements.h"
 #include "tarnwick/stats/amount_array.h"
 #include "tarnwick/stats/cross_tab.h"
+#include "tarnwick/stats/external_sort.h"
 #include "tarnwick/stats/regression.h"
 
 namespace tarnwick::cli {
@@ -53,10 +54,33 @@ std::int32_t WholeArg(const Job& job, const char* name, std::int32_t lo, std::in
   return v;
 }
 
+// In memory while the amounts fit; past the limit the amounts so far move to the external
+// sort, which takes the rest and gives the large-data reports.
 void RunUN(Job& job) {
   const int c = job.Col("col");
   cDoubleArray a;
-  while (job.Next()) a.AddItem(job.Number(c));
+  std::unique_ptr<cNewDouble> big;
+  while (job.Next()) {
+    const double v = job.Number(c);
+    if (big) {
+      big->AddItem(v);
+      continue;
+    }
+    a.AddItem(v);
+    if (a.Count() > job.Opts().maxInMemory) {
+      big = std::make_unique<cNewDouble>();
+      for (std::int32_t i = 0; i < a.Count(); ++i) big->AddItem(a.Element(i));
+      a = cDoubleArray();
+    }
+  }
+  if (big) {
+    job.report = big->StatReport();
+    Append(job.report, big->HistoReport());
+    Append(job.report, big->PercentileReport());
+    Append(job.report, big->TopNReport(10));
+    Append(job.report, big->BottomNReport(10));
+    return;
+  }
   job.report = a.StatReport();
   Append(job.report, a.HistoReport());
   Append(job.report, a.OLReport());

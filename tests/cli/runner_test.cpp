@@ -18,6 +18,7 @@
 #include "tarnwick/audit/mus_reconciliation.h"
 #include "tarnwick/audit/stratify.h"
 #include "tarnwick/stats/cross_tab.h"
+#include "tarnwick/stats/external_sort.h"
 #include "tarnwick/stats/sequences.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/shell/report_text.h"
@@ -567,6 +568,31 @@ TEST(Runner, NoSelectedRowsIsSaidWithTheEngineError) {
   const Result r = Tarnwick({"UN file=" + Ledger() + " col=Amount cond=\"$Amount > 1e12\""});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Error 11: Division by zero (no rows were selected)\n");
+}
+
+
+// Past the in-memory limit the amounts go to the external sort, whose temporary files are gone
+// when the run ends.
+TEST(Runner, LargeSourcesUseTheExternalSort) {
+  const std::string tmp = Temp("sort_tmp");
+  fs::create_directories(tmp);
+  const char* old = std::getenv("TMPDIR");
+  const std::string saved = old ? old : "";
+  ::setenv("TMPDIR", tmp.c_str(), 1);
+  const Result r = Tarnwick({"--raw", "--max-in-memory", "1000", "UN file=" + Ledger() + " col=Amount"});
+  const Result small = Tarnwick({"--raw", "--max-in-memory", "3000", "UN file=" + Ledger() + " col=Amount"});
+  if (old) ::setenv("TMPDIR", saved.c_str(), 1); else ::unsetenv("TMPDIR");
+  ASSERT_EQ(r.status, 0) << r.err;
+  cNewDouble nd;
+  for (const auto& row : Data().rows) nd.AddItem(Num(row[Data().Col("Amount")]));
+  const std::string stat = nd.StatReport();
+  const std::string histo = nd.HistoReport();
+  const std::string pct = nd.PercentileReport();
+  const std::string top = nd.TopNReport(10);
+  EXPECT_EQ(r.out, Raw(Join({stat, histo, pct, top, nd.BottomNReport(10)})));
+  EXPECT_TRUE(fs::is_empty(tmp));
+  // At the limit itself the amounts stay in memory.
+  EXPECT_EQ(small.out, Raw(UnReport(Data())));
 }
 
 }  // namespace
