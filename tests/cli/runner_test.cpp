@@ -243,7 +243,8 @@ TEST(Runner, WordsOfOneCommandMayComeAsSeparateArguments) {
 
 // The interval sample holds the header and exactly the rows the class selects.
 TEST(Runner, IntervalSampleWritesTheSelectedRows) {
-  const std::string sample = Temp("is_sample.tsv");
+  fs::create_directories(Temp("is_dir"));
+  const std::string sample = Temp("is_dir") + "/sample.tsv";
   fs::remove(sample);
   const Result r = Tarnwick({"--raw", "IS file=" + Ledger() + " intvl=97 rn=13 sample=" + sample});
   ASSERT_EQ(r.status, 0) << r.err;
@@ -423,7 +424,8 @@ TEST(Runner, ErrorDuringTheRunKeepsTheEarlierSample) {
   for (const auto& row : t.rows) text += LineOf(row) + "\n";
   const std::string bad = Temp("bad_ledger.tsv");
   WriteFile(bad, text);
-  const std::string sample = Temp("kept_sample.tsv");
+  fs::create_directories(Temp("kept_dir"));
+  const std::string sample = Temp("kept_dir") + "/sample.tsv";
   WriteFile(sample, "earlier sample\n");
   const Result r = Tarnwick({"CM file=" + bad + " col=Amount J=1000 R=1 RN=1 sample=" + sample});
   EXPECT_EQ(r.status, 1);
@@ -593,6 +595,35 @@ TEST(Runner, LargeSourcesUseTheExternalSort) {
   EXPECT_TRUE(fs::is_empty(tmp));
   // At the limit itself the amounts stay in memory.
   EXPECT_EQ(small.out, Raw(UnReport(Data())));
+}
+
+
+// A fixed-width print file read through its column specification gives the same summary as the
+// rows it was made from.
+TEST(Runner, PrintFileThroughItsColumnSpecification) {
+  const Table& t = Data();
+  auto pad = [](std::string v, std::size_t n) {
+    v.resize(n, ' ');
+    return v;
+  };
+  std::string prn = "VENDOR    DATE        AMOUNT      \n";
+  cStringArray sa;
+  for (std::size_t i = 0; i < 200; ++i) {
+    const auto& row = t.rows[i];
+    prn += pad(row[t.Col("Vendor")], 10) + pad(row[t.Col("InvDate")], 12) +
+           pad(row[t.Col("Amount")], 12) + "  \n";
+    sa.Item(row[t.Col("Vendor")], Num(row[t.Col("Amount")]));
+  }
+  const std::string file = Temp("ledger.prn");
+  const std::string spec = Temp("ledger.spec");
+  WriteFile(file, prn);
+  WriteFile(spec, "Name\tStart\tSize\tType\nVendor\t1\t10\tA\nInvDate\t11\t12\tD\nAmount\t23\t12\tN\n");
+  const Result r = Tarnwick({"--raw", "SU file=" + file + " filespec=" + spec + " col=Vendor amount=Amount"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, Raw(sa.SummaryReport()));
+  const Result badSpec = Tarnwick({"SU file=" + file + " filespec=" + spec + ".gone col=Vendor amount=Amount"});
+  EXPECT_EQ(badSpec.status, 2);
+  EXPECT_EQ(badSpec.err, "File: " + spec + ".gone not found\n");
 }
 
 }  // namespace
