@@ -605,14 +605,18 @@ const std::vector<CommandDef>& Commands() {
 
 std::string HelpText() {
   std::string s;
-  s += "usage: tarnwick [--raw] [--timing] 'COMMAND name=value ...'\r\n";
-  s += "       tarnwick [--raw] [--timing] -f SCRIPT\r\n";
+  s += "usage: tarnwick [OPTIONS] 'COMMAND name=value ...'\r\n";
+  s += "       tarnwick [OPTIONS] -f SCRIPT   one command per line, # comments, <name>=text symbols\r\n";
   s += "       tarnwick HE | --help\r\n";
+  s += "options: --raw (keep CR LF line ends)  --timing (timing line on standard error)\r\n";
+  s += "         --max-in-memory N (UN: above N amounts use the external sort; 10000000)\r\n";
   s += "\r\n";
   s += "Data sources (every command that reads rows):\r\n";
   s += "  ds=file file=PATH      a tab-delimited or comma-separated file with a header line\r\n";
+  s += "    filespec=SPEC        ... or a fixed-width print file with its column specification\r\n";
   s += "  ds=db conn=PATH sql=Q  the rows of an SQLite query (quote it: sql=\"select ...\")\r\n";
   s += "  ds=rng, ds=sel         worksheet ranges: they need the spreadsheet\r\n";
+  s += "  sample=PATH            the file that receives selected rows (written whole or not at all)\r\n";
   s += "  cond=FILTER            selects rows (any source)\r\n";
   s += "  recap=NAME             names the report (default: the command code)\r\n";
   s += "  ds defaults to db when conn= or sql= is given, else to file.\r\n";

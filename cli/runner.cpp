@@ -172,7 +172,7 @@ void ResolveColumns(const CommandDef& def, const cShell& sh, RowSource& src, boo
     const std::string name = sh.geta(c.arg);
     if (name.empty()) {
       if (c.optional) continue;
-      throw Rejected{std::string("missing ") + c.arg + "= "};
+      throw Rejected{std::string("missing: ") + c.arg + "= "};
     }
     if (tabFile) {
       const std::string file = sh.geta("file");
