@@ -157,6 +157,7 @@ std::unique_ptr<RowSource> OpenSource(const cShell& sh, std::vector<std::string>
   if (!val.FileExists(file)) throw Rejected{val.ErrMsg()};
   const std::string spec = sh.geta("filespec");
   if (!spec.empty() && !val.FileExists(spec)) throw Rejected{val.ErrMsg()};
+  inputs.push_back(spec);
   try {
     return std::make_unique<FileSource>(file, spec);
   } catch (const FileError& e) {
@@ -284,6 +285,10 @@ int RunLine(const std::string& line, const Options& options, std::string& report
     message = "Error " + std::to_string(static_cast<int>(e.code())) + ": " + e.what();
     if (j.Started() && j.RowsSelected() == 0) message += " (no rows were selected)";
     return j.Started() ? kEngineError : kRejected;
+  } catch (const std::exception& e) {
+    // Anything else (memory exhausted, say) still ends with a message and a status.
+    message = std::string("Error: ") + e.what();
+    return kEngineError;
   }
 }
 

@@ -351,7 +351,11 @@ std::vector<RejectCase> Rejections() {
   const std::string L = Ledger();
   const std::string S = " sample=" + Temp("never.tsv");
   const std::string db = Temp("reject.db");
+  const std::string headerOnly = Temp("header_only.tsv");
+  WriteFile(headerOnly, "Vendor\tAmount\n");
   return {
+      {"FileWithoutRows", "UN file=" + headerOnly + " col=Amount", 2,
+       "File has insufficient data (file: " + headerOnly + ")"},
       {"InvalidCommand", "zz file=" + L, 2, "Command: zz is not a valid command"},
       {"CommandNotRunHere", "B5 sheet=x", 2, "Command: B5 is not run by tarnwick (see tarnwick HE)"},
       {"InvalidArgument", "IS file=" + L + " intvl=10 rn=1 colour=red" + S, 2,
