@@ -713,6 +713,9 @@ void cParse::RunRow(std::string_view line, cOP& op) {
       op.Apply(o);
     }
   };
+  // RPN() builds the substituted text from the row copy when it is read, even if the
+  // evaluation below leaves with an arithmetic error
+  rpnPending_ = true;
   op.Begin();
   for (const Element& e : p.elems) {
     switch (e.kind) {
@@ -750,7 +753,6 @@ void cParse::RunRow(std::string_view line, cOP& op) {
     }
   }
   op.End();
-  rpnPending_ = true;
 }
 
 }  // namespace tarnwick
