@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "tarnwick/core/error.h"
+#include "tarnwick/core/numeric_text.h"
+#include "tarnwick/expr/is_num.h"
+#include "tarnwick/shell/report_text.h"
 #include "tarnwick/expr/parser.h"
 #include "tarnwick/platform/notice.h"
 
@@ -257,6 +262,51 @@ TEST(PreparedFilter, RandomAndMutatedInput) {
   EXPECT_GT(selected, 50);
   EXPECT_GT(threw, 5);
   EXPECT_GT(noticed, 5);
+}
+
+// Amounts of every magnitude and form: the substituted text is the number pattern's rendering
+// (zero as "0"), and the prepared path reads the same number from it as the plain path.
+TEST(PreparedFilter, AmountsRenderAndCompareAsThePlainPath) {
+  std::mt19937_64 rng(42);
+  NoticeCapture notices;
+  cParse plain, prepared;
+  cOP op1, op2;
+  prepared.Prepare("$1 * 3 + $1", "A");
+  for (int i = 0; i < 4000; ++i) {
+    const int exponent = std::uniform_int_distribution<int>(-12, 22)(rng);
+    double v = std::uniform_real_distribution<double>(-1.0, 1.0)(rng) * std::pow(10.0, exponent);
+    if (i % 7 == 0) v = std::round(v);
+    if (i % 11 == 0) v = std::round(v * 100) / 100;
+    char buf[64];
+    const int form = i % 4;
+    if (form == 0) {
+      std::snprintf(buf, sizeof buf, "%.17g", v);
+    } else if (form == 1) {
+      std::snprintf(buf, sizeof buf, "%.2f", v);
+    } else if (form == 2) {
+      std::snprintf(buf, sizeof buf, "(%.4f)", std::fabs(v));
+    } else {
+      std::snprintf(buf, sizeof buf, "%.9f", v);
+    }
+    const std::string text = buf;
+    double parsed = 0;
+    if (!IsNUM(text, parsed)) continue;  // exponent forms are not amounts
+    const std::optional<double> general = ParseNumber(form == 2 ? "-" + text.substr(1, text.size() - 2) : text);
+    ASSERT_TRUE(general.has_value()) << text;
+    EXPECT_EQ(parsed, *general) << text;
+
+    cParse p;
+    p.RPN("	$1");
+    p.subtext("$1", text);
+    std::string expected = FormatNumber(parsed, "#########.#######");
+    if (expected.find_first_of("0123456789") == std::string::npos) expected = "0";
+    EXPECT_EQ(p.RPN(), "	" + expected) << text;
+
+    const Outcome a = Plain(plain, "$1 * 3 + $1", "A", text, op1, notices);
+    const Outcome b = Prepared(prepared, "$1 * 3 + $1", "A", text, op2, notices, false);
+    ExpectSame(a, b, text);
+    if (::testing::Test::HasFailure()) return;
+  }
 }
 
 }  // namespace
