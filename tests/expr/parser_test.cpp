@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "tarnwick/core/error.h"
 #include "tarnwick/expr/parser.h"
 #include "tarnwick/platform/notice.h"
 
@@ -181,6 +182,17 @@ TEST(Columns, HeaderLookups) {
   p.Headers("");
   EXPECT_EQ(p.cols(), -1);
   EXPECT_EQ(p.getcol(), -1);
+  // more fields than a 16-bit count holds is the overflow error; the header stays
+  p.Headers("a\tb");
+  try {
+    p.Headers(std::string(40000, '\t'));
+    FAIL() << "no overflow";
+  } catch (const EngineError& e) {
+    EXPECT_EQ(e.code(), ErrorCode::Overflow);
+  }
+  EXPECT_EQ(p.cols(), 1);
+  p.DestCol("B");
+  EXPECT_EQ(p.getcol(), 1);
 }
 
 TEST(Columns, ReplaceColnames) {

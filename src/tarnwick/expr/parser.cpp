@@ -537,7 +537,14 @@ void cParse::RestorePrepared() {
 
 bool cParse::Prepare(std::string_view filter, std::string_view headerLine) {
   if (prepared_ && filter == prepFilter_ && headerLine == prepHeader_) {
-    if (dirty_ || rowApplied_) RestorePrepared();
+    if (dirty_) {
+      RestorePrepared();
+    } else if (rowApplied_) {
+      // only the RPN moved on: back to the text before substitution
+      rpn_ = prepRpn_;
+      rpnPending_ = false;
+      rowApplied_ = false;
+    }
     return !Err();
   }
   prepared_ = false;
