@@ -98,7 +98,8 @@ class cParse {
   void SubRow(std::string_view sInRow);
   void subtext(std::string_view incode, std::string_view inval);
   void ReplaceColnames();
-  // Length of a leading month/day/year date (spaces before it included), or -1.
+  // Length of a leading month/day/year date (spaces before it included), or -1; a length
+  // beyond the 16-bit result is the overflow error.
   std::int16_t isValDate(std::string_view sText) const;
   bool isdigit(std::string_view sChar) const;
 
