@@ -382,6 +382,8 @@ std::vector<RejectCase> Rejections() {
        "conf=95 is not a fraction from 0 to 1 or a percentage such as 95%"},
       {"SampleOverTheInput", "IS file=" + L + " intvl=10 rn=1 sample=" + L, 2,
        "Output: " + L + " is an input of this command; choose another file"},
+      {"SampleInAMissingFolder", "IS file=" + L + " intvl=10 rn=1 sample=" + Temp("gone") + "/s.tsv", 2,
+       "Error 53: File not found: " + Temp("gone") + "/s.tsv"},
       {"WorksheetSource", "UN ds=rng col=Amount", 2,
        "Data source: ds=rng reads a worksheet range or selection and needs the spreadsheet; "
        "use ds=file or ds=db"},
