@@ -60,14 +60,14 @@ void Job::Progress(bool last) {
 
 namespace {
 
-std::string ColName(const Job& job, int col) {
-  auto& names = const_cast<Job&>(job).Source().Names();
-  return col >= 0 && static_cast<std::size_t>(col) < names.size() ? names[col] : std::string();
-}
-
+// "Col: <name> on row: <n> in file: <path> " and the complaint, as the engine's file checks
+// word it; rows are counted with the header as row 1.
 std::string NotText(const Job& job, int col, std::string_view what) {
-  auto& src = const_cast<Job&>(job).Source();
-  return "Col: " + ColName(job, col) + " on row: " + std::to_string(src.RowNo() + 1) + " in " +
+  const RowSource& src = job.Source();
+  const auto& names = src.Names();
+  const std::string name =
+      col >= 0 && static_cast<std::size_t>(col) < names.size() ? names[col] : std::string();
+  return "Col: " + name + " on row: " + std::to_string(src.RowNo() + 1) + " in " +
          src.Where() + " " + std::string(what) + std::string(job.Text(col));
 }
 

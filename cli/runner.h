@@ -82,6 +82,7 @@ class Job {
   std::int64_t RowsSelected() const { return selected_; }
   std::int64_t RowsRead() const { return source_ ? source_->RowNo() : 0; }
   RowSource& Source() { return *source_; }
+  const RowSource& Source() const { return *source_; }
   // Every file the command reads, so that nothing is written over one of them.
   const std::vector<std::string>& Inputs() const { return inputs_; }
 
