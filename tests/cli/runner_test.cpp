@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <algorithm>
 #include <functional>
 #include <regex>
 
@@ -22,7 +23,9 @@
 #include "tarnwick/stats/sequences.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/default_text.h"
 #include "tarnwick/stats/amount_array.h"
+#include "tarnwick/stats/regression.h"
 
 namespace fs = std::filesystem;
 using namespace tarnwick;
@@ -313,6 +316,16 @@ TEST(Runner, DatabaseAndCommaSeparatedSourcesReadLikeTheFile) {
     EXPECT_EQ(fromDb.out, file.out) << args;
     EXPECT_EQ(fromCsv.out, file.out) << args;
   }
+  // The filter reads the same values from every source.
+  const std::string cond = " cond=\"$Amount < 20 AND $Account = 6150\"";
+  const Result exFile = Tarnwick({"EX file=" + Ledger() + cond});
+  const Result exDb = Tarnwick({"EX ds=db conn=" + db + " sql=\"select * from payments\"" + cond});
+  const Result exCsv = Tarnwick({"EX file=" + csv + cond});
+  ASSERT_EQ(exFile.status, 0) << exFile.err;
+  EXPECT_GT(std::count(exFile.out.begin(), exFile.out.end(), '\n'), 5);
+  EXPECT_EQ(exDb.out, exFile.out);
+  EXPECT_EQ(exCsv.out, exFile.out);
+
   // A query narrows the rows; NULL reads as an empty value, which no date test accepts.
   const Result some = Tarnwick({"WD ds=db conn=" + db +
                            " sql=\"select InvDate from payments where Vendor = 'V0002'\" col=InvDate"});
@@ -397,6 +410,7 @@ std::vector<RejectCase> Rejections() {
        "Filter: $AMT names no column of file: " + L},
       {"ExtractWithoutCondition", "EX file=" + L + S, 2, "missing: cond= "},
       {"BadStrata", "ST file=" + L + " col=Amount strata=\"100 10\"", 2, "strata: Out of sequence: 100 > 10"},
+      {"MissingQuery", "UN ds=db conn=" + db + " col=Amount", 2, "missing: sql= "},
       {"MissingQueryColumn", "UN ds=db conn=" + db + " sql=\"select Vendor from payments\" col=Amount", 2,
        "Col: Amount in query: select Vendor from payments not found"},
   };
@@ -630,6 +644,27 @@ TEST(Runner, PrintFileThroughItsColumnSpecification) {
   const Result badSpec = Tarnwick({"SU file=" + file + " filespec=" + spec + ".gone col=Vendor amount=Amount"});
   EXPECT_EQ(badSpec.status, 2);
   EXPECT_EQ(badSpec.err, "File: " + spec + ".gone not found\n");
+}
+
+
+TEST(Runner, TrendOfASeriesInRowOrder) {
+  const std::string file = Temp("series.tsv");
+  WriteFile(file, "Month\tSales\n1\t10\n2\t14\n3\t15\n4\t21\n5\t22\n");
+  const Result r = Tarnwick({"TR file=" + file + " col=Sales"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<double> v = {10, 14, 15, 21, 22};
+  cTrend t;
+  t.linest(v, 5);
+  EXPECT_EQ(r.out, "Trend of Sales\nObservations\t5\nSlope\t" + NumText(t.Slope()) + "\nIntercept\t" +
+                       NumText(t.Intercept()) + "\nR squared\t" + NumText(t.R2()) + "\nFirst actual\t10\n" +
+                       "First expected\t" + NumText(t.LeftExpected()) + "\nLast actual\t22\nLast expected\t" +
+                       NumText(t.RightExpected()) + "\n");
+  EXPECT_EQ(NumText(t.Slope()), "3.1");  // Sxy 31 over Sxx 10
+  // Two values cannot make a trend: the engine's error, during the run.
+  WriteFile(file, "Month\tSales\n1\t10\n2\t14\n");
+  const Result two = Tarnwick({"TR file=" + file + " col=Sales"});
+  EXPECT_EQ(two.status, 1);
+  EXPECT_EQ(two.err.rfind("Error 11: Division by zero", 0), 0u) << two.err;
 }
 
 }  // namespace
