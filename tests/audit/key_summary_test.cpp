@@ -9,6 +9,7 @@
 
 #include "tarnwick/audit/key_summary.h"
 #include "tarnwick/core/error.h"
+#include "tarnwick/shell/report_text.h"
 
 namespace tarnwick {
 namespace {
@@ -137,6 +138,63 @@ TEST(StringArray, KeysMatchExactlyAndKeepFirstAppearanceOrder) {
     ASSERT_EQ(sa.ItemText(idx), firstOrder[i]);
     ASSERT_EQ(sa.ItemCount(idx), counts[firstOrder[i]]);
     ASSERT_EQ(sa.ItemAmount(idx), Currency(static_cast<double>(counts[firstOrder[i]])));
+  }
+}
+
+std::vector<std::string> SplitTabs(std::string_view line) {
+  std::vector<std::string> f;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t tab = line.find('\t', start);
+    f.emplace_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
+    if (tab == std::string_view::npos) return f;
+    start = tab + 1;
+  }
+}
+
+TEST(StringArray, ReportFieldsAreThoseOfTheNumberPatterns) {
+  // Amounts of every size and sign, with halves at the second decimal, rendered in the reports
+  // exactly as the shared number patterns render them.
+  std::mt19937_64 gen(5);
+  std::uniform_int_distribution<int> digits(0, 13), sign(0, 1), key(0, 300);
+  cStringArray sa;
+  cStringBy sb;
+  for (int i = 0; i < 6000; ++i) {
+    double d = std::ldexp(static_cast<double>(gen() >> 11), -53) * std::pow(10.0, digits(gen) - 2);
+    if (i % 7 == 0) d = std::round(d * 1000.0) / 1000.0 + 0.005;
+    if (sign(gen)) d = -d;
+    sa.Item(Key("k", key(gen)), d);
+    sb.Item(Key("k", key(gen)), "x", d);
+  }
+  const std::string report = sa.SummaryReport();
+  std::size_t pos = report.find("\r\n", report.find("\r\n") + 2) + 2;
+  for (std::int32_t i = 0; i <= sa.TotalCount(); ++i) {
+    const std::size_t end = report.find("\r\n", pos);
+    const std::vector<std::string> f = SplitTabs(std::string_view(report).substr(pos, end - pos));
+    pos = end + 2;
+    ASSERT_EQ(f.size(), 9u);
+    EXPECT_EQ(f[0], sa.ItemText(i));
+    EXPECT_EQ(f[1], std::to_string(sa.ItemCount(i)));
+    const char* p = "##,###,###.00";
+    EXPECT_EQ(f[2], FormatNumber(sa.ItemAmount(i), p));
+    EXPECT_EQ(f[3], FormatNumber(sa.ItemDRAmount(i), p));
+    EXPECT_EQ(f[4], FormatNumber(sa.ItemCRAmount(i), p));
+    EXPECT_EQ(f[5], FormatNumber(sa.ItemMean(i), p));
+    EXPECT_EQ(f[6], FormatNumber(sa.ItemMin(i), p));
+    EXPECT_EQ(f[7], FormatNumber(sa.ItemMax(i), p));
+    EXPECT_EQ(f[8], FormatNumber(sa.ItemStd(i), p));
+  }
+  const std::string byReport = sb.SummaryReport();
+  pos = byReport.find("\r\n", byReport.find("\r\n") + 2) + 2;
+  for (std::int32_t i = 0; i <= sb.TotalCount(); ++i) {
+    const std::size_t end = byReport.find("\r\n", pos);
+    const std::vector<std::string> f = SplitTabs(std::string_view(byReport).substr(pos, end - pos));
+    pos = end + 2;
+    ASSERT_EQ(f.size(), 10u);
+    const char* p = "##,###,###.00";
+    EXPECT_EQ(f[3], FormatNumber(sb.ItemAmount(i), p));
+    EXPECT_EQ(f[6], FormatNumber(sb.ItemMean(i), p));
+    EXPECT_EQ(f[9], FormatNumber(sb.ItemStd(i), p));
   }
 }
 

@@ -19,6 +19,23 @@ namespace tarnwick {
 
 namespace detail {
 
+// Storage for the large per-key arrays: blocks of 2 MB and more are aligned to 2 MB and offered
+// to the kernel as huge pages, since random lookups over many keys are otherwise bound by
+// address-translation misses.
+void* AllocateLarge(std::size_t bytes);
+void FreeLarge(void* p, std::size_t bytes) noexcept;
+
+template <class T>
+struct LargeAllocator {
+  using value_type = T;
+  LargeAllocator() = default;
+  template <class U>
+  LargeAllocator(const LargeAllocator<U>&) noexcept {}  // NOLINT(google-explicit-constructor)
+  T* allocate(std::size_t n) { return static_cast<T*>(AllocateLarge(n * sizeof(T))); }
+  void deallocate(T* p, std::size_t n) noexcept { FreeLarge(p, n * sizeof(T)); }
+  friend bool operator==(const LargeAllocator&, const LargeAllocator&) { return true; }
+};
+
 // Open-addressing table from a key hash to a record index; the records hold the keys, so a
 // probe compares against them through the caller's predicate. A slot keeps 32 bits of the
 // hash, which both place it (so the table can grow without the keys) and filter probes.
@@ -43,7 +60,7 @@ class KeyIndex {
     std::int32_t index = -1;
   };
   void Grow();
-  std::vector<Slot> slots_;
+  std::vector<Slot, LargeAllocator<Slot>> slots_;
   std::size_t mask_ = 0;
   std::size_t used_ = 0;
 };
@@ -86,7 +103,7 @@ class cStringArray {
   };
   const Record* At(std::int32_t i) const;
 
-  std::vector<Record> records_;
+  std::vector<Record, detail::LargeAllocator<Record>> records_;
   detail::KeyIndex index_;
   std::int32_t lastIndex_ = -1;  // memory of the last key found
   double grandTotal_ = 0.0;
@@ -131,7 +148,7 @@ class cStringBy {
   static std::uint64_t PairHash(std::string_view s1, std::string_view s2);
   void RebuildIndex();
 
-  std::vector<Record> records_;
+  std::vector<Record, detail::LargeAllocator<Record>> records_;
   detail::KeyIndex index_;
   std::int32_t lastIndex_ = -1;
   double grandTotal_ = 0.0;
