@@ -159,11 +159,15 @@ TEST(StringArray, ReportFieldsAreThoseOfTheNumberPatterns) {
   std::uniform_int_distribution<int> digits(0, 13), sign(0, 1), key(0, 300);
   cStringArray sa;
   cStringBy sb;
+  std::map<std::string, Currency> sums;
   for (int i = 0; i < 6000; ++i) {
     double d = std::ldexp(static_cast<double>(gen() >> 11), -53) * std::pow(10.0, digits(gen) - 2);
     if (i % 7 == 0) d = std::round(d * 1000.0) / 1000.0 + 0.005;
+    if (i % 11 == 0) d = std::round(d * 1000.0) / 1000.0 + 0.00005;  // halves of the fourth decimal
     if (sign(gen)) d = -d;
-    sa.Item(Key("k", key(gen)), d);
+    const std::string k = Key("k", key(gen));
+    sa.Item(k, d);
+    sums[k] += Currency::FromDouble(d);
     sb.Item(Key("k", key(gen)), "x", d);
   }
   const std::string report = sa.SummaryReport();
@@ -176,6 +180,7 @@ TEST(StringArray, ReportFieldsAreThoseOfTheNumberPatterns) {
     EXPECT_EQ(f[0], sa.ItemText(i));
     EXPECT_EQ(f[1], std::to_string(sa.ItemCount(i)));
     const char* p = "##,###,###.00";
+    EXPECT_EQ(sa.ItemAmount(i), sums[f[0]]);
     EXPECT_EQ(f[2], FormatNumber(sa.ItemAmount(i), p));
     EXPECT_EQ(f[3], FormatNumber(sa.ItemDRAmount(i), p));
     EXPECT_EQ(f[4], FormatNumber(sa.ItemCRAmount(i), p));

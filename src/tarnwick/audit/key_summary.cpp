@@ -199,6 +199,23 @@ void AppendCount(std::string& out, std::int32_t n) {
 constexpr std::string_view kSummaryCount = "##,###,##0";
 constexpr std::string_view kDuplicateAmount = "###,###.00";
 
+// The fixed-point form of an amount, as Currency::FromDouble gives it, without library calls
+// for the amounts a ledger holds: below 2^52 ten-thousandths, adding and removing 2^52 rounds
+// to the nearest whole number, halves to even, exactly.
+inline Currency ToAmount(double d) {
+  const double scaled = d * static_cast<double>(Currency::kScale);
+  constexpr double kTwo52 = 4503599627370496.0;
+  if (!(std::fabs(scaled) < kTwo52)) return Currency::FromDouble(d);
+  const double r = scaled >= 0 ? (scaled + kTwo52) - kTwo52 : (scaled - kTwo52) + kTwo52;
+  return Currency::FromRaw(static_cast<std::int64_t>(r));
+}
+
+inline Currency AddAmount(Currency a, Currency b) {
+  std::int64_t r;
+  if (__builtin_add_overflow(a.raw(), b.raw(), &r)) Raise(ErrorCode::Overflow);
+  return Currency::FromRaw(r);
+}
+
 // The running mean and sample deviation (divisor n - 1) after the n-th amount d.
 struct Moments {
   double mean;
@@ -279,7 +296,7 @@ Currency cStringArray::ItemMin(std::int32_t i) const {
 
 void cStringArray::Item(std::string_view s, double d) {
   // Every check that can fail comes before the first change.
-  const Currency a = Currency::FromDouble(d);
+  const Currency a = ToAmount(d);
   const std::int32_t items = AddChecked(itemCount_, 1);
   const double total = Checked(grandTotal_ + d);
 
@@ -310,9 +327,9 @@ void cStringArray::Item(std::string_view s, double d) {
   } else {
     Record& r = records_[static_cast<std::size_t>(found)];
     const std::int32_t n = AddChecked(r.count, 1);
-    const Currency amount = r.amount + a;
-    const Currency debits = d > 0 ? r.debits + a : r.debits;
-    const Currency credits = d < 0 ? r.credits + a : r.credits;
+    const Currency amount = AddAmount(r.amount, a);
+    const Currency debits = d > 0 ? AddAmount(r.debits, a) : r.debits;
+    const Currency credits = d < 0 ? AddAmount(r.credits, a) : r.credits;
     const Moments m = NextMoments(n, r.mean, r.std, d);
     r.count = n;
     r.amount = amount;
