@@ -77,7 +77,11 @@ void BM_StringArrayItem(benchmark::State& state) {
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * items));
 }
-BENCHMARK(BM_StringArrayItem)->Args({1000, 0})->Args({100000, 0})->Args({100000, 1})->Args({1000000, 0})
+BENCHMARK(BM_StringArrayItem)
+    ->Args({1000, 0})
+    ->Args({100000, 0})
+    ->Args({100000, 1})
+    ->Args({1000000, 0})
     ->Unit(benchmark::kMillisecond);
 
 tarnwick::cStringArray& MillionKeys() {

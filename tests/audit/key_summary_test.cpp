@@ -1,13 +1,15 @@
+#include "tarnwick/audit/key_summary.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "tarnwick/audit/key_summary.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/shell/report_text.h"
 
@@ -146,7 +148,8 @@ std::vector<std::string> SplitTabs(std::string_view line) {
   std::size_t start = 0;
   while (true) {
     const std::size_t tab = line.find('\t', start);
-    f.emplace_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
+    f.emplace_back(
+        line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
     if (tab == std::string_view::npos) return f;
     start = tab + 1;
   }
@@ -207,8 +210,7 @@ TEST(StringArray, DuplicateReportLayouts) {
   // Occurrences only: the count-only layout.
   cStringArray countOnly;
   for (const char* k : {"X", "Y", "X", "Z", "X", "Z"}) countOnly.Item(k);
-  EXPECT_EQ(countOnly.DuplicateReport(),
-            "Duplicate Report\r\nVariable\tCount\r\nX\t3\r\nZ\t2\r\n");
+  EXPECT_EQ(countOnly.DuplicateReport(), "Duplicate Report\r\nVariable\tCount\r\nX\t3\r\nZ\t2\r\n");
 
   // A balanced journal sums to zero but its amounts must still be shown.
   cStringArray journal;
@@ -299,7 +301,8 @@ std::vector<Pair> PlainPasses(std::vector<Pair> v, int iterations) {
 
 std::vector<Pair> Records(const cStringBy& sb) {
   std::vector<Pair> v;
-  for (std::int32_t i = 0; i <= sb.TotalCount(); ++i) v.emplace_back(sb.ItemText1(i), sb.ItemText2(i));
+  for (std::int32_t i = 0; i <= sb.TotalCount(); ++i)
+    v.emplace_back(sb.ItemText1(i), sb.ItemText2(i));
   return v;
 }
 
@@ -323,12 +326,13 @@ TEST(StringBy, PairsAreKeysAndReportsUseTheirOwnHeaders) {
   r.Item("V1", "I1", 10);
   r.Item("V1", "I1", 20);
   r.Item("V2", "I9", -5);
-  EXPECT_EQ(r.SummaryReport(),
-            "Summary Report\r\n"
-            "Variable1\tVariable 2\tCount\tTotal\tDebits\tCredits\tAverage\tMinimum\tMaximum\tStd Dev\r\n"
-            "V1\tI1\t2\t30.00\t30.00\t.00\t15.00\t10.00\t20.00\t7.07\r\n"
-            "V2\tI9\t1\t-5.00\t.00\t-5.00\t-5.00\t-5.00\t-5.00\t.00\r\n"
-            "Totals\t\t3\t25.00\t30.00\t-5.00\r\n");
+  EXPECT_EQ(
+      r.SummaryReport(),
+      "Summary Report\r\n"
+      "Variable1\tVariable 2\tCount\tTotal\tDebits\tCredits\tAverage\tMinimum\tMaximum\tStd Dev\r\n"
+      "V1\tI1\t2\t30.00\t30.00\t.00\t15.00\t10.00\t20.00\t7.07\r\n"
+      "V2\tI9\t1\t-5.00\t.00\t-5.00\t-5.00\t-5.00\t-5.00\t.00\r\n"
+      "Totals\t\t3\t25.00\t30.00\t-5.00\r\n");
   r.Item("V2", "I9", 1234567.25);
   EXPECT_EQ(r.DuplicateReport(),
             "Duplicate Report\r\n"

@@ -41,6 +41,7 @@ inline std::uint64_t Finish(std::uint64_t x) {
 
 }  // namespace
 
+// Unaligned word loads of key bytes.
 inline std::uint64_t Load64(const char* p) {
   std::uint64_t w;
   std::memcpy(&w, p, 8);
@@ -63,7 +64,9 @@ std::uint64_t HashText(std::string_view s, std::uint64_t seed) {
   } else if (n >= 4) {
     h = Fold(h, (Load32(p) << 32) | Load32(p + n - 4));
   } else if (n > 0) {
-    const auto b = [p](std::size_t k) { return static_cast<std::uint64_t>(static_cast<unsigned char>(p[k])); };
+    const auto b = [p](std::size_t k) {
+      return static_cast<std::uint64_t>(static_cast<unsigned char>(p[k]));
+    };
     h = Fold(h, b(0) | (b(n / 2) << 8) | (b(n - 1) << 16));
   }
   return Finish(h);
@@ -136,8 +139,9 @@ inline bool SameText(std::string_view a, std::string_view b) {
     return detail::Load64(p) == detail::Load64(q) &&
            detail::Load64(p + n - 8) == detail::Load64(q + n - 8);
   }
-  if (n >= 4) return detail::Load32(p) == detail::Load32(q) &&
-                     detail::Load32(p + n - 4) == detail::Load32(q + n - 4);
+  if (n >= 4)
+    return detail::Load32(p) == detail::Load32(q) &&
+           detail::Load32(p + n - 4) == detail::Load32(q + n - 4);
   for (std::size_t i = 0; i < n; ++i)
     if (p[i] != q[i]) return false;
   return true;
@@ -167,7 +171,8 @@ void AppendCents(std::string& out, std::uint64_t cents, bool negative) {
     } while (w != 0);
     out.append(p, static_cast<std::size_t>(end - p));
   }
-  const char tail[3] = {'.', static_cast<char>('0' + frac / 10), static_cast<char>('0' + frac % 10)};
+  const char tail[3] = {'.', static_cast<char>('0' + frac / 10),
+                        static_cast<char>('0' + frac % 10)};
   out.append(tail, 3);
 }
 
@@ -306,7 +311,9 @@ void cStringArray::Item(std::string_view s, double d) {
     found = lastIndex_;
   } else {
     hash = detail::HashText(s);
-    found = index_.Find(hash, [&](std::int32_t k) { return SameText(records_[static_cast<std::size_t>(k)].key, s); });
+    found = index_.Find(hash, [&](std::int32_t k) {
+      return SameText(records_[static_cast<std::size_t>(k)].key, s);
+    });
     if (found >= 0) lastIndex_ = found;
   }
 
@@ -662,7 +669,8 @@ void cStringBy::bubblesort(std::int32_t iterations) {
     // smallest record not yet placed among the first i + p + 1, which is what a window of
     // p + 1 records, smallest out first, produces; the last p places hold the rest in order.
     const auto greater = [&less](std::uint32_t a, std::uint32_t b) { return less(b, a); };
-    std::priority_queue<std::uint32_t, std::vector<std::uint32_t>, decltype(greater)> window(greater);
+    std::priority_queue<std::uint32_t, std::vector<std::uint32_t>, decltype(greater)> window(
+        greater);
     const auto p = static_cast<std::size_t>(passes);
     for (std::size_t k = 0; k < p; ++k) window.push(static_cast<std::uint32_t>(k));
     for (std::size_t k = p; k < n; ++k) {
@@ -680,7 +688,8 @@ void cStringBy::bubblesort(std::int32_t iterations) {
   sorted.reserve(n);
   std::int32_t remembered = -1;
   for (std::size_t k = 0; k < n; ++k) {
-    if (static_cast<std::int32_t>(order[k]) == lastIndex_) remembered = static_cast<std::int32_t>(k);
+    if (static_cast<std::int32_t>(order[k]) == lastIndex_)
+      remembered = static_cast<std::int32_t>(k);
     sorted.push_back(std::move(records_[order[k]]));
   }
   records_ = std::move(sorted);

@@ -142,8 +142,8 @@ std::string cMisc::RNReport() const {
   // has chance 0.9 + 0.09 + ... + 0.9 * 10^-k.
   double d = 0.0, observed = 0.0, expected = 0.0, term = 0.9;
   for (int k = 0; k <= last; ++k) {
-    observed += Div(static_cast<double>(counts_[static_cast<std::size_t>(k)]),
-                    static_cast<double>(n));
+    observed +=
+        Div(static_cast<double>(counts_[static_cast<std::size_t>(k)]), static_cast<double>(n));
     expected += term;
     term /= 10.0;
     const double gap = std::fabs(expected - observed);
@@ -270,12 +270,8 @@ std::string_view cMisc::Lookup(const std::array<std::string_view, kTableSlots>& 
 }
 
 std::string cMisc::State(std::string_view ac) const { return std::string(Lookup(state_, ac)); }
-std::string cMisc::Country(std::string_view ac) const {
-  return std::string(Lookup(country_, ac));
-}
-std::string cMisc::TimeZone(std::string_view ac) const {
-  return std::string(Lookup(zone_, ac));
-}
+std::string cMisc::Country(std::string_view ac) const { return std::string(Lookup(country_, ac)); }
+std::string cMisc::TimeZone(std::string_view ac) const { return std::string(Lookup(zone_, ac)); }
 
 void cMisc::acinit() {
   for (const detail::AreaCodeRow& row : detail::AreaCodeRows()) {
