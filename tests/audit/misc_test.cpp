@@ -34,6 +34,7 @@ TEST(Misc, RoundnessOfAmountTexts) {
       {"7", 0},
       {"20.000", 1},
       {"300.001", 0},
+      {"$1,234,567,890,123,456,789,012,345,678,901,234,567,890,123,456,789,012,345,600.00", 2},
   };
   for (const auto& [text, r] : cases) EXPECT_EQ(cMisc::Roundness(text), r) << '"' << text << '"';
 }

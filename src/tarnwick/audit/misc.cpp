@@ -84,16 +84,25 @@ Variant cMisc::init() {
 }
 
 int cMisc::Roundness(std::string_view sText) {
-  std::string t;
-  t.reserve(sText.size());
+  // The text without signs, brackets, "$" and grouping commas; on the stack for amount-sized
+  // texts, since this runs once per row.
+  char local[64];
+  std::string heap;
+  char* buf = local;
+  if (sText.size() > sizeof local) {
+    heap.resize(sText.size());
+    buf = heap.data();
+  }
+  std::size_t len = 0;
   for (char c : sText)
-    if (c != '+' && c != '-' && c != '(' && c != ')' && c != '$' && c != ',') t += c;
+    if (c != '+' && c != '-' && c != '(' && c != ')' && c != '$' && c != ',') buf[len++] = c;
+  const std::string_view t(buf, len);
 
-  std::size_t dots = 0, dot = std::string::npos;
+  std::size_t dots = 0, dot = std::string_view::npos;
   for (std::size_t i = 0; i < t.size(); ++i)
     if (t[i] == '.') {
       ++dots;
-      if (dot == std::string::npos) dot = i;
+      if (dot == std::string_view::npos) dot = i;
     }
 
   int z = 0;
