@@ -148,6 +148,8 @@ inline bool SameText(std::string_view a, std::string_view b) {
 }
 
 constexpr std::string_view kSummaryAmount = "##,###,###.00";
+constexpr std::string_view kSummaryCount = "##,###,##0";
+constexpr std::string_view kDuplicateAmount = "###,###.00";
 
 // The amount columns of these reports all use a grouped, all-"#" integer part and exactly two
 // decimals ("##,###,###.00" and "###,###.00" render alike). Reports over a million keys format
@@ -201,8 +203,6 @@ void AppendCount(std::string& out, std::int32_t n) {
   const auto r = std::to_chars(buf, buf + sizeof buf, n);
   out.append(buf, static_cast<std::size_t>(r.ptr - buf));
 }
-constexpr std::string_view kSummaryCount = "##,###,##0";
-constexpr std::string_view kDuplicateAmount = "###,###.00";
 
 // The fixed-point form of an amount, as Currency::FromDouble gives it, without library calls
 // for the amounts a ledger holds: below 2^52 ten-thousandths, adding and removing 2^52 rounds
