@@ -15,7 +15,7 @@ Currency Currency::FromDouble(double value) {
   const double scaled = std::nearbyint(value * static_cast<double>(kScale));
   // 2^63 is exactly representable; anything at or beyond it does not fit.
   if (scaled >= 9223372036854775808.0 || scaled < -9223372036854775808.0) Raise(ErrorCode::Overflow);
-  return Currency(static_cast<std::int64_t>(scaled));
+  return FromRaw(static_cast<std::int64_t>(scaled));
 }
 
 std::string Currency::Text() const {
@@ -44,18 +44,18 @@ std::string Currency::Text() const {
 Currency Currency::operator+(Currency o) const {
   std::int64_t r;
   if (__builtin_add_overflow(raw_, o.raw_, &r)) Raise(ErrorCode::Overflow);
-  return Currency(r);
+  return FromRaw(r);
 }
 
 Currency Currency::operator-(Currency o) const {
   std::int64_t r;
   if (__builtin_sub_overflow(raw_, o.raw_, &r)) Raise(ErrorCode::Overflow);
-  return Currency(r);
+  return FromRaw(r);
 }
 
 Currency Currency::operator-() const {
   if (raw_ == INT64_MIN) Raise(ErrorCode::Overflow);
-  return Currency(-raw_);
+  return FromRaw(-raw_);
 }
 
 Currency Currency::operator*(Currency o) const {
@@ -66,7 +66,7 @@ Currency Currency::operator*(Currency o) const {
   const int128_t twice = (r < 0 ? -r : r) * 2;
   if (twice > kScale || (twice == kScale && (q & 1) != 0)) q += (p < 0 ? -1 : 1);
   if (q > INT64_MAX || q < INT64_MIN) Raise(ErrorCode::Overflow);
-  return Currency(static_cast<std::int64_t>(q));
+  return FromRaw(static_cast<std::int64_t>(q));
 }
 
 }  // namespace tarnwick

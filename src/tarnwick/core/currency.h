@@ -14,7 +14,7 @@ class Currency {
   constexpr Currency() = default;
   // From a double: nearest ten-thousandth, halves to even; beyond the range is the overflow error.
   static Currency FromDouble(double value);
-  static constexpr Currency FromRaw(std::int64_t raw) { return Currency(raw); }
+  static constexpr Currency FromRaw(std::int64_t raw) { return Currency(RawTag{}, raw); }
   // Implicit from a double so that amounts read as the host's Currency conversion.
   Currency(double value) : raw_(FromDouble(value).raw_) {}  // NOLINT(google-explicit-constructor)
 
@@ -36,11 +36,12 @@ class Currency {
 
   constexpr auto operator<=>(const Currency&) const = default;
 
-  static constexpr Currency Max() { return Currency(INT64_MAX); }
-  static constexpr Currency Min() { return Currency(INT64_MIN); }
+  static constexpr Currency Max() { return FromRaw(INT64_MAX); }
+  static constexpr Currency Min() { return FromRaw(INT64_MIN); }
 
  private:
-  constexpr explicit Currency(std::int64_t raw) : raw_(raw) {}
+  struct RawTag {};
+  constexpr Currency(RawTag, std::int64_t raw) : raw_(raw) {}
   std::int64_t raw_ = 0;
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 // Date: the host's serial day number. Day 0 is 30 December 1899; the fraction is the time of day.
-// Calendar is proleptic Gregorian, so 28 February 1900 is 59 and 1 March 1900 is 60.
+// Calendar is proleptic Gregorian, so 1 January 1900 is 2,
+// 28 February 1900 is 60 and 1 March 1900 is 61 (no 29 February 1900).
 
 #include <compare>
 #include <cstdint>

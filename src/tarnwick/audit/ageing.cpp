@@ -1,0 +1,277 @@
+#include "tarnwick/audit/ageing.h"
+
+#include <cmath>
+#include <string_view>
+
+#include "tarnwick/core/arith.h"
+#include "tarnwick/core/default_text.h"
+#include "tarnwick/core/error.h"
+#include "tarnwick/core/numeric_text.h"
+#include "tarnwick/platform/notice.h"
+#include "tarnwick/shell/report_text.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr std::string_view kCountPattern = "###,###,###,###,##0";
+constexpr std::string_view kAmountPattern = "#,###,###.#0";
+
+constexpr std::string_view kDayNames[8] = {"",         "Sunday",   "Monday", "Tuesday",
+                                           "Wednesday", "Thursday", "Friday", "Saturday"};
+constexpr std::string_view kHolidayLabels[10] = {
+    "New Year's ",   "Martin Luther King ", "President's Day ", "Memorial Day ",
+    "Independence Day ", "Labor Day ",      "Columbus Day ",    "Veterans Day ",
+    "Thanksgiving ", "Christmas "};
+
+// Serials of 1 January 100 and 31 December 9999: the calendar's range.
+constexpr double kFirstSerial = -657434.0;
+constexpr double kLastSerial = 2958465.0;
+
+constexpr int kSunday = 1;
+constexpr int kMonday = 2;
+constexpr int kFriday = 6;
+constexpr int kSaturday = 7;
+
+bool IsWorkday(int weekday) { return weekday >= kMonday && weekday <= kFriday; }
+
+int WeekdayOf(int year, int month, int day) {
+  return Date(static_cast<double>(DaysFromCivil(year, month, day))).Weekday();
+}
+
+// Day of the month of the first Monday, from the weekday of the first day (1 = Sunday).
+int FirstMonday(int year, int month) {
+  static constexpr int kDay[8] = {0, 2, 1, 7, 6, 5, 4, 3};
+  return kDay[WeekdayOf(year, month, 1)];
+}
+
+int FirstThursday(int year, int month) {
+  static constexpr int kDay[8] = {0, 5, 4, 3, 2, 1, 7, 6};
+  return kDay[WeekdayOf(year, month, 1)];
+}
+
+// A holiday on a fixed day, observed on the Friday before when it falls on a Saturday and on
+// the Monday after when it falls on a Sunday.
+bool FixedHoliday(const YearMonthDay& x, int weekday, int month, int day) {
+  if (x.month != month || !IsWorkday(weekday)) return false;
+  if (x.day == day) return true;
+  if (x.day == day - 1) return WeekdayOf(x.year, month, day) == kSaturday;
+  if (x.day == day + 1) return WeekdayOf(x.year, month, day) == kSunday;
+  return false;
+}
+
+bool NewYearsDay(const YearMonthDay& x, int weekday) {
+  if (x.month == 1) {
+    if (x.day == 1) return IsWorkday(weekday);
+    if (x.day == 2) return IsWorkday(weekday) && WeekdayOf(x.year, 1, 1) == kSunday;
+    return false;
+  }
+  // The next 1 January falls on a Saturday.
+  return x.month == 12 && x.day == 31 && weekday == kFriday;
+}
+
+// Computed holidays compare the whole date value, so a time of day never matches.
+bool SameDay(Date x, int year, int month, int day) {
+  return x.serial() == static_cast<double>(DaysFromCivil(year, month, day));
+}
+
+}  // namespace
+
+cAge::cAge() { init(); }
+
+Variant cAge::init() {
+  bands_.fill(Currency{});
+  weekdays_.fill(0);
+  holidays_.fill(0);
+  return Variant{};
+}
+
+std::int32_t cAge::HolCount(std::int16_t i) const {
+  if (i < 0) i = 0;
+  if (i > 10) i = 10;
+  return holidays_[static_cast<std::size_t>(i)];
+}
+
+std::int32_t cAge::WDCount(std::int16_t i) const {
+  if (i < 1) i = 1;
+  if (i > 7) i = 7;
+  return weekdays_[static_cast<std::size_t>(i)];
+}
+
+Currency cAge::Bucket(std::int16_t& i) const {
+  if (i < 1) i = 0;
+  if (i > kBands - 1) i = kBands - 1;
+  return bands_[static_cast<std::size_t>(i)];
+}
+
+Variant cAge::AgeingDate(const std::string& sDate) {
+  const std::optional<Date> d = ParseDate(sDate);
+  if (!d) Raise(ErrorCode::TypeMismatch, "ageing date is not a date: " + sDate);
+  ageing_date_ = *d;
+  return Variant{};
+}
+
+Variant cAge::SetAgeWidth(std::int16_t& i) {
+  if (i < 1) i = 1;
+  if (i > 365) i = 365;
+  width_ = i;
+  return Variant{};
+}
+
+int cAge::BandOf(Date d) const {
+  const double days = RoundHalfEven(Checked(d - ageing_date_));
+  const double band = kCentreBand + std::floor(days / width_);
+  if (band < 0) return 0;
+  if (band > kBands - 1) return kBands - 1;
+  return static_cast<int>(band);
+}
+
+Variant cAge::AddItem(Date d, double amt) {
+  const int band = BandOf(d);
+  const Currency sum = bands_[static_cast<std::size_t>(band)] + Currency::FromDouble(amt);
+  const int wd = d.Weekday();
+  const std::int32_t count = AddChecked(weekdays_[static_cast<std::size_t>(wd)], 1);
+  bands_[static_cast<std::size_t>(band)] = sum;
+  weekdays_[static_cast<std::size_t>(wd)] = count;
+  return Variant{};
+}
+
+void cAge::BandDates(int i, Date& start, Date& end) const {
+  const double offset = (i >= 0 && i < kBands) ? double(i - kCentreBand) * width_ : 0.0;
+  start = ageing_date_ + offset;
+  end = start + width_;
+  if (start.serial() < kFirstSerial || end.serial() > kLastSerial) Raise(ErrorCode::Overflow);
+}
+
+std::string cAge::AgeReport() const {
+  std::string out;
+  out.reserve(2048);
+  out += "Ageing Report as of ";
+  out += kTab;
+  out += DateText(ageing_date_);
+  out += kCrLf;
+  out += "Start\tEnd\tAmount";
+  out += kCrLf;
+  Currency total{};
+  for (int i = 0; i < kBands; ++i) {
+    const Currency amount = bands_[static_cast<std::size_t>(i)];
+    total += amount;
+    if (amount == Currency{}) continue;
+    Date start, end;
+    BandDates(i, start, end);
+    out += DateText(start);
+    out += kTab;
+    out += DateText(end);
+    out += kTab;
+    AppendNumber(out, amount, kAmountPattern);
+    out += kCrLf;
+  }
+  out += "Totals\t\t";
+  AppendNumber(out, total, kAmountPattern);
+  out += kCrLf;
+  return out;
+}
+
+std::string cAge::BucketDates(std::int16_t i) const {
+  try {
+    Date start, end;
+    BandDates(i, start, end);
+    return " Start: " + DateText(start) + " end: " + DateText(end);
+  } catch (const EngineError&) {
+    Notify("error occurred");
+    return std::string();
+  }
+}
+
+std::string cAge::WDReport() const {
+  bool any = false;
+  for (int i = 1; i <= 7; ++i) any = any || weekdays_[static_cast<std::size_t>(i)] != 0;
+  if (!any) return "No days identified";
+  std::string out = "Weekday analysis: ";
+  out += kCrLf;
+  for (int i = 1; i <= 7; ++i) {
+    const std::int32_t n = weekdays_[static_cast<std::size_t>(i)];
+    if (n <= 0) continue;
+    out += kDayNames[i];
+    out += ": ";
+    out += kTab;
+    out += FormatNumber(n, kCountPattern);
+    out += kCrLf;
+  }
+  return out;
+}
+
+std::string cAge::HolReport() const {
+  std::int64_t sum = 0;
+  for (int i = 0; i < 10; ++i) sum += holidays_[static_cast<std::size_t>(i)];
+  if (sum == 0) return "No holidays identified";
+  std::string out = "Holidays: ";
+  out += kCrLf;
+  for (int i = 0; i < 10; ++i) {
+    const std::int32_t n = holidays_[static_cast<std::size_t>(i)];
+    if (n <= 0) continue;
+    out += kHolidayLabels[i];
+    out += kTab;
+    out += FormatNumber(n, kCountPattern);
+    out += kCrLf;
+  }
+  return out;
+}
+
+bool cAge::IsHoliday(const std::string& sText) {
+  if (sText.size() < 5) return false;
+  const std::optional<Date> parsed = ParseDate(sText);
+  if (!parsed) return false;
+  const Date x = *parsed;
+  const YearMonthDay ymd = x.Ymd();
+  const int w = x.Weekday();
+  const int y = ymd.year;
+
+  bool found[10] = {};
+  switch (ymd.month) {
+    case 1:
+      found[kNewYear] = NewYearsDay(ymd, w);
+      found[kMartinLutherKing] = SameDay(x, y, 1, FirstMonday(y, 1) + 14);
+      break;
+    case 2:
+      found[kPresidents] = SameDay(x, y, 2, FirstMonday(y, 2) + 14);
+      break;
+    case 5: {
+      int day = FirstMonday(y, 5) + 28;
+      if (day > 31) day -= 7;  // that Monday is in June: the last Monday of May is a week earlier
+      found[kMemorial] = SameDay(x, y, 5, day);
+      break;
+    }
+    case 7:
+      found[kIndependence] = FixedHoliday(ymd, w, 7, 4);
+      break;
+    case 9:
+      found[kLabor] = SameDay(x, y, 9, FirstMonday(y, 9));
+      break;
+    case 10:
+      found[kColumbus] = SameDay(x, y, 10, FirstMonday(y, 10) + 7);
+      break;
+    case 11:
+      found[kVeterans] = FixedHoliday(ymd, w, 11, 11);
+      found[kThanksgiving] = SameDay(x, y, 11, FirstThursday(y, 11) + 21);
+      break;
+    case 12:
+      found[kChristmas] = FixedHoliday(ymd, w, 12, 25);
+      found[kNewYear] = NewYearsDay(ymd, w);
+      break;
+    default:
+      return false;
+  }
+
+  // Count only after every rule is known so that an overflow leaves the counts as they were.
+  std::array<std::int32_t, 11> counts = holidays_;
+  bool any = false;
+  for (int i = 0; i < 10; ++i) {
+    if (!found[i]) continue;
+    counts[static_cast<std::size_t>(i)] = AddChecked(counts[static_cast<std::size_t>(i)], 1);
+    any = true;
+  }
+  holidays_ = counts;
+  return any;
+}
+
+}  // namespace tarnwick

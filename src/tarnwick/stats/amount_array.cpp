@@ -1,0 +1,444 @@
+#include "tarnwick/stats/amount_array.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <utility>
+
+#include "tarnwick/core/arith.h"
+#include "tarnwick/core/default_text.h"
+#include "tarnwick/shell/report_text.h"
+
+namespace tarnwick {
+
+namespace {
+constexpr std::int32_t kFirstBlock = 50001;
+constexpr std::int32_t kGrowth = 50000;
+
+void CheckBin(std::int16_t i) {
+  if (i < 0 || i > 30) Raise(ErrorCode::SubscriptOutOfRange);
+}
+}  // namespace
+
+cDoubleArray::cDoubleArray() { fig_.lists.Clear(); }
+
+cDoubleArray::cDoubleArray(const cDoubleArray& other)
+    : count_(other.count_),
+      capacity_(other.capacity_),
+      fig_(other.fig_),
+      min_(other.min_),
+      max_(other.max_),
+      sorted_(other.sorted_),
+      current_(other.current_),
+      median_(other.median_),
+      mode_(other.mode_),
+      skewness_(other.skewness_),
+      kurtosis_(other.kurtosis_),
+      numberBins_(other.numberBins_),
+      binWidth_(other.binWidth_),
+      binCounts_(other.binCounts_),
+      binAmounts_(other.binAmounts_) {
+  if (other.data_ != nullptr) {
+    const std::size_t bytes = static_cast<std::size_t>(capacity_) * sizeof(double);
+    data_ = static_cast<double*>(std::malloc(bytes));
+    if (data_ == nullptr) Raise(ErrorCode::OutOfMemory);
+    std::memcpy(data_, other.data_, static_cast<std::size_t>(count_) * sizeof(double));
+  }
+}
+
+cDoubleArray& cDoubleArray::operator=(const cDoubleArray& other) {
+  if (this != &other) {
+    cDoubleArray copy(other);
+    *this = std::move(copy);
+  }
+  return *this;
+}
+
+cDoubleArray::cDoubleArray(cDoubleArray&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)),
+      count_(std::exchange(other.count_, 0)),
+      capacity_(std::exchange(other.capacity_, 0)),
+      fig_(other.fig_),
+      min_(other.min_),
+      max_(other.max_),
+      sorted_(other.sorted_),
+      current_(other.current_),
+      median_(other.median_),
+      mode_(other.mode_),
+      skewness_(other.skewness_),
+      kurtosis_(other.kurtosis_),
+      numberBins_(other.numberBins_),
+      binWidth_(other.binWidth_),
+      binCounts_(other.binCounts_),
+      binAmounts_(other.binAmounts_) {
+  other = cDoubleArray();
+}
+
+cDoubleArray& cDoubleArray::operator=(cDoubleArray&& other) noexcept {
+  if (this != &other) {
+    std::free(data_);
+    data_ = std::exchange(other.data_, nullptr);
+    count_ = std::exchange(other.count_, 0);
+    capacity_ = std::exchange(other.capacity_, 0);
+    fig_ = other.fig_;
+    min_ = other.min_;
+    max_ = other.max_;
+    sorted_ = other.sorted_;
+    current_ = other.current_;
+    median_ = other.median_;
+    mode_ = other.mode_;
+    skewness_ = other.skewness_;
+    kurtosis_ = other.kurtosis_;
+    numberBins_ = other.numberBins_;
+    binWidth_ = other.binWidth_;
+    binCounts_ = other.binCounts_;
+    binAmounts_ = other.binAmounts_;
+    other.fig_ = detail::RunningFigures{};
+    other.fig_.lists.Clear();
+    other.min_ = other.max_ = Currency{};
+    other.sorted_ = other.current_ = false;
+    other.median_ = other.mode_ = other.skewness_ = other.kurtosis_ = 0.0;
+    other.numberBins_ = 0;
+    other.binWidth_ = 0.0;
+    other.binCounts_.fill(0);
+    other.binAmounts_.fill(0.0);
+  }
+  return *this;
+}
+
+cDoubleArray::~cDoubleArray() { std::free(data_); }
+
+// ---- whole-array statistics -------------------------------------------------------------
+
+void cDoubleArray::SortIfNeeded() {
+  if (sorted_) return;
+  std::sort(data_, data_ + count_);
+  sorted_ = true;
+}
+
+void cDoubleArray::BringUpToDate() {
+  if (current_) return;
+  SortIfNeeded();
+  const double* a = data_;
+  const std::int32_t n = count_;
+
+  double median = median_;
+  double mode = mode_;
+  if (n > 0) {
+    median = (n % 2 == 1) ? a[(n - 1) / 2] : Checked((a[n / 2 - 1] + a[n / 2]) / 2.0);
+    // Longest run of equal amounts; the first (smallest) wins ties; a run of one is no mode.
+    std::int32_t bestLen = 1;
+    std::int32_t runStart = 0;
+    for (std::int32_t i = 1; i <= n; ++i) {
+      if (i == n || a[i] != a[runStart]) {
+        const std::int32_t len = i - runStart;
+        if (len > bestLen) {
+          bestLen = len;
+          mode = a[runStart];
+        }
+        runStart = i;
+      }
+    }
+  }
+
+  // The moments are worked on scaled amounts to keep the cubes and fourth powers in range.
+  // The scale is the largest absolute amount, never a negative figure, so the signs of the
+  // deviations (and with them the skewness) are those of the amounts themselves.
+  const double scale = std::max(std::fabs(min_.ToDouble()), std::fabs(max_.ToDouble()));
+  if (scale == 0.0) {
+    median_ = median;
+    mode_ = mode;
+    return;
+  }
+  const double dn = static_cast<double>(n);
+  double sumY = 0.0;
+  for (std::int32_t i = 0; i < n; ++i) sumY += a[i] / scale;
+  const double m = Div(sumY, dn);
+  double sumD2 = 0.0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const double d = a[i] / scale - m;
+    sumD2 += d * d;
+  }
+  const double sy = std::sqrt(Div(sumD2, dn - 1.0));
+  if (sy == 0.0) Raise(ErrorCode::DivisionByZero);
+  double sumZ3 = 0.0;
+  double sumZ4 = 0.0;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const double z = (a[i] / scale - m) / sy;
+    const double z2 = z * z;
+    sumZ3 += z2 * z;
+    sumZ4 += z2 * z2;
+  }
+  const double skewness = Div(Div(Checked(sumZ3), dn - 1.0) * dn, dn - 2.0);
+  double kurtosis = 0.0;
+  if (n >= 4) {
+    kurtosis = Checked(Div(Div(Div(Checked(sumZ4), dn - 1.0) * dn, dn - 2.0) * (dn + 1.0),
+                           dn - 3.0) -
+                       Div(Div(3.0 * (dn - 1.0), dn - 2.0) * (dn - 1.0), dn - 3.0));
+  }
+
+  median_ = median;
+  mode_ = mode;
+  skewness_ = skewness;
+  kurtosis_ = kurtosis;
+  current_ = true;
+}
+
+double cDoubleArray::PopSd() const {
+  const double n = static_cast<double>(fig_.count);
+  return std::sqrt(Checked(Div(n - 1.0, n) * (fig_.sd * fig_.sd)));
+}
+
+double cDoubleArray::Var() {
+  BringUpToDate();
+  return fig_.sd * fig_.sd;
+}
+
+Variant cDoubleArray::PopStdDev() {
+  BringUpToDate();
+  return Variant(PopSd());
+}
+
+double cDoubleArray::CV() {
+  BringUpToDate();
+  return Div(fig_.sd, fig_.mean);
+}
+
+double cDoubleArray::USS() {
+  BringUpToDate();
+  return fig_.sumSquares;
+}
+
+double cDoubleArray::Range() {
+  BringUpToDate();
+  return (max_ - min_).ToDouble();
+}
+
+double cDoubleArray::SEM() {
+  BringUpToDate();
+  return Div(fig_.sd, std::sqrt(static_cast<double>(fig_.count)));
+}
+
+double cDoubleArray::QRange() { return Percentile(75) - Percentile(25); }
+
+std::int16_t cDoubleArray::NumberBins() const { return Narrow<std::int16_t>(numberBins_); }
+
+std::int32_t cDoubleArray::Counts(std::int16_t i) const {
+  CheckBin(i);
+  return binCounts_[static_cast<std::size_t>(i)];
+}
+
+double cDoubleArray::Amounts(std::int16_t i) const {
+  CheckBin(i);
+  return binAmounts_[static_cast<std::size_t>(i)];
+}
+
+double cDoubleArray::WidthOfBin() const { return binWidth_; }
+Currency cDoubleArray::Min() const { return min_; }
+Currency cDoubleArray::SumPos() const { return fig_.sumPos; }
+Currency cDoubleArray::SumNeg() const { return fig_.sumNeg; }
+std::int32_t cDoubleArray::CountNeg() const { return fig_.countNeg; }
+std::int32_t cDoubleArray::CountPos() const { return fig_.countPos; }
+std::int32_t cDoubleArray::CountZero() const { return fig_.countZero; }
+std::int32_t cDoubleArray::Count() const { return count_; }
+Currency cDoubleArray::Total() const { return fig_.sum; }
+
+// ---- adding amounts ---------------------------------------------------------------------
+
+void cDoubleArray::Reserve(std::int32_t needed) {
+  if (needed <= capacity_) return;
+  const std::int32_t newCapacity =
+      capacity_ == 0 ? kFirstBlock : AddChecked<std::int32_t>(capacity_, kGrowth);
+  // realloc lets large blocks grow by remapping pages instead of copying them.
+  void* p = std::realloc(data_, static_cast<std::size_t>(newCapacity) * sizeof(double));
+  if (p == nullptr) Raise(ErrorCode::OutOfMemory);
+  data_ = static_cast<double*>(p);
+  capacity_ = newCapacity;
+}
+
+void cDoubleArray::AddItem(double d) {
+  // Room first, so a failure of either step leaves the running figures and the array in step.
+  Reserve(AddChecked<std::int32_t>(count_, 1));
+  Simple(d);
+  data_[count_] = d;
+  if (count_ > 0 && sorted_ && d < data_[count_ - 1]) sorted_ = false;
+  ++count_;
+}
+
+double cDoubleArray::Element(std::int32_t i) const {
+  if (i < 0 || i >= count_) return 0.0;
+  return data_[i];
+}
+
+void cDoubleArray::SortArray() {
+  std::sort(data_, data_ + count_);
+  sorted_ = true;
+}
+
+double cDoubleArray::Percentile(std::int32_t i) const {
+  if (i < 0 || i > 99) return 0.0;
+  const double k = RoundHalfEven(static_cast<double>(i) * static_cast<double>(count_) / 100.0);
+  const double pos = std::max(k - 1.0, 0.0);
+  return Element(static_cast<std::int32_t>(pos));
+}
+
+void cDoubleArray::Simple(double dAmt) {
+  const bool first = fig_.count == 0;
+  const Currency cx = fig_.Add(dAmt);
+  if (first) {
+    min_ = cx;
+    max_ = cx;
+  }
+  if (dAmt < min_.ToDouble()) min_ = cx;
+  if (dAmt > max_.ToDouble()) max_ = cx;
+  current_ = false;
+}
+
+double cDoubleArray::top(std::int16_t i) const { return fig_.lists.Top(i); }
+double cDoubleArray::Bot(std::int16_t i) const { return fig_.lists.Bot(i); }
+
+// ---- reports ----------------------------------------------------------------------------
+
+std::string cDoubleArray::HistoReport() {
+  SortIfNeeded();
+  const std::int32_t n = count_;
+  const std::int32_t bins =
+      n < 2 ? 1 : ToLong(Log(static_cast<double>(n) - 1.0) / std::log(2.0));
+  const double width = Div((max_ - min_).ToDouble(), static_cast<double>(bins));
+  if (width == 0.0) Raise(ErrorCode::DivisionByZero);
+
+  std::array<std::int32_t, kBins> counts{};
+  std::array<double, kBins> amounts{};
+  const std::int32_t last = std::min<std::int32_t>(bins - 1, 29);
+  for (std::int32_t i = 0; i < n; ++i) {
+    const double x = data_[i];
+    const double offset = (Currency::FromDouble(x) - min_).ToDouble();
+    const double f = std::floor(offset / width);
+    std::int32_t b = 0;
+    if (f > static_cast<double>(last)) {
+      b = last;
+    } else if (f > 0.0) {
+      b = static_cast<std::int32_t>(f);
+    }
+    counts[static_cast<std::size_t>(b)] += 1;
+    amounts[static_cast<std::size_t>(b)] += x;
+  }
+  for (double v : amounts) Checked(v);
+
+  numberBins_ = bins;
+  binWidth_ = width;
+  binCounts_ = counts;
+  binAmounts_ = amounts;
+
+  std::string out;
+  out.reserve(64 + static_cast<std::size_t>(bins) * 48);
+  out += "Histogram Report: ";
+  out += kCrLf;
+  out += "Bin Start\tBin End\tCount\tAmt";
+  out += kCrLf;
+  double start = min_.ToDouble();
+  for (std::int32_t k = 0; k < bins; ++k) {
+    const double end = start + width;
+    const std::int16_t bin = Narrow<std::int16_t>(k);
+    AppendNumber(out, start, "###,###.00");
+    out += kTab;
+    AppendNumber(out, end, "###,###.00");
+    out += kTab;
+    out += NumText(Counts(bin));
+    out += kTab;
+    AppendNumber(out, Amounts(bin), "###,###.00");
+    out += kCrLf;
+    start = end;
+  }
+  return out;
+}
+
+std::string cDoubleArray::OLReport() {
+  const double s = fig_.sd;
+  if (s == 0.0) Raise(ErrorCode::DivisionByZero);
+  SortIfNeeded();
+  const std::int32_t k = std::min<std::int32_t>(count_, 10);
+  std::string out;
+  out.reserve(96 + static_cast<std::size_t>(k) * 96);
+  out += "Top/Bottom 10 Report";
+  out += kCrLf;
+  out += "Item\tTop\tz-score\tItem\tBottom\tz-score";
+  out += kCrLf;
+  for (std::int32_t j = 1; j <= k; ++j) {
+    const double hi = data_[count_ - j];
+    const double lo = data_[j - 1];
+    out += NumText(j);
+    out += kTab;
+    AppendNumText(out, hi);
+    out += kTab;
+    AppendNumText(out, Checked((hi - fig_.mean) / s));
+    out += kTab;
+    out += NumText(j);
+    out += kTab;
+    AppendNumText(out, lo);
+    out += kTab;
+    AppendNumText(out, std::fabs(Checked((lo - fig_.mean) / s)));
+    out += kCrLf;
+  }
+  return out;
+}
+
+std::string cDoubleArray::StatReport() {
+  BringUpToDate();
+  // Every figure first, so a failure (CV of a zero mean) leaves no half-built text behind.
+  const double cv = CV();
+  const double var = Var();
+  const double qrange = QRange();
+  const double popsd = PopStdDev().ToDouble();
+  const double uss = USS();
+  const double range = Range();
+  const double sem = SEM();
+
+  constexpr std::string_view kMoney = "#,###,###,###.00";
+  constexpr std::string_view kWhole = "#,###,###,##0";
+  constexpr std::string_view kRatio = "###,###.####0";
+  std::string out;
+  out.reserve(640);
+  out += "Population Statistics";
+  out += kCrLf;
+  const auto line = [&out](std::string_view label, const std::string& value) {
+    out += label;
+    out += kTab;
+    out += value;
+    out += kCrLf;
+  };
+  line("Min: ", FormatNumber(min_, kMoney));
+  line("Max: ", FormatNumber(max_, kMoney));
+  line("Mean: ", FormatNumber(fig_.mean, kMoney));
+  line("Sum: ", FormatNumber(fig_.sum, kMoney));
+  line("Sum X2: ", FormatNumber(fig_.sumSquares, kWhole));
+  line("N: ", FormatNumber(fig_.count, kWhole));
+  line("Median: ", FormatNumber(median_, kMoney));
+  line("Count Positive: ", FormatNumber(fig_.countPos, kWhole));
+  line("Sum Positive: ", FormatNumber(fig_.sumPos, kMoney));
+  line("Std Dev: ", FormatNumber(fig_.sd, kMoney));
+  line("Skewness: ", FormatNumber(skewness_, kRatio));
+  line("Kurtosis: ", FormatNumber(kurtosis_, kRatio));
+  line("Mode: ", NumText(mode_));
+  line("Count Neg: ", FormatNumber(fig_.countNeg, kWhole));
+  line("Amt Neg: ", FormatNumber(fig_.sumNeg, kMoney));
+  line("Count Zero: ", FormatNumber(fig_.countZero, kWhole));
+  line("CV: ", FormatNumber(cv, kMoney));
+  line("Variance: ", FormatNumber(var, kWhole));
+  line("QRange: ", FormatNumber(qrange, kWhole));
+  line("Stdevp: ", FormatNumber(popsd, kWhole));
+  line("USS: ", FormatNumber(uss, kWhole));
+  line("Range: ", FormatNumber(range, kWhole));
+  line("SEM: ", FormatNumber(sem, kMoney));
+  return out;
+}
+
+std::string cDoubleArray::SimpleReport() const {
+  return detail::SimpleReportText(fig_, NumText(min_), NumText(max_));
+}
+
+std::string cDoubleArray::TopBottomReport() const { return detail::TopBottomText(fig_); }
+
+}  // namespace tarnwick

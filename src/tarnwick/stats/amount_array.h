@@ -1,0 +1,98 @@
+#pragma once
+// cDoubleArray: keeps every amount in memory for the statistics that need the whole data set
+// (median, mode, percentiles, skewness, kurtosis, histogram, top/bottom ten with z-scores),
+// besides the running figures cStat also keeps.
+//
+// The amounts live in one contiguous block that grows 50,000 slots at a time, so memory stays
+// close to 8 bytes per amount.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "tarnwick/core/currency.h"
+#include "tarnwick/core/variant.h"
+#include "tarnwick/stats/running_stats.h"
+
+namespace tarnwick {
+
+class cDoubleArray {
+ public:
+  cDoubleArray();
+  cDoubleArray(const cDoubleArray& other);
+  cDoubleArray& operator=(const cDoubleArray& other);
+  cDoubleArray(cDoubleArray&& other) noexcept;
+  cDoubleArray& operator=(cDoubleArray&& other) noexcept;
+  ~cDoubleArray();
+
+  // The getters below bring the whole-array statistics up to date first (sorting the array);
+  // with one or two amounts, or all amounts equal, that is the division-by-zero error.
+  double Var();
+  Variant PopStdDev();
+  double CV();
+  double USS();
+  double Range();
+  double SEM();
+  // Percentile(75) - Percentile(25) over the array in its current order.
+  double QRange();
+  std::int16_t NumberBins() const;
+  // Bin i of the last histogram, i from 0 to 30; other values are the subscript error.
+  std::int32_t Counts(std::int16_t i) const;
+  double Amounts(std::int16_t i) const;
+  double WidthOfBin() const;
+  Currency Min() const;
+  Currency SumPos() const;
+  Currency SumNeg() const;
+  std::int32_t CountNeg() const;
+  std::int32_t CountPos() const;
+  std::int32_t CountZero() const;
+  std::int32_t Count() const;
+  Currency Total() const;
+  // Adds the amount to the running figures and stores it.
+  void AddItem(double d);
+  // The amount at 0-based position i in the current order; 0 outside 0..Count-1.
+  double Element(std::int32_t i) const;
+  void SortArray();
+  // i from 0 to 99: the amount at position round(i * Count / 100) - 1 (halves to even, at
+  // least 0) in the current order; 0 for other i.
+  double Percentile(std::int32_t i) const;
+  std::string HistoReport();
+  std::string OLReport();
+  std::string StatReport();
+  // Running figures and extreme lists only; the amount is not stored.
+  void Simple(double dAmt);
+  double top(std::int16_t i) const;
+  double Bot(std::int16_t i) const;
+  std::string SimpleReport() const;
+  std::string TopBottomReport() const;
+
+ private:
+  static constexpr int kBins = 31;
+
+  void Reserve(std::int32_t needed);
+  void SortIfNeeded();
+  void BringUpToDate();
+  double PopSd() const;
+
+  double* data_ = nullptr;  // malloc'd so growth can use realloc
+  std::int32_t count_ = 0;
+  std::int32_t capacity_ = 0;
+
+  detail::RunningFigures fig_;
+  Currency min_;
+  Currency max_;
+
+  bool sorted_ = false;
+  bool current_ = false;
+  double median_ = 0.0;
+  double mode_ = 0.0;
+  double skewness_ = 0.0;
+  double kurtosis_ = 0.0;
+
+  std::int32_t numberBins_ = 0;
+  double binWidth_ = 0.0;
+  std::array<std::int32_t, kBins> binCounts_{};
+  std::array<double, kBins> binAmounts_{};
+};
+
+}  // namespace tarnwick

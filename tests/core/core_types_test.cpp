@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "tarnwick/core/arith.h"
+#include "tarnwick/core/currency.h"
+#include "tarnwick/core/date.h"
+#include "tarnwick/core/error.h"
+#include "tarnwick/core/numeric_text.h"
+#include "tarnwick/core/text.h"
+#include "tarnwick/core/variant.h"
+
+namespace tarnwick {
+namespace {
+
+template <class F>
+ErrorCode CodeOf(F&& f) {
+  try {
+    f();
+  } catch (const EngineError& e) {
+    return e.code();
+  }
+  ADD_FAILURE() << "no EngineError raised";
+  return ErrorCode::InvalidArgument;
+}
+
+TEST(Currency, RoundsToTenThousandthsHalvesToEven) {
+  // The amount is the double times 10,000 rounded to the nearest whole, halves to even.
+  EXPECT_EQ(Currency(1.00005).raw(), 10001);   // the product is 10000.500000000002
+  EXPECT_EQ(Currency(0.00025).raw(), 2);       // 2.5 -> 2 (even)
+  EXPECT_EQ(Currency(0.00075).raw(), 8);       // 7.5 -> 8 (even)
+  EXPECT_EQ(Currency(-0.00025).raw(), -2);
+  EXPECT_EQ(Currency(12.3456).raw(), 123456);
+  EXPECT_EQ(Currency(-12.3456).ToDouble(), -12.3456);
+}
+
+TEST(Currency, RangeEdgesAndOverflow) {
+  // The largest amount a double can name below 2^63 ten-thousandths converts; 2^63 does not.
+  EXPECT_NO_THROW(Currency::FromDouble(922337203685477.0));
+  EXPECT_EQ(CodeOf([] { Currency::FromDouble(922337203685477.6); }), ErrorCode::Overflow);
+  EXPECT_EQ(CodeOf([] { Currency::FromDouble(-922337203685477.7); }), ErrorCode::Overflow);
+  EXPECT_EQ(CodeOf([] { Currency::FromDouble(std::nan("")); }), ErrorCode::Overflow);
+  EXPECT_EQ(CodeOf([] { (void)(Currency::Max() + Currency::FromRaw(1)); }), ErrorCode::Overflow);
+  EXPECT_EQ(CodeOf([] { (void)(Currency::Min() - Currency::FromRaw(1)); }), ErrorCode::Overflow);
+  EXPECT_EQ(CodeOf([] { (void)(-Currency::Min()); }), ErrorCode::Overflow);
+  EXPECT_EQ(CodeOf([] { (void)(Currency(1e10) * Currency(1e10)); }), ErrorCode::Overflow);
+  EXPECT_EQ(Currency::Max().Text(), "922337203685477.5807");
+  EXPECT_EQ(Currency::Min().Text(), "-922337203685477.5808");
+}
+
+TEST(Currency, ProductsRoundHalvesToEven) {
+  EXPECT_EQ((Currency(0.0001) * Currency(0.5)).raw(), 0);  // 0.5 ten-thousandth -> 0
+  EXPECT_EQ((Currency(0.0003) * Currency(0.5)).raw(), 2);  // 1.5 -> 2
+  EXPECT_EQ((Currency(-0.0003) * Currency(0.5)).raw(), -2);
+  EXPECT_EQ((Currency(12.5) * Currency(4)).Text(), "50");
+}
+
+TEST(Date, SerialsAroundTheEpochAndNineteenHundred) {
+  struct Case {
+    int y, m, d;
+    double serial;
+    int weekday;
+  };
+  for (const Case& c : {Case{1899, 12, 30, 0, 7}, Case{1899, 12, 31, 1, 1}, Case{1900, 1, 1, 2, 2},
+                        Case{1900, 2, 28, 60, 4}, Case{1900, 3, 1, 61, 5},
+                        Case{1899, 12, 29, -1, 6}, Case{2000, 2, 29, 36585, 3},
+                        Case{2007, 12, 31, 39447, 2}, Case{1800, 1, 1, -36522, 4}}) {
+    const auto date = Date::FromYmd(c.y, c.m, c.d);
+    ASSERT_TRUE(date) << c.y << "-" << c.m << "-" << c.d;
+    EXPECT_EQ(date->serial(), c.serial) << c.y << "-" << c.m << "-" << c.d;
+    EXPECT_EQ(date->Weekday(), c.weekday) << c.serial;
+    EXPECT_EQ(date->Ymd(), (YearMonthDay{c.y, c.m, c.d}));
+  }
+  EXPECT_FALSE(Date::FromYmd(1900, 2, 29));  // not a leap year
+  EXPECT_FALSE(Date::FromYmd(2023, 13, 1));
+  EXPECT_FALSE(Date::FromYmd(2023, 4, 31));
+}
+
+TEST(Date, SerialRollsOverLikeTheHost) {
+  EXPECT_EQ(Date::Serial(2023, 13, 1), *Date::FromYmd(2024, 1, 1));
+  EXPECT_EQ(Date::Serial(2024, 3, 0), *Date::FromYmd(2024, 2, 29));
+  EXPECT_EQ(Date::Serial(2024, 0, 15), *Date::FromYmd(2023, 12, 15));
+  EXPECT_EQ(Date::Serial(2024, -11, 1), *Date::FromYmd(2023, 1, 1));
+  EXPECT_EQ(Date::Serial(2024, 1, 32), *Date::FromYmd(2024, 2, 1));
+}
+
+TEST(NumericText, AcceptedForms) {
+  struct Case {
+    const char* text;
+    double value;
+  };
+  for (const Case& c : {Case{"12", 12}, Case{" 12.5 ", 12.5}, Case{"-3", -3}, Case{"+3", 3},
+                        Case{"1,234,567.89", 1234567.89}, Case{"$1,000", 1000},
+                        Case{"-$5.25", -5.25}, Case{"$-5.25", -5.25}, Case{"(12.50)", -12.5},
+                        Case{"( $7 )", -7}, Case{".5", 0.5}, Case{"5.", 5}, Case{"1e3", 1000},
+                        Case{"1.5E-2", 0.015}, Case{"2D2", 200}, Case{"7-", -7},
+                        Case{"0", 0}, Case{"00012", 12}, Case{"- 4", -4}}) {
+    const auto v = ParseNumber(c.text);
+    ASSERT_TRUE(v) << c.text;
+    EXPECT_DOUBLE_EQ(*v, c.value) << c.text;
+  }
+}
+
+TEST(NumericText, RejectedForms) {
+  for (const char* t : {"", " ", ".", "-", "$", "abc", "12a", "1.2.3", ",12", "1e", "1e+",
+                        "inf", "nan", "(-5)", "(5", "--5", "5 5", "\t5", "1,2.3,4", "0x10",
+                        "1e999", "12%"}) {
+    EXPECT_FALSE(ParseNumber(t)) << '"' << t << '"';
+  }
+}
+
+TEST(DateText, AcceptedForms) {
+  struct Case {
+    const char* text;
+    int y, m, d;
+  };
+  for (const Case& c : {Case{"12/31/2007", 2007, 12, 31}, Case{"1/5/2008", 2008, 1, 5},
+                        Case{"01-05-2008", 2008, 1, 5}, Case{"1.5.2008", 2008, 1, 5},
+                        Case{"3/1/29", 2029, 3, 1}, Case{"3/1/30", 1930, 3, 1},
+                        Case{"3/1/00", 2000, 3, 1}, Case{"3/1/99", 1999, 3, 1},
+                        Case{" 2/29/2000 ", 2000, 2, 29}, Case{"2008-01-05", 2008, 1, 5}}) {
+    const auto d = ParseDate(c.text);
+    ASSERT_TRUE(d) << c.text;
+    EXPECT_EQ(d->Ymd(), (YearMonthDay{c.y, c.m, c.d})) << c.text;
+    EXPECT_EQ(d->SecondsOfDay(), 0);
+  }
+  const auto t = ParseDate("1/5/2008 1:30 PM");
+  ASSERT_TRUE(t);
+  EXPECT_EQ(t->Day(), Date::FromYmd(2008, 1, 5)->Day());
+  EXPECT_EQ(t->SecondsOfDay(), 13 * 3600 + 30 * 60);
+  EXPECT_EQ(ParseDate("1/5/2008 12:00:01 AM")->SecondsOfDay(), 1);
+  EXPECT_EQ(ParseDate("1/5/2008 23:59:59")->SecondsOfDay(), 86399);
+}
+
+TEST(DateText, RejectedForms) {
+  for (const char* t : {"", "12", "12/31", "13/1/2008", "2/30/2008", "2/29/1900", "1/5/208",
+                        "1/5/20080", "1/5-2008", "1//2008", "a/b/c", "1/5/2008 25:00",
+                        "1/5/2008 13:00 PM", "1/5/2008x", "0/5/2008", "1/0/2008"}) {
+    EXPECT_FALSE(ParseDate(t)) << '"' << t << '"';
+  }
+}
+
+TEST(Arith, ConversionsRoundHalvesToEvenAndCheckWidth) {
+  EXPECT_EQ(ToLong(2.5), 2);
+  EXPECT_EQ(ToLong(3.5), 4);
+  EXPECT_EQ(ToLong(-2.5), -2);
+  EXPECT_EQ(ToInteger(32767.4), 32767);
+  EXPECT_EQ(CodeOf([] { ToInteger(32767.5); }), ErrorCode::Overflow);
+  EXPECT_EQ(CodeOf([] { ToLong(2147483647.5); }), ErrorCode::Overflow);
+  EXPECT_EQ(ToLong(-2147483648.0), INT32_MIN);
+  EXPECT_EQ(CodeOf([] { Div(1, 0); }), ErrorCode::DivisionByZero);
+  EXPECT_EQ(CodeOf([] { Div(0, 0); }), ErrorCode::DivisionByZero);
+  EXPECT_EQ(CodeOf([] { Sqr(-1); }), ErrorCode::InvalidArgument);
+  EXPECT_EQ(CodeOf([] { Checked(std::numeric_limits<double>::infinity()); }), ErrorCode::Overflow);
+  EXPECT_EQ(CodeOf([] { AddChecked<std::int16_t>(32767, 1); }), ErrorCode::Overflow);
+  EXPECT_EQ(CodeOf([] { Narrow<std::int16_t>(std::int32_t{40000}); }), ErrorCode::Overflow);
+}
+
+TEST(TextHelpers, TrimSpacesOnlyAndAsciiCase) {
+  EXPECT_EQ(Trim("  a b  "), "a b");
+  EXPECT_EQ(Trim("\ta\t"), "\ta\t");
+  EXPECT_EQ(LTrim("  x "), "x ");
+  EXPECT_EQ(RTrim("  x "), "  x");
+  EXPECT_EQ(UCase("abc\xe9z"), "ABC\xe9Z");
+  EXPECT_EQ(LCase("ABC"), "abc");
+  EXPECT_TRUE(EqualsNoCase("Amount", "AMOUNT"));
+  EXPECT_FALSE(EqualsNoCase("Amount", "Amounts"));
+}
+
+TEST(VariantTest, ConversionsAndMismatch) {
+  EXPECT_EQ(Variant("12.5").ToDouble(), 12.5);
+  EXPECT_EQ(Variant().ToDouble(), 0.0);
+  EXPECT_EQ(Variant(true).ToDouble(), -1.0);
+  EXPECT_EQ(Variant("1/5/2008").ToDate(), *Date::FromYmd(2008, 1, 5));
+  EXPECT_EQ(Variant(0.5).ToText(), "0.5");
+  EXPECT_EQ(Variant(*Date::FromYmd(2008, 1, 5)).ToText(), "1/5/2008");
+  EXPECT_EQ(Variant(false).ToText(), "False");
+  EXPECT_EQ(CodeOf([] { Variant("abc").ToDouble(); }), ErrorCode::TypeMismatch);
+  EXPECT_EQ(CodeOf([] { Variant("abc").ToDate(); }), ErrorCode::TypeMismatch);
+  EXPECT_TRUE(Variant().IsEmpty());
+}
+
+}  // namespace
+}  // namespace tarnwick
