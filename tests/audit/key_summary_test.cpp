@@ -122,6 +122,11 @@ TEST(StringArray, KeysMatchExactlyAndKeepFirstAppearanceOrder) {
   keys.push_back("case");
   keys.push_back("");
   keys.push_back("case ");
+  // around the length kept inside a record, and well beyond it
+  for (int len : {27, 28, 29, 64}) {
+    keys.push_back(std::string(static_cast<std::size_t>(len), 'k'));
+    keys.push_back(std::string(static_cast<std::size_t>(len - 1), 'k') + "K");
+  }
   std::uniform_int_distribution<std::size_t> pick(0, keys.size() - 1);
   std::vector<std::string> firstOrder;
   std::map<std::string, std::int32_t> counts;
@@ -134,6 +139,11 @@ TEST(StringArray, KeysMatchExactlyAndKeepFirstAppearanceOrder) {
       sa.Item(k, 1);
     }
   }
+  // A copy is independent of the original.
+  cStringArray copy = sa;
+  copy.Item(keys.back(), 1000);
+  copy.Item("only in the copy, and longer than a record holds", 1);
+  ASSERT_EQ(copy.TotalCount(), sa.TotalCount() + 1);
   ASSERT_EQ(sa.TotalCount() + 1, static_cast<std::int32_t>(firstOrder.size()));
   for (std::size_t i = 0; i < firstOrder.size(); ++i) {
     const auto idx = static_cast<std::int32_t>(i);
@@ -364,7 +374,15 @@ TEST(StringBy, BubblePassesOnTheWorkedExample) {
 
 TEST(StringBy, SortEqualsThePlainPassesOnRandomData) {
   std::mt19937 gen(2024);
-  const std::vector<std::string> firsts = {"", "A", "B", "AB", "b", "Ab", "\xc3\xa9"};
+  const std::vector<std::string> firsts = {"",
+                                           "A",
+                                           "B",
+                                           "AB",
+                                           "b",
+                                           "Ab",
+                                           "\xc3\xa9",
+                                           "CONSOLIDATED FREIGHT SERVICES INC",
+                                           "CONSOLIDATED FREIGHT SERVICES INC."};
   std::uniform_int_distribution<std::size_t> pickFirst(0, firsts.size() - 1);
   std::uniform_int_distribution<int> len(0, 3), ch(0, 3);
   const char letters[] = {'a', 'b', 'A', 'B'};

@@ -95,6 +95,18 @@ void FreeLarge(void* p, std::size_t bytes) noexcept {
   }
 }
 
+KeyText::KeyText(std::string_view s) {
+  if (s.size() > UINT32_MAX) Raise(ErrorCode::InvalidArgument);
+  size_ = static_cast<std::uint32_t>(s.size());
+  if (s.size() <= kInline) {
+    std::memcpy(buf_, s.data(), s.size());
+  } else {
+    char* p = new char[s.size()];
+    std::memcpy(p, s.data(), s.size());
+    std::memcpy(buf_, &p, sizeof p);
+  }
+}
+
 void KeyIndex::Insert(std::uint64_t hash, std::int32_t index) {
   if ((used_ + 1) * 2 > slots_.size()) Grow();
   const auto tag = static_cast<std::uint32_t>(hash >> 32);
@@ -264,7 +276,7 @@ double cStringArray::ParVal(std::int16_t i) const {
 
 std::string cStringArray::ItemText(std::int32_t i) const {
   const Record* r = At(i);
-  return r ? r->key : std::string();
+  return r ? std::string(r->key.view()) : std::string();
 }
 std::int32_t cStringArray::ItemCount(std::int32_t i) const {
   const Record* r = At(i);
@@ -320,7 +332,7 @@ void cStringArray::Item(std::string_view s, double d) {
   if (found < 0) {
     if (records_.size() >= static_cast<std::size_t>(INT32_MAX)) Raise(ErrorCode::Overflow);
     Record r;
-    r.key.assign(s);
+    r.key = detail::KeyText(s);
     r.count = 1;
     r.amount = a;
     r.mean = d;
@@ -362,7 +374,7 @@ std::string cStringArray::SummaryReport() const {
   std::int64_t counts = 0;
   Currency amounts, debits, credits;
   for (const Record& r : records_) {
-    out += r.key;
+    out += r.key.view();
     out += kTab;
     AppendCount(out, r.count);
     out += kTab;
@@ -408,7 +420,7 @@ std::string cStringArray::DuplicateReport() const {
     out += kCrLf;
     for (const Record& r : records_) {
       if (r.count <= 1) continue;
-      out += r.key;
+      out += r.key.view();
       out += kTab;
       AppendCount(out, r.count);
       out += kTab;
@@ -424,7 +436,7 @@ std::string cStringArray::DuplicateReport() const {
     out += kCrLf;
     for (const Record& r : records_) {
       if (r.count <= 1) continue;
-      out += r.key;
+      out += r.key.view();
       out += kTab;
       AppendCount(out, r.count);
       out += kCrLf;
@@ -446,7 +458,7 @@ void cStringArray::ComputePareto() {
       if (parVal_[k] < parVal_[low]) low = k;
     if (v > parVal_[low]) {
       parOther_ += parVal_[low];
-      parItem_[low] = r.key;
+      parItem_[low] = r.key.view();
       parVal_[low] = v;
     } else {
       parOther_ += v;
@@ -475,11 +487,11 @@ const cStringBy::Record* cStringBy::At(std::int32_t i) const {
 
 std::string cStringBy::ItemText1(std::int32_t i) const {
   const Record* r = At(i);
-  return r ? r->key1 : std::string();
+  return r ? std::string(r->key1.view()) : std::string();
 }
 std::string cStringBy::ItemText2(std::int32_t i) const {
   const Record* r = At(i);
-  return r ? r->key2 : std::string();
+  return r ? std::string(r->key2.view()) : std::string();
 }
 std::int32_t cStringBy::ItemCount(std::int32_t i) const {
   const Record* r = At(i);
@@ -539,8 +551,8 @@ void cStringBy::Item(std::string_view s1, std::string_view s2, double d) {
   if (found < 0) {
     if (records_.size() >= static_cast<std::size_t>(INT32_MAX)) Raise(ErrorCode::Overflow);
     Record r;
-    r.key1.assign(s1);
-    r.key2.assign(s2);
+    r.key1 = detail::KeyText(s1);
+    r.key2 = detail::KeyText(s2);
     r.count = 1;
     r.amount = d;
     r.mean = d;
@@ -580,9 +592,9 @@ std::string cStringBy::SummaryReport() const {
   std::int64_t counts = 0;
   double amounts = 0.0, debits = 0.0, credits = 0.0;
   for (const Record& r : records_) {
-    out += r.key1;
+    out += r.key1.view();
     out += kTab;
-    out += r.key2;
+    out += r.key2.view();
     out += kTab;
     AppendCount(out, r.count);
     for (double v : {r.amount, r.debits, r.credits, r.mean, r.minimum, r.maximum, r.std}) {
@@ -614,9 +626,9 @@ std::string cStringBy::DuplicateReport() const {
   double debits = 0.0, credits = 0.0;
   for (const Record& r : records_) {
     if (r.count < 2) continue;
-    out += r.key1;
+    out += r.key1.view();
     out += kTab;
-    out += r.key2;
+    out += r.key2.view();
     out += kTab;
     AppendCount(out, r.count);
     for (double v : {r.amount, r.debits, r.credits}) {
@@ -654,8 +666,8 @@ void cStringBy::bubblesort(std::int32_t iterations) {
   const auto less = [this](std::uint32_t a, std::uint32_t b) {
     const Record& x = records_[a];
     const Record& y = records_[b];
-    const int c = x.key1.compare(y.key1);
-    return c < 0 || (c == 0 && x.key2 < y.key2);
+    const int c = x.key1.view().compare(y.key1.view());
+    return c < 0 || (c == 0 && x.key2.view() < y.key2.view());
   };
   std::vector<std::uint32_t> order;
   order.reserve(n);

@@ -9,8 +9,10 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tarnwick/core/currency.h"
@@ -67,6 +69,42 @@ class KeyIndex {
 
 std::uint64_t HashText(std::string_view s, std::uint64_t seed = 0);
 
+// A key's text, held inside the record up to 28 bytes (most account, vendor and invoice keys),
+// so that finding a key reads one record and no second block; longer texts go to the heap.
+class KeyText {
+ public:
+  KeyText() = default;
+  explicit KeyText(std::string_view s);
+  KeyText(const KeyText& o) : KeyText(o.view()) {}
+  KeyText(KeyText&& o) noexcept : size_(o.size_) {
+    std::memcpy(buf_, o.buf_, sizeof buf_);
+    o.size_ = 0;
+  }
+  KeyText& operator=(KeyText o) noexcept {
+    std::swap(size_, o.size_);
+    char tmp[sizeof buf_];
+    std::memcpy(tmp, buf_, sizeof buf_);
+    std::memcpy(buf_, o.buf_, sizeof buf_);
+    std::memcpy(o.buf_, tmp, sizeof buf_);
+    return *this;
+  }
+  ~KeyText() {
+    if (size_ > kInline) delete[] Heap();
+  }
+  std::string_view view() const { return {size_ > kInline ? Heap() : buf_, size_}; }
+  operator std::string_view() const { return view(); }  // NOLINT(google-explicit-constructor)
+
+ private:
+  static constexpr std::size_t kInline = 28;
+  char* Heap() const {
+    char* p;
+    std::memcpy(&p, buf_, sizeof p);
+    return p;
+  }
+  std::uint32_t size_ = 0;
+  char buf_[kInline] = {};  // the text, or the address of its heap copy
+};
+
 }  // namespace detail
 
 class cStringArray {
@@ -95,7 +133,7 @@ class cStringArray {
 
  private:
   struct Record {
-    std::string key;
+    detail::KeyText key;
     std::int32_t count = 0;
     Currency amount, debits, credits, minimum, maximum;
     double mean = 0.0;
@@ -138,7 +176,7 @@ class cStringBy {
 
  private:
   struct Record {
-    std::string key1, key2;
+    detail::KeyText key1, key2;
     std::int32_t count = 0;
     double amount = 0.0, debits = 0.0, credits = 0.0, minimum = 0.0, maximum = 0.0;
     double mean = 0.0;
