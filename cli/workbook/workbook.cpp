@@ -467,7 +467,9 @@ ReportWorkbook::ReportWorkbook(std::string path, std::vector<std::string> inputs
 
   // The temporary name is reserved now, beside the target (so the rename stays on one file
   // system), and a folder that cannot be written fails before any command runs.
-  const std::string stem = "." + target.filename().string() + ".";
+  std::string stem(1, '.');
+  stem += target.filename().string();
+  stem += '.';
   for (int attempt = 0;; ++attempt) {
     const std::string candidate = (folder / (stem + GetTempName())).string();
     const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -507,7 +509,11 @@ void ReportWorkbook::Discard() noexcept {
     lxw_chart_free(c->line);
   }
   combined_.clear();
-  if (!closed_ && !temp_.empty()) DeleteFile(temp_);
+  formats_.clear();
+  if (!closed_ && !temp_.empty()) {
+    DeleteFile(temp_);
+    temp_.clear();
+  }
 }
 
 lxw_format* ReportWorkbook::Format(const std::string& numFormat) {
@@ -533,8 +539,19 @@ lxw_worksheet* ReportWorkbook::NewSheet(std::string_view wanted, std::string_vie
 void ReportWorkbook::AddReport(std::string_view recap, std::string_view commandCode,
                                std::string_view reportText, std::string_view title) {
   if (closed_ || wb_ == nullptr) {
-    Raise(ErrorCode::InvalidArgument, "the workbook " + path_ + " is already closed");
+    Raise(ErrorCode::InvalidArgument, "the workbook " + path_ + " is closed or has failed");
   }
+  try {
+    Write(recap, commandCode, reportText, title);
+  } catch (...) {
+    // A half-written sheet must never reach the file: the whole workbook is given up.
+    Discard();
+    throw;
+  }
+}
+
+void ReportWorkbook::Write(std::string_view recap, std::string_view commandCode,
+                           std::string_view reportText, std::string_view title) {
   const std::vector<Row> rows = SplitReport(reportText);
   // A report longer than a worksheet goes on under the same name with " (2)" and so on.
   lxw_worksheet* ws = NewSheet(recap, commandCode);
@@ -718,7 +735,9 @@ void ReportWorkbook::AddChart(const std::string& sheet, lxw_worksheet* ws,
 
 void ReportWorkbook::Close() {
   if (closed_) return;
-  if (wb_ == nullptr) Raise(ErrorCode::InvalidArgument, "the workbook " + path_ + " is unusable");
+  if (wb_ == nullptr) {
+    Raise(ErrorCode::InvalidArgument, "the workbook " + path_ + " has failed and is not written");
+  }
   lxw_workbook* wb = wb_;
   wb_ = nullptr;  // workbook_close frees it, whatever the outcome
   const lxw_error err = workbook_close(wb);
@@ -727,14 +746,17 @@ void ReportWorkbook::Close() {
     lxw_chart_free(c->line);
   }
   combined_.clear();
+  formats_.clear();
   if (err != LXW_NO_ERROR) {
     DeleteFile(temp_);
+    temp_.clear();
     RaiseLxw(ErrorCode::FileAccess, "cannot write the workbook " + path_, err);
   }
   try {
     RenameFile(temp_, path_);
   } catch (...) {
     DeleteFile(temp_);
+    temp_.clear();
     throw;
   }
   closed_ = true;

@@ -75,7 +75,8 @@ class ReportWorkbook {
   // Adds one report as a worksheet named by `recap` (by `commandCode` when recap is empty).
   // `title` names the chart, when the command has one. A report longer than a worksheet
   // (1,048,576 lines) continues on further worksheets of the same name with " (2)" ... Raises
-  // InvalidArgument after Close, or when a cell is longer than a spreadsheet cell holds.
+  // InvalidArgument after Close, or when a cell is longer than a spreadsheet cell holds; after
+  // any error here the workbook is given up (nothing is written, Close raises).
   void AddReport(std::string_view recap, std::string_view commandCode,
                  std::string_view reportText, std::string_view title = {});
 
@@ -88,6 +89,8 @@ class ReportWorkbook {
   const std::string& Path() const { return path_; }
 
  private:
+  void Write(std::string_view recap, std::string_view commandCode, std::string_view reportText,
+             std::string_view title);
   lxw_format* Format(const std::string& numFormat);
   lxw_worksheet* NewSheet(std::string_view wanted, std::string_view fallback);
   void AddChart(const std::string& sheet, lxw_worksheet* ws, std::string_view code,

@@ -313,6 +313,20 @@ TEST_F(WorkbookFile, WrittenWholeOnCloseAndNothingLeftWithoutIt) {
   }
   EXPECT_EQ(Files(), std::vector<std::string>{"out.xlsx"});
   EXPECT_EQ(xlsx_test::Xlsx(path).SheetNames(), std::vector<std::string>{"A"});
+
+  // A report that cannot be laid out gives the whole workbook up: the earlier file stays.
+  {
+    ReportWorkbook wb(Path("new.xlsx"), {});
+    wb.AddReport("A", "XX", "x\t1\r\n");
+    try {
+      wb.AddReport("B", "XX", "x\t" + std::string(40000, 'y'));
+      ADD_FAILURE() << "a cell beyond 32,767 characters was accepted";
+    } catch (const EngineError& e) {
+      EXPECT_EQ(e.code(), ErrorCode::InvalidArgument);
+    }
+    EXPECT_THROW(wb.Close(), EngineError);
+  }
+  EXPECT_EQ(Files(), std::vector<std::string>{"out.xlsx"});
 }
 
 TEST_F(WorkbookFile, RefusesToOverwriteAnInputOrToWriteWhereItCannot) {
