@@ -444,18 +444,9 @@ ReportWorkbook::ReportWorkbook(std::string path, std::vector<std::string> inputs
     : path_(std::move(path)) {
   namespace fs = std::filesystem;
   if (path_.empty()) Raise(ErrorCode::InvalidArgument, "no workbook file name given");
+  CheckInputs(inputsNotToOverwrite);
   std::error_code ec;
   const fs::path target(path_);
-  const fs::path lexical = fs::weakly_canonical(fs::absolute(target, ec), ec);
-  for (const std::string& in : inputsNotToOverwrite) {
-    if (in.empty()) continue;
-    std::error_code ec2;
-    const fs::path other = fs::weakly_canonical(fs::absolute(in, ec2), ec2);
-    if (SameFile(path_, in) || (!ec && !ec2 && lexical == other)) {
-      Raise(ErrorCode::InvalidArgument,
-            "the workbook " + path_ + " would overwrite the input file " + in);
-    }
-  }
   if (fs::is_directory(target, ec)) {
     Raise(ErrorCode::FileAccess, "the workbook " + path_ + " names a folder");
   }
@@ -498,6 +489,22 @@ ReportWorkbook::ReportWorkbook(std::string path, std::vector<std::string> inputs
 }
 
 ReportWorkbook::~ReportWorkbook() { Discard(); }
+
+void ReportWorkbook::CheckInputs(const std::vector<std::string>& inputs) const {
+  namespace fs = std::filesystem;
+  // The same file by its identity when both exist, else by its normalised path.
+  std::error_code ec;
+  const fs::path target = fs::weakly_canonical(fs::absolute(path_, ec), ec);
+  for (const std::string& in : inputs) {
+    if (in.empty()) continue;
+    std::error_code ec2;
+    const fs::path other = fs::weakly_canonical(fs::absolute(in, ec2), ec2);
+    if (SameFile(path_, in) || (!ec && !ec2 && target == other)) {
+      Raise(ErrorCode::InvalidArgument,
+            "the workbook " + path_ + " would replace " + in + ", a file the run reads or writes");
+    }
+  }
+}
 
 void ReportWorkbook::Discard() noexcept {
   if (wb_ != nullptr) {
@@ -625,6 +632,7 @@ void ReportWorkbook::AddChart(const std::string& sheet, lxw_worksheet* ws,
   std::string defaultTitle, xName, yName, xFormat, yFormat;
   bool headingNames = true;
   bool touching = false;  // a histogram's bars touch
+  bool markers = false;
 
   if (cmd == "BE") {
     block = FindBlock(rows, limit, [](const Row& r) { return Heads(r, {"Digit", "Observed", "Expected"}); }, {1, 2});
@@ -638,6 +646,7 @@ void ReportWorkbook::AddChart(const std::string& sheet, lxw_worksheet* ws,
     defaultTitle = "Amount by stratum";
     xName = "Stratum start";
     yName = "Amount";
+    yFormat = "#,##0";
   } else if (cmd == "UN") {
     block = FindBlock(rows, limit, [](const Row& r) { return Heads(r, {"Bin Start", "Bin End", "Count", "Amt"}); }, {2});
     valueCols = {2};
@@ -648,10 +657,15 @@ void ReportWorkbook::AddChart(const std::string& sheet, lxw_worksheet* ws,
   } else if (cmd == "AR") {
     block = FindBlock(rows, limit, [](const Row& r) { return Heads(r, {"Start", "End", "Amount"}); }, {2});
     valueCols = {2};
+    // The band starts are dates, so the axis is a time axis and bands sit at their dates;
+    // columns there would be one day wide, so the amounts are a line with a marker per band.
+    type = LXW_CHART_LINE;
+    markers = true;
     defaultTitle = "Amount by age band";
     xName = "Band start";
     yName = "Amount";
     xFormat = "m/d/yyyy";
+    yFormat = "#,##0";
   } else if (cmd == "WD") {
     block = FindBlock(rows, limit, [](const Row& r) { return Cell(r, 0).starts_with("Weekday analysis"); }, {1});
     valueCols = {1};
@@ -692,6 +706,7 @@ void ReportWorkbook::AddChart(const std::string& sheet, lxw_worksheet* ws,
     chart_series_set_categories(s, sheet.c_str(), first, 0, last, 0);
     chart_series_set_values(s, sheet.c_str(), first, static_cast<lxw_col_t>(col), last,
                             static_cast<lxw_col_t>(col));
+    if (markers) chart_series_set_marker_type(s, LXW_CHART_MARKER_CIRCLE);
     if (headingNames) {
       chart_series_set_name_range(s, sheet.c_str(), heading, static_cast<lxw_col_t>(col));
     } else {

@@ -65,12 +65,17 @@ std::string SheetName(std::string_view wanted, std::string_view fallback,
 class ReportWorkbook {
  public:
   // Prepares the workbook `path`. Raises EngineError: InvalidArgument when `path` is empty or
-  // names one of `inputsNotToOverwrite` (the run's data and script files); FileNotFound when its
-  // folder does not exist; PermissionDenied or FileAccess when nothing can be written there.
+  // names one of `inputsNotToOverwrite` (the run's script, data and sample files);
+  // FileNotFound when its folder does not exist; PermissionDenied or FileAccess when nothing
+  // can be written there.
   ReportWorkbook(std::string path, std::vector<std::string> inputsNotToOverwrite);
   ~ReportWorkbook();
   ReportWorkbook(const ReportWorkbook&) = delete;
   ReportWorkbook& operator=(const ReportWorkbook&) = delete;
+
+  // Raises InvalidArgument when one of `inputs` is the workbook's file: for files a run reads
+  // or writes that were not known when the workbook was prepared.
+  void CheckInputs(const std::vector<std::string>& inputs) const;
 
   // Adds one report as a worksheet named by `recap` (by `commandCode` when recap is empty).
   // `title` names the chart, when the command has one. A report longer than a worksheet

@@ -253,7 +253,7 @@ TEST_F(WorkbookFile, EngineReportsBecomeSheetsWithTypedCellsAndCharts) {
                                             "'Vendor''s digits'!$B$8:$B$16"}));
   EXPECT_TRUE(HasChart(charts, "lineChart", {"'Vendor''s digits'!$C$8:$C$16"}));
   EXPECT_TRUE(HasChart(charts, "barChart", {"Strata!$A$3:$A$6", "Strata!$D$3:$D$6"}));
-  EXPECT_TRUE(HasChart(charts, "barChart", {"Ageing!$A$3:$A$6", "Ageing!$C$3:$C$6"}));
+  EXPECT_TRUE(HasChart(charts, "lineChart", {"Ageing!$A$3:$A$6", "Ageing!$C$3:$C$6"}));
   EXPECT_TRUE(HasChart(charts, "barChart", {"'Ageing (2)'!$A$2:$A$4", "'Ageing (2)'!$B$2:$B$4"}));
   EXPECT_TRUE(HasChart(charts, "barChart", {"RN!$A$4:$A$7", "RN!$B$4:$B$7"}));
   EXPECT_TRUE(HasChart(charts, "lineChart", {"Periods!$A$3:$A$5", "Periods!$F$3:$F$5",
