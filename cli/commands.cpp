@@ -573,8 +573,8 @@ const std::vector<CommandDef>& Commands() {
 
 std::string HelpText() {
   std::string s;
-  s += "usage: tarnwick [--raw] [--timing] 'COMMAND name=value ...'\r\n";
-  s += "       tarnwick [--raw] [--timing] -f SCRIPT\r\n";
+  s += "usage: tarnwick [--raw] [--timing] [--out FILE.xlsx] 'COMMAND name=value ...'\r\n";
+  s += "       tarnwick [--raw] [--timing] [--out FILE.xlsx] -f SCRIPT\r\n";
   s += "       tarnwick HE | --help\r\n";
   s += "\r\n";
   s += "Data sources (every command that reads rows):\r\n";
@@ -615,6 +615,9 @@ std::string HelpText() {
   }
   s += "\r\n";
   s += "sheet= is the worksheet of the spreadsheet; here the report goes to standard output.\r\n";
+  s += "--out FILE.xlsx also files every report of the run in one workbook, a worksheet named\r\n";
+  s += "by its recap, with charts for BE, ST, UN, AR, WD, RN and KS (title= names the chart);\r\n";
+  s += "it is written only when the whole run succeeds.\r\n";
   s += "Exit status: 0 done, 2 command rejected (message on standard error), 1 engine error.\r\n";
   return s;
 }
