@@ -563,7 +563,6 @@ void ReportWorkbook::Write(std::string_view recap, std::string_view commandCode,
   // A report longer than a worksheet goes on under the same name with " (2)" and so on.
   lxw_worksheet* ws = NewSheet(recap, commandCode);
   const std::string firstSheet = sheets_.back();
-  const std::string continued = firstSheet;
   std::vector<std::size_t> widths;
   std::size_t maxCols = 0;
   lxw_row_t r = 0;
@@ -580,7 +579,7 @@ void ReportWorkbook::Write(std::string_view recap, std::string_view commandCode,
   for (std::size_t i = 0; i < rows.size(); ++i, ++r) {
     if (r == LXW_ROW_MAX) {
       setWidths();
-      ws = NewSheet(continued, commandCode);
+      ws = NewSheet(firstSheet, commandCode);
       r = 0;
     }
     const Row& row = rows[i];
@@ -611,7 +610,8 @@ void ReportWorkbook::Write(std::string_view recap, std::string_view commandCode,
         RaiseLxw(ErrorCode::InvalidArgument,
                  "line " + std::to_string(i + 1) + " of the report " + firstSheet, err);
       }
-      widths[c] = std::max(widths[c], cell.size());
+      // A line of one cell (a title) may run over the empty cells beside it.
+      if (row.size() > 1) widths[c] = std::max(widths[c], cell.size());
     }
   }
   const bool oneSheet = rows.size() <= LXW_ROW_MAX;
@@ -635,27 +635,34 @@ void ReportWorkbook::AddChart(const std::string& sheet, lxw_worksheet* ws,
   bool markers = false;
 
   if (cmd == "BE") {
-    block = FindBlock(rows, limit, [](const Row& r) { return Heads(r, {"Digit", "Observed", "Expected"}); }, {1, 2});
+    block = FindBlock(
+        rows, limit, [](const Row& r) { return Heads(r, {"Digit", "Observed", "Expected"}); },
+        {1, 2});
     valueCols = {1, 2};
     defaultTitle = "Observed and expected by digit";
     xName = "Digit";
     yName = "Count";
   } else if (cmd == "ST") {
-    block = FindBlock(rows, limit, [](const Row& r) { return Heads(r, {"Start", "End", "Count", "Amount"}); }, {3});
+    block = FindBlock(
+        rows, limit, [](const Row& r) { return Heads(r, {"Start", "End", "Count", "Amount"}); },
+        {3});
     valueCols = {3};
     defaultTitle = "Amount by stratum";
     xName = "Stratum start";
     yName = "Amount";
     yFormat = "#,##0";
   } else if (cmd == "UN") {
-    block = FindBlock(rows, limit, [](const Row& r) { return Heads(r, {"Bin Start", "Bin End", "Count", "Amt"}); }, {2});
+    block = FindBlock(
+        rows, limit,
+        [](const Row& r) { return Heads(r, {"Bin Start", "Bin End", "Count", "Amt"}); }, {2});
     valueCols = {2};
     defaultTitle = "Histogram";
     xName = "Bin start";
     yName = "Count";
     touching = true;
   } else if (cmd == "AR") {
-    block = FindBlock(rows, limit, [](const Row& r) { return Heads(r, {"Start", "End", "Amount"}); }, {2});
+    block = FindBlock(
+        rows, limit, [](const Row& r) { return Heads(r, {"Start", "End", "Amount"}); }, {2});
     valueCols = {2};
     // The band starts are dates, so the axis is a time axis and bands sit at their dates;
     // columns there would be one day wide, so the amounts are a line with a marker per band.
@@ -667,14 +674,17 @@ void ReportWorkbook::AddChart(const std::string& sheet, lxw_worksheet* ws,
     xFormat = "m/d/yyyy";
     yFormat = "#,##0";
   } else if (cmd == "WD") {
-    block = FindBlock(rows, limit, [](const Row& r) { return Cell(r, 0).starts_with("Weekday analysis"); }, {1});
+    block = FindBlock(
+        rows, limit, [](const Row& r) { return Cell(r, 0).starts_with("Weekday analysis"); },
+        {1});
     valueCols = {1};
     headingNames = false;
     defaultTitle = "Items by weekday";
     xName = "Weekday";
     yName = "Count";
   } else if (cmd == "RN") {
-    block = FindBlock(rows, limit, [](const Row& r) { return Heads(r, {"Digits", "Count", "Pct"}); }, {1});
+    block = FindBlock(
+        rows, limit, [](const Row& r) { return Heads(r, {"Digits", "Count", "Pct"}); }, {1});
     valueCols = {1};
     defaultTitle = "Amounts by trailing zeros";
     xName = "Trailing zeros";

@@ -45,10 +45,11 @@ std::string Field(const std::string& report, const std::string& label) {
 
 TEST_F(RunnerOut, ScriptReportsBecomeSheetsWithTheirCharts) {
   const std::string script = Path("run.txt");
-  WriteFile(script, "<ledger>=ds=file file=" + Ledger() + "\n"
-                    "BE <ledger> col=Amount recap=Benford title=\"Digits of the payments\"\n"
-                    "WD <ledger> col=InvDate recap=Weekdays\n"
-                    "SA pop=3000 conf=95% ep=5% er=5%\n");
+  WriteFile(script, "<ledger>=ds=file file=" + Ledger() +
+                        "\n"
+                        "BE <ledger> col=Amount recap=Benford title=\"Digits of the payments\"\n"
+                        "WD <ledger> col=InvDate recap=Weekdays\n"
+                        "SA pop=3000 conf=95% ep=5% er=5%\n");
   const std::string book = Path("audit.xlsx");
   const auto withBook = Tarnwick({"--raw", "--out", book, "-f", script});
   ASSERT_EQ(withBook.status, 0) << withBook.err;
@@ -71,7 +72,8 @@ TEST_F(RunnerOut, ScriptReportsBecomeSheetsWithTheirCharts) {
   const auto charts = x.Charts();
   ASSERT_EQ(charts.size(), 2u);
   bool titled = false;
-  for (const std::string& c : charts) titled |= c.find("Digits of the payments") != std::string::npos;
+  for (const std::string& c : charts)
+    titled |= c.find("Digits of the payments") != std::string::npos;
   EXPECT_TRUE(titled);
   EXPECT_EQ(FileCount(), 2u);  // the script and the workbook, nothing else
 }
@@ -81,8 +83,10 @@ TEST_F(RunnerOut, NothingWrittenWhenTheRunFailsOrWouldReplaceAFileItUses) {
   WriteFile(book, "earlier");
 
   const std::string script = Path("run.txt");
-  WriteFile(script, "BE ds=file file=" + Ledger() + " col=Amount\n"
-                    "BE ds=file file=" + Path("missing.tsv") + " col=Amount\n");
+  WriteFile(script, "BE ds=file file=" + Ledger() +
+                        " col=Amount\n"
+                        "BE ds=file file=" +
+                        Path("missing.tsv") + " col=Amount\n");
   const auto failed = Tarnwick({"--out", book, "-f", script});
   EXPECT_NE(failed.status, 0);
   EXPECT_NE(failed.err.find("not written"), std::string::npos) << failed.err;

@@ -121,7 +121,10 @@ TEST(SheetName, MadeValidShortAndUnique) {
       {"History", "BE", {}, "History (2)"},
       // Not UTF-8 (a Latin-1 e acute) is read as Latin-1; characters, not bytes, are counted.
       {"Caf\xE9", "BE", {}, "Caf\xC3\xA9"},
-      {std::string(40, '\xE9'), "BE", {}, [] {
+      {std::string(40, '\xE9'),
+       "BE",
+       {},
+       [] {
          std::string s;
          for (int i = 0; i < 31; ++i) s += "\xC3\xA9";
          return s;
@@ -159,7 +162,8 @@ bool HasChart(const std::vector<std::string>& charts, const std::string& kind,
               const std::vector<std::string>& refs) {
   for (const std::string& c : charts) {
     bool all = c.find("<c:" + kind + ">") != std::string::npos;
-    for (const std::string& r : refs) all = all && c.find("<c:f>" + r + "</c:f>") != std::string::npos;
+    for (const std::string& r : refs)
+      all = all && c.find("<c:f>" + r + "</c:f>") != std::string::npos;
     if (all) return true;
   }
   return false;
@@ -178,13 +182,14 @@ TEST_F(WorkbookFile, EngineReportsBecomeSheetsWithTypedCellsAndCharts) {
   cDoubleArray amounts;
   for (int i = 1; i <= 100; ++i) amounts.AddItem(i * 1.5);
   // The runner's UN report: statistics, histogram and extremes, one after the other.
-  const std::string un = amounts.StatReport() + "\r\n" + amounts.HistoReport() + "\r\n" +
-                         amounts.OLReport();
+  const std::string un =
+      amounts.StatReport() + "\r\n" + amounts.HistoReport() + "\r\n" + amounts.OLReport();
 
   cAge age;
   age.AgeingDate("12/31/2007");
-  for (const auto& [y, m, d, amt] : {std::tuple{2007, 12, 31, 100.0}, std::tuple{2007, 12, 1, 50.5},
-                                     std::tuple{2007, 11, 30, 25.0}, std::tuple{2008, 2, 15, 10.0}}) {
+  for (const auto& [y, m, d, amt] :
+       {std::tuple{2007, 12, 31, 100.0}, std::tuple{2007, 12, 1, 50.5},
+        std::tuple{2007, 11, 30, 25.0}, std::tuple{2008, 2, 15, 10.0}}) {
     age.AddItem(*Date::FromYmd(y, m, d), amt);
   }
 
@@ -215,8 +220,9 @@ TEST_F(WorkbookFile, EngineReportsBecomeSheetsWithTypedCellsAndCharts) {
   ASSERT_EQ(Files(), std::vector<std::string>{"audit.xlsx"});
 
   const xlsx_test::Xlsx x(path);
-  EXPECT_EQ(x.SheetNames(), (std::vector<std::string>{"Vendor's digits", "Strata", "Stats", "Ageing",
-                                                      "Ageing (2)", "RN", "Periods", "Holidays"}));
+  EXPECT_EQ(x.SheetNames(),
+            (std::vector<std::string>{"Vendor's digits", "Strata", "Stats", "Ageing", "Ageing (2)",
+                                      "RN", "Periods", "Holidays"}));
 
   // Benford: title text, a figure with its pattern's format, digit rows as numbers.
   EXPECT_EQ(x.Cell(1, "A1").type, "s");
@@ -249,17 +255,18 @@ TEST_F(WorkbookFile, EngineReportsBecomeSheetsWithTypedCellsAndCharts) {
 
   const std::vector<std::string> charts = x.Charts();
   EXPECT_EQ(charts.size(), 7u);  // none for the holiday report
-  EXPECT_TRUE(HasChart(charts, "barChart", {"'Vendor''s digits'!$A$8:$A$16",
-                                            "'Vendor''s digits'!$B$8:$B$16"}));
+  EXPECT_TRUE(HasChart(charts, "barChart",
+                       {"'Vendor''s digits'!$A$8:$A$16", "'Vendor''s digits'!$B$8:$B$16"}));
   EXPECT_TRUE(HasChart(charts, "lineChart", {"'Vendor''s digits'!$C$8:$C$16"}));
   EXPECT_TRUE(HasChart(charts, "barChart", {"Strata!$A$3:$A$6", "Strata!$D$3:$D$6"}));
   EXPECT_TRUE(HasChart(charts, "lineChart", {"Ageing!$A$3:$A$6", "Ageing!$C$3:$C$6"}));
   EXPECT_TRUE(HasChart(charts, "barChart", {"'Ageing (2)'!$A$2:$A$4", "'Ageing (2)'!$B$2:$B$4"}));
   EXPECT_TRUE(HasChart(charts, "barChart", {"RN!$A$4:$A$7", "RN!$B$4:$B$7"}));
-  EXPECT_TRUE(HasChart(charts, "lineChart", {"Periods!$A$3:$A$5", "Periods!$F$3:$F$5",
-                                             "Periods!$G$3:$G$5"}));
+  EXPECT_TRUE(HasChart(charts, "lineChart",
+                       {"Periods!$A$3:$A$5", "Periods!$F$3:$F$5", "Periods!$G$3:$G$5"}));
   std::size_t titled = 0;
-  for (const std::string& c : charts) titled += c.find("Digits of the payments") != std::string::npos;
+  for (const std::string& c : charts)
+    titled += c.find("Digits of the payments") != std::string::npos;
   EXPECT_EQ(titled, 1u);
 }
 
@@ -354,7 +361,8 @@ TEST_F(WorkbookFile, RefusesToOverwriteAnInputOrToWriteWhereItCannot) {
     fs::permissions(Path("locked"), fs::perms::owner_all);
   }
   // Nothing was written by any of them.
-  for (const std::string& f : Files()) EXPECT_TRUE(f == "ledger.txt" || f == "link.xlsx" || f == "locked") << f;
+  for (const std::string& f : Files())
+    EXPECT_TRUE(f == "ledger.txt" || f == "link.xlsx" || f == "locked") << f;
 }
 
 }  // namespace
