@@ -3,7 +3,8 @@
 //   tarnwick [--raw] [--timing] 'COMMAND name=value ...'   one command
 //   tarnwick [--raw] [--timing] -f SCRIPT                  one command per line
 //   tarnwick HE | --help                                   the commands and their arguments
-//   --out FILE.xlsx                                        also every report in one workbook
+//   --max-in-memory N   UN keeps up to N amounts in memory, then uses the external sort
+//   --out FILE.xlsx     also every report of the run in one workbook
 //
 // Reports go to standard output with the platform's line ends (--raw keeps CR LF); messages go
 // to standard error. Exit status 0 done, 2 command rejected, 1 engine error during the run.
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -46,7 +48,8 @@ void Print(const std::string& report, bool raw) {
 }
 
 int Usage() {
-  std::fputs("usage: tarnwick [--raw] [--timing] [--out FILE.xlsx] 'COMMAND name=value ...'\n"
+  std::fputs("usage: tarnwick [--raw] [--timing] [--max-in-memory N] [--out FILE.xlsx]\n"
+             "                'COMMAND name=value ...'\n"
              "       tarnwick [--raw] [--timing] [--out FILE.xlsx] -f SCRIPT\n"
              "       tarnwick HE   (the commands and their arguments)\n",
              stderr);
@@ -176,6 +179,11 @@ int main(int argc, char** argv) {
       opt.timing = true;
     } else if (a == "--help" || a == "-h") {
       line = "HE";
+    } else if (a == "--max-in-memory") {
+      if (i + 1 >= argc) return Usage();
+      const long long n = std::atoll(argv[++i]);
+      if (n < 1 || n > 200'000'000) return Usage();
+      opt.maxInMemory = static_cast<std::int32_t>(n);
     } else if (a == "--out") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') return Usage();
       out = argv[++i];
