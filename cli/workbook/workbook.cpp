@@ -1,7 +1,6 @@
 #include "workbook.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <xlsxwriter.h>

@@ -15,7 +15,6 @@
 // target's folder and renamed over the target by Close. Destroying the object without Close
 // leaves no file behind.
 
-#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -25,7 +24,6 @@
 struct lxw_workbook;
 struct lxw_worksheet;
 struct lxw_format;
-struct lxw_chart;
 
 namespace tarnwick::cli {
 
