@@ -610,6 +610,7 @@ std::string HelpText() {
   s += "       tarnwick HE | --help\r\n";
   s += "options: --raw (keep CR LF line ends)  --timing (timing line on standard error)\r\n";
   s += "         --max-in-memory N (UN: above N amounts use the external sort; 10000000)\r\n";
+  s += "         --out FILE.xlsx (also every report of the run in one workbook)\r\n";
   s += "\r\n";
   s += "Data sources (every command that reads rows):\r\n";
   s += "  ds=file file=PATH      a tab-delimited or comma-separated file with a header line\r\n";
@@ -651,6 +652,9 @@ std::string HelpText() {
   }
   s += "\r\n";
   s += "sheet= is the worksheet of the spreadsheet; here the report goes to standard output.\r\n";
+  s += "--out FILE.xlsx also files every report of the run in one workbook, a worksheet named\r\n";
+  s += "by its recap, with charts for BE, ST, UN, AR, WD, RN and KS (title= names the chart);\r\n";
+  s += "it is written only when the whole run succeeds.\r\n";
   s += "Exit status: 0 done, 2 command rejected (message on standard error), 1 engine error.\r\n";
   return s;
 }

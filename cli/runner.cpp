@@ -218,7 +218,7 @@ void PrepareFilter(const std::string& cond, Job& job) {
 }
 
 int RunLine(const std::string& line, const Options& options, std::string& report,
-            std::string& message) {
+            std::string& message, RunInfo* info) {
   cShell first;
   first.HandleCmd(line);
   const std::string code = first.CmdName();
@@ -263,6 +263,10 @@ int RunLine(const std::string& line, const Options& options, std::string& report
     j.ct_ = &ct;
     def->run(j);
     report = j.report;
+    if (info) {
+      *info = RunInfo{code, sh.geta("recap"), sh.geta("title"), j.inputs_};
+      if (!sh.geta("sample").empty()) info->files.push_back(sh.geta("sample"));
+    }
     if (j.evalFailures_ > 0) {
       message = "Filter: " + std::to_string(j.evalFailures_) +
                 " rows could not be evaluated and were not selected";

@@ -35,6 +35,16 @@ struct Options {
   std::int32_t maxInMemory = 10'000'000;
 };
 
+// What a command that ran tells its caller besides the report, so that the report can be
+// filed elsewhere (a workbook): its code, its recap= and title= arguments, and the files it
+// read or wrote (its data, its sample=), which nothing written later may replace.
+struct RunInfo {
+  std::string code;
+  std::string recap;
+  std::string title;
+  std::vector<std::string> files;
+};
+
 // What a column argument must hold.
 enum class Kind { Text, Number, Date };
 
@@ -91,7 +101,7 @@ class Job {
  private:
   friend void PrepareFilter(const std::string& cond, Job& job);
   friend int RunLine(const std::string& line, const Options& options, std::string& report,
-                     std::string& message);
+                     std::string& message, RunInfo* info);
   void Progress(bool last);
 
   const cShell& shell_;
@@ -110,10 +120,12 @@ class Job {
   std::int64_t selected_ = 0;
 };
 
+
 // Runs one command line. The report (CR LF line ends, as the engine writes them) goes to
-// `report`, any message for standard error to `message`; returns the exit status.
+// `report`, any message for standard error to `message`; returns the exit status. `info`, when
+// given, is filled for a command that ran (left empty for the help text).
 int RunLine(const std::string& line, const Options& options, std::string& report,
-            std::string& message);
+            std::string& message, RunInfo* info = nullptr);
 
 // The help listing: every command with its arguments, from the engine's requirement tables and
 // the runner's own table.
