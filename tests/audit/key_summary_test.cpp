@@ -12,6 +12,7 @@
 
 #include "tarnwick/core/error.h"
 #include "tarnwick/shell/report_text.h"
+#include "../support/engine_error.h"
 
 namespace tarnwick {
 namespace {
@@ -23,15 +24,7 @@ std::string Key(const char* prefix, long n) {
   return s;
 }
 
-ErrorCode CodeOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const EngineError& e) {
-    return e.code();
-  }
-  ADD_FAILURE() << "expected an error of the call";
-  return ErrorCode::InvalidArgument;
-}
+using testing::CodeOf;
 
 TEST(StringArray, PerKeyFiguresForTheWorkedExample) {
   cStringArray sa;

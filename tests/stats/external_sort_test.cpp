@@ -17,6 +17,7 @@
 #include "tarnwick/core/error.h"
 #include "tarnwick/data/file_system.h"
 #include "tarnwick/stats/external_sort.h"
+#include "../support/engine_error.h"
 
 namespace tarnwick {
 namespace {
@@ -146,16 +147,7 @@ class ExternalSortTest : public ::testing::Test {
   bool hadTmp_ = false;
 };
 
-template <class F>
-ErrorCode CodeOf(F&& f) {
-  try {
-    f();
-  } catch (const EngineError& e) {
-    return e.code();
-  }
-  ADD_FAILURE() << "no engine error";
-  return ErrorCode::InvalidArgument;
-}
+using testing::CodeOf;
 
 cNewDouble* Fill(cNewDouble& d, const std::vector<double>& amounts) {
   for (double a : amounts) d.AddItem(a);
