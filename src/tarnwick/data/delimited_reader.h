@@ -69,7 +69,7 @@ class cFile {
   std::int16_t cols_ = 0;
   bool haveRow_ = false;
   std::string line_;
-  std::vector<FieldSpan> fields_;
+  std::vector<std::string_view> fields_;  // views into line_
   std::int32_t rows_ = 0;
   std::string infix_;
   std::string ans_;

@@ -135,6 +135,8 @@ class cNFile {
   std::string rebuiltRow_;
   bool rowRebuilt_ = false;
   std::vector<FieldSpan> spans_;
+  std::vector<std::string_view> tabFields_;  // a "T" line_ split at every TAB
+  bool tabFieldsOfLine_ = false;             // tabFields_ holds the split of line_
   std::int32_t rows_ = 0;
   std::vector<PrnColumn> prn_;
 

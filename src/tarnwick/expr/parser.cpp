@@ -43,6 +43,53 @@ std::size_t DateLength(std::string_view s) {
   return ParseDate(s.substr(0, i)) ? i : 0;
 }
 
+// The usual amount "[-+]digits[.digits]" with at most 15 digits, at most 7 decimals and fewer
+// than 16 digits once scaled to ten-millionths, rendered straight from its text. Its number
+// is m / 10^d (exact digits over an exact power, one rounding), and scaling that by 1E7 stays
+// within 0.5 of the whole number m * 10^(7-d) below 2^51, so the general path below would
+// round to exactly these digits; the number is the one that path computes. Anything else: false.
+bool PlainAmount(std::string_view s, std::string& out, double& number) {
+  static constexpr double kTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
+  std::size_t i = 0;
+  const std::size_t n = s.size();
+  bool negative = false;
+  if (i < n && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+  const std::size_t wholeBegin = i;
+  std::uint64_t m = 0;
+  while (i < n && IsDigitChar(s[i])) m = m * 10 + static_cast<std::uint64_t>(s[i++] - '0');
+  const std::size_t wholeEnd = i;
+  std::size_t fracEnd = i;
+  if (i < n && s[i] == '.') {
+    ++i;
+    while (i < n && IsDigitChar(s[i])) m = m * 10 + static_cast<std::uint64_t>(s[i++] - '0');
+    fracEnd = i;
+  }
+  if (i != n) return false;
+  const std::size_t decimals = fracEnd > wholeEnd ? fracEnd - wholeEnd - 1 : 0;
+  const std::size_t digits = (wholeEnd - wholeBegin) + decimals;
+  if (digits == 0 || digits > 15 || decimals > 7 || digits + 7 - decimals > 15) return false;
+  if (m == 0) {
+    out.assign(1, '0');
+    number = 0;
+    return true;
+  }
+  std::uint64_t scaled = m;
+  for (std::size_t k = decimals; k < 7; ++k) scaled *= 10;
+  const double magnitude = static_cast<double>(scaled) / kTen[7];
+  number = negative ? -magnitude : magnitude;
+  std::size_t w = wholeBegin;
+  while (w < wholeEnd && s[w] == '0') ++w;
+  std::size_t f = fracEnd;
+  if (decimals > 0)
+    while (f > wholeEnd + 1 && s[f - 1] == '0') --f;
+  out.clear();
+  if (negative) out += '-';
+  out.append(s.data() + w, wholeEnd - w);
+  out += '.';
+  if (decimals > 0) out.append(s.data() + wholeEnd + 1, f - wholeEnd - 1);
+  return true;
+}
+
 const char* TypeName(int t) {
   static const char* const kNames[] = {"none",     "open",    "close",   "comma",
                                        "space",    "operator", "operand", "end"};
@@ -403,6 +450,7 @@ void cParse::ReplaceColnames() {
 }
 
 bool cParse::Normalise(std::string_view value, std::string& out, double& number) {
+  if (PlainAmount(value, out, number)) return true;
   double v = 0;
   if (!IsNUM(value, v)) return false;
   out.clear();
@@ -443,11 +491,15 @@ bool cParse::Normalise(std::string_view value, std::string& out, double& number)
   return true;
 }
 
-void cParse::SubTextImpl(std::string_view code, std::string_view value, bool notify) {
+void cParse::SubTextImpl(std::string_view code, std::string_view value, Notice notice) {
   std::string rendered;
   double number = 0;
   if (Normalise(value, rendered, number)) value = rendered;
-  if (notify && CountChar(rpn_, '(') > kParenLimit) Notify("Too many parens");
+  if (notice != Notice::kNever && !(notice == Notice::kOnce && parenNoticeShown_) &&
+      CountChar(rpn_, '(') > kParenLimit) {
+    if (notice == Notice::kOnce) parenNoticeShown_ = true;
+    Notify("Too many parens");
+  }
   if (code.empty()) return;
   std::size_t p = rpn_.find(code);
   if (p == std::string::npos) return;
@@ -472,10 +524,10 @@ void cParse::SubTextImpl(std::string_view code, std::string_view value, bool not
 void cParse::subtext(std::string_view incode, std::string_view inval) {
   Materialise();
   Touch();
-  SubTextImpl(incode, inval, true);
+  SubTextImpl(incode, inval, Notice::kAlways);
 }
 
-void cParse::SubRowImpl(std::string_view row, bool notify) {
+void cParse::SubRowImpl(std::string_view row, Notice notice) {
   if (row.empty()) return;
   std::size_t pos = 0;
   std::size_t column = 1;
@@ -485,7 +537,7 @@ void cParse::SubRowImpl(std::string_view row, bool notify) {
     const std::string_view field = row.substr(pos, tab == std::string_view::npos ? std::string_view::npos : tab - pos);
     code.assign(1, '$');
     code += std::to_string(column);
-    SubTextImpl(code, field, notify);
+    SubTextImpl(code, field, notice);
     if (tab == std::string_view::npos) break;
     pos = tab + 1;
     ++column;
@@ -495,7 +547,7 @@ void cParse::SubRowImpl(std::string_view row, bool notify) {
 void cParse::SubRow(std::string_view sInRow) {
   Materialise();
   Touch();
-  SubRowImpl(sInRow, true);
+  SubRowImpl(sInRow, Notice::kAlways);
 }
 
 bool cParse::IsSelected() {
@@ -508,7 +560,7 @@ bool cParse::IsSelected() {
     Compile(rpn_);
     programPrepared_ = false;
   }
-  RunRow(row_, ownOp_);
+  RunRow(row_, {}, true, Notice::kAlways, ownOp_);
   ans_ = ownOp_.ans();
   return ans_ == "TRUE";
 }
@@ -520,7 +572,7 @@ void cParse::Materialise() {
   if (!rpnPending_) return;
   rpnPending_ = false;
   rpn_ = program_.base;
-  SubRowImpl(rowCopy_, false);
+  SubRowImpl(rowCopy_, Notice::kNever);
 }
 
 void cParse::RestorePrepared() {
@@ -566,11 +618,18 @@ bool cParse::Prepare(std::string_view filter, std::string_view headerLine) {
   }
   prepared_ = true;
   rowApplied_ = false;
+  parenNoticeShown_ = false;
   dirty_ = false;
   return !Err();
 }
 
-bool cParse::SelectRow(std::string_view line, cOP& op) {
+bool cParse::SelectRow(std::string_view line, cOP& op) { return Select(line, {}, true, op); }
+
+bool cParse::SelectFields(std::string_view line, std::span<const std::string_view> fields, cOP& op) {
+  return Select(line, fields, false, op);
+}
+
+bool cParse::Select(std::string_view line, std::span<const std::string_view> fields, bool split, cOP& op) {
   if (!prepared_) Prepare(std::string_view(), std::string_view());
   if (dirty_) RestorePrepared();
   if (Err()) return false;
@@ -579,7 +638,7 @@ bool cParse::SelectRow(std::string_view line, cOP& op) {
     Compile(prepRpn_);
     programPrepared_ = true;
   }
-  RunRow(line, op);
+  RunRow(line, fields, split, Notice::kOnce, op);
   return !op.Err() && op.ans() == "TRUE";
 }
 
@@ -676,27 +735,76 @@ void cParse::Compile(const std::string& base) {
   p.valid = true;
 }
 
-void cParse::RunLiteral(cOP& op) {
+void cParse::RunLiteral(cOP& op, Notice notice) {
   rpn_ = program_.base;
   rpnPending_ = false;
-  SubRowImpl(rowCopy_, true);
+  SubRowImpl(rowCopy_, notice);
   op.EvalRPN(rpn_);
 }
 
-void cParse::RunRow(std::string_view line, cOP& op) {
+// What one pass over a row value tells: whether IsNUM could accept it, whether the number and
+// date tests could accept its unquoted text (characters they never take rule them out), and
+// the "(" and "$" it holds.
+cParse::ValueScan cParse::ScanValue(std::string_view f) {
+  enum : std::uint8_t { kAmount = 1, kNumber = 2, kDate = 4 };
+  static constexpr auto kClass = [] {
+    std::array<std::uint8_t, 256> t{};
+    auto set = [&t](std::string_view chars, std::uint8_t bit) {
+      for (const char c : chars) t[static_cast<unsigned char>(c)] |= bit;
+    };
+    set(" \"),$(0123456789+-.", kAmount);
+    set(" ()+-$0123456789,.eEdD", kNumber);
+    set("0123456789/-. :AMPamp", kDate);
+    return t;
+  }();
+  const std::string_view u = UnquoteOperand(f);
+  const auto ub = static_cast<std::size_t>(u.data() - f.data()), ue = ub + u.size();
+  std::uint8_t all = kAmount, inner = kNumber | kDate;
+  ValueScan scan;
+  for (std::size_t i = 0; i < f.size(); ++i) {
+    const char c = f[i];
+    const std::uint8_t m = kClass[static_cast<unsigned char>(c)];
+    all &= m;
+    if (i >= ub && i < ue) inner &= m;
+    scan.parens += c == '(';
+    scan.dollar = scan.dollar || c == '$';
+  }
+  scan.amountChars = (all & kAmount) != 0;
+  scan.numberChars = (inner & kNumber) != 0;
+  scan.dateChars = (inner & kDate) != 0;
+  return scan;
+}
+
+// A value substituted as it is: an operator when it reads as one, else an operand whose number
+// and date tests are left to the evaluator unless its characters rule them out.
+void cParse::SetText(SlotValue& v, std::string_view text, const ValueScan& scan) {
+  v.text = text;
+  v.op = RpnOperatorOf(text);
+  v.num = scan.numberChars ? -1 : 0;
+  v.number = 0;
+  v.date = scan.dateChars ? -1 : 0;
+}
+
+void cParse::RunRow(std::string_view line, std::span<const std::string_view> fields, bool split,
+                    Notice notice, cOP& op) {
   rowCopy_.assign(line);
   rowApplied_ = true;
   rpnPending_ = false;
   const Program& p = program_;
   if (p.literalOnly) {
-    RunLiteral(op);
+    RunLiteral(op, notice);
     return;
   }
 
   // the fields up to the highest column the filter names
   const std::string_view row = rowCopy_;
   std::size_t found = 0;
-  if (!row.empty()) {
+  if (!split) {
+    // the reader's fields, moved onto the copy of the line
+    found = std::min(fields.size(), static_cast<std::size_t>(p.maxColumn));
+    for (std::size_t k = 0; k < found; ++k)
+      fields_[k] = row.substr(static_cast<std::size_t>(fields[k].data() - line.data()), fields[k].size());
+  } else if (!row.empty()) {
     const auto wanted = static_cast<std::size_t>(p.maxColumn);
     std::size_t pos = 0;
     while (found < wanted) {
@@ -714,31 +822,31 @@ void cParse::RunRow(std::string_view line, cOP& op) {
     SlotValue& v = values_[i];
     if (static_cast<std::size_t>(s.column) <= found) {
       const std::string_view f = fields_[static_cast<std::size_t>(s.column) - 1];
+      const ValueScan scan = ScanValue(f);
       double number = 0;
-      if (Normalise(f, v.rendered, number)) {
+      if (scan.amountChars && Normalise(f, v.rendered, number)) {
         v.text = v.rendered;
-        v.known = true;
-        v.kinds.numeric = true;
-        v.kinds.number = number;
-        v.kinds.date = false;
+        v.op = RpnOp::kNone;
+        v.num = 1;
+        v.number = number;
+        v.date = 0;  // the rendered digits with one point are never a date
       } else {
-        v.text = f;
-        v.known = false;
         // a value holding a code could be substituted again by a later column
-        if (HasDollarDigit(f)) {
-          RunLiteral(op);
+        if (scan.dollar && HasDollarDigit(f)) {
+          RunLiteral(op, notice);
           return;
         }
-        parens += s.occurrences * CountChar(f, '(');
+        parens += s.occurrences * scan.parens;
+        SetText(v, f, scan);
       }
     } else {
       // the row has no such column: the code stays as written
-      v.text = std::string_view(p.base).substr(s.codeBegin, s.codeLen);
-      v.known = false;
+      const std::string_view code = std::string_view(p.base).substr(s.codeBegin, s.codeLen);
+      SetText(v, code, ScanValue(code));
     }
   }
   if (parens > kParenLimit) {
-    RunLiteral(op);
+    RunLiteral(op, notice);
     return;
   }
 
@@ -766,10 +874,10 @@ void cParse::RunRow(std::string_view line, cOP& op) {
       case Element::Kind::kSlot: {
         const SlotValue& v = values_[static_cast<std::size_t>(e.slot)];
         if (e.first && v.text.empty()) break;  // an empty first element is skipped
-        if (v.known) {
-          op.PushOperand(v.text, v.kinds);
+        if (v.op != RpnOp::kNone) {
+          op.Apply(v.op);
         } else {
-          pushText(v.text);
+          op.PushOperand(v.text, v.num, v.number, v.date, 0);
         }
         break;
       }

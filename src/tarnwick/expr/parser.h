@@ -42,7 +42,16 @@
 // If the parser was changed through its other members since Prepare, SelectRow first restores
 // the prepared state, so it can be called for row after row without calling Prepare again.
 // The line is copied into the parser (no allocation once the copy buffer has grown); the views
-// into it stay private. Reading RPN() afterwards builds the substituted text on demand (which
+// into it stay private.
+//
+// SelectFields(line, fields, op) is SelectRow for a reader that has already split the line:
+// `fields` must be the line split at every TAB (views into `line`, none for an empty line).
+// The parser then does not split the line again.
+//
+// "Too many parens": the plain members (subtext, SubRow, IsSelected) show the notice for every
+// value substituted into an RPN with more than ten "(", as documented above. A prepared filter
+// shows it once, on the first row that would show it, until a different filter or header is
+// prepared: a large file would otherwise repeat it for every field of every row. Reading RPN() afterwards builds the substituted text on demand (which
 // is why RPN() is not a const member: a holder that shows it from a const method keeps its
 // parser mutable). SelectRow before any Prepare acts as after Prepare("", ""): the parser
 // reports "No input to parse" and no row is selected.
@@ -56,7 +65,9 @@
 // "(" in the RPN) take the literal path, which gives the same answer.
 // ---------------------------------------------------------------------------------------------
 
+#include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -109,6 +120,7 @@ class cParse {
   // Prepared filters: see the header comment.
   bool Prepare(std::string_view filter, std::string_view headerLine);
   bool SelectRow(std::string_view line, cOP& op);
+  bool SelectFields(std::string_view line, std::span<const std::string_view> fields, cOP& op);
 
  private:
   enum class TokType : std::uint8_t { kNone, kOpen, kClose, kComma, kSpace, kOperator, kOperand, kEnd };
@@ -145,8 +157,10 @@ class cParse {
   };
   struct SlotValue {
     std::string_view text;
-    bool known = false;  // kinds below are valid
-    RpnOperandKinds kinds;
+    RpnOp op = RpnOp::kNone;  // the value reads as an operator
+    // what the value's unquoted text is: -1 not yet tested, 0 no, 1 yes
+    std::int8_t num = -1, date = -1;
+    double number = 0;
     std::string rendered;
   };
 
@@ -156,14 +170,26 @@ class cParse {
   void PushOp(const std::string& op);
   std::string PopOp();
   static int Prec(std::string_view word);
+  struct ValueScan {
+    bool amountChars = false, numberChars = false, dateChars = false, dollar = false;
+    std::size_t parens = 0;
+  };
+  static ValueScan ScanValue(std::string_view f);
+  static void SetText(SlotValue& v, std::string_view text, const ValueScan& scan);
   void Materialise();
-  void SubRowImpl(std::string_view row, bool notify);
-  void SubTextImpl(std::string_view code, std::string_view value, bool notify);
+  // When substitution shows "Too many parens": never (building RPN() on demand), for every
+  // value (the plain members), or once per prepared filter.
+  enum class Notice : std::uint8_t { kNever, kAlways, kOnce };
+  void SubRowImpl(std::string_view row, Notice notice);
+  void SubTextImpl(std::string_view code, std::string_view value, Notice notice);
   // A numeric value rendered as the substitution writes it, and the number that text reads as.
   static bool Normalise(std::string_view value, std::string& out, double& number);
   void Compile(const std::string& base);
-  void RunRow(std::string_view line, cOP& op);
-  void RunLiteral(cOP& op);
+  bool Select(std::string_view line, std::span<const std::string_view> fields, bool split, cOP& op);
+  // `fields`, when not split here, are the line's TAB-separated fields as views into `line`.
+  void RunRow(std::string_view line, std::span<const std::string_view> fields, bool split, Notice notice,
+              cOP& op);
+  void RunLiteral(cOP& op, Notice notice);
   void RestorePrepared();
   void Touch() { dirty_ = true; }
 
@@ -196,6 +222,7 @@ class cParse {
   Program program_;
   bool programPrepared_ = false;  // program_ is the prepared filter's
   bool rowApplied_ = false;       // a row was substituted since Prepare
+  bool parenNoticeShown_ = false;  // the prepared filter has shown "Too many parens"
 
   // the row whose substitution RPN() builds on demand
   bool rpnPending_ = false;

@@ -51,7 +51,13 @@ struct RpnOperandKinds {
 };
 RpnOperandKinds ClassifyOperand(std::string_view text);
 // Removes the quotes of an operand as the evaluator does before an operation.
-std::string_view UnquoteOperand(std::string_view text);
+inline std::string_view UnquoteOperand(std::string_view t) {
+  if (t.size() >= 2 && t.front() == '"') {
+    if (t.size() >= 3 && t.substr(t.size() - 2) == "\",") t.remove_suffix(1);
+    if (t.size() >= 2 && t.back() == '"') t = t.substr(1, t.size() - 2);
+  }
+  return t;
+}
 
 class cOP {
  public:
@@ -84,6 +90,9 @@ class cOP {
   void Begin();
   void PushOperand(std::string_view text);
   void PushOperand(std::string_view text, const RpnOperandKinds& kinds);
+  // An operand whose kinds are partly known (-1 not yet tested, 0 no, 1 yes; the number and
+  // the serial are read only when known to be one).
+  void PushOperand(std::string_view text, std::int8_t num, double number, std::int8_t date, double serial);
   void Apply(RpnOp op);
   void End();
 
