@@ -431,5 +431,50 @@ TEST(PreparedFilter, PlainDecimalsRenderAsTheReference) {
   EXPECT_GT(checked, 15000);
 }
 
+
+// Filters made only of comparisons joined by AND / OR, on rows whose values may break that
+// shape (an operator word, "#ERR", an empty first value): every row agrees with the plain order.
+TEST(PreparedFilter, ComparisonFiltersAgreeOnRandomRows) {
+  std::mt19937 rng(19991231);
+  auto pick = [&rng](const std::vector<std::string>& v) -> const std::string& {
+    return v[std::uniform_int_distribution<std::size_t>(0, v.size() - 1)(rng)];
+  };
+  const std::vector<std::string> operands = {"$Amount", "$Date", "$Vendor", "$Note", "$1", "$9",
+                                             "100", "-5", "1/1/2008", "\"acme\"", "\"#ERR\"", "0"};
+  const std::vector<std::string> comparisons = {"<", "<=", ">", ">=", "=", "<>"};
+  const std::vector<std::string> joins = {"AND", "OR", "and"};
+  const std::vector<std::string> values = {
+      "0",     "100",  "-5",  "1,234.50", "(500.00)", "12/31/2007", "1/1/2008", "2008-01-01", "acme",
+      "ACME",  "AND",  "or",  "<",        "#ERR",     "\"#ERR\"",   "",         " 7 ",        "\"42\"",
+      "1E5",   "13:45", "x y", "$5",      "100.",     "\"acme\""};
+  NoticeCapture notices;
+  cParse plain, prepared;
+  cOP op1, op2;
+  int rows = 0, answered = 0;
+  for (int i = 0; i < 600; ++i) {
+    std::string filter;
+    const int leaves = std::uniform_int_distribution<int>(1, 4)(rng);
+    for (int k = 0; k < leaves; ++k) {
+      if (k > 0) filter += " " + pick(joins) + " ";
+      filter += pick(operands) + " " + pick(comparisons) + " " + pick(operands);
+    }
+    bool shown = false;
+    for (int r = 0; r < 8; ++r) {
+      std::string row;
+      const int fields = std::uniform_int_distribution<int>(0, 6)(rng);
+      for (int k = 0; k < fields; ++k) row += (k > 0 ? "\t" : "") + pick(values);
+      const Outcome a = Plain(plain, filter, kHeader, row, op1, notices);
+      Outcome b = Prepared(prepared, filter, kHeader, row, op2, notices, r == 0, r % 2 == 1);
+      ExpectNoticeOnce(a, b, shown, "[" + filter + "] on [" + row + "]");
+      ExpectSame(a, b, "[" + filter + "] on [" + row + "]");
+      if (::testing::Test::HasFailure()) return;
+      ++rows;
+      answered += a.ans == "TRUE" || a.ans == "FALSE";
+    }
+  }
+  EXPECT_EQ(rows, 4800);
+  EXPECT_GT(answered, 3000);
+}
+
 }  // namespace
 }  // namespace tarnwick

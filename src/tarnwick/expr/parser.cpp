@@ -20,6 +20,13 @@ constexpr std::int16_t kOpStackSize = 99;
 constexpr std::size_t kParenLimit = 10;
 constexpr std::string_view kAmountPattern = "#########.#######";
 
+// Row values are a few characters long: vectorised loops only add set-up work to them.
+#if defined(__GNUC__) && !defined(__clang__)
+#define TARNWICK_SHORT_LOOPS __attribute__((optimize("no-tree-vectorize")))
+#else
+#define TARNWICK_SHORT_LOOPS
+#endif
+
 constexpr bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
 constexpr bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 constexpr bool IsDateChar(char c) { return IsDigitChar(c) || c == '/' || c == '-'; }
@@ -48,7 +55,7 @@ std::size_t DateLength(std::string_view s) {
 // is m / 10^d (exact digits over an exact power, one rounding), and scaling that by 1E7 stays
 // within 0.5 of the whole number m * 10^(7-d) below 2^51, so the general path below would
 // round to exactly these digits; the number is the one that path computes. Anything else: false.
-bool PlainAmount(std::string_view s, std::string& out, double& number) {
+TARNWICK_SHORT_LOOPS bool PlainAmount(std::string_view s, std::string& out, double& number) {
   static constexpr double kTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
   std::size_t i = 0;
   const std::size_t n = s.size();
@@ -82,11 +89,14 @@ bool PlainAmount(std::string_view s, std::string& out, double& number) {
   std::size_t f = fracEnd;
   if (decimals > 0)
     while (f > wholeEnd + 1 && s[f - 1] == '0') --f;
-  out.clear();
-  if (negative) out += '-';
-  out.append(s.data() + w, wholeEnd - w);
-  out += '.';
-  if (decimals > 0) out.append(s.data() + wholeEnd + 1, f - wholeEnd - 1);
+  char buf[24];  // at most 15 digits, a sign and a point
+  char* p = buf;
+  if (negative) *p++ = '-';
+  for (std::size_t k = w; k < wholeEnd; ++k) *p++ = s[k];
+  *p++ = '.';
+  if (decimals > 0)
+    for (std::size_t k = wholeEnd + 1; k < f; ++k) *p++ = s[k];
+  out.assign(buf, static_cast<std::size_t>(p - buf));
   return true;
 }
 
@@ -732,6 +742,7 @@ void cParse::Compile(const std::string& base) {
   if (mixed_.size() < mixedCount) mixed_.resize(mixedCount);
   if (values_.size() < p.slots.size()) values_.resize(p.slots.size());
   if (fields_.size() < static_cast<std::size_t>(p.maxColumn)) fields_.resize(static_cast<std::size_t>(p.maxColumn));
+  FindComparisons(p);
   p.valid = true;
 }
 
@@ -745,8 +756,8 @@ void cParse::RunLiteral(cOP& op, Notice notice) {
 // What one pass over a row value tells: whether IsNUM could accept it, whether the number and
 // date tests could accept its unquoted text (characters they never take rule them out), and
 // the "(" and "$" it holds.
-cParse::ValueScan cParse::ScanValue(std::string_view f) {
-  enum : std::uint8_t { kAmount = 1, kNumber = 2, kDate = 4 };
+TARNWICK_SHORT_LOOPS cParse::ValueScan cParse::ScanValue(std::string_view f) {
+  enum : std::uint8_t { kAmount = 1, kNumber = 2, kDate = 4, kParen = 8, kDollar = 16 };
   static constexpr auto kClass = [] {
     std::array<std::uint8_t, 256> t{};
     auto set = [&t](std::string_view chars, std::uint8_t bit) {
@@ -755,23 +766,35 @@ cParse::ValueScan cParse::ScanValue(std::string_view f) {
     set(" \"),$(0123456789+-.", kAmount);
     set(" ()+-$0123456789,.eEdD", kNumber);
     set("0123456789/-. :AMPamp", kDate);
+    set("(", kParen);
+    set("$", kDollar);
     return t;
   }();
+  // the unquoted text, then the quote characters around it
   const std::string_view u = UnquoteOperand(f);
-  const auto ub = static_cast<std::size_t>(u.data() - f.data()), ue = ub + u.size();
-  std::uint8_t all = kAmount, inner = kNumber | kDate;
-  ValueScan scan;
-  for (std::size_t i = 0; i < f.size(); ++i) {
-    const char c = f[i];
+  std::uint8_t inner = 0xFF, any = 0;
+  for (const char c : u) {
     const std::uint8_t m = kClass[static_cast<unsigned char>(c)];
-    all &= m;
-    if (i >= ub && i < ue) inner &= m;
-    scan.parens += c == '(';
-    scan.dollar = scan.dollar || c == '$';
+    inner &= m;
+    any |= m;
   }
+  std::uint8_t all = inner;
+  const auto ub = static_cast<std::size_t>(u.data() - f.data());
+  auto outer = [&](std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i) {
+      const std::uint8_t m = kClass[static_cast<unsigned char>(f[i])];
+      all &= m;
+      any |= m;
+    }
+  };
+  outer(0, ub);
+  outer(ub + u.size(), f.size());
+  ValueScan scan;
   scan.amountChars = (all & kAmount) != 0;
   scan.numberChars = (inner & kNumber) != 0;
   scan.dateChars = (inner & kDate) != 0;
+  scan.dollar = (any & kDollar) != 0;
+  scan.parens = (any & kParen) != 0 ? CountChar(f, '(') : 0;
   return scan;
 }
 
@@ -783,6 +806,89 @@ void cParse::SetText(SlotValue& v, std::string_view text, const ValueScan& scan)
   v.num = scan.numberChars ? -1 : 0;
   v.number = 0;
   v.date = scan.dateChars ? -1 : 0;
+}
+
+void cParse::FindComparisons(Program& p) const {
+  // Follow the RPN with a stack of what each entry is: an operand or a comparison's result.
+  p.steps.clear();
+  p.comparisons = false;
+  constexpr std::size_t kDepth = 64;
+  std::vector<std::uint32_t> stack;  // element index, or kResult
+  constexpr std::uint32_t kResult = 0xFFFFFFFFu;
+  for (std::uint32_t i = 0; i < p.elems.size(); ++i) {
+    const Element& e = p.elems[i];
+    if (e.kind == Element::Kind::kOperand) {
+      // a constant that fails every operation would change the shape of the evaluation
+      if (UnquoteOperand(std::string_view(p.base).substr(e.begin, e.len)) == "#ERR") return;
+      stack.push_back(i);
+    } else if (e.kind == Element::Kind::kSlot) {
+      stack.push_back(i);
+    } else if (e.kind == Element::Kind::kOperator && e.op >= RpnOp::kLt && e.op <= RpnOp::kNe) {
+      if (stack.size() < 2 || stack.back() == kResult || stack[stack.size() - 2] == kResult) return;
+      Program::Step s;
+      s.op = e.op;
+      s.right = stack.back();
+      stack.pop_back();
+      s.left = stack.back();
+      stack.back() = kResult;
+      p.steps.push_back(s);
+    } else if (e.kind == Element::Kind::kOperator && (e.op == RpnOp::kAnd || e.op == RpnOp::kOr)) {
+      if (stack.size() < 2 || stack.back() != kResult || stack[stack.size() - 2] != kResult) return;
+      stack.pop_back();
+      Program::Step s;
+      s.leaf = false;
+      s.op = e.op;
+      p.steps.push_back(s);
+    } else {
+      return;
+    }
+    if (stack.size() > kDepth) return;
+  }
+  p.comparisons = stack.size() == 1 && stack.back() == kResult;
+}
+
+cOP::Operand cParse::OperandOf(const Element& e) const {
+  cOP::Operand o;
+  if (e.kind == Element::Kind::kSlot) {
+    const SlotValue& v = values_[static_cast<std::size_t>(e.slot)];
+    o.text = UnquoteOperand(v.text);
+    o.num = v.num;
+    o.number = v.number;
+    o.date = v.date;
+  } else {
+    o.text = UnquoteOperand(std::string_view(program_.base).substr(e.begin, e.len));
+    o.num = e.kinds.numeric ? 1 : 0;
+    o.number = e.kinds.number;
+    o.date = e.kinds.date ? 1 : 0;
+    o.serial = e.kinds.serial;
+  }
+  return o;
+}
+
+// The comparisons of a filter that has their shape, when this row's values keep it: none reads
+// as an operator or is "#ERR", and the first element is not an empty value (which the RPN
+// would skip). False when the row needs the general evaluation.
+bool cParse::RunComparisons(cOP& op) {
+  const Program& p = program_;
+  for (std::size_t i = 0; i < p.slots.size(); ++i)
+    if (values_[i].op != RpnOp::kNone || UnquoteOperand(values_[i].text) == "#ERR") return false;
+  const Element& first = p.elems.front();
+  if (first.kind == Element::Kind::kSlot && values_[static_cast<std::size_t>(first.slot)].text.empty()) return false;
+  rpnPending_ = true;
+  op.Begin();
+  bool results[64];
+  std::size_t n = 0;
+  for (const Program::Step& s : p.steps) {
+    if (s.leaf) {
+      results[n++] = op.CompareOperands(s.op, OperandOf(p.elems[s.left]), OperandOf(p.elems[s.right]));
+    } else {
+      const bool b = results[--n];
+      const bool a = results[--n];
+      results[n++] = op.Combine(s.op, a, b);
+    }
+  }
+  op.Finish(results[0]);
+  return true;
 }
 
 void cParse::RunRow(std::string_view line, std::span<const std::string_view> fields, bool split,
@@ -849,6 +955,7 @@ void cParse::RunRow(std::string_view line, std::span<const std::string_view> fie
     RunLiteral(op, notice);
     return;
   }
+  if (p.comparisons && RunComparisons(op)) return;
 
   const std::string_view base = p.base;
   auto pushText = [&op](std::string_view t) {

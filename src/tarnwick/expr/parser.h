@@ -154,6 +154,15 @@ class cParse {
     std::vector<SlotInfo> slots;
     std::int32_t maxColumn = 0;
     std::size_t baseParens = 0;
+    // Comparisons of two operands joined by AND / OR, in RPN order, when the whole filter is
+    // made of them; a row whose values keep that shape is evaluated by these steps.
+    struct Step {
+      bool leaf = true;  // a comparison of two operands; else AND / OR of the last two results
+      RpnOp op = RpnOp::kNone;
+      std::uint32_t left = 0, right = 0;  // leaf: indexes into elems
+    };
+    std::vector<Step> steps;
+    bool comparisons = false;
   };
   struct SlotValue {
     std::string_view text;
@@ -190,6 +199,9 @@ class cParse {
   void RunRow(std::string_view line, std::span<const std::string_view> fields, bool split, Notice notice,
               cOP& op);
   void RunLiteral(cOP& op, Notice notice);
+  void FindComparisons(Program& p) const;
+  bool RunComparisons(cOP& op);
+  cOP::Operand OperandOf(const Element& e) const;
   void RestorePrepared();
   void Touch() { dirty_ = true; }
 

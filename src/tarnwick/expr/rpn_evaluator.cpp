@@ -218,6 +218,26 @@ void cOP::PushOperand(std::string_view text, std::int8_t num, double number, std
   v.serial = serial;
 }
 
+bool cOP::CompareOperands(RpnOp op, const Operand& l, const Operand& r) {
+  Value a{l.text, l.num, l.date, l.number, l.serial};
+  Value b{r.text, r.num, r.date, r.number, r.serial};
+  OperateTwo(op, a, b);
+  err_ = false;
+  return bresult_;
+}
+
+bool cOP::Combine(RpnOp op, bool a, bool b) {
+  SetBool(op == RpnOp::kAnd ? (a && b) : (a || b));
+  err_ = false;
+  return bresult_;
+}
+
+void cOP::Finish(bool result) {
+  count_ = 0;
+  ans_.assign(result ? kTrue : kFalse);
+  finalCount_ = 1;
+}
+
 void cOP::Apply(RpnOp op) {
   Value a, b;
   if (IsOneOperand(op)) {

@@ -96,6 +96,19 @@ class cOP {
   void Apply(RpnOp op);
   void End();
 
+  // Filters made only of comparisons of two operands joined by AND / OR: after Begin, each
+  // CompareOperands is Push(l), Push(r), Apply(op) of a comparison, each Combine is Apply(AND / OR) on
+  // the last two results, and Finish(result) is End with that single result on the stack.
+  // Valid only when no operand text (quotes removed) is "#ERR", so that nothing fails.
+  struct Operand {
+    std::string_view text;  // quotes removed
+    std::int8_t num = -1, date = -1;  // -1 not yet tested, 0 no, 1 yes
+    double number = 0, serial = 0;
+  };
+  bool CompareOperands(RpnOp op, const Operand& l, const Operand& r);
+  bool Combine(RpnOp op, bool a, bool b);
+  void Finish(bool result);
+
  private:
   struct Value {
     std::string_view text;
