@@ -54,8 +54,11 @@ std::size_t DateLength(std::string_view s) {
 // than 16 digits once scaled to ten-millionths, rendered straight from its text. Its number
 // is m / 10^d (exact digits over an exact power, one rounding), and scaling that by 1E7 stays
 // within 0.5 of the whole number m * 10^(7-d) below 2^51, so the general path below would
-// round to exactly these digits; the number is the one that path computes. Anything else: false.
-TARNWICK_SHORT_LOOPS bool PlainAmount(std::string_view s, std::string& out, double& number) {
+// round to exactly these digits; the number is the one that path computes. Returns the length
+// written to buf (at most kPlainAmountMax), or 0 for anything else.
+constexpr std::size_t kPlainAmountMax = 24;  // 15 digits, a sign and a point fit
+
+TARNWICK_SHORT_LOOPS std::size_t PlainAmount(std::string_view s, char* buf, double& number) {
   static constexpr double kTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
   std::size_t i = 0;
   const std::size_t n = s.size();
@@ -71,14 +74,14 @@ TARNWICK_SHORT_LOOPS bool PlainAmount(std::string_view s, std::string& out, doub
     while (i < n && IsDigitChar(s[i])) m = m * 10 + static_cast<std::uint64_t>(s[i++] - '0');
     fracEnd = i;
   }
-  if (i != n) return false;
+  if (i != n) return 0;
   const std::size_t decimals = fracEnd > wholeEnd ? fracEnd - wholeEnd - 1 : 0;
   const std::size_t digits = (wholeEnd - wholeBegin) + decimals;
-  if (digits == 0 || digits > 15 || decimals > 7 || digits + 7 - decimals > 15) return false;
+  if (digits == 0 || digits > 15 || decimals > 7 || digits + 7 - decimals > 15) return 0;
   if (m == 0) {
-    out.assign(1, '0');
+    buf[0] = '0';
     number = 0;
-    return true;
+    return 1;
   }
   std::uint64_t scaled = m;
   for (std::size_t k = decimals; k < 7; ++k) scaled *= 10;
@@ -89,15 +92,13 @@ TARNWICK_SHORT_LOOPS bool PlainAmount(std::string_view s, std::string& out, doub
   std::size_t f = fracEnd;
   if (decimals > 0)
     while (f > wholeEnd + 1 && s[f - 1] == '0') --f;
-  char buf[24];  // at most 15 digits, a sign and a point
   char* p = buf;
   if (negative) *p++ = '-';
   for (std::size_t k = w; k < wholeEnd; ++k) *p++ = s[k];
   *p++ = '.';
   if (decimals > 0)
     for (std::size_t k = wholeEnd + 1; k < f; ++k) *p++ = s[k];
-  out.assign(buf, static_cast<std::size_t>(p - buf));
-  return true;
+  return static_cast<std::size_t>(p - buf);
 }
 
 const char* TypeName(int t) {
@@ -460,7 +461,11 @@ void cParse::ReplaceColnames() {
 }
 
 bool cParse::Normalise(std::string_view value, std::string& out, double& number) {
-  if (PlainAmount(value, out, number)) return true;
+  char buf[kPlainAmountMax];
+  if (const std::size_t n = PlainAmount(value, buf, number)) {
+    out.assign(buf, n);
+    return true;
+  }
   double v = 0;
   if (!IsNUM(value, v)) return false;
   out.clear();
@@ -827,9 +832,21 @@ void cParse::FindComparisons(Program& p) const {
       if (stack.size() < 2 || stack.back() == kResult || stack[stack.size() - 2] == kResult) return;
       Program::Step s;
       s.op = e.op;
-      s.right = stack.back();
+      auto operand = [&p](std::uint32_t index, std::int32_t& slot, cOP::Operand& o) {
+        const Element& x = p.elems[index];
+        if (x.kind == Element::Kind::kSlot) {
+          slot = x.slot;
+          return;
+        }
+        o.text = UnquoteOperand(std::string_view(p.base).substr(x.begin, x.len));
+        o.num = x.kinds.numeric ? 1 : 0;
+        o.number = x.kinds.number;
+        o.date = x.kinds.date ? 1 : 0;
+        o.serial = x.kinds.serial;
+      };
+      operand(stack.back(), s.rightSlot, s.right);
       stack.pop_back();
-      s.left = stack.back();
+      operand(stack.back(), s.leftSlot, s.left);
       stack.back() = kResult;
       p.steps.push_back(s);
     } else if (e.kind == Element::Kind::kOperator && (e.op == RpnOp::kAnd || e.op == RpnOp::kOr)) {
@@ -847,21 +864,13 @@ void cParse::FindComparisons(Program& p) const {
   p.comparisons = stack.size() == 1 && stack.back() == kResult;
 }
 
-cOP::Operand cParse::OperandOf(const Element& e) const {
+cOP::Operand cParse::SlotOperand(std::int32_t slot) const {
+  const SlotValue& v = values_[static_cast<std::size_t>(slot)];
   cOP::Operand o;
-  if (e.kind == Element::Kind::kSlot) {
-    const SlotValue& v = values_[static_cast<std::size_t>(e.slot)];
-    o.text = UnquoteOperand(v.text);
-    o.num = v.num;
-    o.number = v.number;
-    o.date = v.date;
-  } else {
-    o.text = UnquoteOperand(std::string_view(program_.base).substr(e.begin, e.len));
-    o.num = e.kinds.numeric ? 1 : 0;
-    o.number = e.kinds.number;
-    o.date = e.kinds.date ? 1 : 0;
-    o.serial = e.kinds.serial;
-  }
+  o.text = UnquoteOperand(v.text);
+  o.num = v.num;
+  o.number = v.number;
+  o.date = v.date;
   return o;
 }
 
@@ -880,7 +889,8 @@ bool cParse::RunComparisons(cOP& op) {
   std::size_t n = 0;
   for (const Program::Step& s : p.steps) {
     if (s.leaf) {
-      results[n++] = op.CompareOperands(s.op, OperandOf(p.elems[s.left]), OperandOf(p.elems[s.right]));
+      results[n++] = op.CompareOperands(s.op, s.leftSlot < 0 ? s.left : SlotOperand(s.leftSlot),
+                                        s.rightSlot < 0 ? s.right : SlotOperand(s.rightSlot));
     } else {
       const bool b = results[--n];
       const bool a = results[--n];
@@ -928,8 +938,16 @@ void cParse::RunRow(std::string_view line, std::span<const std::string_view> fie
     SlotValue& v = values_[i];
     if (static_cast<std::size_t>(s.column) <= found) {
       const std::string_view f = fields_[static_cast<std::size_t>(s.column) - 1];
-      const ValueScan scan = ScanValue(f);
       double number = 0;
+      if (const std::size_t n = PlainAmount(f, v.plain, number)) {
+        v.text = std::string_view(v.plain, n);
+        v.op = RpnOp::kNone;
+        v.num = 1;
+        v.number = number;
+        v.date = 0;
+        continue;
+      }
+      const ValueScan scan = ScanValue(f);
       if (scan.amountChars && Normalise(f, v.rendered, number)) {
         v.text = v.rendered;
         v.op = RpnOp::kNone;

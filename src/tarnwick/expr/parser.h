@@ -159,7 +159,9 @@ class cParse {
     struct Step {
       bool leaf = true;  // a comparison of two operands; else AND / OR of the last two results
       RpnOp op = RpnOp::kNone;
-      std::uint32_t left = 0, right = 0;  // leaf: indexes into elems
+      // leaf operands: a slot, or (slot -1) a constant classified once
+      std::int32_t leftSlot = -1, rightSlot = -1;
+      cOP::Operand left, right;
     };
     std::vector<Step> steps;
     bool comparisons = false;
@@ -170,6 +172,7 @@ class cParse {
     // what the value's unquoted text is: -1 not yet tested, 0 no, 1 yes
     std::int8_t num = -1, date = -1;
     double number = 0;
+    char plain[24];  // a plain decimal's rendering
     std::string rendered;
   };
 
@@ -201,7 +204,7 @@ class cParse {
   void RunLiteral(cOP& op, Notice notice);
   void FindComparisons(Program& p) const;
   bool RunComparisons(cOP& op);
-  cOP::Operand OperandOf(const Element& e) const;
+  cOP::Operand SlotOperand(std::int32_t slot) const;
   void RestorePrepared();
   void Touch() { dirty_ = true; }
 
