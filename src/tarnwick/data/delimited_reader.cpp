@@ -48,6 +48,7 @@ std::string cFile::Headers() {
   for (const FieldSpan& f : spans) headerFields_.emplace_back(f.in(header_));
   cols_ = static_cast<std::int16_t>(spans.size());
   haveHeader_ = true;
+  filterChanged_ = true;
   return header_;
 }
 
@@ -85,7 +86,9 @@ bool cFile::IsSelected() {
   if (infix_.empty() || infix_ == "1=1") return true;
   if (!filter_) filter_ = std::make_unique<RowFilter>();
   // the line is split already (no fields before the first row, as for an empty line)
-  return filter_->Evaluate(infix_, header_, line_, fields_, ans_) == RowFilter::Outcome::True;
+  const bool same = !filterChanged_;
+  filterChanged_ = false;
+  return filter_->Evaluate(infix_, header_, line_, fields_, ans_, same) == RowFilter::Outcome::True;
 }
 
 std::string cFile::RPN() {

@@ -215,6 +215,7 @@ std::string cNFile::Headers() {
   if (errStatus_) return "";
   header_.clear();
   hdr_.clear();
+  filterChanged_ = true;
   hdrJoined_ = false;
   if (reader_.AtEndOfStream()) {  // an empty file has not even a header
     SetError("File has insufficient data");
@@ -374,7 +375,9 @@ bool cNFile::IsSelected() {
     rowRebuilt_ = out != RowFilter::Outcome::ParseError;
   } else {
     // a "T" line comes split already
-    out = tabFieldsOfLine_ ? filter_->Evaluate(infix_, header_, line_, tabFields_, ans_)
+    const bool same = !filterChanged_;
+    filterChanged_ = false;
+    out = tabFieldsOfLine_ ? filter_->Evaluate(infix_, header_, line_, tabFields_, ans_, same)
                            : filter_->Evaluate(infix_, header_, line_, ans_);
   }
   return out == RowFilter::Outcome::True;

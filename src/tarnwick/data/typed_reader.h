@@ -59,7 +59,10 @@ class cNFile {
   // the file type is unknown.
   const std::string& HdrCols(std::int16_t i) const;
   std::string_view RowCols(std::int16_t i) const;
-  void Infix(const std::string& s) { infix_ = s; }
+  void Infix(const std::string& s) {
+    infix_ = s;
+    filterChanged_ = true;
+  }
   const std::string& ans() const { return ans_; }
   bool IsSelected();
   bool Eof() const { return eof_; }
@@ -141,6 +144,7 @@ class cNFile {
   std::vector<PrnColumn> prn_;
 
   std::string infix_;
+  bool filterChanged_ = true;  // the filter or the header changed since the last filtered row
   std::string ans_;
   std::unique_ptr<RowFilter> filter_;
 };
