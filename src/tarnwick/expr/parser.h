@@ -58,11 +58,16 @@
 // Arithmetic errors of the evaluation (see cOP) leave SelectRow as EngineError, as they leave
 // EvalRPN.
 //
-// Per row the work is: split the line up to the highest column the filter uses, normalise the
-// values of the columns it uses, and evaluate the compiled RPN on the evaluator's stack, with
-// the constants' number and date tests done once. Rows whose values could change the result of
-// the plain text substitution in unusual ways (a value holding "$" and a digit, more than ten
-// "(" in the RPN) take the literal path, which gives the same answer.
+// Per row the work is: split the line up to the highest column the filter uses (unless the
+// reader handed its fields over), normalise the values of the columns it uses (a plain decimal
+// is rendered straight from its digits; one scan of any other value rules out the number and
+// date tests its characters cannot pass), and evaluate the compiled RPN on the evaluator's
+// stack, with the constants' number and date tests done once. A filter made only of
+// comparisons of two operands joined by AND / OR is evaluated comparison by comparison without
+// the text stack, for every row whose values keep that shape (none reads as an operator or is
+// "#ERR"). Rows whose values could change the result of the plain text substitution in unusual
+// ways (a value holding "$" and a digit, more than ten "(" in the RPN) take the literal path,
+// which gives the same answer.
 // ---------------------------------------------------------------------------------------------
 
 #include <array>
