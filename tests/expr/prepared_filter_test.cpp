@@ -26,7 +26,7 @@ struct Outcome {
   bool selected = false;
   std::string errMsg, rest, rpn, deb;
   std::int16_t cols = 0;
-  std::string ans, rType, sResult;
+  std::string ans, rType, sResult, opDeb;
   bool opErr = false, bresult = false;
   double dResult = 0;
   std::size_t notices = 0;
@@ -44,6 +44,7 @@ void ExpectSame(const Outcome& a, const Outcome& b, const std::string& what) {
   EXPECT_EQ(a.deb, b.deb) << what;
   EXPECT_EQ(a.cols, b.cols) << what;
   EXPECT_EQ(a.ans, b.ans) << what;
+  EXPECT_EQ(a.opDeb, b.opDeb) << what;
   EXPECT_EQ(a.opErr, b.opErr) << what;
   EXPECT_EQ(a.rType, b.rType) << what;
   EXPECT_EQ(a.sResult, b.sResult) << what;
@@ -59,6 +60,7 @@ void Capture(Outcome& o, cParse& p, cOP& op, const NoticeCapture& n, std::size_t
   o.deb = p.Deb();
   o.cols = p.cols();
   o.ans = op.ans();
+  o.opDeb = op.Deb();
   o.opErr = op.Err();
   o.rType = op.rType();
   o.sResult = op.sResult();
