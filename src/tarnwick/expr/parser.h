@@ -23,8 +23,8 @@
 //     if (!Err()) { ReplaceColnames(); SubRow(line); op.EvalRPN(RPN()); }
 // Prepare and SelectRow give exactly the same observable results (RPN text after the row, the
 // parser's ErrMsg / Infix / Deb / cols, the evaluator's ans, Err, rType, dResult, bresult,
-// sResult, and the "Too many parens" notices) while tokenizing and converting the filter only
-// once per (filter, header line):
+// sResult and Deb; the "Too many parens" notice once rather than per value, see below) while
+// tokenizing and converting the filter only once per (filter, header line):
 //
 //     cParse parser;  cOP op;
 //     parser.Prepare(filter, headerLine);        // once, or before every row: it is cached
