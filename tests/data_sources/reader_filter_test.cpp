@@ -122,5 +122,57 @@ TEST(ReaderFilter, TypedReaderFiltersCommaAndPrintFilesByColumnNames) {
   EXPECT_EQ(tab.ThisRow(), "150\tACME");
 }
 
+
+// A filter changed between rows (even to one of the same length, or on the same row) is the one
+// the row is judged by; the RPN shows the row evaluated last until the next IsSelected.
+template <class Reader>
+void FollowsFilterChanges(Reader& f) {
+  const std::string header = "Amount\tVendor";
+  struct Step {
+    const char* filter;  // nullptr: keep the filter
+    bool read;
+    const char* row;
+  };
+  const Step steps[] = {{"$Amount > 100", true, "150\tACME"},      {nullptr, true, "50\tACME"},
+                        {"$Amount < 100", true, "300\tOTHER"},     {"$Vendor = \"OTHER\"", false, "300\tOTHER"},
+                        {nullptr, true, "100\tacme"}};
+  std::string filter, lastRpn;
+  for (const Step& s : steps) {
+    if (s.filter != nullptr) {
+      filter = s.filter;
+      f.Infix(filter);
+    }
+    if (s.read) {
+      f.GetRow();
+      if (!lastRpn.empty()) {
+        EXPECT_EQ(f.RPN(), lastRpn);
+      }
+    }
+    const Plain want(filter, header, s.row);
+    EXPECT_EQ(f.IsSelected(), want.selected) << filter << " / " << s.row;
+    EXPECT_EQ(f.ans(), want.ans) << filter << " / " << s.row;
+    EXPECT_EQ(f.RPN(), want.rpn) << filter << " / " << s.row;
+    lastRpn = want.rpn;
+  }
+}
+
+TEST(ReaderFilter, FollowsFilterAndHeaderChanges) {
+  TempDir t;
+  const std::string path = t.Write("f.txt", "Amount\tVendor\n150\tACME\n50\tACME\n300\tOTHER\n100\tacme\n");
+  cFile f;
+  f.FileName(path);
+  f.Headers();
+  FollowsFilterChanges(f);
+  cNFile n;
+  n.FileName(path);
+  FollowsFilterChanges(n);
+  // another file with the columns the other way round, same filter text
+  n.FileName(t.Write("g.txt", "Vendor\tAmount\nOTHER\t5\n"));
+  n.GetRow();
+  const Plain want("$Vendor = \"OTHER\"", "Vendor\tAmount", "OTHER\t5");
+  EXPECT_EQ(n.IsSelected(), want.selected);
+  EXPECT_EQ(n.RPN(), want.rpn);
+}
+
 }  // namespace
 }  // namespace tarnwick

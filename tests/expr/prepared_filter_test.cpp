@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <string_view>
 #include <cstdio>
 #include <optional>
 #include <random>
@@ -24,7 +26,7 @@ struct Outcome {
   bool selected = false;
   std::string errMsg, rest, rpn, deb;
   std::int16_t cols = 0;
-  std::string ans, rType, sResult;
+  std::string ans, rType, sResult, opDeb;
   bool opErr = false, bresult = false;
   double dResult = 0;
   std::size_t notices = 0;
@@ -42,6 +44,7 @@ void ExpectSame(const Outcome& a, const Outcome& b, const std::string& what) {
   EXPECT_EQ(a.deb, b.deb) << what;
   EXPECT_EQ(a.cols, b.cols) << what;
   EXPECT_EQ(a.ans, b.ans) << what;
+  EXPECT_EQ(a.opDeb, b.opDeb) << what;
   EXPECT_EQ(a.opErr, b.opErr) << what;
   EXPECT_EQ(a.rType, b.rType) << what;
   EXPECT_EQ(a.sResult, b.sResult) << what;
@@ -57,6 +60,7 @@ void Capture(Outcome& o, cParse& p, cOP& op, const NoticeCapture& n, std::size_t
   o.deb = p.Deb();
   o.cols = p.cols();
   o.ans = op.ans();
+  o.opDeb = op.Deb();
   o.opErr = op.Err();
   o.rType = op.rType();
   o.sResult = op.sResult();
@@ -98,13 +102,42 @@ Outcome Plain(cParse& p, const std::string& filter, const std::string& header, c
   return o;
 }
 
+// The row split at every TAB, as a reader hands it over.
+std::vector<std::string_view> SplitFields(const std::string& row) {
+  std::vector<std::string_view> out;
+  if (row.empty()) return out;
+  std::size_t pos = 0;
+  for (;;) {
+    const std::size_t tab = row.find('\t', pos);
+    out.emplace_back(std::string_view(row).substr(pos, tab == std::string::npos ? std::string::npos : tab - pos));
+    if (tab == std::string::npos) return out;
+    pos = tab + 1;
+  }
+}
+
+// A prepared filter shows "Too many parens" once, on the first row that shows it in the plain
+// order; `shown` follows that across the rows of one prepared filter.
+void ExpectNoticeOnce(const Outcome& plain, Outcome& prepared, bool& shown, const std::string& what) {
+  EXPECT_EQ(prepared.notices, plain.notices > 0 && !shown ? 1u : 0u) << what;
+  shown = shown || plain.notices > 0;
+  prepared.notices = plain.notices;  // the rest must agree exactly
+}
+
 Outcome Prepared(cParse& p, const std::string& filter, const std::string& header, const std::string& row,
-                 cOP& op, const NoticeCapture& n, bool prepare) {
+                 cOP& op, const NoticeCapture& n, bool prepare, bool byFields = false) {
   Outcome o;
   const std::size_t before = n.texts().size();
   try {
     if (prepare) p.Prepare(filter, header);
-    o.selected = p.SelectRow(row, op);
+    if (byFields) {
+      // the reader's line buffer: the parser must not keep views into it
+      std::string line = row;
+      const std::vector<std::string_view> fields = SplitFields(line);
+      o.selected = p.SelectFields(line, fields, op);
+      line.assign(line.size(), '#');
+    } else {
+      o.selected = p.SelectRow(row, op);
+    }
   } catch (const EngineError& e) {
     o.threw = true;
     o.code = e.code();
@@ -150,11 +183,13 @@ TEST(PreparedFilter, SameResultsAsTheRowByRowParse) {
   cOP op1, op2;
   int n = 0;
   for (const std::string& f : filters) {
-    bool first = true;
+    bool first = true, shown = false;
     for (const std::string& r : rows) {
       const Outcome a = Plain(plain, f, kHeader, r, op1, notices);
-      const Outcome b = Prepared(prepared, f, kHeader, r, op2, notices, first || ++n % 3 == 0);
+      const bool prepare = first || ++n % 3 == 0;
+      Outcome b = Prepared(prepared, f, kHeader, r, op2, notices, prepare, n % 2 == 0);
       first = false;
+      ExpectNoticeOnce(a, b, shown, f + " | " + r);
       ExpectSame(a, b, f + " | " + r);
     }
   }
@@ -204,7 +239,8 @@ TEST(PreparedFilter, RandomAndMutatedInput) {
   const std::vector<std::string> values = {
       "0", "-5", "1,234.50", "(500.00)", "$0", "100", "0.5", "1e5", "abc", "", "TRUE", "AND", "-", "$2",
       "a$1", "((((((", "12/31/2007", "3/1/2008", "7/3/2009", "13:45", " 7 ", "\"42\"", "1E308",
-      "99999999999999999999", "#ERR", "x y", "-0.00000001", "2007-12-31", "32768", "LEFT", "("};
+      "99999999999999999999", "#ERR", "x y", "-0.00000001", "2007-12-31", "32768", "LEFT", "(",
+      "3/1/2008 1:30 PM", "1D3", "\"3/1/2008\"", "\"12\",", "2008.1.3", "e5", "$ 12-", "(1,000)", " OR"};
   const std::string alphabet = "$\"()<>=+-*/%,. 0123456789ACaz_!\t";
   auto mutate = [&](std::string s) {
     const int edits = std::uniform_int_distribution<int>(0, 3)(rng);
@@ -224,6 +260,8 @@ TEST(PreparedFilter, RandomAndMutatedInput) {
   cParse plain, prepared;
   cOP op1, op2;
   int agreed = 0, parsed = 0, selected = 0, threw = 0, noticed = 0, answered = 0;
+  std::string lastFilter = "\x01";
+  bool shown = false;
   for (int i = 0; i < 2500; ++i) {
     std::string filter;
     const int len = std::uniform_int_distribution<int>(0, 14)(rng);
@@ -234,6 +272,8 @@ TEST(PreparedFilter, RandomAndMutatedInput) {
     if (coin(40)) filter = mutate(filter);
     const bool prepareEveryRow = coin(50);
     prepared.Prepare(filter, kHeader);
+    if (filter != lastFilter) shown = false;  // the same texts again keep the prepared filter
+    lastFilter = filter;
     for (int r = 0; r < 4; ++r) {
       std::string row;
       const int fields = std::uniform_int_distribution<int>(0, 7)(rng);
@@ -242,7 +282,8 @@ TEST(PreparedFilter, RandomAndMutatedInput) {
         row += coin(20) ? mutate(pick(values)) : pick(values);
       }
       const Outcome a = Plain(plain, filter, kHeader, row, op1, notices);
-      const Outcome b = Prepared(prepared, filter, kHeader, row, op2, notices, prepareEveryRow);
+      Outcome b = Prepared(prepared, filter, kHeader, row, op2, notices, prepareEveryRow, coin(50));
+      ExpectNoticeOnce(a, b, shown, "[" + filter + "] on [" + row + "]");
       ExpectSame(a, b, "[" + filter + "] on [" + row + "]");
       if (::testing::Test::HasFailure()) return;
       ++agreed;
@@ -307,6 +348,134 @@ TEST(PreparedFilter, AmountsRenderAndCompareAsThePlainPath) {
     ExpectSame(a, b, text);
     if (::testing::Test::HasFailure()) return;
   }
+}
+
+
+// The substitution's rendering of amounts as it was written before the direct rendering of
+// plain decimals, kept here as the reference: IsNUM, then "#########.#######" by rounding
+// |v| * 1E7, zero as "0"; the number is the one that text reads as.
+bool ReferenceNormalise(std::string_view value, std::string& out, double& number) {
+  double v = 0;
+  if (!IsNUM(value, v)) return false;
+  out.clear();
+  const double scaled = std::fabs(v) * 1e7;
+  if (scaled < 9007199254740992.0) {
+    const auto n = static_cast<std::uint64_t>(std::round(scaled));
+    if (n == 0) {
+      out.assign(1, '0');
+      number = 0;
+      return true;
+    }
+    char buf[32];
+    char* end = buf + sizeof buf;
+    char* p = end;
+    std::uint64_t frac = n % 10000000;
+    int fracDigits = 7;
+    while (fracDigits > 0 && frac % 10 == 0) {
+      frac /= 10;
+      --fracDigits;
+    }
+    for (int k = 0; k < fracDigits; ++k, frac /= 10) *--p = static_cast<char>('0' + frac % 10);
+    *--p = '.';
+    for (std::uint64_t whole = n / 10000000; whole != 0; whole /= 10) *--p = static_cast<char>('0' + whole % 10);
+    if (std::signbit(v)) *--p = '-';
+    out.assign(p, static_cast<std::size_t>(end - p));
+    const double magnitude = static_cast<double>(n) / 1e7;
+    number = std::signbit(v) ? -magnitude : magnitude;
+    return true;
+  }
+  out = FormatNumber(v, "#########.#######");
+  if (out.find_first_of("0123456789") == std::string::npos) out.assign(1, '0');
+  number = ParseNumber(out).value_or(0.0);
+  return true;
+}
+
+// Plain decimals of every length, scale, sign and padding: the text substituted into the RPN
+// and the number a prepared filter compares are the reference's, on both paths.
+TEST(PreparedFilter, PlainDecimalsRenderAsTheReference) {
+  std::mt19937_64 rng(20081231);
+  auto below = [&rng](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+  NoticeCapture notices;
+  cParse plain, prepared, literal;
+  cOP op1, op2;
+  prepared.Prepare("$1 + 0", "A");
+  int checked = 0;
+  for (int i = 0; i < 20000; ++i) {
+    std::string text;
+    const int sign = below(5);
+    if (sign == 0) text += '-';
+    if (sign == 1) text += '+';
+    const int whole = below(17), zeros = below(4) == 0 ? below(4) : 0;
+    text.append(static_cast<std::size_t>(zeros), '0');
+    for (int k = 0; k < whole; ++k) text += static_cast<char>('0' + below(10));
+    const int point = below(4);
+    if (point > 0) {
+      text += '.';
+      const int decimals = below(10);
+      for (int k = 0; k < decimals; ++k) text += static_cast<char>(below(5) == 0 ? '0' : '0' + below(10));
+      if (below(3) == 0) text.append(static_cast<std::size_t>(below(4)), '0');
+    }
+    std::string expected;
+    double number = 0;
+    if (!ReferenceNormalise(text, expected, number)) continue;
+    ++checked;
+    literal.RPN("\t$1");
+    literal.subtext("$1", text);
+    ASSERT_EQ(literal.RPN(), "\t" + expected) << text;
+    const Outcome a = Plain(plain, "$1 + 0", "A", text, op1, notices);
+    const Outcome b = Prepared(prepared, "$1 + 0", "A", text, op2, notices, false, i % 2 == 0);
+    ExpectSame(a, b, text);
+    ASSERT_EQ(b.rpn, "\t" + expected + "\t0\t+") << text;
+    if (number != 0 || !std::signbit(number)) {
+      ASSERT_EQ(b.dResult, number) << text;
+    }
+  }
+  EXPECT_GT(checked, 15000);
+}
+
+
+// Filters made only of comparisons joined by AND / OR, on rows whose values may break that
+// shape (an operator word, "#ERR", an empty first value): every row agrees with the plain order.
+TEST(PreparedFilter, ComparisonFiltersAgreeOnRandomRows) {
+  std::mt19937 rng(19991231);
+  auto pick = [&rng](const std::vector<std::string>& v) -> const std::string& {
+    return v[std::uniform_int_distribution<std::size_t>(0, v.size() - 1)(rng)];
+  };
+  const std::vector<std::string> operands = {"$Amount", "$Date", "$Vendor", "$Note", "$1", "$9",
+                                             "100", "-5", "1/1/2008", "\"acme\"", "\"#ERR\"", "0"};
+  const std::vector<std::string> comparisons = {"<", "<=", ">", ">=", "=", "<>"};
+  const std::vector<std::string> joins = {"AND", "OR", "and"};
+  const std::vector<std::string> values = {
+      "0",     "100",  "-5",  "1,234.50", "(500.00)", "12/31/2007", "1/1/2008", "2008-01-01", "acme",
+      "ACME",  "AND",  "or",  "<",        "#ERR",     "\"#ERR\"",   "",         " 7 ",        "\"42\"",
+      "1E5",   "13:45", "x y", "$5",      "100.",     "\"acme\""};
+  NoticeCapture notices;
+  cParse plain, prepared;
+  cOP op1, op2;
+  int rows = 0, answered = 0;
+  for (int i = 0; i < 600; ++i) {
+    std::string filter;
+    const int leaves = std::uniform_int_distribution<int>(1, 4)(rng);
+    for (int k = 0; k < leaves; ++k) {
+      if (k > 0) filter += " " + pick(joins) + " ";
+      filter += pick(operands) + " " + pick(comparisons) + " " + pick(operands);
+    }
+    bool shown = false;
+    for (int r = 0; r < 8; ++r) {
+      std::string row;
+      const int fields = std::uniform_int_distribution<int>(0, 6)(rng);
+      for (int k = 0; k < fields; ++k) row += (k > 0 ? "\t" : "") + pick(values);
+      const Outcome a = Plain(plain, filter, kHeader, row, op1, notices);
+      Outcome b = Prepared(prepared, filter, kHeader, row, op2, notices, r == 0, r % 2 == 1);
+      ExpectNoticeOnce(a, b, shown, "[" + filter + "] on [" + row + "]");
+      ExpectSame(a, b, "[" + filter + "] on [" + row + "]");
+      if (::testing::Test::HasFailure()) return;
+      ++rows;
+      answered += a.ans == "TRUE" || a.ans == "FALSE";
+    }
+  }
+  EXPECT_EQ(rows, 4800);
+  EXPECT_GT(answered, 3000);
 }
 
 }  // namespace
