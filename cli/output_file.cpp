@@ -1,5 +1,7 @@
 #include "output_file.h"
 
+#include <sys/stat.h>
+
 #include "runner.h"
 #include "tarnwick/core/error.h"
 
@@ -10,6 +12,14 @@ OutputFile::OutputFile(const std::string& path, const std::vector<std::string>& 
     if (!in.empty() && (in == path || SameFile(in, path))) {
       throw Rejected{"Output: " + path + " is an input of this command; choose another file"};
     }
+  }
+  // A device or pipe (/dev/null, say) is written in place: renaming a finished file over it
+  // would replace the node itself.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    direct_ = true;
+    writer_ = CreateTextFile(path);
+    return;
   }
   // Beside the target, so the final rename stays on one file system.
   const std::size_t slash = path.rfind(kPathSeparator);
@@ -29,13 +39,13 @@ OutputFile::~OutputFile() {
       writer_.Close();
     } catch (...) {
     }
-    DeleteFile(temp_);
+    if (!direct_) DeleteFile(temp_);
   }
 }
 
 void OutputFile::Commit() {
   writer_.Close();
-  RenameFile(temp_, path_);
+  if (!direct_) RenameFile(temp_, path_);
   done_ = true;
 }
 

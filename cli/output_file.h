@@ -29,6 +29,7 @@ class OutputFile {
   TextWriter writer_;
   std::int64_t lines_ = 0;
   bool done_ = false;
+  bool direct_ = false;  // a device or pipe, written in place
 };
 
 }  // namespace tarnwick::cli

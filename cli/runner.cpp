@@ -31,7 +31,9 @@ bool Job::Next() {
     bool selected = true;
     if (filtered_) {
       selected = parser_.SelectRow(source_->RowLine(), op_);
-      if (op_.Err()) ++evalFailures_;
+      // A failed operation pushes nothing and need not be the last one: any answer that is not
+      // a truth value means the row could not be evaluated.
+      if (op_.Err() || (!selected && op_.ans() != "FALSE")) ++evalFailures_;
     }
     if (selected) {
       ++selected_;
@@ -203,16 +205,43 @@ void PrepareFilter(const std::string& cond, Job& job) {
     throw Rejected{"Filter: " + job.parser_.ErrMsg()};
   }
   const std::string& rpn = job.parser_.RPN();
+  const std::size_t columns = job.source_->Names().size();
+  int depth = 0;  // values the expression would hold on the evaluator's stack
+  bool complete = true;
   std::size_t start = 0;
   while (start <= rpn.size()) {
     std::size_t tab = rpn.find('\t', start);
     if (tab == std::string::npos) tab = rpn.size();
     const std::string_view token(rpn.data() + start, tab - start);
-    if (token.size() > 1 && token[0] == '$' && !(token[1] >= '0' && token[1] <= '9')) {
-      throw Rejected{"Filter: " + std::string(token) + " names no column of " +
-                     job.source_->Where()};
-    }
     start = tab + 1;
+    if (token.empty()) continue;
+    if (token.size() > 1 && token[0] == '$') {
+      // a name the header lacks, or a column number beyond it
+      const bool number = token[1] >= '0' && token[1] <= '9';
+      std::size_t n = 0;
+      for (std::size_t k = 1; number && k < token.size() && n <= columns; ++k)
+        n = (token[k] >= '0' && token[k] <= '9') ? n * 10 + static_cast<std::size_t>(token[k] - '0') : columns + 1;
+      if (!number || n < 1 || n > columns) {
+        throw Rejected{"Filter: " + std::string(token) + " names no column of " +
+                       job.source_->Where()};
+      }
+    }
+    const RpnOp op = RpnOperatorOf(token);
+    if (op == RpnOp::kNone) {
+      ++depth;
+    } else if (op >= RpnOp::kAbs && op <= RpnOp::kWe) {
+      complete = complete && depth >= 1;
+    } else {
+      complete = complete && depth >= 2;
+      --depth;
+    }
+  }
+  // An operand or operator missing ("$Amount >", "AND"), or a number the filter cannot read
+  // ("1e12" is the number 1 and the name E12), parses, but no row could ever answer TRUE:
+  // refuse it rather than report an empty selection.
+  if (!complete || depth != 1) {
+    throw Rejected{"Filter: not one complete expression (an operand or operator is missing, or "
+                   "a value is not read as written): " + cond};
   }
   job.filtered_ = true;
 }

@@ -587,9 +587,16 @@ TEST(Runner, ExtractWritesTheRowsTheFilterSelects) {
 }
 
 TEST(Runner, NoSelectedRowsIsSaidWithTheEngineError) {
-  const Result r = Tarnwick({"UN file=" + Ledger() + " col=Amount cond=\"$Amount > 1e12\""});
+  const Result r = Tarnwick({"UN file=" + Ledger() + " col=Amount cond=\"$Amount > 1000000000000\""});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Error 11: Division by zero (no rows were selected)\n");
+  // The filter reads no exponents: 1e12 is the number 1 and the name E12, which can never
+  // make one expression, so it is refused before the run.
+  const Result e = Tarnwick({"UN file=" + Ledger() + " col=Amount cond=\"$Amount > 1e12\""});
+  EXPECT_EQ(e.status, 2);
+  EXPECT_EQ(e.err,
+            "Filter: not one complete expression (an operand or operator is missing, or a value is "
+            "not read as written): $Amount > 1e12\n");
 }
 
 

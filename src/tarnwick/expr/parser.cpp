@@ -746,7 +746,8 @@ void cParse::Compile(const std::string& base) {
   }
   if (mixed_.size() < mixedCount) mixed_.resize(mixedCount);
   if (values_.size() < p.slots.size()) values_.resize(p.slots.size());
-  if (fields_.size() < static_cast<std::size_t>(p.maxColumn)) fields_.resize(static_cast<std::size_t>(p.maxColumn));
+  // The field table grows with the fields rows really have: a column number far beyond any
+  // row ("$50000000") must not claim memory for fields that never come.
   FindComparisons(p);
   p.valid = true;
 }
@@ -918,6 +919,7 @@ void cParse::RunRow(std::string_view line, std::span<const std::string_view> fie
   if (!split) {
     // the reader's fields, moved onto the copy of the line
     found = std::min(fields.size(), static_cast<std::size_t>(p.maxColumn));
+    if (fields_.size() < found) fields_.resize(found);
     for (std::size_t k = 0; k < found; ++k)
       fields_[k] = row.substr(static_cast<std::size_t>(fields[k].data() - line.data()), fields[k].size());
   } else if (!row.empty()) {
@@ -926,6 +928,7 @@ void cParse::RunRow(std::string_view line, std::span<const std::string_view> fie
     while (found < wanted) {
       const void* hit = std::memchr(row.data() + pos, '\t', row.size() - pos);
       const std::size_t tab = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - row.data()) : row.size();
+      if (found == fields_.size()) fields_.emplace_back();
       fields_[found++] = row.substr(pos, tab - pos);
       if (tab == row.size()) break;
       pos = tab + 1;
