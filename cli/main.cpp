@@ -1,101 +1,123 @@
-// A small demonstration of the command layer until the full command runner arrives: each
-// command line is parsed by cShell, checked against the requirement tables (cNVal, cOVal) and
-// validated against its data source and data file (cVal).
+// tarnwick: runs auditors' commands in the engine's command language.
 //
-//   tarnwick                 the lines of examples/commands.txt
-//   tarnwick "LINE" ...      each argument as a command line
+//   tarnwick [--raw] [--timing] 'COMMAND name=value ...'   one command
+//   tarnwick [--raw] [--timing] -f SCRIPT                  one command per line
+//   tarnwick HE | --help                                   the commands and their arguments
+//
+// Reports go to standard output with the platform's line ends (--raw keeps CR LF); messages go
+// to standard error. Exit status 0 done, 2 command rejected, 1 engine error during the run.
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
-#include <string_view>
-#include <vector>
 
+#include "runner.h"
 #include "tarnwick/core/error.h"
+#include "tarnwick/core/text.h"
 #include "tarnwick/data/file_system.h"
-#include "tarnwick/shell/command_shell.h"
-#include "tarnwick/shell/requirements.h"
-#include "tarnwick/shell/validation.h"
+#include "tarnwick/shell/symbols.h"
 
 namespace {
 
 using namespace tarnwick;
+using namespace tarnwick::cli;
 
-const char* YesNo(bool b) { return b ? "True" : "False"; }
-
-void Show(const std::string& line) {
-  std::printf("> %s\n", line.c_str());
-
-  cShell sh;
-  sh.HandleCmd(line);
-  std::printf("  command    %s  error %s\n", sh.CmdName().c_str(), YesNo(sh.ErrStatus()));
-  if (sh.ErrStatus()) std::printf("  message    %s\n", sh.ErrMsg().c_str());
-  std::string args;
-  for (std::int16_t i = 0; i <= sh.argCount(); ++i) {
-    const std::string pair = sh.ArgPair(i);
-    if (!pair.empty()) args += " [" + pair + "]";
-  }
-  std::printf("  arguments%s\n", args.empty() ? "  (none)" : args.c_str());
-
-  cNVal nval;
-  const bool sourceOk = nval.checkit(line);
-  std::printf("  cNVal      %s  %s\n", YesNo(sourceOk), sourceOk ? "" : nval.ErrMsg().c_str());
-  cOVal oval;
-  const bool argsOk = oval.checkit(line);
-  std::printf("  cOVal      %s  %s\n", YesNo(argsOk), argsOk ? "" : oval.ErrMsg().c_str());
-
-  cVal val;
-  const bool complete = val.Val(sh.CmdName(), sh).ToBool();
-  std::printf("  cVal       %s  %s\n", YesNo(complete), val.ErrMsg().c_str());
-
-  // The data file and the columns that the line names in it.
-  const std::string file = sh.geta("file");
-  if (sh.ErrStatus() || file.empty()) return;
-  if (!val.FileExists(file)) {
-    std::printf("  file       %s\n", val.ErrMsg().c_str());
-    return;
-  }
-  for (const char* arg : {"col", "col1", "col2", "amount", "agecol", "trancol", "invdate"}) {
-    const std::string col = sh.geta(arg);
-    if (col.empty()) continue;
-    if (!val.FileHasColName(file, col)) {
-      std::printf("  %-10s %s\n", arg, val.ErrMsg().c_str());
-      continue;
-    }
-    // The first rows tell the column's kind; for a column of neither, say where it fails.
-    if (val.FileHasNumericColName(file, col)) {
-      std::printf("  %-10s %s found, numbers\n", arg, col.c_str());
-    } else if (val.FileHasDateColName(file, col)) {
-      std::printf("  %-10s %s found, dates\n", arg, col.c_str());
-    } else {
-      val.FileHasNumericColName(file, col);
-      std::printf("  %-10s %s found; %s\n", arg, col.c_str(), val.ErrMsg().c_str());
+void Print(const std::string& report, bool raw) {
+  std::string out;
+  out.reserve(report.size() + 2);
+  if (raw) {
+    out = report;
+  } else {
+    for (std::size_t i = 0; i < report.size(); ++i) {
+      if (report[i] == '\r' && i + 1 < report.size() && report[i + 1] == '\n') continue;
+      out += report[i];
     }
   }
+  if (!out.empty() && out.back() != '\n') out += raw ? "\r\n" : "\n";
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  std::fflush(stdout);
+}
+
+int Usage() {
+  std::fputs("usage: tarnwick [--raw] [--timing] 'COMMAND name=value ...'\n"
+             "       tarnwick [--raw] [--timing] -f SCRIPT\n"
+             "       tarnwick HE   (the commands and their arguments)\n",
+             stderr);
+  return kRejected;
+}
+
+int RunOne(const std::string& line, const Options& opt, bool raw, const std::string& where) {
+  std::string report, message;
+  const int status = RunLine(line, opt, report, message);
+  if (status == kOk) {
+    Print(report, raw);
+    if (!message.empty()) std::fprintf(stderr, "%s\n", message.c_str());
+  } else {
+    std::fprintf(stderr, "%s%s\n", where.c_str(), message.c_str());
+  }
+  return status;
+}
+
+// A script: one command per line; blank lines and lines starting with "#" are skipped; a line
+// "<name>=text" defines a symbol that later lines use. Stops at the first command that fails.
+int RunScript(const std::string& path, const Options& opt, bool raw) {
+  TextReader in;
+  try {
+    in = OpenTextFile(path);
+  } catch (const EngineError& e) {
+    std::fprintf(stderr, "Script: %s: %s\n", path.c_str(), e.what());
+    return kRejected;
+  }
+  cSym sym;
+  std::string line;
+  bool first = true;
+  for (std::int64_t n = 1; !in.AtEndOfStream(); ++n) {
+    in.ReadLine(line);
+    const std::string t = Trim(line);
+    if (t.empty() || t[0] == '#') continue;
+    sym.Text(t);
+    if (sym.DidTran()) continue;
+    if (!first) std::fputs(raw ? "\r\n" : "\n", stdout);
+    first = false;
+    const int status = RunOne(sym.TranVal(), opt, raw, path + ":" + std::to_string(n) + ": ");
+    if (status != kOk) return status;
+  }
+  return kOk;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> lines;
-  if (argc > 1) {
-    for (int i = 1; i < argc; ++i) lines.emplace_back(argv[i]);
-  } else {
-    const std::string path = "examples/commands.txt";
-    try {
-      TextReader reader = OpenTextFile(path);
-      while (!reader.AtEndOfStream()) {
-        std::string line = reader.ReadLine();
-        if (!line.empty()) lines.push_back(std::move(line));
-      }
-    } catch (const EngineError& e) {
-      std::fprintf(stderr, "tarnwick: cannot read %s (%s); run from the project folder or give "
-                           "command lines as arguments\n", path.c_str(), e.what());
-      return 1;
+  Options opt;
+  opt.progress = ::isatty(2) != 0;
+  bool raw = false;
+  std::string script;
+  std::string line;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--raw") {
+      raw = true;
+    } else if (a == "--timing") {
+      opt.timing = true;
+    } else if (a == "--help" || a == "-h") {
+      line = "HE";
+    } else if (a == "-f") {
+      if (i + 1 >= argc) return Usage();
+      script = argv[++i];
+    } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
+      std::fprintf(stderr, "tarnwick: unknown option %s\n", a.c_str());
+      return Usage();
+    } else {
+      // Words of one command given unquoted are joined back into the line.
+      if (!line.empty()) line += ' ';
+      line += a;
     }
   }
-  for (const std::string& line : lines) {
-    Show(line);
-    std::printf("\n");
+  if (!script.empty()) {
+    if (!line.empty()) return Usage();
+    return RunScript(script, opt, raw);
   }
-  return 0;
+  if (line.empty()) return Usage();
+  return RunOne(line, opt, raw, "");
 }

@@ -9,6 +9,7 @@
 #include "tarnwick/core/error.h"
 #include "tarnwick/stats/chi_square.h"
 #include "tarnwick/stats/distributions.h"
+#include "tarnwick/stats/sequences.h"
 
 namespace tarnwick {
 namespace {
@@ -235,6 +236,110 @@ TEST(ChiSq, FailuresInsideComputeAreQuiet) {
   EXPECT_NO_THROW(grown.Compute());
   EXPECT_EQ(grown.DF(), 0);
   EXPECT_EQ(grown.chisq(), 0.0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// cNewChi
+
+struct NewChiRun {
+  cLongArray counts;
+  cNewChi chi;
+};
+
+// Shapes a cNewChi for an R x C table given row by row and computes it.
+void RunNewChi(NewChiRun& run, const std::vector<std::vector<std::int32_t>>& t) {
+  for (const auto& row : t)
+    for (const std::int32_t v : row) run.counts.AddItem(v);
+  const auto r = static_cast<std::int32_t>(t.size());
+  const auto c = static_cast<std::int32_t>(t[0].size());
+  run.chi.rows(r);
+  run.chi.cols(c);
+  run.chi.totitems(r * c);
+  run.chi.AddArray(run.counts);
+  run.chi.Compute();
+}
+
+TEST(NewChi, TwoByTwoWithContinuityAdjustment) {
+  NewChiRun run;
+  RunNewChi(run, {{10, 20}, {30, 40}});
+  EXPECT_EQ(run.chi.DF(), 1);
+  EXPECT_FALSE(run.chi.Err());
+  EXPECT_NEAR(run.chi.chisq(), 50.0 / 63, 1e-14);
+  EXPECT_NEAR(run.chi.ContAdj(), 0.44642857142857145, 1e-14);
+  // Divisor T x min(R - 1, C - 1) = 100, unlike cChiSQ's N x min(R, C) = 200.
+  EXPECT_NEAR(run.chi.CramerPhi(), 0.0890870806374748, 1e-15);
+  EXPECT_NEAR(run.chi.PhiCoeff(), 0.0890870806374748, 1e-15);
+  // p-values erfc(sqrt(x / 2)) for one degree of freedom: .372998... and .504036...
+  EXPECT_EQ(run.chi.Report(),
+            "DF is 1\r\nChiSQ: .79365\r\np-value: .37300\r\nContinuity Adj: .44643\r\n"
+            "p-value: .50404\r\nCramer Phi: .08909\r\nPhi Coeff: .08909\r\n");
+}
+
+TEST(NewChi, SmallCellsRaiseTheWarning) {
+  NewChiRun run;
+  RunNewChi(run, {{3, 4, 50}, {60, 70, 80}});  // two of six cells below 6
+  EXPECT_TRUE(run.chi.Err());
+  EXPECT_EQ(run.chi.DF(), 2);
+  EXPECT_NEAR(run.chi.chisq(), 19792621.0 / 447811, 1e-12);
+  EXPECT_EQ(run.chi.ContAdj(), 0.0);
+  EXPECT_EQ(run.chi.CramerPhi(), 0.0);
+  EXPECT_EQ(run.chi.PhiCoeff(), 0.0);
+  // p-value exp(-x / 2) = 2.5e-10 for two degrees of freedom.
+  EXPECT_EQ(run.chi.Report(),
+            "DF is 2\r\nChiSQ: 44.19860\r\np-value: .00000\r\nCramer Phi: .00000\r\n"
+            "Phi Coeff: .00000\r\nWarning - Chi Square may not be valid due to observations < 5");
+
+  // One small cell in six is within the allowed fifth; p-value exp(-9.669237 / 2) = .00795.
+  NewChiRun fine;
+  RunNewChi(fine, {{12, 7, 3}, {15, 9, 14}});
+  EXPECT_FALSE(fine.chi.Err());
+  NewChiRun pvalue;
+  RunNewChi(pvalue, {{12, 7, 3}, {5, 9, 14}});
+  EXPECT_TRUE(pvalue.chi.Err());  // 3 and 5: two small cells
+  EXPECT_NE(pvalue.chi.Report().find("ChiSQ: 9.66924\r\np-value: .00795\r\n"), std::string::npos);
+
+  // An expected count below 1 alone is enough.
+  NewChiRun sparse;
+  RunNewChi(sparse, {{1, 40}, {0, 60}, {0, 70}, {0, 80}, {0, 90}, {0, 100}});
+  EXPECT_TRUE(sparse.chi.Err());
+}
+
+TEST(NewChi, DegreesOfFreedomAreAtLeastOne) {
+  cNewChi chi;
+  chi.rows(1);
+  chi.cols(5);
+  EXPECT_EQ(chi.DF(), 1);
+  chi.rows(4);
+  chi.cols(3);
+  EXPECT_EQ(chi.DF(), 6);
+  chi.rows(300);
+  chi.cols(300);
+  EXPECT_THROW(chi.DF(), EngineError);
+}
+
+TEST(NewChi, EmptyRowFailsAndKeepsTheLastResults) {
+  NewChiRun run;
+  RunNewChi(run, {{10, 20}, {30, 40}});
+  const double before = run.chi.chisq();
+
+  cLongArray empty;
+  for (const std::int32_t v : {5, 7, 0, 0}) empty.AddItem(v);
+  run.chi.AddArray(empty);
+  try {
+    run.chi.Compute();
+    ADD_FAILURE() << "an empty row did not raise";
+  } catch (const EngineError& e) {
+    EXPECT_EQ(e.code(), ErrorCode::DivisionByZero);
+  }
+  EXPECT_EQ(run.chi.chisq(), before);
+  EXPECT_FALSE(run.chi.Err());
+
+  cNewChi never;  // no array handed over: a total of 0
+  never.rows(2);
+  never.cols(2);
+  never.totitems(4);
+  EXPECT_THROW(never.Compute(), EngineError);
+  EXPECT_EQ(never.chisq(), 0.0);
 }
 
 }  // namespace

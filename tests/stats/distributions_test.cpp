@@ -7,7 +7,7 @@
 #include <iomanip>
 #include <functional>
 #include <map>
-#include <sstream>
+#include <numbers>
 #include <string>
 #include <utility>
 #include <vector>
@@ -58,7 +58,8 @@ std::vector<GoldenRow> LoadGolden() {
     GoldenRow r;
     r.function = f[0];
     r.argText = f[1] + "," + f[2] + "," + f[3];
-    for (int i = 0; i < 3; ++i) r.arg[i] = f[1 + i].empty() ? 0.0 : std::strtod(f[1 + i].c_str(), nullptr);
+    for (int i = 0; i < 3; ++i)
+      r.arg[i] = f[1 + i].empty() ? 0.0 : std::strtod(f[1 + i].c_str(), nullptr);
     r.expected = std::strtod(f[4].c_str(), nullptr);
     r.relTol = f[5].empty() ? 0.0 : std::strtod(f[5].c_str(), nullptr);
     r.hasAbsTol = !f[6].empty();
@@ -262,7 +263,7 @@ TEST(Cephes, ExactBoundaryResults) {
       {"Square(-3)", cCephes::Square(-3), 9.0},
   };
   for (const auto& c : cases) EXPECT_EQ(c.got, c.expected) << c.what;
-  EXPECT_NE(cCephes::Pi(), M_PI);
+  EXPECT_NE(cCephes::Pi(), std::numbers::pi);
   cCephes::LnGamma(-0.5, sgn);
   EXPECT_EQ(sgn, -1.0);
   cCephes::LnGamma(-1.5, sgn);
@@ -390,20 +391,6 @@ TEST(Cephes, InversesReturnToTheirArguments) {
       const double x = cCephes::InvIncompleteBeta(a, b, y);
       EXPECT_NEAR(cCephes::IncompleteBeta(a, b, x), y, 1e-9 * y) << "beta " << a << "," << b;
     }
-  }
-}
-
-TEST(Cephes, LowerAndUpperTailsAddToOne) {
-  for (const double a : {0.5, 1.0, 4.5, 30.0, 250.0}) {
-    for (const double x : {0.1, 1.0, 4.0, 29.0, 31.0, 260.0}) {
-      EXPECT_NEAR(cCephes::IncompleteGamma(a, x) + cCephes::IncompleteGammaC(a, x), 1.0, 1e-14)
-          << a << " " << x;
-    }
-  }
-  for (const double x : {0.01, 0.4, 1.0, 3.0, 60.0}) {
-    EXPECT_NEAR(cCephes::FDistribution(4, 9, x) + cCephes::FCDistribution(4, 9, x), 1.0, 1e-14);
-    EXPECT_NEAR(cCephes::PoissonDistribution(6, x) + cCephes::PoissonCDistribution(6, x), 1.0,
-                1e-14);
   }
 }
 

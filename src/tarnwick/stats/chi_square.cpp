@@ -5,7 +5,9 @@
 
 #include "tarnwick/core/arith.h"
 #include "tarnwick/core/error.h"
+#include "tarnwick/core/default_text.h"
 #include "tarnwick/shell/report_text.h"
+#include "tarnwick/stats/distributions.h"
 
 namespace tarnwick {
 
@@ -181,9 +183,10 @@ void cChiSQ::ComputeSteps() {
 
   // Totals are multiplied as doubles: large samples would overflow a 32-bit product.
   const double t = total;
-  for (int i = 0; i < r; ++i)
-    for (int j = 0; j < c; ++j)
-      Expected(i, j) = rowTotal[static_cast<std::size_t>(i)] * colTotal[static_cast<std::size_t>(j)] / t;
+  for (int i = 0; i < r; ++i) {
+    const double rt = rowTotal[static_cast<std::size_t>(i)];
+    for (int j = 0; j < c; ++j) Expected(i, j) = rt * colTotal[static_cast<std::size_t>(j)] / t;
+  }
 
   double chi = 0.0;
   double like = 0.0;
@@ -216,6 +219,108 @@ void cChiSQ::ComputeSteps() {
   cramerPhi_ = (nm == 0.0) ? 0.0 : Sqr(Div(chisq_, nm));
   phi_ = (n == 0.0) ? 0.0 : Sqr(Div(chisq_, n));
   computed_ = true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// cNewChi
+
+void cNewChi::AddArray(cLongArray& oArray) {
+  const std::int32_t total = ToLong(oArray.Total().ToDouble());
+  array_ = &oArray;
+  total_ = total;
+}
+
+std::int16_t cNewChi::DF() const {
+  const std::int32_t df = MulChecked<std::int32_t>(SubChecked<std::int32_t>(cols_, 1),
+                                                    SubChecked<std::int32_t>(rows_, 1));
+  return df < 1 ? std::int16_t{1} : Narrow<std::int16_t>(df);
+}
+
+void cNewChi::Compute() {
+  const std::int16_t df = DF();
+  const std::int32_t r = rows_ > 0 ? rows_ : 0;
+  const std::int32_t c = cols_ > 0 ? cols_ : 0;
+  auto cell = [&](std::int32_t i, std::int32_t j) -> double {
+    // Cell (i, j), 0-based here, is the (i * C + j)-th value of the array.
+    if (array_ == nullptr) return 0.0;
+    return array_->Element(AddChecked(MulChecked(i, c), j));
+  };
+  std::vector<double> rowTotal(static_cast<std::size_t>(r), 0.0);
+  std::vector<double> colTotal(static_cast<std::size_t>(c), 0.0);
+  for (std::int32_t i = 0; i < r; ++i) {
+    for (std::int32_t j = 0; j < c; ++j) {
+      const double o = cell(i, j);
+      rowTotal[static_cast<std::size_t>(i)] += o;
+      colTotal[static_cast<std::size_t>(j)] += o;
+    }
+  }
+  const double t = total_;
+  double chi = 0.0;
+  double adj = 0.0;
+  std::int32_t smallExpected = 0;
+  std::int32_t smallObserved = 0;
+  for (std::int32_t i = 0; i < r; ++i) {
+    const double rt = rowTotal[static_cast<std::size_t>(i)];
+    for (std::int32_t j = 0; j < c; ++j) {
+      const double e = Div(rt * colTotal[static_cast<std::size_t>(j)], t);
+      const double o = cell(i, j);
+      if (std::fabs(e) < 1.0) ++smallExpected;
+      if (std::fabs(o) < 6.0) ++smallObserved;
+      chi += Div((o - e) * (o - e), e);
+      if (df == 1) {
+        const double d = std::fabs(o - e) - 0.5;
+        adj += Div(d * d, e);
+      }
+    }
+  }
+  const bool err = smallExpected > 0 || Div(smallObserved, totItems_) > 0.2;
+  // Only a computation that got this far replaces the results.
+  chisq_ = Checked(chi);
+  contAdj_ = Checked(adj);
+  err_ = err;
+  smallObserved_ = smallObserved;
+}
+
+double cNewChi::PhiCoeff() const {
+  if (err_) return 0.0;
+  return Sqr(Div(chisq_, total_));
+}
+
+double cNewChi::CramerPhi() const {
+  if (err_) return 0.0;
+  const std::int32_t k = (rows_ - 1 < cols_ - 1) ? rows_ - 1 : cols_ - 1;
+  return Sqr(Div(chisq_, static_cast<double>(total_) * k));
+}
+
+std::string cNewChi::Report() const {
+  const std::int16_t df = DF();
+  std::string out;
+  out.reserve(256);
+  out += "DF is ";
+  out += NumText(static_cast<std::int32_t>(df));
+  out += kCrLf;
+  out += "ChiSQ: ";
+  AppendNumber(out, chisq_, "##,###.####0");
+  out += kCrLf;
+  out += "p-value: ";
+  AppendNumber(out, 1.0 - cCephes::ChiSquareDistribution(df, chisq_), "#.####0");
+  out += kCrLf;
+  if (df == 1) {
+    out += "Continuity Adj: ";
+    AppendNumber(out, contAdj_, "##,###.####0");
+    out += kCrLf;
+    out += "p-value: ";
+    AppendNumber(out, 1.0 - cCephes::ChiSquareDistribution(df, contAdj_), "#.####0");
+    out += kCrLf;
+  }
+  out += "Cramer Phi: ";
+  AppendNumber(out, CramerPhi(), "#.####0");
+  out += kCrLf;
+  out += "Phi Coeff: ";
+  AppendNumber(out, PhiCoeff(), "#.####0");
+  out += kCrLf;
+  if (err_) out += "Warning - Chi Square may not be valid due to observations < 5";
+  return out;
 }
 
 }  // namespace tarnwick

@@ -5,12 +5,17 @@
 // statistic, degrees of freedom, a tabulated critical value and association measures. The
 // digit tests use it with one row per digit value and the actual and expected counts as the
 // two columns.
+//
+// cNewChi: the chi-square statistic of a table handed over as a cLongArray of counts, with
+// p-values from the chi-square distribution and a validity warning.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "tarnwick/stats/sequences.h"
 
 namespace tarnwick {
 
@@ -77,6 +82,48 @@ class cChiSQ {
   double likelihood_ = 0;
   std::int32_t df_ = 0;
   bool computed_ = false;
+};
+
+// cNewChi: the chi-square statistic of a table handed over as a cLongArray of counts in
+// row-major order, with the continuity-adjusted statistic for one degree of freedom, phi,
+// Cramer's phi, p-values and a validity warning. Used for one computation: shape it, hand it
+// the array, Compute, read.
+class cNewChi {
+ public:
+  // True when the last Compute judged the test unreliable (an expected count below 1, or more
+  // than a fifth of the cells observed below 6).
+  bool Err() const { return err_; }
+  // Keeps a reference to the array (the caller keeps it alive until Compute has run) and takes
+  // its total as the table total; a total beyond 32 bits is the overflow error.
+  void AddArray(cLongArray& oArray);
+  double chisq() const { return chisq_; }
+  // Continuity-adjusted chi-square; 0 unless there is one degree of freedom.
+  double ContAdj() const { return contAdj_; }
+  void rows(std::int32_t r) { rows_ = r; }
+  void cols(std::int32_t c) { cols_ = c; }
+  // Number of cells, the divisor of the small-cell share.
+  void totitems(std::int32_t n) { totItems_ = n; }
+  // A cell with expected count 0 (an empty row or column, a total of 0) is the division-by-zero
+  // error; the results of the last successful Compute then stay.
+  void Compute();
+  // 0 when Err is True.
+  double CramerPhi() const;
+  double PhiCoeff() const;
+  // (cols - 1) x (rows - 1), at least 1.
+  std::int16_t DF() const;
+  // The results as text; does not compute.
+  std::string Report() const;
+
+ private:
+  cLongArray* array_ = nullptr;
+  std::int32_t total_ = 0;
+  std::int32_t rows_ = 0;
+  std::int32_t cols_ = 0;
+  std::int32_t totItems_ = 0;
+  double chisq_ = 0;
+  double contAdj_ = 0;
+  bool err_ = false;
+  std::int32_t smallObserved_ = 0;
 };
 
 }  // namespace tarnwick

@@ -1,0 +1,290 @@
+#include "runner.h"
+
+#include <cstdio>
+
+#include "tarnwick/core/error.h"
+#include "tarnwick/core/numeric_text.h"
+#include "tarnwick/core/text.h"
+#include "tarnwick/shell/requirements.h"
+#include "tarnwick/shell/validation.h"
+
+namespace tarnwick::cli {
+
+const CommandDef* FindCommand(std::string_view code) {
+  for (const CommandDef& c : Commands()) {
+    if (code == c.code) return &c;
+  }
+  return nullptr;
+}
+
+int Job::Col(std::string_view arg) const {
+  auto it = cols_.find(UCase(std::string(arg)));
+  return it == cols_.end() ? -1 : it->second;
+}
+
+bool Job::Next() {
+  started_ = true;
+  if (!source_) return false;
+  while (source_->Next()) {
+    if (ct_) ct_->Item();
+    if (options_.progress && (source_->RowNo() & 0xFFFF) == 0) Progress(false);
+    bool selected = true;
+    if (filtered_) {
+      selected = parser_.SelectRow(source_->RowLine(), op_);
+      if (op_.Err()) ++evalFailures_;
+    }
+    if (selected) {
+      ++selected_;
+      return true;
+    }
+  }
+  if (progressShown_) Progress(true);
+  return false;
+}
+
+void Job::Progress(bool last) {
+  if (last) {
+    std::fputs("\r                                        \r", stderr);
+    return;
+  }
+  progressShown_ = true;
+  const double done = source_->Done();
+  if (done >= 0) {
+    std::fprintf(stderr, "\r%lld rows read (%d%%)", static_cast<long long>(source_->RowNo()),
+                 static_cast<int>(done * 100));
+  } else {
+    std::fprintf(stderr, "\r%lld rows read", static_cast<long long>(source_->RowNo()));
+  }
+  std::fflush(stderr);
+}
+
+namespace {
+
+std::string ColName(const Job& job, int col) {
+  auto& names = const_cast<Job&>(job).Source().Names();
+  return col >= 0 && static_cast<std::size_t>(col) < names.size() ? names[col] : std::string();
+}
+
+std::string NotText(const Job& job, int col, std::string_view what) {
+  auto& src = const_cast<Job&>(job).Source();
+  return "Col: " + ColName(job, col) + " on row: " + std::to_string(src.RowNo() + 1) + " in " +
+         src.Where() + " " + std::string(what) + std::string(job.Text(col));
+}
+
+}  // namespace
+
+double Job::Number(int col) const {
+  const auto v = ParseNumber(Text(col));
+  if (!v) Raise(ErrorCode::TypeMismatch, NotText(*this, col, "not numeric: "));
+  return *v;
+}
+
+Date Job::DateValue(int col) const {
+  const auto v = ParseDate(Text(col));
+  if (!v) Raise(ErrorCode::TypeMismatch, NotText(*this, col, "not a date value:"));
+  return *v;
+}
+
+namespace {
+
+bool NoCaseIs(std::string_view a, std::string_view b) { return EqualsNoCase(a, b); }
+
+std::string Quoted(const std::string& v) {
+  return v.find(' ') == std::string::npos ? v : "\"" + v + "\"";
+}
+
+// Arguments that only the spreadsheet gives meaning to, or that a command line may leave out,
+// get the runner's defaults so that the engine's checks see a complete command.
+std::string WithDefaults(const std::string& line, const cShell& sh, const CommandDef& def) {
+  std::string out = line;
+  auto add = [&](const char* name, const std::string& value) {
+    if (sh.geta(name).empty() && !value.empty()) out += std::string(" ") + name + "=" + Quoted(value);
+  };
+  const std::string code = def.code;
+  add("recap", code);
+  add("sheet", "stdout");
+  if (def.needsSource && sh.geta("ds").empty()) {
+    if (!sh.geta("conn").empty() || !sh.geta("sql").empty()) {
+      add("ds", "db");
+    } else {
+      add("ds", "file");
+    }
+  }
+  if (code == "BE" || code == "BA") add("type", "F1");
+  if (code == "AR") add("colwidth", "30");
+  // The requirement table asks a comparison for col=; it is the account column.
+  if (code == "KS") add("col", sh.geta("acct"));
+  // A query's columns are named like a file's; the field arguments of the database rows
+  // default to the column arguments.
+  add("fldno", sh.geta("col").empty() ? std::string("1") : sh.geta("col"));
+  add("iamount", sh.geta("amount"));
+  add("agefld", sh.geta("agecol"));
+  add("tranfld", sh.geta("trancol"));
+  return out;
+}
+
+// The engine's checks of the command line, in the order the add-in runs them.
+void CheckCommand(const std::string& line, const cShell& sh) {
+  cNVal nval;
+  if (!nval.checkit(line)) throw Rejected{nval.ErrMsg()};
+  cOVal oval;
+  if (!oval.checkit(line)) throw Rejected{oval.ErrMsg()};
+  cVal val;
+  if (!val.Val(sh.CmdName(), sh).ToBool() && val.ErrMsg().rfind("Missing cmd: ", 0) != 0) {
+    throw Rejected{val.ErrMsg()};
+  }
+}
+
+std::unique_ptr<RowSource> OpenSource(const cShell& sh, std::vector<std::string>& inputs) {
+  const std::string ds = sh.geta("ds");
+  if (NoCaseIs(ds, "db")) {
+    const std::string conn = sh.geta("conn");
+    inputs.push_back(conn);
+    if (!FileExists(conn)) throw Rejected{"Database: " + conn + " not found"};
+    try {
+      return std::make_unique<DbSource>(conn, sh.geta("sql"));
+    } catch (const DbError& e) {
+      throw Rejected{e.message};
+    }
+  }
+  if (!NoCaseIs(ds, "file")) {
+    throw Rejected{"Data source: ds=" + ds + " is not one of file, db, rng, sel"};
+  }
+  const std::string file = sh.geta("file");
+  if (file.empty()) throw Rejected{"missing file= "};
+  inputs.push_back(file);
+  cVal val;
+  if (!val.FileExists(file)) throw Rejected{val.ErrMsg()};
+  const std::string spec = sh.geta("filespec");
+  if (!spec.empty() && !val.FileExists(spec)) throw Rejected{val.ErrMsg()};
+  try {
+    return std::make_unique<FileSource>(file, spec);
+  } catch (const FileError& e) {
+    throw Rejected{e.message};
+  }
+}
+
+// Each column argument must name a column of the source; for a tab-delimited file the
+// engine's own file checks also look at the first rows for numbers or dates.
+void ResolveColumns(const CommandDef& def, const cShell& sh, RowSource& src, bool tabFile,
+                    std::map<std::string, int>& cols) {
+  for (const ColumnArg& c : def.columns) {
+    const std::string name = sh.geta(c.arg);
+    if (name.empty()) {
+      if (c.optional) continue;
+      throw Rejected{std::string("missing ") + c.arg + "= "};
+    }
+    if (tabFile) {
+      const std::string file = sh.geta("file");
+      cVal val;
+      bool ok = false;
+      switch (c.kind) {
+        case Kind::Text: ok = val.FileHasColName(file, name); break;
+        case Kind::Number: ok = val.FileHasNumericColName(file, name); break;
+        case Kind::Date: ok = val.FileHasDateColName(file, name); break;
+      }
+      if (!ok) throw Rejected{val.ErrMsg()};
+    }
+    const int idx = src.Column(name);
+    if (idx < 0) throw Rejected{"Col: " + name + " in " + src.Where() + " not found"};
+    cols[UCase(std::string(c.arg))] = idx;
+  }
+}
+
+}  // namespace
+
+// The filter is parsed once against the source's header. A filter that does not parse, or
+// that names a column the source lacks, is refused: the engine would select no row, or
+// compare with the name itself, without a word.
+void PrepareFilter(const std::string& cond, Job& job) {
+  if (cond.empty()) return;
+  if (!job.parser_.Prepare(cond, job.source_->HeaderLine())) {
+    throw Rejected{"Filter: " + job.parser_.ErrMsg()};
+  }
+  const std::string& rpn = job.parser_.RPN();
+  std::size_t start = 0;
+  while (start <= rpn.size()) {
+    std::size_t tab = rpn.find('\t', start);
+    if (tab == std::string::npos) tab = rpn.size();
+    const std::string_view token(rpn.data() + start, tab - start);
+    if (token.size() > 1 && token[0] == '$' && !(token[1] >= '0' && token[1] <= '9')) {
+      throw Rejected{"Filter: " + std::string(token) + " names no column of " +
+                     job.source_->Where()};
+    }
+    start = tab + 1;
+  }
+  job.filtered_ = true;
+}
+
+int RunLine(const std::string& line, const Options& options, std::string& report,
+            std::string& message) {
+  cShell first;
+  first.HandleCmd(line);
+  const std::string code = first.CmdName();
+  if (code == "HE") {
+    report = HelpText();
+    return kOk;
+  }
+  cShell sh;
+  Job j(sh, options);
+  try {
+    if (first.ErrStatus()) throw Rejected{first.ErrMsg()};
+    const CommandDef* def = FindCommand(code);
+    if (!def) {
+      throw Rejected{"Command: " + code + " is not run by tarnwick (see tarnwick HE)"};
+    }
+    if (!def->run) {
+      throw Rejected{"Command: " + code + " (" + def->title +
+                     ") is not available in this build: its analysis class is missing"};
+    }
+    const std::string full = WithDefaults(Trim(line), first, *def);
+    sh.HandleCmd(full);
+    if (sh.ErrStatus()) throw Rejected{sh.ErrMsg()};
+    // Worksheet sources first: the engine's checks would only ask for the range's cells.
+    const std::string ds = sh.geta("ds");
+    if (def->needsSource && (NoCaseIs(ds, "rng") || NoCaseIs(ds, "sel"))) {
+      throw Rejected{"Data source: ds=" + ds +
+                     " reads a worksheet range or selection and needs the spreadsheet; "
+                     "use ds=file or ds=db"};
+    }
+    CheckCommand(full, sh);
+
+    if (def->needsSource) {
+      j.source_ = OpenSource(sh, j.inputs_);
+      const bool tabFile = NoCaseIs(sh.geta("ds"), "file") &&
+                           static_cast<FileSource&>(*j.source_).Layout() == "T";
+      ResolveColumns(*def, sh, *j.source_, tabFile, j.cols_);
+      PrepareFilter(sh.geta("cond"), j);
+    }
+    cCt ct;
+    ct.Cmd(code);
+    ct.Recap(sh.geta("recap"));
+    j.ct_ = &ct;
+    def->run(j);
+    report = j.report;
+    if (j.evalFailures_ > 0) {
+      message = "Filter: " + std::to_string(j.evalFailures_) +
+                " rows could not be evaluated and were not selected";
+    }
+    if (options.timing) {
+      if (!message.empty()) message += '\n';
+      message += ct.Report();
+    }
+    return kOk;
+  } catch (const Rejected& r) {
+    message = r.message;
+    return kRejected;
+  } catch (const DbError& e) {
+    message = e.message;
+    return kEngineError;
+  } catch (const FileError& e) {
+    message = e.message;
+    return j.Started() ? kEngineError : kRejected;
+  } catch (const EngineError& e) {
+    message = "Error " + std::to_string(static_cast<int>(e.code())) + ": " + e.what();
+    if (j.Started() && j.RowsSelected() == 0) message += " (no rows were selected)";
+    return j.Started() ? kEngineError : kRejected;
+  }
+}
+
+}  // namespace tarnwick::cli

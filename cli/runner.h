@@ -1,0 +1,118 @@
+#pragma once
+// The command runner: one command line in the engine's command language, checked by the
+// engine's own checks, its data source read row by row, fed to the analysis class, and the
+// report text the class returns handed back. The runner holds no analysis of its own.
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sources.h"
+#include "tarnwick/core/date.h"
+#include "tarnwick/expr/parser.h"
+#include "tarnwick/expr/rpn_evaluator.h"
+#include "tarnwick/shell/command_shell.h"
+#include "tarnwick/shell/command_timing.h"
+
+namespace tarnwick::cli {
+
+// Exit statuses.
+inline constexpr int kOk = 0;
+inline constexpr int kEngineError = 1;  // an error of the engine during the run
+inline constexpr int kRejected = 2;     // the command did not pass the checks
+
+// A command refused before it runs; the message is the engine's where the engine gave one.
+struct Rejected {
+  std::string message;
+};
+
+struct Options {
+  bool timing = false;    // cCt's one-line report on standard error
+  bool progress = false;  // rows read, on standard error (set when it is a terminal)
+};
+
+// What a column argument must hold.
+enum class Kind { Text, Number, Date };
+
+struct ColumnArg {
+  const char* arg;
+  Kind kind;
+  bool optional = false;
+};
+
+class Job;
+void PrepareFilter(const std::string& cond, Job& job);
+
+struct CommandDef {
+  const char* code;
+  const char* title;
+  // Argument help, one "name: meaning" per entry.
+  std::vector<const char*> args;
+  bool needsSource;
+  std::vector<ColumnArg> columns;
+  void (*run)(Job&);  // nullptr: the analysis class is not in this build
+};
+
+const std::vector<CommandDef>& Commands();
+const CommandDef* FindCommand(std::string_view code);
+
+// One command being run: its parsed arguments, its source and the report being built.
+class Job {
+ public:
+  Job(const cShell& shell, const Options& options) : shell_(shell), options_(options) {}
+
+  std::string Arg(std::string_view name) const { return shell_.geta(name); }
+  const cShell& Shell() const { return shell_; }
+  // Column index of a column argument resolved before the run; -1 for an absent optional one.
+  int Col(std::string_view arg) const;
+  // Advances to the next row that the filter selects; false at the end. The first call marks
+  // the start of the run: engine errors from then on are errors of the run, not rejections.
+  bool Next();
+  std::string_view Text(int col) const { return source_->Field(col); }
+  // The value read as a number or a date; text that is neither is the type-mismatch error,
+  // naming the column, the row and the value.
+  double Number(int col) const;
+  Date DateValue(int col) const;
+  bool Started() const { return started_; }
+  std::int64_t RowsSelected() const { return selected_; }
+  std::int64_t RowsRead() const { return source_ ? source_->RowNo() : 0; }
+  RowSource& Source() { return *source_; }
+  // Every file the command reads, so that nothing is written over one of them.
+  const std::vector<std::string>& Inputs() const { return inputs_; }
+
+  std::string report;
+
+ private:
+  friend void PrepareFilter(const std::string& cond, Job& job);
+  friend int RunLine(const std::string& line, const Options& options, std::string& report,
+                     std::string& message);
+  void Progress(bool last);
+
+  const cShell& shell_;
+  const Options& options_;
+  std::unique_ptr<RowSource> source_;
+  std::map<std::string, int> cols_;
+  std::vector<std::string> inputs_;
+  cCt* ct_ = nullptr;
+  bool started_ = false;
+  bool progressShown_ = false;
+  // Row filter (cond=): prepared once on the source's header, asked row by row.
+  bool filtered_ = false;
+  cParse parser_;
+  cOP op_;
+  std::int64_t evalFailures_ = 0;
+  std::int64_t selected_ = 0;
+};
+
+// Runs one command line. The report (CR LF line ends, as the engine writes them) goes to
+// `report`, any message for standard error to `message`; returns the exit status.
+int RunLine(const std::string& line, const Options& options, std::string& report,
+            std::string& message);
+
+// The help listing: every command with its arguments, from the engine's requirement tables and
+// the runner's own table.
+std::string HelpText();
+
+}  // namespace tarnwick::cli

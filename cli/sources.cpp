@@ -1,0 +1,114 @@
+#include "sources.h"
+
+#include <sqlite3.h>
+
+#include "tarnwick/core/text.h"
+
+namespace tarnwick::cli {
+
+
+int RowSource::Column(std::string_view name) const {
+  const std::string want = UCase(Trim(std::string(name)));
+  for (std::size_t i = 0; i < names_.size(); ++i) {
+    if (UCase(names_[i]) == want) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::string RowSource::HeaderLine() const {
+  std::string s;
+  for (std::size_t i = 0; i < names_.size(); ++i) {
+    if (i) s += '\t';
+    s += names_[i];
+  }
+  return s;
+}
+
+std::string_view RowSource::RowLine() {
+  joined_.clear();
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    if (i) joined_ += '\t';
+    joined_.append(fields_[i]);
+  }
+  return joined_;
+}
+
+FileSource::FileSource(const std::string& path, const std::string& spec) {
+  where_ = "file: " + path;
+  if (!spec.empty()) {
+    reader_.FileSpec(Variant(spec));
+    if (!reader_.SpecValid()) throw FileError{"Filespec: " + spec + ": " + reader_.Error()};
+  }
+  reader_.FileName(Variant(path));
+  if (reader_.ErrStatus()) throw FileError{reader_.ErrMsg() + " (" + where_ + ")"};
+  for (std::int16_t i = 0; i < reader_.NumCols(); ++i) names_.push_back(reader_.HdrCols(i));
+  fields_.resize(names_.size());
+}
+
+bool FileSource::Next() {
+  if (reader_.Eof()) return false;
+  reader_.GetRow();
+  if (reader_.ErrStatus()) throw FileError{reader_.ErrMsg() + " (" + where_ + ")"};
+  for (std::size_t i = 0; i < fields_.size(); ++i) fields_[i] = reader_.RowCols(static_cast<std::int16_t>(i));
+  ++rowNo_;
+  return true;
+}
+
+std::string_view FileSource::RowLine() {
+  if (Layout() == "T") return reader_.ThisRow();
+  return RowSource::RowLine();
+}
+
+DbSource::DbSource(const std::string& conn, const std::string& sql) {
+  where_ = "query: " + sql;
+  // Read-only: a query cannot change the auditee's database, and a missing file is an error
+  // rather than a new empty database.
+  if (sqlite3_open_v2(conn.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    DbError e{"Database: " + conn + ": " + (db_ ? sqlite3_errmsg(db_) : "cannot open")};
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw e;
+  }
+  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK || !stmt_) {
+    DbError e{"Database: " + std::string(stmt_ ? sqlite3_errmsg(db_)
+                                               : (sql.empty() ? "empty query" : sqlite3_errmsg(db_)))};
+    sqlite3_finalize(stmt_);
+    stmt_ = nullptr;
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw e;
+  }
+  const int n = sqlite3_column_count(stmt_);
+  for (int i = 0; i < n; ++i) {
+    const char* name = sqlite3_column_name(stmt_, i);
+    names_.emplace_back(name ? name : "");
+  }
+  values_.resize(n);
+}
+
+DbSource::~DbSource() {
+  sqlite3_finalize(stmt_);
+  sqlite3_close(db_);
+}
+
+bool DbSource::Next() {
+  if (!stmt_) return false;
+  const int rc = sqlite3_step(stmt_);
+  if (rc == SQLITE_DONE) return false;
+  if (rc != SQLITE_ROW) throw DbError{"Database: " + std::string(sqlite3_errmsg(db_))};
+  fields_.clear();
+  for (std::size_t i = 0; i < values_.size(); ++i) {
+    const auto* text = sqlite3_column_text(stmt_, static_cast<int>(i));
+    const int len = sqlite3_column_bytes(stmt_, static_cast<int>(i));
+    if (text) {
+      values_[i].assign(reinterpret_cast<const char*>(text), static_cast<std::size_t>(len));
+    } else {
+      values_[i].clear();
+    }
+    fields_.push_back(values_[i]);
+  }
+  ++rowNo_;
+  return true;
+}
+
+}  // namespace tarnwick::cli

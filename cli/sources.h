@@ -1,0 +1,90 @@
+#pragma once
+// Data sources of the runner: a header of column names and rows of text values, read one row
+// at a time whatever the source (a delimited file, an SQLite query). Values are views valid
+// until the next Next().
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tarnwick/data/file_system.h"
+#include "tarnwick/data/typed_reader.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace tarnwick::cli {
+
+class RowSource {
+ public:
+  virtual ~RowSource() = default;
+
+  const std::vector<std::string>& Names() const { return names_; }
+  // First column whose name equals `name` ignoring case; -1 when none.
+  int Column(std::string_view name) const;
+  // Reads the next row; false at the end.
+  virtual bool Next() = 0;
+  // Value of column i of the current row; "" where the row is short.
+  std::string_view Field(int i) const {
+    return i >= 0 && static_cast<std::size_t>(i) < fields_.size() ? fields_[i] : std::string_view();
+  }
+  // The header and the current row as tab-separated lines, the form the row filter reads.
+  std::string HeaderLine() const;
+  virtual std::string_view RowLine();
+  std::int64_t RowNo() const { return rowNo_; }
+  // Done share in 0..1 for the progress indicator, or -1 when unknown.
+  virtual double Done() const { return -1.0; }
+  // "file: <path>" or "query: <sql>", for messages about this source.
+  const std::string& Where() const { return where_; }
+
+ protected:
+  std::vector<std::string> names_;
+  std::vector<std::string_view> fields_;
+  std::string joined_;
+  std::int64_t rowNo_ = 0;
+  std::string where_;
+};
+
+// A data file read by the engine's typed reader: tab-delimited or comma-separated with a
+// header line (told apart from the header), or a fixed-width print file described by a column
+// specification. Throws Rejected-style failures as FileError with the reader's message.
+class FileSource : public RowSource {
+ public:
+  FileSource(const std::string& path, const std::string& spec);
+  bool Next() override;
+  std::string_view RowLine() override;
+  // "T", "C" or "F".
+  const std::string& Layout() const { return reader_.FileType(); }
+
+ private:
+  cNFile reader_;
+};
+
+struct FileError {
+  std::string message;
+};
+
+// The rows of an SQLite query over a database file opened read-only; NULL reads as "".
+class DbSource : public RowSource {
+ public:
+  // Throws DbError when the database cannot be opened or the query does not prepare.
+  DbSource(const std::string& conn, const std::string& sql);
+  ~DbSource() override;
+  DbSource(const DbSource&) = delete;
+  DbSource& operator=(const DbSource&) = delete;
+  bool Next() override;
+
+ private:
+  sqlite3* db_ = nullptr;
+  sqlite3_stmt* stmt_ = nullptr;
+  std::vector<std::string> values_;
+};
+
+// A failure of the database layer, with SQLite's own message.
+struct DbError {
+  std::string message;
+};
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,104 @@
+#pragma once
+// Benford digit analysis: cBenford runs one digit test over one set of amount texts; cBA
+// groups amounts by key and runs a first-digit test per key.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tarnwick/core/key_index.h"
+#include "tarnwick/core/variant.h"
+
+namespace tarnwick {
+
+class cBenford {
+ public:
+  cBenford();
+
+  // Selects the digit type from the first two characters, upper-cased: F1, F2, L1, L2 or D2;
+  // anything else is F1.
+  void btype(std::string_view value);
+  std::int16_t HiDigit() const { return hiDigit_; }
+  double chisq() const { return chisq_; }
+  double dstat() const { return dstat_; }
+  std::int16_t DF() const { return df_; }
+  // The stored report with 10 or more accepted observations, else the "Too few observations (" text.
+  std::string Report() const;
+  void NumDigits(std::int16_t value) { numDigits_ = (value < 1 || value > 2) ? 1 : value; }
+  std::int16_t NumDigits() const { return numDigits_; }
+  std::int32_t NumObs() const { return numObs_; }
+  Variant init();
+  // Indexes below 0 read entry 0 and above 99 entry 99; the corrected index is written back.
+  std::int32_t Expect(std::int16_t& i) const;
+  std::int32_t Actual(std::int16_t& i) const;
+  double pct(std::int16_t& i) const;
+  std::int32_t Expect(int i) const { std::int16_t k = Clamp(i); return Expect(k); }
+  std::int32_t Actual(int i) const { std::int16_t k = Clamp(i); return Actual(k); }
+  double pct(int i) const { std::int16_t k = Clamp(i); return pct(k); }
+  void Compute();
+  // Tallies the digit value of an amount text for the current type; false (and no change)
+  // when the text has no such value.
+  bool AddObs(std::string_view vVar);
+
+ private:
+  enum class Type { F1, F2, L1, L2, D2 };
+  static std::int16_t Clamp(int i) { return static_cast<std::int16_t>(i < 0 ? 0 : (i > 99 ? 99 : i)); }
+  // Expected tallies and proportions exist only once a test has been computed: a summary by
+  // key holds one test per key, and most of them never need these tables.
+  struct Expectations {
+    std::array<std::int32_t, 100> expect{};
+    std::array<double, 100> pct{};
+  };
+
+  Type type_ = Type::F1;
+  std::int16_t numDigits_ = 1;
+  std::int32_t numObs_ = 0;
+  std::array<std::int32_t, 100> actual_{};
+  std::unique_ptr<Expectations> exp_;
+  double chisq_ = 0;
+  double dstat_ = 0;
+  std::int16_t df_ = 0;
+  std::int16_t hiDigit_ = 0;
+  std::string report_;
+};
+
+class cBA {
+ public:
+  std::string ItemText(std::int32_t i) const;
+  std::int32_t ItemCount(std::int32_t i) const;
+  double ItemAmount(std::int32_t i) const;
+  double ItemDRAmount(std::int32_t i) const;
+  double ItemCRAmount(std::int32_t i) const;
+  // The index of the last record: keys minus 1 (-1 when empty).
+  std::int32_t TotalCount() const { return static_cast<std::int32_t>(records_.size()) - 1; }
+  double TotalAmount() const { return total_; }
+  void Item(std::string_view s, double d);
+  // Computes every key's test and renders the "Benford Summary Report".
+  std::string SummaryReport();
+
+ private:
+  // The key's test lives in its record: one memory block per key keeps lookups cache-friendly.
+  struct Record {
+    std::string key;
+    double amount = 0;
+    std::int32_t count = 0;
+    double debit = 0;
+    double credit = 0;
+    cBenford test;
+  };
+  bool InRange(std::int32_t i) const { return i >= 0 && i < static_cast<std::int32_t>(records_.size()); }
+
+  std::vector<Record> records_;
+  // Finds keys in constant time; records keep their order of first appearance.
+  KeyIndex index_;
+  std::string lastKey_;
+  std::int32_t lastIndex_ = -1;
+  double total_ = 0;
+  std::int32_t items_ = 0;
+  std::string digits_;  // reused text of the current amount
+};
+
+}  // namespace tarnwick

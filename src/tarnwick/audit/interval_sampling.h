@@ -1,0 +1,79 @@
+#pragma once
+// cIS: attribute-sampling sizes and systematic (interval) selection.
+//  - RequiredSampleSize / GetPrecision: n = z^2 p (1 - p) / precision^2 for a confidence level
+//    (z the two-sided normal deviate), without a finite-population correction.
+//  - GetSampPrec: the precision achieved by a sample with a number of errors, corrected for
+//    populations above 200.
+//  - AddItem selects every interval-th row from a chosen start; Recon proves that the
+//    selection covered every row fed.
+
+#include <cstdint>
+#include <string>
+
+#include "tarnwick/core/variant.h"
+
+namespace tarnwick {
+
+class cIS {
+ public:
+  std::int32_t SampSize() const { return samp_size_; }
+  void SampSize(std::int32_t value) { samp_size_ = value; }
+  std::int32_t popsize() const { return popsize_; }
+  // 0 or below sets 10,000.
+  void popsize(std::int32_t value) { popsize_ = value <= 0 ? 10000 : value; }
+  // The three rates are limited to 0..0.999999 and the limited value written back.
+  double conf() const { return conf_; }
+  void conf(double& value);
+  double prec() const { return prec_; }
+  void prec(double& value);
+  double expecterrorrate() const { return expect_error_rate_; }
+  void expecterrorrate(double& value);
+  std::int32_t actualerrs() const { return actual_errs_; }
+  // Below 1 becomes 0 (written back).
+  void actualerrs(std::int32_t& value);
+
+  // A confidence of exactly 0 is first set to 0.95; an unusable confidence uses z = 1.96.
+  std::int32_t RequiredSampleSize();
+  // The achieved precision of SampSize items with actualerrs errors; SampSize 0 is the
+  // division-by-zero error. A confidence of exactly 0 is first set to 0.95.
+  double GetSampPrec();
+  // RequiredSampleSize's formula without its two defaults.
+  std::int32_t GetPrecision() const;
+
+  std::int32_t interval() const { return interval_; }
+  // Below 5 becomes 5 (written back).
+  void interval(std::int32_t& value);
+  std::int32_t NumSamp() const { return num_samp_; }
+  std::int32_t rn() const { return rn_; }
+  // Sets the start: both the running position and rnstart.
+  void rn(std::int32_t value) {
+    rn_ = value;
+    rnstart_ = value;
+  }
+  std::int32_t rnstart() const { return rnstart_; }
+  std::int32_t numrows() const { return numrows_; }
+
+  // Feeds one row (its value is not used); True when the row is selected.
+  bool AddItem(const Variant& v);
+  std::string Recon() const;
+
+  // The two-sided normal deviate for confidence d; -1 when d is below 0.01 or above 0.9999999.
+  double zscore(double d) const;
+  // -1 for every d.
+  double zscoreo(double d) const;
+
+ private:
+  std::int32_t interval_ = 10;
+  std::int32_t rn_ = 5;
+  std::int32_t rnstart_ = 5;
+  std::int32_t numrows_ = 0;
+  std::int32_t num_samp_ = 0;
+  std::int32_t popsize_ = 10000;
+  std::int32_t samp_size_ = 0;
+  double conf_ = 0.95;
+  double prec_ = 0.1;
+  double expect_error_rate_ = 0.5;
+  std::int32_t actual_errs_ = 1;
+};
+
+}  // namespace tarnwick

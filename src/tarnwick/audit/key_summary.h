@@ -1,0 +1,160 @@
+#pragma once
+// Summaries by text key: cStringArray (one key, fixed-point amounts, Pareto table), cStringBy
+// (a pair of keys, double amounts, sortable) and cSimpleArray (a plain list of rows).
+//
+// Records keep the order in which their keys first appeared and keys match exactly
+// (case-sensitive). Keys are found through a hash index over the records, behind the same
+// one-entry memory of the last key found, so that a ledger with hundreds of thousands of
+// distinct keys summarises in seconds.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tarnwick/core/currency.h"
+
+namespace tarnwick {
+
+namespace detail {
+
+// Open-addressing table from a key hash to a record index; the records hold the keys, so a
+// probe compares against them through the caller's predicate. A slot keeps 32 bits of the
+// hash, which both place it (so the table can grow without the keys) and filter probes.
+class KeyIndex {
+ public:
+  template <class Equal>
+  std::int32_t Find(std::uint64_t hash, Equal&& equal) const {
+    if (slots_.empty()) return -1;
+    const auto tag = static_cast<std::uint32_t>(hash >> 32);
+    for (std::size_t i = tag & mask_;; i = (i + 1) & mask_) {
+      const Slot& s = slots_[i];
+      if (s.index < 0) return -1;
+      if (s.tag == tag && equal(s.index)) return s.index;
+    }
+  }
+  void Insert(std::uint64_t hash, std::int32_t index);
+  void Clear();
+
+ private:
+  struct Slot {
+    std::uint32_t tag = 0;
+    std::int32_t index = -1;
+  };
+  void Grow();
+  std::vector<Slot> slots_;
+  std::size_t mask_ = 0;
+  std::size_t used_ = 0;
+};
+
+std::uint64_t HashText(std::string_view s, std::uint64_t seed = 0);
+
+}  // namespace detail
+
+class cStringArray {
+ public:
+  static constexpr int kParetoSlots = 11;
+
+  std::string ParItem(std::int16_t i) const;
+  double ParVal(std::int16_t i) const;
+  double ParOther() const { return parOther_; }
+  std::string ItemText(std::int32_t i) const;
+  std::int32_t ItemCount(std::int32_t i) const;
+  Currency ItemAmount(std::int32_t i) const;
+  Currency ItemDRAmount(std::int32_t i) const;
+  Currency ItemCRAmount(std::int32_t i) const;
+  double ItemStd(std::int32_t i) const;
+  double ItemMean(std::int32_t i) const;
+  Currency ItemMax(std::int32_t i) const;
+  Currency ItemMin(std::int32_t i) const;
+  // Index of the last record: the number of keys minus 1.
+  std::int32_t TotalCount() const { return static_cast<std::int32_t>(records_.size()) - 1; }
+  Currency TotalAmount() const { return Currency::FromDouble(grandTotal_); }
+  void Item(std::string_view s, double d = 0.0);
+  std::string SummaryReport() const;
+  std::string DuplicateReport() const;
+  void ComputePareto();
+
+ private:
+  struct Record {
+    std::string key;
+    std::int32_t count = 0;
+    Currency amount, debits, credits, minimum, maximum;
+    double mean = 0.0;
+    double std = 0.0;
+  };
+  const Record* At(std::int32_t i) const;
+
+  std::vector<Record> records_;
+  detail::KeyIndex index_;
+  std::int32_t lastIndex_ = -1;  // memory of the last key found
+  double grandTotal_ = 0.0;
+  std::int32_t itemCount_ = 0;
+  bool anyAmount_ = false;  // some item carried a non-zero amount
+  std::array<std::string, kParetoSlots> parItem_{};
+  std::array<double, kParetoSlots> parVal_{};
+  double parOther_ = 0.0;
+};
+
+class cStringBy {
+ public:
+  std::string ItemText1(std::int32_t i) const;
+  std::string ItemText2(std::int32_t i) const;
+  std::int32_t ItemCount(std::int32_t i) const;
+  double ItemAmount(std::int32_t i) const;
+  double ItemDRAmount(std::int32_t i) const;
+  double ItemCRAmount(std::int32_t i) const;
+  double ItemStd(std::int32_t i) const;
+  double ItemMean(std::int32_t i) const;
+  double ItemMax(std::int32_t i) const;
+  double ItemMin(std::int32_t i) const;
+  std::int32_t TotalCount() const { return static_cast<std::int32_t>(records_.size()) - 1; }
+  double TotalAmount() const { return grandTotal_; }
+  void Item(std::string_view s1, std::string_view s2, double d);
+  std::string SummaryReport() const;
+  std::string DuplicateReport() const;
+  // Sorts by the first key, then the second, ascending by character code, with at most
+  // iterations + 1 bubble passes: the order is exactly that of the passes, also when they stop
+  // before the records are sorted.
+  void bubblesort(std::int32_t iterations);
+
+ private:
+  struct Record {
+    std::string key1, key2;
+    std::int32_t count = 0;
+    double amount = 0.0, debits = 0.0, credits = 0.0, minimum = 0.0, maximum = 0.0;
+    double mean = 0.0;
+    double std = 0.0;
+  };
+  const Record* At(std::int32_t i) const;
+  static std::uint64_t PairHash(std::string_view s1, std::string_view s2);
+  void RebuildIndex();
+
+  std::vector<Record> records_;
+  detail::KeyIndex index_;
+  std::int32_t lastIndex_ = -1;
+  double grandTotal_ = 0.0;
+  std::int32_t itemCount_ = 0;
+};
+
+class cSimpleArray {
+ public:
+  static constexpr int kElements = 6;
+
+  std::string ItemText(std::int32_t i) const;
+  // iElem is clamped into 0..5 and written back.
+  double ItemAmount(std::int32_t i, std::int16_t& iElem) const;
+  std::int32_t TotalCount() const { return completed_; }
+  void Item(std::string_view s, double d, std::int16_t iElem, bool bnew);
+
+ private:
+  struct Row {
+    std::string text;
+    std::array<double, kElements> el{};
+  };
+  std::vector<Row> rows_;
+  std::int32_t completed_ = 0;
+};
+
+}  // namespace tarnwick

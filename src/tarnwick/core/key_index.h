@@ -1,0 +1,95 @@
+#pragma once
+// KeyIndex: finds a text key among records in constant time. The keys stay in the caller's
+// records (no second copy); the index keeps a 32-bit hash and the record number per slot, in
+// one flat open-addressing table. Record numbers are 0-based and at most 2^31 - 2.
+//
+//   KeyIndex index;
+//   const auto h = KeyIndex::Hash(key);
+//   int32_t i = index.Find(key, h, [&](int32_t r) { return std::string_view(records[r].key); });
+//   if (i < 0) { records.push_back(...); index.Insert(h, records.size() - 1); }
+
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick {
+
+class KeyIndex {
+ public:
+  static std::uint32_t Hash(std::string_view key) {
+    // 64-bit multiply-mix over 8-byte words, folded to 32 bits; fast for the short keys of
+    // ledgers (vendor numbers, accounts) and well spread for long ones.
+    std::uint64_t h = 0x9e3779b97f4a7c15ULL ^ key.size();
+    const char* p = key.data();
+    std::size_t n = key.size();
+    while (n >= 8) {
+      std::uint64_t w;
+      std::memcpy(&w, p, 8);
+      h = (h ^ w) * 0xff51afd7ed558ccdULL;
+      h ^= h >> 32;
+      p += 8;
+      n -= 8;
+    }
+    if (n > 0) {
+      std::uint64_t w = 0;
+      std::memcpy(&w, p, n);
+      h = (h ^ w) * 0xc4ceb9fe1a85ec53ULL;
+    }
+    h ^= h >> 29;
+    h *= 0xbf58476d1ce4e5b9ULL;
+    h ^= h >> 32;
+    return static_cast<std::uint32_t>(h);
+  }
+
+  // The record whose key equals `key` (exact bytes), or -1.
+  template <class KeyOf>
+  std::int32_t Find(std::string_view key, std::uint32_t hash, KeyOf&& keyOf) const {
+    if (slots_.empty()) return -1;
+    for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
+      const Slot s = slots_[i];
+      if (s.record < 0) return -1;
+      if (s.hash == hash && keyOf(s.record) == key) return s.record;
+    }
+  }
+
+  // Adds a record known not to be present.
+  void Insert(std::uint32_t hash, std::int32_t record) {
+    if ((count_ + 1) * 2 > slots_.size()) Grow();
+    Place(hash, record);
+    ++count_;
+  }
+
+  void Clear() {
+    slots_.clear();
+    mask_ = 0;
+    count_ = 0;
+  }
+  std::size_t size() const { return count_; }
+
+ private:
+  struct Slot {
+    std::uint32_t hash;
+    std::int32_t record;  // -1: empty
+  };
+  void Place(std::uint32_t hash, std::int32_t record) {
+    std::size_t i = hash & mask_;
+    while (slots_[i].record >= 0) i = (i + 1) & mask_;
+    slots_[i] = Slot{hash, record};
+  }
+  void Grow() {
+    std::vector<Slot> old;
+    old.swap(slots_);
+    const std::size_t n = old.empty() ? 64 : old.size() * 2;
+    slots_.assign(n, Slot{0, -1});
+    mask_ = n - 1;
+    for (const Slot& s : old)
+      if (s.record >= 0) Place(s.hash, s.record);
+  }
+
+  std::vector<Slot> slots_;
+  std::size_t mask_ = 0;
+  std::size_t count_ = 0;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,381 @@
+#include "tarnwick/data/typed_reader.h"
+
+#include <algorithm>
+
+#include "tarnwick/core/arith.h"
+#include "tarnwick/core/default_text.h"
+#include "tarnwick/core/numeric_text.h"
+#include "tarnwick/core/text.h"
+#include "tarnwick/data/row_filter.h"
+#include "tarnwick/shell/report_text.h"
+
+namespace tarnwick {
+
+namespace {
+
+const std::string kEmpty;
+
+std::size_t Clamp(std::int16_t i, std::size_t hi) {
+  return i < 0 ? 0 : std::min(static_cast<std::size_t>(i), hi);
+}
+
+}  // namespace
+
+cNFile::cNFile() { inita(); }
+
+const std::string& cNFile::FileType() const {
+  static const std::string kT = "T", kC = "C", kF = "F";
+  switch (type_) {
+    case 'T': return kT;
+    case 'C': return kC;
+    case 'F': return kF;
+    default: return kEmpty;
+  }
+}
+
+cNFile::~cNFile() { CloseFile(); }
+
+void cNFile::SetError(std::string msg) {
+  errMsg_ = std::move(msg);
+  errStatus_ = true;
+}
+
+std::string cNFile::SpecError() const {
+  std::string s = spec_.Log();
+  s += kCrLf;
+  s += spec_.LineStatus();
+  return s;
+}
+
+void cNFile::FileSpec(const Variant& v) {
+  const std::string name = v.ToText();
+  if (name.empty()) return;
+  specFile_ = name;
+  if (FileExists(name)) type_ = 'F';
+  spec_.Load(name);
+}
+
+void cNFile::FileName(const Variant& v) {
+  const std::string name = v.ToText();
+  if (open_) {
+    // Reading on would take the old file's next line as the new file's header.
+    reader_.Close();
+    open_ = false;
+    eof_ = false;
+    rows_ = 0;
+    if (type_ != 'F') type_ = 0;
+  }
+  fileName_ = name;
+  spec_.InputFile(name);
+  Headers();
+  spec_.InputExists(FileExists(name));
+}
+
+bool cNFile::OpenFile() {
+  if (open_) return true;
+  try {
+    reader_ = OpenTextFile(fileName_);
+  } catch (const EngineError&) {
+    SetError("Unable to open " + fileName_);
+    eof_ = true;
+    return false;
+  }
+  open_ = true;
+  eof_ = false;
+  return true;
+}
+
+bool cNFile::CloseFile() {
+  reader_.Close();
+  open_ = false;
+  eof_ = true;
+  return true;
+}
+
+void cNFile::SizeColumns() {
+  const std::size_t n = static_cast<std::size_t>(numCols_) + 1;
+  names_.assign(n, std::string());
+  values_.assign(n, std::string_view());
+  types_.assign(n, 'A');
+}
+
+std::size_t cNFile::SplitComma(std::string_view line) {
+  // A comma ends a field unless an odd number of quotes has been seen in it. A last field is
+  // kept only when it is not empty. Surrounding quotes are removed; doubled quotes stay.
+  spans_.clear();
+  std::size_t total = 0;
+  std::size_t from = 0;
+  bool inQuotes = false;
+  auto keep = [&](std::size_t end) {
+    ++total;
+    if (spans_.size() >= kMaxCommaFields) return;
+    std::size_t a = from, b = end;
+    if (b - a >= 2 && line[a] == '"' && line[b - 1] == '"') {
+      ++a;
+      --b;
+    }
+    spans_.push_back({static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b - a)});
+  };
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == '"') {
+      inQuotes = !inQuotes;
+    } else if (c == ',' && !inQuotes) {
+      keep(i);
+      from = i + 1;
+    }
+  }
+  if (from < line.size()) keep(line.size());
+  return total;
+}
+
+void cNFile::SplitPrn(std::string_view line) {
+  const auto& cols = spec_.Columns();
+  const std::int64_t len = static_cast<std::int64_t>(line.size());
+  const std::size_t n = std::min(static_cast<std::size_t>(numCols_), values_.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i >= cols.size()) {
+      values_[i] = {};
+      continue;
+    }
+    const std::int64_t start = cols[i].start, size = cols[i].size;
+    if (len < start + size) {
+      // A field reaching the end of the line is taken from the right, untrimmed.
+      values_[i] = len <= size ? line : line.substr(static_cast<std::size_t>(len - size));
+    } else {
+      values_[i] = TrimView(line.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(size)));
+    }
+  }
+}
+
+void cNFile::FillValues(std::string_view line) {
+  const std::size_t n = static_cast<std::size_t>(numCols_);
+  if (type_ == 'F') {
+    SplitPrn(line);
+    return;
+  }
+  if (type_ == 'T') {
+    SplitTabSpans(line, spans_);
+  } else if (type_ == 'C') {
+    if (SplitComma(line) > kMaxCommaFields)
+      SetError("Line " + NumText(reader_.Line()) + " has more than 101 fields");
+  } else {
+    return;
+  }
+  for (std::size_t k = 0; k < n; ++k) values_[k] = k < spans_.size() ? spans_[k].in(line) : std::string_view();
+}
+
+const std::string& cNFile::GetRow() {
+  if (eof_) return kEmpty;
+  if (!open_) Raise(ErrorCode::FileAccess, "no file is open: " + fileName_);
+  line_.assign(reader_.ReadLineView());
+  rowRebuilt_ = false;
+  if (reader_.AtEndOfStream()) eof_ = true;
+  FillValues(line_);
+  rows_ = AddChecked(rows_, 1);
+  return line_;
+}
+
+void cNFile::GuessTypes() {
+  const std::size_t n = static_cast<std::size_t>(numCols_);
+  std::vector<int> other(n), number(n), date(n);
+  for (int r = 0; r < 21 && !eof_; ++r) {
+    GetRow();
+    for (std::size_t k = 0; k < n; ++k) {
+      const bool d = IsDateText(values_[k]);
+      const bool x = IsNumericText(values_[k]);
+      date[k] += d;
+      number[k] += x;
+      other[k] += !d && !x;
+    }
+  }
+  for (std::size_t k = 0; k < n; ++k) {
+    int best = other[k];
+    types_[k] = 'A';
+    if (best < number[k]) {
+      types_[k] = 'N';
+      best = number[k];
+    }
+    if (best < date[k]) types_[k] = 'D';
+  }
+  // Back to the first data line: reopen and read past the header again.
+  CloseFile();
+  OpenFile();
+  GetRow();
+  rows_ = 0;
+}
+
+std::string cNFile::Headers() {
+  OpenFile();
+  if (errStatus_) return "";
+  header_.clear();
+  hdr_.clear();
+  hdrJoined_ = false;
+  if (reader_.AtEndOfStream()) {  // an empty file has not even a header
+    SetError("File has insufficient data");
+    return "";
+  }
+  reader_.ReadLine(header_);
+  if (reader_.AtEndOfStream()) {
+    header_.clear();
+    SetError("File has insufficient data");
+    return "";
+  }
+  if (type_ == 0) {
+    SplitTabSpans(header_, spans_);
+    const std::size_t t = spans_.size();
+    const std::size_t total = SplitComma(header_);
+    const std::size_t w = std::min(total, kMaxCommaFields);
+    if (w < t) {
+      type_ = 'T';
+      if (t > 32767) Raise(ErrorCode::Overflow, "more than 32767 columns");
+      numCols_ = static_cast<std::int16_t>(t);
+      SplitTabSpans(header_, spans_);
+    } else {
+      type_ = 'C';
+      numCols_ = static_cast<std::int16_t>(w);
+      if (total > kMaxCommaFields) SetError("Line 1 has more than 101 fields");
+    }
+    SizeColumns();
+  } else if (type_ == 'T') {
+    SplitTabSpans(header_, spans_);
+  } else if (type_ == 'C') {
+    SplitComma(header_);
+  }
+  if (type_ == 'F') {
+    HandlePrn();
+    if (errStatus_) return "";
+    // Reading by a specification that did not load would cut the lines at stale positions.
+    if (spec_.LoadedFrom() != specFile_ ||
+        spec_.Columns().size() != static_cast<std::size_t>(numCols_)) {
+      SetError("Invalid specification " + specFile_);
+      return "";
+    }
+    SizeColumns();
+    ParsePrn(header_, "H");
+  } else {
+    const std::size_t n = static_cast<std::size_t>(numCols_);
+    for (std::size_t k = 0; k < n; ++k)
+      names_[k] = k < spans_.size() ? std::string(spans_[k].in(header_)) : std::string();
+    GuessTypes();
+  }
+  hdr_ = header_;
+  return header_;
+}
+
+void cNFile::HandlePrn() {
+  std::int32_t count = 0;
+  {
+    TextReader in = OpenTextFile(specFile_);
+    if (!in.AtEndOfStream()) in.ReadLineView();
+    while (!in.AtEndOfStream()) {
+      in.ReadLineView();
+      count = AddChecked(count, 1);
+    }
+  }
+  numCols_ = Narrow<std::int16_t>(count);
+  prn_.assign(static_cast<std::size_t>(count), PrnColumn{});
+  TextReader in = OpenTextFile(specFile_);
+  if (!in.AtEndOfStream()) in.ReadLineView();
+  errStatus_ = false;
+  std::vector<FieldSpan> f;
+  for (std::size_t j = 0; j < prn_.size() && !in.AtEndOfStream(); ++j) {
+    const std::string_view line = in.ReadLineView();
+    SplitTabSpans(line, f);
+    PrnColumn& c = prn_[j];
+    if (!f.empty()) c.name.assign(f[0].in(line));
+    if (f.size() > 1) {
+      const auto v = ParseNumber(f[1].in(line));
+      if (!v) return SetError("Row " + NumText(static_cast<std::int64_t>(j) + 1) + " invalid start ");
+      c.start = ToInteger(*v);
+    }
+    if (f.size() > 2) {
+      const auto v = ParseNumber(f[2].in(line));
+      if (!v) return SetError("Row " + NumText(static_cast<std::int64_t>(j) + 1) + " invalid length ");
+      c.length = ToInteger(*v);
+    }
+    if (f.size() > 3) c.type.assign(f[3].in(line));
+  }
+}
+
+void cNFile::ParsePrn(const std::string& sBuffer, const std::string& sType) {
+  if (sType == "H") {
+    const std::size_t n = std::min({static_cast<std::size_t>(numCols_), names_.size(), prn_.size()});
+    for (std::size_t i = 0; i < n; ++i) names_[i] = prn_[i].name;
+  } else if (sType == "D") {
+    prnLine_ = sBuffer;
+    SplitPrn(prnLine_);
+  }
+}
+
+std::string cNFile::ctype(std::int16_t i) const {
+  if (numCols_ <= 0 || type_ == 0) return "A";
+  const std::size_t k = Clamp(i, static_cast<std::size_t>(numCols_) - 1);
+  if (type_ == 'F') {
+    const auto& cols = spec_.Columns();
+    if (k >= cols.size()) return "A";
+    return cols[k].kind == 1 ? "N" : cols[k].kind == 2 ? "D" : "A";
+  }
+  return std::string(1, k < types_.size() ? types_[k] : 'A');
+}
+
+const std::string& cNFile::HdrCols(std::int16_t i) const {
+  if (type_ == 0 || names_.empty()) return kEmpty;
+  return names_[Clamp(i, std::min(static_cast<std::size_t>(numCols_), names_.size() - 1))];
+}
+
+std::string_view cNFile::RowCols(std::int16_t i) const {
+  if (type_ == 0 || values_.empty()) return {};
+  return values_[Clamp(i, std::min(static_cast<std::size_t>(numCols_), values_.size() - 1))];
+}
+
+std::string_view cNFile::getcol(std::int16_t i) const {
+  if (numCols_ <= 0 || values_.empty()) return {};
+  return values_[Clamp(i, std::min(static_cast<std::size_t>(numCols_) - 1, values_.size() - 1))];
+}
+
+std::int16_t cNFile::GetColNo(std::string_view s) const {
+  if (type_ == 0) return -1;
+  const std::size_t n = static_cast<std::size_t>(numCols_);
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::string& name = type_ == 'F' ? (k < prn_.size() ? prn_[k].name : kEmpty)
+                                           : (k < names_.size() ? names_[k] : kEmpty);
+    if (EqualsNoCase(name, s)) return static_cast<std::int16_t>(k);
+  }
+  return -1;
+}
+
+bool cNFile::IsSelected() {
+  if (infix_.empty() || infix_ == "1=1") return true;
+  if (!filter_) filter_ = std::make_unique<RowFilter>();
+  RowFilter::Outcome out;
+  if (type_ == 'C' || type_ == 'F') {
+    // The filter sees the column names and values, not the raw print or comma text.
+    const std::size_t n = static_cast<std::size_t>(numCols_);
+    if (!hdrJoined_) {
+      hdr_.clear();
+      for (std::size_t k = 0; k < n; ++k) {
+        if (k > 0) hdr_ += '\t';
+        hdr_ += names_[k];
+      }
+      hdrJoined_ = true;
+    }
+    rebuiltRow_.clear();
+    for (std::size_t k = 0; k < n; ++k) {
+      if (k > 0) rebuiltRow_ += '\t';
+      rebuiltRow_.append(values_[k]);
+    }
+    out = filter_->Evaluate(infix_, hdr_, rebuiltRow_, ans_);
+    rowRebuilt_ = out != RowFilter::Outcome::ParseError;
+  } else {
+    out = filter_->Evaluate(infix_, header_, line_, ans_);
+  }
+  return out == RowFilter::Outcome::True;
+}
+
+std::string cNFile::RPN() {
+  if (!filter_) filter_ = std::make_unique<RowFilter>();
+  return filter_->RPN();
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,146 @@
+#pragma once
+// cNFile: reads a data file of one of three layouts and presents each the same way: a header
+// of column names and, per line, column values by 0-based column number, with a guessed or
+// declared type letter per column and the same row filter as cFile.
+//   "T" tab-delimited text with a header line;
+//   "C" comma-separated text with a header line (double quotes group text holding commas);
+//   "F" a fixed-width print file described by a column specification; its first line is
+//       skipped as a header and the names come from the specification.
+// The same object carries the fixed-width conversion (Process, ErrorReport).
+//
+// The end-of-file flag is Eof() (EOF is a macro of the C library). Column values are views
+// into the current line, valid until the next GetRow or ParsePrn.
+//
+// A comma-separated line holds at most 101 fields. A line with more keeps its first 101 in
+// place (no column moves), drops the rest, and sets ErrStatus with the message
+// "Line <n> has more than 101 fields", n counting the file's lines from 1 (the header).
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tarnwick/core/error.h"
+#include "tarnwick/core/variant.h"
+#include "tarnwick/data/column_spec.h"
+#include "tarnwick/data/field_split.h"
+#include "tarnwick/data/file_system.h"
+
+namespace tarnwick {
+
+class RowFilter;
+
+class cNFile {
+ public:
+  static constexpr std::size_t kMaxCommaFields = 101;
+
+  cNFile();
+  ~cNFile();
+  cNFile(const cNFile&) = delete;
+  cNFile& operator=(const cNFile&) = delete;
+
+  // The conversion log, CR LF, then the status of the last specification line.
+  std::string SpecError() const;
+  // The header line; after IsSelected on a "C" or "F" file, the column names joined by TAB.
+  const std::string& Hdr() const { return hdr_; }
+  std::string RPN();
+  const std::string& ErrMsg() const { return errMsg_; }
+  bool ErrStatus() const { return errStatus_; }
+  // "A", "N" or "D" for column i (clamped): guessed for "T" and "C", declared for "F".
+  std::string ctype(std::int16_t i) const;
+  const std::string& FileType() const;
+  std::int32_t RowNo() const { return rows_; }
+  // The current line; after IsSelected on a "C" or "F" file, its values joined by TAB.
+  const std::string& ThisRow() const { return rowRebuilt_ ? rebuiltRow_ : line_; }
+  std::int16_t NumCols() const { return numCols_; }
+  // Name / value of column i, i clamped to 0 ... NumCols (slot NumCols is empty); "" while
+  // the file type is unknown.
+  const std::string& HdrCols(std::int16_t i) const;
+  std::string_view RowCols(std::int16_t i) const;
+  void Infix(const std::string& s) { infix_ = s; }
+  const std::string& ans() const { return ans_; }
+  bool IsSelected();
+  bool Eof() const { return eof_; }
+  // Stores the name and reads the header at once. A new name on an open reader closes the
+  // old file first, and a "T" or "C" layout is detected afresh.
+  void FileName(const Variant& v);
+  const std::string& FileName() const { return fileName_; }
+  std::string ShowSpec() const { return spec_.Listing(); }
+  // Loads a column specification and makes the file type "F" when the file exists; an
+  // empty name does nothing.
+  void FileSpec(const Variant& v);
+  const std::string& FileSpec() const { return specFile_; }
+  std::int16_t GetColNo(std::string_view s) const;
+  // Value of column i clamped to 0 ... NumCols - 1.
+  std::string_view getcol(std::int16_t i) const;
+  std::int32_t Row() const { return rows_; }
+  const std::string& GetRow();
+  std::string Headers();
+  bool OpenFile();
+  // Marks the file closed and at its end.
+  bool CloseFile();
+  // Reads the print-file column list (names, starts, lengths, types) from the specification.
+  void HandlePrn();
+  // "D": splits a print-file line into the column values; "H": fills the header names.
+  void ParsePrn(const std::string& sBuffer, const std::string& sType);
+  bool SpecValid() const { return spec_.SpecValid(); }
+  const std::string& Error() const { return spec_.LineStatus(); }
+  void OutFile(const Variant& v) { spec_.OutFile(v); }
+  void MaxObs(const Variant& v) { spec_.MaxObs(v); }
+  void SkipRows(const Variant& v) { spec_.SkipRows(v); }
+  // The conversion run; when the output cannot be created the log is also shown as a notice.
+  void Process() { spec_.Process(true); }
+  std::string ErrorReport() const { return spec_.Report(); }
+  void inita() { spec_.Reset(); }
+  void MaxErrors(const Variant& v) { spec_.MaxErrors(v); }
+
+  const FixedWidthSpec& Spec() const { return spec_; }
+
+ private:
+  struct PrnColumn {
+    std::string name;
+    std::int16_t start = 0;
+    std::int16_t length = 0;
+    std::string type;
+  };
+
+  void SetError(std::string msg);
+  void SizeColumns();
+  void FillValues(std::string_view line);
+  void SplitPrn(std::string_view line);
+  void GuessTypes();
+  std::size_t SplitComma(std::string_view line);
+
+  FixedWidthSpec spec_;
+  std::string fileName_;
+  std::string specFile_;
+  char type_ = 0;  // 0 until known, then 'T', 'C' or 'F'
+  TextReader reader_;
+  bool open_ = false;
+  bool eof_ = false;
+  bool errStatus_ = false;
+  std::string errMsg_;
+
+  std::string header_;  // as read
+  std::string hdr_;     // as shown by Hdr
+  bool hdrJoined_ = false;  // hdr_ holds the names joined by TAB
+  std::vector<std::string> names_;          // slots 0 ... NumCols
+  std::vector<std::string_view> values_;    // slots 0 ... NumCols, views into line_/prnLine_
+  std::vector<char> types_;                 // guessed letters for "T" and "C"
+  std::int16_t numCols_ = 0;
+  std::string line_;
+  std::string prnLine_;  // a line handed to ParsePrn by the caller
+  std::string rebuiltRow_;
+  bool rowRebuilt_ = false;
+  std::vector<FieldSpan> spans_;
+  std::int32_t rows_ = 0;
+  std::vector<PrnColumn> prn_;
+
+  std::string infix_;
+  std::string ans_;
+  std::unique_ptr<RowFilter> filter_;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,756 @@
+#include "tarnwick/expr/parser.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "tarnwick/core/arith.h"
+#include "tarnwick/core/numeric_text.h"
+#include "tarnwick/core/text.h"
+#include "tarnwick/expr/is_num.h"
+#include "tarnwick/platform/notice.h"
+#include "tarnwick/shell/report_text.h"
+
+namespace tarnwick {
+
+namespace {
+
+constexpr int kMaxTokens = 51;
+constexpr std::int16_t kOpStackSize = 99;
+constexpr std::size_t kParenLimit = 10;
+constexpr std::string_view kAmountPattern = "#########.#######";
+
+constexpr bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
+constexpr bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+constexpr bool IsDateChar(char c) { return IsDigitChar(c) || c == '/' || c == '-'; }
+
+std::size_t CountChar(std::string_view s, char c) {
+  return static_cast<std::size_t>(std::count(s.begin(), s.end(), c));
+}
+
+bool HasDollarDigit(std::string_view s) {
+  for (std::size_t p = s.find('$'); p != std::string_view::npos; p = s.find('$', p + 1))
+    if (p + 1 < s.size() && IsDigitChar(s[p + 1])) return true;
+  return false;
+}
+
+// Length of a leading date: spaces, then a run of digits, "/" and "-" that reads as a date.
+std::size_t DateLength(std::string_view s) {
+  if (s.size() < 6) return 0;
+  std::size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
+  while (i < s.size() && IsDateChar(s[i])) ++i;
+  return ParseDate(s.substr(0, i)) ? i : 0;
+}
+
+const char* TypeName(int t) {
+  static const char* const kNames[] = {"none",     "open",    "close",   "comma",
+                                       "space",    "operator", "operand", "end"};
+  return kNames[t];
+}
+
+}  // namespace
+
+cParse::cParse() : opStack_(kOpStackSize + 1) { init(); }
+
+void cParse::init() {
+  Materialise();
+  Touch();
+  text_.clear();
+  infixCopy_.clear();
+  errMsg_.clear();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Simple properties
+
+void cParse::Headers(std::string_view line) {
+  if (headerSet_ && line == header_) return;
+  Touch();
+  const std::size_t n = line.empty() ? 0 : CountChar(line, '\t') + 1;
+  const std::int16_t cols = Narrow<std::int16_t>(static_cast<std::int64_t>(n) - 1);
+  header_.assign(line);
+  headerFields_.clear();
+  if (n > 0) {
+    std::size_t pos = 0;
+    for (;;) {
+      const std::size_t tab = header_.find('\t', pos);
+      headerFields_.emplace_back(header_, pos, tab == std::string::npos ? std::string::npos : tab - pos);
+      if (tab == std::string::npos) break;
+      pos = tab + 1;
+    }
+  }
+  cols_ = cols;
+  headerSet_ = true;
+}
+
+void cParse::ThisRow(std::string_view row) { row_.assign(row); }
+
+void cParse::DestCol(std::string_view name) { destCol_.assign(name); }
+
+std::int16_t cParse::getcol() const {
+  std::int16_t found = -1;
+  for (std::size_t k = 0; k < headerFields_.size(); ++k)
+    if (EqualsNoCase(headerFields_[k], destCol_)) found = static_cast<std::int16_t>(k);
+  return found;
+}
+
+void cParse::Infix(std::string_view text) {
+  Materialise();
+  Touch();
+  text_.assign(text);
+  infixCopy_.assign(text);
+  errMsg_.clear();
+  const std::size_t quotes = CountChar(text, '"');
+  const std::size_t open = CountChar(text, '('), close = CountChar(text, ')');
+  if (quotes % 2 != 0) errMsg_ = "Unbalanced quotes";
+  if (open != close) errMsg_ = "Unbalanced parentheses";
+}
+
+void cParse::RPN(std::string_view text) {
+  Materialise();
+  Touch();
+  const std::string_view t = TrimView(text);
+  if (t.empty()) {
+    errMsg_ = "(Empty Input)";
+    return;
+  }
+  rpn_.assign(t);
+}
+
+const std::string& cParse::RPN() {
+  Materialise();
+  return rpn_;
+}
+
+bool cParse::isdigit(std::string_view sChar) const {
+  return sChar.size() == 1 && IsDateChar(sChar[0]);
+}
+
+std::int16_t cParse::isValDate(std::string_view sText) const {
+  const std::size_t n = DateLength(sText);
+  if (n == 0) return -1;
+  return Narrow<std::int16_t>(static_cast<std::int64_t>(n));
+}
+
+bool cParse::isOP(std::string_view sText) const {
+  const std::string_view t = TrimView(sText);
+  if (t.empty() || t.size() > 5) return false;
+  const std::string u = UCase(t);
+  static constexpr std::string_view kOps[] = {
+      "+",  "-",  "/",    "*",   "%",  "<",  ">",   "<=",  ">=", "<>",  "=",    "ABS",   "AND", "HO", "LCASE",
+      "LEFT", "LN", "LD", "LOG", "MIN", "MAX", "OR", "QTR", "RIGHT", "SQR", "TRIM", "UCASE", "WE", "WD"};
+  for (const std::string_view op : kOps)
+    if (u == op) return true;
+  return false;
+}
+
+int cParse::Prec(std::string_view word) {
+  const std::string_view t = TrimView(word);
+  if (t.empty() || t.size() > 5) return 0;
+  const std::string u = UCase(t);
+  static constexpr std::string_view kFunctions[] = {"ABS", "HO",  "LCASE", "LEFT", "LN",  "LOG", "MAX",
+                                                    "MIN", "QTR", "RIGHT", "SQR",  "UCASE", "WD", "WE"};
+  for (const std::string_view f : kFunctions)
+    if (u == f) return 4;
+  if (u == "*" || u == "/" || u == "%") return 5;
+  if (u == "+" || u == "-") return 6;
+  if (u == "<" || u == "<=" || u == ">" || u == ">=") return 7;
+  if (u == "=" || u == "<>") return 8;
+  if (u == "AND" || u == "OR") return 9;
+  return 0;
+}
+
+std::string cParse::GetName(std::string_view s) const {
+  if (s.empty()) return std::string();
+  std::size_t i = 0;
+  bool quoted = false;
+  while (i < s.size()) {
+    const char c = s[i];
+    if (quoted) {
+      if (c == '"') quoted = false;
+    } else if (c == '"') {
+      quoted = true;
+    } else if (!(IsLetter(c) || IsDigitChar(c) || c == '_' || c == '$')) {
+      break;
+    }
+    ++i;
+  }
+  // a character that cannot start a name is a token of its own, so the scan always advances
+  return std::string(s.substr(0, i == 0 ? 1 : i));
+}
+
+void cParse::testname() { (void)GetName("$1+(5-5"); }
+
+// ---------------------------------------------------------------------------------------------
+// Conversion to RPN
+
+std::string cParse::NextToken(TokType previous) {
+  if (text_.empty()) return std::string();
+  const char c = text_[0];
+  std::string token;
+  auto takeTrimmed = [&](std::size_t n) {
+    token.assign(text_, 0, n);
+    text_ = Trim(std::string_view(text_).substr(n));
+  };
+  // 1. a signed number where an operand is expected
+  if ((c == '-' || c == '+') && previous != TokType::kClose && previous != TokType::kOperand &&
+      previous != TokType::kComma) {
+    std::size_t n = 1;
+    while (n < text_.size() && (IsDigitChar(text_[n]) || text_[n] == '+' || text_[n] == '-' || text_[n] == '.'))
+      ++n;
+    takeTrimmed(n);
+    return token;
+  }
+  // 2-4. single-character and two-character operators and punctuation
+  if (std::strchr("()+-*/%,", c) != nullptr) {
+    takeTrimmed(1);
+    return token;
+  }
+  if (text_.size() >= 2) {
+    const std::string_view two(text_.data(), 2);
+    if (two == "<=" || two == ">=" || two == "<>") {
+      takeTrimmed(2);
+      return token;
+    }
+  }
+  if (c == '<' || c == '>' || c == '=') {
+    takeTrimmed(1);
+    return token;
+  }
+  // 5. a date; the spaces after it come back as a space token
+  if (const std::size_t n = DateLength(text_); n >= 6) {
+    token = Trim(std::string_view(text_).substr(0, n));
+    text_.erase(0, n);
+    return token;
+  }
+  // 6. a number
+  if (IsDigitChar(c) || c == '.') {
+    std::size_t n = 1;
+    while (n < text_.size() && (IsDigitChar(text_[n]) || text_[n] == '-' || text_[n] == '.')) ++n;
+    token.assign(text_, 0, n);
+    text_.erase(0, n);
+    return token;
+  }
+  // 7. a name
+  token = GetName(text_);
+  text_ = Trim(std::string_view(text_).substr(token.size()));
+  return token;
+}
+
+cParse::TokType cParse::Classify(const std::string& token) const {
+  if (token == " ") return TokType::kSpace;
+  if (token == "(") return TokType::kOpen;
+  if (token == ")") return TokType::kClose;
+  if (token == ",") return TokType::kComma;
+  if (isOP(token)) return TokType::kOperator;
+  if (token.empty()) return TokType::kEnd;
+  return TokType::kOperand;
+}
+
+void cParse::Emit(std::string_view token) {
+  const std::string_view t = TrimView(token);
+  if (t.empty() || t == "(") return;
+  rpn_ += '\t';
+  for (const char c : t) rpn_ += UpperChar(c);
+}
+
+void cParse::PushOp(const std::string& op) {
+  // a full stack overwrites its top entry
+  if (opCount_ < kOpStackSize) ++opCount_;
+  opStack_[static_cast<std::size_t>(opCount_)] = op;
+}
+
+std::string cParse::PopOp() {
+  if (opCount_ == 0) return std::string();
+  return opStack_[static_cast<std::size_t>(opCount_--)];
+}
+
+std::string cParse::parse() {
+  Materialise();
+  Touch();
+  deb_.clear();
+  if (text_.empty()) {
+    errMsg_ = "No input to parse";
+    return std::string();
+  }
+  if (!errMsg_.empty()) return std::string();
+  if (parseMemo_ && text_ == parseIn_) {
+    rpn_ = parseRpn_;
+    deb_ = parseDeb_;
+    text_ = parseRest_;
+    errMsg_ = parseErr_;
+    return errMsg_.empty() ? rpn_ : std::string();
+  }
+  parseIn_ = text_;
+
+  opCount_ = 0;
+  rpn_.clear();
+  int balance = 0;
+  TokType previous = TokType::kNone;
+  for (int i = 0; i < kMaxTokens; ++i) {
+    const std::string token = NextToken(previous);
+    const TokType type = Classify(token);
+    deb_ += "Token: ";
+    deb_ += token;
+    deb_ += "\tType: ";
+    deb_ += TypeName(static_cast<int>(type));
+    deb_ += "\tPrec: ";
+    deb_ += std::to_string(Prec(token));
+    deb_ += kCrLf;
+    switch (type) {
+      case TokType::kOpen:
+        PushOp(token);
+        ++balance;
+        break;
+      case TokType::kClose:
+        --balance;
+        while (opCount_ > 0) {
+          const std::string top = PopOp();
+          if (top == "(") break;
+          Emit(top);
+        }
+        break;
+      case TokType::kOperator: {
+        // equal precedence is not popped: a chain of equal operators groups from the right
+        const int p = Prec(token);
+        while (opCount_ > 0 && opStack_[static_cast<std::size_t>(opCount_)] != "(" &&
+               Prec(opStack_[static_cast<std::size_t>(opCount_)]) < p)
+          Emit(PopOp());
+        PushOp(token);
+        break;
+      }
+      case TokType::kOperand:
+        Emit(token);
+        break;
+      default:
+        break;
+    }
+    previous = type;
+    if (type == TokType::kEnd) break;
+  }
+
+  if (balance < 0) {
+    errMsg_ = "Unbalanced parens - too many )";
+  } else if (balance > 0) {
+    errMsg_ = "Unbalanced parens - too many (";
+  } else {
+    while (opCount_ > 0) {
+      const std::string top = PopOp();
+      if (top == "(") {
+        errMsg_ = "Unbalanced parens";
+        break;
+      }
+      Emit(top);
+    }
+  }
+  parseMemo_ = true;
+  parseRpn_ = rpn_;
+  parseDeb_ = deb_;
+  parseRest_ = text_;
+  parseErr_ = errMsg_;
+  return errMsg_.empty() ? rpn_ : std::string();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Column names and row values
+
+void cParse::ReplaceColnames() {
+  Materialise();
+  Touch();
+  if (replaceMemo_ && rpn_ == replaceIn_ && header_ == replaceHeader_) {
+    rpn_ = replaceOut_;
+    return;
+  }
+  replaceIn_ = rpn_;
+  replaceHeader_ = header_;
+
+  std::vector<std::string> elems;
+  std::size_t pos = 0;
+  if (!rpn_.empty()) {
+    for (;;) {
+      const std::size_t tab = rpn_.find('\t', pos);
+      elems.emplace_back(rpn_, pos, tab == std::string::npos ? std::string::npos : tab - pos);
+      if (tab == std::string::npos) break;
+      pos = tab + 1;
+    }
+  }
+  bool changed = false;
+  for (std::string& el : elems) {
+    if (el.empty() || el[0] != '$') continue;
+    std::string name = el.substr(1);
+    if (name.size() >= 2 && name[0] == '"') {
+      if (name.size() >= 2 && name.compare(name.size() - 2, 2, "\")") == 0) name.pop_back();
+      if (name.back() == '"') name = name.size() >= 2 ? name.substr(1, name.size() - 2) : std::string();
+    }
+    for (std::size_t k = 0; k < headerFields_.size(); ++k) {
+      if (EqualsNoCase(name, headerFields_[k])) {
+        el.assign(1, '$');
+        el += std::to_string(k + 1);
+        changed = true;
+      }
+    }
+  }
+  if (changed) {
+    rpn_.clear();
+    for (std::size_t i = 0; i < elems.size(); ++i) {
+      if (i > 0) rpn_ += '\t';
+      rpn_ += elems[i];
+    }
+  }
+  replaceMemo_ = true;
+  replaceOut_ = rpn_;
+}
+
+bool cParse::Normalise(std::string_view value, std::string& out, double& number) {
+  double v = 0;
+  if (!IsNUM(value, v)) return false;
+  out.clear();
+  AppendNumber(out, v, kAmountPattern);
+  // Zero would render as a lone "." which is not a number; keep it numeric.
+  if (out.find_first_of("0123456789") == std::string::npos) out.assign(1, '0');
+  number = ParseNumber(out).value_or(0.0);
+  return true;
+}
+
+void cParse::SubTextImpl(std::string_view code, std::string_view value, bool notify) {
+  std::string rendered;
+  double number = 0;
+  if (Normalise(value, rendered, number)) value = rendered;
+  if (notify && CountChar(rpn_, '(') > kParenLimit) Notify("Too many parens");
+  if (code.empty()) return;
+  std::size_t p = rpn_.find(code);
+  if (p == std::string::npos) return;
+  std::string out;
+  out.reserve(rpn_.size() + value.size());
+  std::size_t from = 0;
+  while (p != std::string::npos) {
+    const std::size_t after = p + code.size();
+    if (after < rpn_.size() && IsDigitChar(rpn_[after])) {
+      p = rpn_.find(code, p + 1);
+      continue;
+    }
+    out.append(rpn_, from, p - from);
+    out.append(value);
+    from = after;
+    p = rpn_.find(code, after);
+  }
+  out.append(rpn_, from, std::string::npos);
+  rpn_.swap(out);
+}
+
+void cParse::subtext(std::string_view incode, std::string_view inval) {
+  Materialise();
+  Touch();
+  SubTextImpl(incode, inval, true);
+}
+
+void cParse::SubRowImpl(std::string_view row, bool notify) {
+  if (row.empty()) return;
+  std::size_t pos = 0;
+  std::size_t column = 1;
+  std::string code;
+  for (;;) {
+    const std::size_t tab = row.find('\t', pos);
+    const std::string_view field = row.substr(pos, tab == std::string_view::npos ? std::string_view::npos : tab - pos);
+    code.assign(1, '$');
+    code += std::to_string(column);
+    SubTextImpl(code, field, notify);
+    if (tab == std::string_view::npos) break;
+    pos = tab + 1;
+    ++column;
+  }
+}
+
+void cParse::SubRow(std::string_view sInRow) {
+  Materialise();
+  Touch();
+  SubRowImpl(sInRow, true);
+}
+
+bool cParse::IsSelected() {
+  Materialise();
+  Touch();
+  ans_.clear();
+  if (Err()) return false;
+  ReplaceColnames();
+  if (!program_.valid || program_.base != rpn_) {
+    Compile(rpn_);
+    programPrepared_ = false;
+  }
+  RunRow(row_, ownOp_);
+  ans_ = ownOp_.ans();
+  return ans_ == "TRUE";
+}
+
+// ---------------------------------------------------------------------------------------------
+// Prepared filters
+
+void cParse::Materialise() {
+  if (!rpnPending_) return;
+  rpnPending_ = false;
+  rpn_ = program_.base;
+  SubRowImpl(rowCopy_, false);
+}
+
+void cParse::RestorePrepared() {
+  text_ = prepRest_;
+  infixCopy_ = prepInfixCopy_;
+  errMsg_ = prepErr_;
+  deb_ = prepDeb_;
+  rpn_ = prepRpn_;
+  Headers(prepHeader_);
+  rpnPending_ = false;
+  rowApplied_ = false;
+  dirty_ = false;
+}
+
+bool cParse::Prepare(std::string_view filter, std::string_view headerLine) {
+  if (prepared_ && filter == prepFilter_ && headerLine == prepHeader_) {
+    if (dirty_ || rowApplied_) RestorePrepared();
+    return !Err();
+  }
+  prepared_ = false;
+  rpnPending_ = false;
+  Infix(filter);
+  Headers(headerLine);
+  parse();
+  if (!Err()) ReplaceColnames();
+  prepFilter_.assign(filter);
+  prepHeader_.assign(headerLine);
+  prepRest_ = text_;
+  prepInfixCopy_ = infixCopy_;
+  prepErr_ = errMsg_;
+  prepDeb_ = deb_;
+  prepRpn_ = rpn_;
+  if (!Err()) {
+    Compile(rpn_);
+    programPrepared_ = true;
+  }
+  prepared_ = true;
+  rowApplied_ = false;
+  dirty_ = false;
+  return !Err();
+}
+
+bool cParse::SelectRow(std::string_view line, cOP& op) {
+  if (!prepared_) Prepare(std::string_view(), std::string_view());
+  if (dirty_) RestorePrepared();
+  if (Err()) return false;
+  rpnPending_ = false;  // the previous row's text is superseded
+  if (!programPrepared_) {
+    Compile(prepRpn_);
+    programPrepared_ = true;
+  }
+  RunRow(line, op);
+  return !op.Err() && op.ans() == "TRUE";
+}
+
+void cParse::Compile(const std::string& base) {
+  Program& p = program_;
+  p.valid = false;
+  p.literalOnly = false;
+  p.base = base;
+  p.elems.clear();
+  p.pieces.clear();
+  p.slots.clear();
+  p.maxColumn = 0;
+  p.baseParens = CountChar(base, '(');
+  std::uint32_t mixedCount = 0;
+  const std::string_view text = p.base;
+
+  auto slotOf = [&](std::int32_t column, std::uint32_t codeBegin, std::uint32_t codeLen) {
+    for (std::size_t i = 0; i < p.slots.size(); ++i)
+      if (p.slots[i].column == column) {
+        ++p.slots[i].occurrences;
+        return static_cast<std::int32_t>(i);
+      }
+    p.slots.push_back(SlotInfo{column, 1, codeBegin, codeLen});
+    p.maxColumn = std::max(p.maxColumn, column);
+    return static_cast<std::int32_t>(p.slots.size() - 1);
+  };
+
+  std::size_t pos = 0;
+  bool first = true;
+  while (!text.empty()) {
+    std::size_t tab = text.find('\t', pos);
+    if (tab == std::string_view::npos) tab = text.size();
+    const std::string_view el = text.substr(pos, tab - pos);
+    const auto elBegin = static_cast<std::uint32_t>(pos);
+    if (!(first && el.empty())) {
+      Element e;
+      e.first = first;
+      // find the column codes: "$" and a digit run without a leading zero
+      const auto firstPiece = static_cast<std::uint32_t>(p.pieces.size());
+      std::size_t lit = 0;
+      std::size_t codes = 0;
+      for (std::size_t j = 0; j + 1 < el.size(); ++j) {
+        if (el[j] != '$' || !IsDigitChar(el[j + 1])) continue;
+        std::size_t k = j + 1;
+        while (k < el.size() && IsDigitChar(el[k])) ++k;
+        const std::string_view digits = el.substr(j + 1, k - j - 1);
+        // Substitution runs column by column over the whole text, so a code next to another
+        // "$" could be completed or cut by an earlier value: leave such filters to it.
+        if ((j > 0 && el[j - 1] == '$') || (k < el.size() && el[k] == '$')) p.literalOnly = true;
+        if (digits[0] == '0' || digits.size() > 9) {
+          j = k - 1;
+          continue;
+        }
+        std::int32_t column = 0;
+        for (const char d : digits) column = column * 10 + (d - '0');
+        if (j > lit)
+          p.pieces.push_back(Piece{elBegin + static_cast<std::uint32_t>(lit),
+                                   static_cast<std::uint32_t>(j - lit), -1});
+        const auto codeBegin = elBegin + static_cast<std::uint32_t>(j);
+        const auto codeLen = static_cast<std::uint32_t>(k - j);
+        p.pieces.push_back(Piece{codeBegin, codeLen, slotOf(column, codeBegin, codeLen)});
+        ++codes;
+        lit = k;
+        j = k - 1;
+      }
+      if (codes == 0) {
+        e.op = RpnOperatorOf(el);
+        e.kind = e.op == RpnOp::kNone ? Element::Kind::kOperand : Element::Kind::kOperator;
+        e.begin = elBegin;
+        e.len = static_cast<std::uint32_t>(el.size());
+        if (e.kind == Element::Kind::kOperand) e.kinds = ClassifyOperand(el);
+      } else if (codes == 1 && p.pieces.size() == firstPiece + 1 && lit == el.size()) {
+        e.kind = Element::Kind::kSlot;
+        e.slot = p.pieces.back().slot;
+        p.pieces.pop_back();
+      } else {
+        if (lit < el.size())
+          p.pieces.push_back(Piece{elBegin + static_cast<std::uint32_t>(lit),
+                                   static_cast<std::uint32_t>(el.size() - lit), -1});
+        e.kind = Element::Kind::kMixed;
+        e.firstPiece = firstPiece;
+        e.pieceCount = static_cast<std::uint32_t>(p.pieces.size()) - firstPiece;
+        e.buffer = mixedCount++;
+      }
+      p.elems.push_back(e);
+    }
+    first = false;
+    if (tab == text.size()) break;
+    pos = tab + 1;
+  }
+  if (mixed_.size() < mixedCount) mixed_.resize(mixedCount);
+  if (values_.size() < p.slots.size()) values_.resize(p.slots.size());
+  if (fields_.size() < static_cast<std::size_t>(p.maxColumn)) fields_.resize(static_cast<std::size_t>(p.maxColumn));
+  p.valid = true;
+}
+
+void cParse::RunLiteral(cOP& op) {
+  rpn_ = program_.base;
+  rpnPending_ = false;
+  SubRowImpl(rowCopy_, true);
+  op.EvalRPN(rpn_);
+}
+
+void cParse::RunRow(std::string_view line, cOP& op) {
+  rowCopy_.assign(line);
+  rowApplied_ = true;
+  rpnPending_ = false;
+  const Program& p = program_;
+  if (p.literalOnly) {
+    RunLiteral(op);
+    return;
+  }
+
+  // the fields up to the highest column the filter names
+  const std::string_view row = rowCopy_;
+  std::size_t found = 0;
+  if (!row.empty()) {
+    const auto wanted = static_cast<std::size_t>(p.maxColumn);
+    std::size_t pos = 0;
+    while (found < wanted) {
+      const void* hit = std::memchr(row.data() + pos, '\t', row.size() - pos);
+      const std::size_t tab = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - row.data()) : row.size();
+      fields_[found++] = row.substr(pos, tab - pos);
+      if (tab == row.size()) break;
+      pos = tab + 1;
+    }
+  }
+
+  std::size_t parens = p.baseParens;
+  for (std::size_t i = 0; i < p.slots.size(); ++i) {
+    const SlotInfo& s = p.slots[i];
+    SlotValue& v = values_[i];
+    if (static_cast<std::size_t>(s.column) <= found) {
+      const std::string_view f = fields_[static_cast<std::size_t>(s.column) - 1];
+      double number = 0;
+      if (Normalise(f, v.rendered, number)) {
+        v.text = v.rendered;
+        v.known = true;
+        v.kinds.numeric = true;
+        v.kinds.number = number;
+        v.kinds.date = false;
+      } else {
+        v.text = f;
+        v.known = false;
+        // a value holding a code could be substituted again by a later column
+        if (HasDollarDigit(f)) {
+          RunLiteral(op);
+          return;
+        }
+        parens += s.occurrences * CountChar(f, '(');
+      }
+    } else {
+      // the row has no such column: the code stays as written
+      v.text = std::string_view(p.base).substr(s.codeBegin, s.codeLen);
+      v.known = false;
+    }
+  }
+  if (parens > kParenLimit) {
+    RunLiteral(op);
+    return;
+  }
+
+  const std::string_view base = p.base;
+  auto pushText = [&op](std::string_view t) {
+    const RpnOp o = RpnOperatorOf(t);
+    if (o == RpnOp::kNone) {
+      op.PushOperand(t);
+    } else {
+      op.Apply(o);
+    }
+  };
+  op.Begin();
+  for (const Element& e : p.elems) {
+    switch (e.kind) {
+      case Element::Kind::kOperator:
+        op.Apply(e.op);
+        break;
+      case Element::Kind::kOperand:
+        op.PushOperand(base.substr(e.begin, e.len), e.kinds);
+        break;
+      case Element::Kind::kSlot: {
+        const SlotValue& v = values_[static_cast<std::size_t>(e.slot)];
+        if (e.first && v.text.empty()) break;  // an empty first element is skipped
+        if (v.known) {
+          op.PushOperand(v.text, v.kinds);
+        } else {
+          pushText(v.text);
+        }
+        break;
+      }
+      case Element::Kind::kMixed: {
+        std::string& b = mixed_[e.buffer];
+        b.clear();
+        for (std::uint32_t k = 0; k < e.pieceCount; ++k) {
+          const Piece& pc = p.pieces[e.firstPiece + k];
+          if (pc.slot < 0) {
+            b.append(base.substr(pc.begin, pc.len));
+          } else {
+            b.append(values_[static_cast<std::size_t>(pc.slot)].text);
+          }
+        }
+        if (e.first && b.empty()) break;
+        pushText(b);
+        break;
+      }
+    }
+  }
+  op.End();
+  rpnPending_ = true;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,139 @@
+#pragma once
+// cOP: evaluates a filter in reverse Polish notation after the row's values are in it.
+//
+// Every value on the stack is text. Each operation decides from its operands' texts whether
+// to work on numbers, dates, booleans or plain text, and pushes its result back as text; the
+// answer is the single text left on the stack ("TRUE" selects a row, "#ERR" when the stack
+// does not end with exactly one value).
+//
+// Failed operations (a missing requirement, "/" by zero, an operator the operand kinds do not
+// support) push nothing and set Err. Arithmetic that leaves the double range, LN/LOG of a
+// number that is not positive, SQR of a negative number, a LEFT/RIGHT count outside 0..32767
+// and a day difference outside -32768..32767 throw EngineError from EvalRPN / feval.
+//
+// LEFT and RIGHT take the text of their first operand whatever it looks like, so LEFT of an
+// account number works like LEFT of a name; the other operators are dispatched on the kinds
+// of both operands (numbers, then dates, then QTR, AND/OR, then text).
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick {
+
+class cAge;
+
+// Operators the evaluator knows; kNone marks an operand.
+enum class RpnOp : std::uint8_t {
+  kNone,
+  // one operand
+  kAbs, kHo, kLcase, kLn, kLog, kSqr, kUcase, kWd, kWe,
+  // two operands
+  kAdd, kSub, kMul, kDiv, kLt, kLe, kGt, kGe, kEq, kNe, kAnd, kOr, kLeft, kRight, kMin, kMax,
+  kQtr, kLd,
+};
+
+// The operator an RPN element names (trimmed, upper-cased), or kNone for an operand.
+// "%" and TRIM are operands here.
+RpnOp RpnOperatorOf(std::string_view element);
+
+// What an operand text is, once quotes are removed; computed once for constants of a prepared
+// filter so rows do not test them again.
+struct RpnOperandKinds {
+  bool numeric = false;
+  bool date = false;
+  double number = 0;  // the number when numeric
+  double serial = 0;  // the date serial when a date
+};
+RpnOperandKinds ClassifyOperand(std::string_view text);
+// Removes the quotes of an operand as the evaluator does before an operation.
+std::string_view UnquoteOperand(std::string_view text);
+
+class cOP {
+ public:
+  cOP();
+  ~cOP();
+  cOP(const cOP&) = delete;
+  cOP& operator=(const cOP&) = delete;
+
+  // Diagnostic trace: each read appends one line per value left on the stack by the last
+  // evaluation ("Stack(1) = TRUE").
+  const std::string& Deb();
+  const std::string& ans() const { return ans_; }
+  // Evaluates the TAB-separated RPN text and sets ans; returns an empty string.
+  std::string EvalRPN(std::string_view sRPN);
+  void init();
+  // "D" number, "B" boolean, "S" text, "" before any operation.
+  std::string rType() const;
+  bool ValidOp() const { return false; }
+  double dResult() const { return dResult_; }
+  bool bresult() const { return bresult_; }
+  const std::string& sResult() const { return sResult_; }
+  bool Err() const { return err_; }
+  // Evaluates one operation on two operand texts (quotes removed first); pushes nothing.
+  // A one-operand operator uses sarg1 only. Returns False.
+  bool feval(std::string_view sop, std::string_view sarg1, std::string_view sarg2);
+
+  // Evaluation steps for prepared filters (cParse drives them with elements it classified
+  // once): Begin, then Push*/Apply per element in RPN order, then End, is exactly EvalRPN of
+  // the same elements. Views handed to Push* must stay valid until End returns.
+  void Begin();
+  void PushOperand(std::string_view text);
+  void PushOperand(std::string_view text, const RpnOperandKinds& kinds);
+  void Apply(RpnOp op);
+  void End();
+
+ private:
+  struct Value {
+    std::string_view text;
+    std::int8_t num = -1;   // -1 not yet tested, 0 no, 1 yes
+    std::int8_t date = -1;
+    double number = 0;
+    double serial = 0;
+  };
+  struct Slot {
+    Value v;
+    std::string own;  // storage for results computed into this slot
+  };
+  enum class ResultText : std::uint8_t { kView, kScratch };
+
+  Value Pop();
+  Slot& PushSlot();
+  bool IsNum(Value& v);
+  bool IsDate(Value& v);
+  bool Operate(RpnOp op, Value& a, Value& b);
+  bool OperateOne(RpnOp op, Value& x);
+  bool OperateTwo(RpnOp op, Value& l, Value& r);
+  bool TextOp(RpnOp op, Value& l, Value& r);
+  bool SetNumber(double x);
+  bool SetBool(bool b);
+  bool SetTextView(std::string_view t);
+  bool SetTextScratch();
+  bool Holiday(std::string_view text);
+
+  static constexpr int kSlots = 101;
+  static constexpr int kMaxCount = 99;
+  std::vector<Slot> stack_;
+  std::int16_t count_ = 0;
+
+  char rType_ = 0;
+  double dResult_ = -1;
+  bool bresult_ = false;
+  std::string sResult_;
+  bool err_ = false;
+  std::string ans_;
+  std::string deb_;
+  std::vector<std::string> finalStack_;
+  std::size_t finalCount_ = 0;
+
+  // the text of the last successful operation, for pushing
+  std::string_view resultView_;
+  ResultText resultKind_ = ResultText::kView;
+  std::string scratch_;
+
+  std::unique_ptr<cAge> age_;
+};
+
+}  // namespace tarnwick

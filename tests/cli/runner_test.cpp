@@ -1,0 +1,432 @@
+// End-to-end tests of the `tarnwick` executable: each command's report is compared byte for
+// byte (with --raw) with the report of the engine class fed the same rows directly; every
+// rejection path gives its message and exit status and leaves no output file behind.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <regex>
+
+#include "cli_support.h"
+#include "tarnwick/audit/ageing.h"
+#include "tarnwick/audit/benford.h"
+#include "tarnwick/audit/interval_sampling.h"
+#include "tarnwick/audit/invoices.h"
+#include "tarnwick/audit/mus_reconciliation.h"
+#include "tarnwick/core/numeric_text.h"
+#include "tarnwick/shell/report_text.h"
+#include "tarnwick/stats/amount_array.h"
+
+namespace fs = std::filesystem;
+using namespace tarnwick;
+using namespace cli_test;
+
+namespace {
+
+const Table& Data() {
+  static const Table t = ReadTable(Ledger());
+  return t;
+}
+
+double Num(const std::string& s) { return ParseNumber(s).value(); }
+Date Day(const std::string& s) { return ParseDate(s).value(); }
+
+// What the runner prints with --raw: the report, ending in one line end.
+std::string Raw(std::string report) {
+  if (report.size() < 2 || report.compare(report.size() - 2, 2, "\r\n") != 0) report += "\r\n";
+  return report;
+}
+
+std::string Join(std::initializer_list<std::string> parts) {
+  std::string out;
+  for (const std::string& p : parts) {
+    if (!out.empty() && out.compare(out.size() - 2, 2, "\r\n") != 0) out += "\r\n";
+    out += p;
+  }
+  return out;
+}
+
+// Names of their own per process: ctest runs the cases side by side.
+std::string Temp(const std::string& name) {
+  return ::testing::TempDir() + "/" + std::to_string(::getpid()) + "_" + name;
+}
+
+std::vector<std::string> RowsOf(const std::string& file) {
+  std::vector<std::string> lines;
+  std::istringstream in(ReadAll(file));
+  for (std::string l; std::getline(in, l);) {
+    if (!l.empty() && l.back() == '\r') l.pop_back();
+    lines.push_back(l);
+  }
+  return lines;
+}
+
+std::string LineOf(const std::vector<std::string>& row) {
+  std::string s;
+  for (std::size_t i = 0; i < row.size(); ++i) s += (i ? "\t" : "") + row[i];
+  return s;
+}
+
+struct ReportCase {
+  const char* name;
+  std::string line;  // the ledger's path follows "file="
+  std::function<std::string(const Table&)> expected;
+};
+
+std::string UnReport(const Table& t) {
+  cDoubleArray a;
+  const int c = t.Col("Amount");
+  for (const auto& r : t.rows) a.AddItem(Num(r[c]));
+  const std::string stat = a.StatReport();
+  const std::string histo = a.HistoReport();
+  return Join({stat, histo, a.OLReport()});
+}
+
+std::string BenfordReport(const Table& t, const char* type) {
+  cBenford b;
+  b.btype(type);
+  const int c = t.Col("Amount");
+  for (const auto& r : t.rows) b.AddObs(r[c]);
+  b.Compute();
+  return b.Report();
+}
+
+std::vector<ReportCase> Cases() {
+  const std::string f = " file=" + Ledger();
+  return {
+      {"UN", "UN ds=file" + f + " col=Amount", UnReport},
+      {"BE_F1", "BE" + f + " col=Amount", [](const Table& t) { return BenfordReport(t, "F1"); }},
+      {"BE_L2", "BE" + f + " col=amount type=l2", [](const Table& t) { return BenfordReport(t, "L2"); }},
+      {"BA", "BA" + f + " col=Vendor amount=Amount",
+       [](const Table& t) {
+         cBA ba;
+         for (const auto& r : t.rows) ba.Item(r[t.Col("Vendor")], Num(r[t.Col("Amount")]));
+         return ba.SummaryReport();
+       }},
+      {"AR", "AR" + f + " agecol=InvDate trancol=Amount agedate=12/31/2023 colwidth=45",
+       [](const Table& t) {
+         cAge age;
+         age.AgeingDate("12/31/2023");
+         std::int16_t w = 45;
+         age.SetAgeWidth(w);
+         for (const auto& r : t.rows) age.AddItem(Day(r[t.Col("InvDate")]), Num(r[t.Col("Amount")]));
+         return age.AgeReport();
+       }},
+      {"WD", "WD" + f + " col=InvDate",
+       [](const Table& t) {
+         cAge age;
+         for (const auto& r : t.rows) age.AddItem(Day(r[t.Col("InvDate")]), 0.0);
+         return age.WDReport();
+       }},
+      {"HO", "HO" + f + " col=InvDate",
+       [](const Table& t) {
+         cAge age;
+         for (const auto& r : t.rows) age.IsHoliday(r[t.Col("InvDate")]);
+         return age.HolReport();
+       }},
+      {"NE", "NE" + f + " vendno=Vendor invno=InvNum invdate=InvDate invamt=Amount datetol=5",
+       [](const Table& t) {
+         cCR cr;
+         cr.DateTol(5);
+         for (const auto& r : t.rows) {
+           cr.AddItem(r[t.Col("Vendor")], r[t.Col("InvNum")], Day(r[t.Col("InvDate")]),
+                      Num(r[t.Col("Amount")]));
+           cr.nemisstrans();
+         }
+         return cr.NEReport();
+       }},
+      {"SP", "SP" + f + " vendno=Vendor invno=InvNum invdate=InvDate invamt=Amount datetol=3 simtol=4",
+       [](const Table& t) {
+         cCR cr;
+         cr.DateTol(3);
+         for (const auto& r : t.rows)
+           cr.AddItem(r[t.Col("Vendor")], r[t.Col("InvNum")], Day(r[t.Col("InvDate")]),
+                      Num(r[t.Col("Amount")]));
+         for (std::size_t i = 0; i < t.rows.size(); ++i) cr.SplitTran();
+         return cr.SPReport();
+       }},
+      {"CM", "CM" + f + " col=Amount J=250000 R=2 RN=777 sample=" + Temp("cm_case.tsv"),
+       [](const Table& t) {
+         cCMA cma;
+         cma.r(2);
+         cma.j(Currency::FromDouble(250000));
+         cma.rn(Currency::FromDouble(777));
+         for (const auto& r : t.rows) cma.AddItem(Num(r[t.Col("Amount")]));
+         return cma.CMASampRec();
+       }},
+  };
+}
+
+class ReportTest : public ::testing::TestWithParam<ReportCase> {};
+
+TEST_P(ReportTest, MatchesTheEngineClassFedDirectly) {
+  const ReportCase& c = GetParam();
+  const Result r = Tarnwick({"--raw", c.line});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, Raw(c.expected(Data())));
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, ReportTest, ::testing::ValuesIn(Cases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Runner, PlatformLineEndsUnlessRaw) {
+  const std::string line = "WD file=" + Ledger() + " col=InvDate";
+  const Result raw = Tarnwick({"--raw", line});
+  const Result plain = Tarnwick({line});
+  ASSERT_EQ(raw.status, 0);
+  ASSERT_EQ(plain.status, 0);
+  std::string expected = raw.out;
+  for (std::size_t p; (p = expected.find("\r\n")) != std::string::npos;) expected.erase(p, 1);
+  EXPECT_EQ(plain.out, expected);
+  EXPECT_EQ(plain.out.find('\r'), std::string::npos);
+}
+
+TEST(Runner, WordsOfOneCommandMayComeAsSeparateArguments) {
+  const Result joined = Tarnwick({"HO file=" + Ledger() + " col=InvDate"});
+  const Result words = Tarnwick({"HO", "file=" + Ledger(), "col=InvDate"});
+  ASSERT_EQ(joined.status, 0);
+  EXPECT_EQ(words.status, 0);
+  EXPECT_EQ(words.out, joined.out);
+}
+
+// The interval sample holds the header and exactly the rows the class selects.
+TEST(Runner, IntervalSampleWritesTheSelectedRows) {
+  const std::string sample = Temp("is_sample.tsv");
+  fs::remove(sample);
+  const Result r = Tarnwick({"--raw", "IS file=" + Ledger() + " intvl=97 rn=13 sample=" + sample});
+  ASSERT_EQ(r.status, 0) << r.err;
+  cIS is;
+  std::int32_t k = 97;
+  is.interval(k);
+  is.rn(13);
+  std::vector<std::string> expected = {LineOf(Data().header)};
+  for (const auto& row : Data().rows)
+    if (is.AddItem(Variant{})) expected.push_back(LineOf(row));
+  EXPECT_EQ(r.out, Raw(is.Recon()));
+  EXPECT_EQ(RowsOf(sample), expected);
+  EXPECT_GT(expected.size(), 20u);
+  // Nothing but the sample itself is left in its folder from the run.
+  for (const auto& e : fs::directory_iterator(fs::path(sample).parent_path()))
+    EXPECT_EQ(e.path().string().find(".part"), std::string::npos) << e.path();
+}
+
+TEST(Runner, MonetaryUnitSampleWritesTheSelectedRows) {
+  const std::string sample = Temp("mus_sample.tsv");
+  const Result r = Tarnwick({"CM file=" + Ledger() + " col=Amount J=400000 R=1 RN=5 sample=" + sample});
+  ASSERT_EQ(r.status, 0) << r.err;
+  cCMA cma;
+  cma.j(Currency::FromDouble(400000));
+  cma.rn(Currency::FromDouble(5));
+  std::vector<std::string> expected = {LineOf(Data().header)};
+  for (const auto& row : Data().rows)
+    if (cma.AddItem(Num(row[Data().Col("Amount")]))) expected.push_back(LineOf(row));
+  EXPECT_EQ(RowsOf(sample), expected);
+}
+
+TEST(Runner, SampleSizeAndPrecisionComeFromTheSamplingClass) {
+  const Result sa = Tarnwick({"SA pop=5000 conf=95% ep=0.05 er=5%"});
+  ASSERT_EQ(sa.status, 0) << sa.err;
+  EXPECT_NE(sa.out.find("Required sample size\t73\n"), std::string::npos) << sa.out;
+  const Result pr = Tarnwick({"PR pop=10000 conf=0.95 ss=50 nobs=2"});
+  ASSERT_EQ(pr.status, 0) << pr.err;
+  // 1.959964 * sqrt(0.04 * 0.96 / 50) * sqrt(9950 / 9999)
+  EXPECT_NE(pr.out.find("Precision\t0.05418"), std::string::npos) << pr.out;
+}
+
+// The database and comma-separated copies of the ledger give the same reports as the file.
+TEST(Runner, DatabaseAndCommaSeparatedSourcesReadLikeTheFile) {
+  const std::string db = Temp("ledger.db");
+  MakeDb(db, Data());
+  const std::string csv = Temp("ledger.csv");
+  std::string text;
+  for (const auto& h : Data().header) text += (text.empty() ? "" : ",") + h;
+  text += "\n";
+  for (const auto& row : Data().rows) {
+    std::string line;
+    for (std::size_t i = 0; i < row.size(); ++i) line += (i ? ",\"" : "\"") + row[i] + "\"";
+    text += line + "\n";
+  }
+  WriteFile(csv, text);
+
+  for (const char* args : {"BE col=Amount type=F2", "BA col=Vendor amount=Amount",
+                           "HO col=InvDate", "UN col=Amount"}) {
+    const Result file = Tarnwick({"--raw", std::string(args) + " file=" + Ledger()});
+    const Result fromDb = Tarnwick({"--raw", std::string(args) + " ds=db conn=" + db +
+                                             " sql=\"select * from payments\""});
+    const Result fromCsv = Tarnwick({"--raw", std::string(args) + " ds=file file=" + csv});
+    ASSERT_EQ(file.status, 0) << args << file.err;
+    EXPECT_EQ(fromDb.status, 0) << args << fromDb.err;
+    EXPECT_EQ(fromCsv.status, 0) << args << fromCsv.err;
+    EXPECT_EQ(fromDb.out, file.out) << args;
+    EXPECT_EQ(fromCsv.out, file.out) << args;
+  }
+  // A query narrows the rows; NULL reads as an empty value, which no date test accepts.
+  const Result some = Tarnwick({"WD ds=db conn=" + db +
+                           " sql=\"select InvDate from payments where Vendor = 'V0002'\" col=InvDate"});
+  ASSERT_EQ(some.status, 0) << some.err;
+  cAge age;
+  for (const auto& row : Data().rows)
+    if (row[Data().Col("Vendor")] == "V0002") age.AddItem(Day(row[Data().Col("InvDate")]), 0);
+  std::string wd = age.WDReport();
+  for (std::size_t p; (p = wd.find("\r\n")) != std::string::npos;) wd.erase(p, 1);
+  EXPECT_EQ(some.out, wd);
+  const Result nulls = Tarnwick({"WD ds=db conn=" + db + " sql=\"select NULL as d\" col=d"});
+  EXPECT_EQ(nulls.status, 1);
+  EXPECT_EQ(nulls.err, "Error 13: Type mismatch: Col: d on row: 2 in query: select NULL as d not a date value:\n");
+}
+
+TEST(Runner, QuotedCommaSeparatedKeysKeepTheirCommas) {
+  const std::string csv = Temp("keys.csv");
+  WriteFile(csv, "Vendor,Amount\n\"Acme, Inc.\",120.5\n\"Acme, Inc.\",80\nBolt Ltd,99\n");
+  const Result r = Tarnwick({"--raw", "BA file=" + csv + " col=Vendor amount=Amount"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  cBA ba;
+  ba.Item("Acme, Inc.", 120.5);
+  ba.Item("Acme, Inc.", 80);
+  ba.Item("Bolt Ltd", 99);
+  EXPECT_EQ(r.out, Raw(ba.SummaryReport()));
+}
+
+struct RejectCase {
+  const char* name;
+  std::string line;
+  int status;
+  std::string message;
+};
+
+std::vector<RejectCase> Rejections() {
+  const std::string L = Ledger();
+  const std::string S = " sample=" + Temp("never.tsv");
+  const std::string db = Temp("reject.db");
+  return {
+      {"InvalidCommand", "zz file=" + L, 2, "Command: zz is not a valid command"},
+      {"CommandNotRunHere", "B5 sheet=x", 2, "Command: B5 is not run by tarnwick (see tarnwick HE)"},
+      {"InvalidArgument", "IS file=" + L + " intvl=10 rn=1 colour=red" + S, 2,
+       "Argument: colour is not a valid argument "},
+      {"MissingArgument", "IS file=" + L + " intvl=10" + S, 2, "missing: RN= "},
+      {"MissingSample", "IS file=" + L + " intvl=10 rn=3", 2, "missing: Sample= "},
+      {"MissingAgeingDate", "AR file=" + L + " agecol=InvDate trancol=Amount", 2, "missing: agedate= "},
+      {"MissingFile", "IS file=" + L + ".gone intvl=10 rn=1" + S, 2, "File: " + L + ".gone not found"},
+      {"MissingColumn", "CM file=" + L + " col=Amt J=1000 R=1 RN=1" + S, 2,
+       "Col: Amt in file: " + L + " not found"},
+      {"NonNumericAmountColumn", "CM file=" + L + " col=Vendor J=1000 R=1 RN=1" + S, 2,
+       "Col: Vendor on row: 2 in file: " + L + " not numeric: V0001"},
+      {"NotADateColumn", "WD file=" + L + " col=Amount", 2,
+       "Col: Amount on row: 2 in file: " + L + " not a date value:" + Data().rows[0][3]},
+      {"InvalidAgeingDate", "AR file=" + L + " agecol=InvDate trancol=Amount agedate=31/12/2023", 2,
+       "Error 13: Type mismatch: ageing date is not a date: 31/12/2023"},
+      {"InvalidDigitType", "BE file=" + L + " col=Amount type=F3", 2,
+       "type=F3 is not one of F1, F2, L1, L2, D2"},
+      {"IntervalBelowFive", "IS file=" + L + " intvl=4 rn=1" + S, 2,
+       "intvl=4 is not a whole number from 5 to 1000000000"},
+      {"StartBeyondInterval", "IS file=" + L + " intvl=10 rn=11" + S, 2,
+       "rn=11 is not a whole number from 1 to 10"},
+      {"RateOutOfRange", "SA pop=100 conf=95 ep=5% er=5%", 2,
+       "conf=95 is not a fraction from 0 to 1 or a percentage such as 95%"},
+      {"SampleOverTheInput", "IS file=" + L + " intvl=10 rn=1 sample=" + L, 2,
+       "Output: " + L + " is an input of this command; choose another file"},
+      {"WorksheetSource", "UN ds=rng col=Amount", 2,
+       "Data source: ds=rng reads a worksheet range or selection and needs the spreadsheet; "
+       "use ds=file or ds=db"},
+      {"MissingDatabase", "UN ds=db conn=" + db + ".gone sql=\"select 1\" col=Amount", 2,
+       "Database: " + db + ".gone not found"},
+      {"DatabaseError", "UN ds=db conn=" + db + " sql=\"select Amount from nowhere\" col=Amount", 2,
+       "Database: no such table: nowhere"},
+      {"MissingQueryColumn", "UN ds=db conn=" + db + " sql=\"select Vendor from payments\" col=Amount", 2,
+       "Col: Amount in query: select Vendor from payments not found"},
+  };
+}
+
+class RejectTest : public ::testing::TestWithParam<RejectCase> {};
+
+TEST_P(RejectTest, GivesTheMessageAndStatusAndWritesNothing) {
+  const RejectCase& c = GetParam();
+  MakeDb(Temp("reject.db"), Data());
+  const std::string sample = Temp("never.tsv");
+  fs::remove(sample);
+  const auto before = fs::last_write_time(Ledger());
+  const Result r = Tarnwick({c.line});
+  EXPECT_EQ(r.status, c.status);
+  EXPECT_EQ(r.err, c.message + "\n");
+  EXPECT_EQ(r.out, "");
+  EXPECT_FALSE(fs::exists(sample));
+  EXPECT_EQ(fs::last_write_time(Ledger()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, RejectTest, ::testing::ValuesIn(Rejections()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A bad value deep in the file is found during the run: status 1 with the engine's code, and
+// an earlier sample of the same name is left as it was.
+TEST(Runner, ErrorDuringTheRunKeepsTheEarlierSample) {
+  Table t = Data();
+  t.rows[499][t.Col("Amount")] = "N/A";
+  std::string text = LineOf(t.header) + "\n";
+  for (const auto& row : t.rows) text += LineOf(row) + "\n";
+  const std::string bad = Temp("bad_ledger.tsv");
+  WriteFile(bad, text);
+  const std::string sample = Temp("kept_sample.tsv");
+  WriteFile(sample, "earlier sample\n");
+  const Result r = Tarnwick({"CM file=" + bad + " col=Amount J=1000 R=1 RN=1 sample=" + sample});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Error 13: Type mismatch: Col: Amount on row: 501 in file: " + bad +
+                       " not numeric: N/A\n");
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(ReadAll(sample), "earlier sample\n");
+  for (const auto& e : fs::directory_iterator(fs::path(sample).parent_path()))
+    EXPECT_EQ(e.path().string().find(".part"), std::string::npos) << e.path();
+}
+
+TEST(Runner, ScriptWithSymbolsCommentsAndBlankLines) {
+  const std::string script = Temp("audit.txt");
+  WriteFile(script, "# weekday and holiday postings\n\n<led>=file=" + Ledger() +
+                        "\n  WD <led> col=InvDate\r\nHO <led> col=InvDate\n");
+  const Result r = Tarnwick({"--raw", "-f", script});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Result wd = Tarnwick({"--raw", "WD file=" + Ledger() + " col=InvDate"});
+  const Result ho = Tarnwick({"--raw", "HO file=" + Ledger() + " col=InvDate"});
+  EXPECT_EQ(r.out, wd.out + "\r\n" + ho.out);
+}
+
+TEST(Runner, ScriptStopsAtTheFirstFailingLine) {
+  const std::string script = Temp("stops.txt");
+  WriteFile(script, "HO file=" + Ledger() + " col=InvDate\nHO file=nowhere.tsv col=InvDate\nWD file=" +
+                        Ledger() + " col=InvDate\n");
+  const Result r = Tarnwick({"-f", script});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, script + ":2: File: nowhere.tsv not found\n");
+  EXPECT_NE(r.out.find("Holidays: "), std::string::npos);
+  EXPECT_EQ(r.out.find("Weekday analysis"), std::string::npos);
+  const Result missing = Tarnwick({"-f", Temp("no_such_script.txt")});
+  EXPECT_EQ(missing.status, 2);
+}
+
+TEST(Runner, TimingLineOnStandardError) {
+  const Result r = Tarnwick({"--timing", "HO file=" + Ledger() + " col=InvDate recap=Hol"});
+  ASSERT_EQ(r.status, 0);
+  const std::string rows = FormatNumber(static_cast<std::int32_t>(Data().rows.size()), "#,###,###");
+  EXPECT_TRUE(std::regex_match(r.err, std::regex("Cmd: HO in: " + rows +
+                                                 " items, rpt: Hol rps: [0-9,]+ time: [0-9,]*\\.[0-9]+ sec\n")))
+      << r.err;
+}
+
+TEST(Runner, HelpListsEveryCommandWithTheEngineTables) {
+  for (const char* arg : {"HE", "--help"}) {
+    const Result r = Tarnwick({arg});
+    ASSERT_EQ(r.status, 0);
+    for (const char* code : {"BE", "BA", "ST", "SU", "DU", "PO", "XT", "GA", "UN", "AR", "WD", "HO",
+                             "NE", "SP", "IS", "CM", "SA", "PR", "RN", "KS", "TR", "EX", "LU"}) {
+      EXPECT_NE(r.out.find(std::string("\n  ") + code + "  "), std::string::npos) << code;
+    }
+    // From the requirement tables: the argument rows of AR and the required names of KS.
+    EXPECT_NE(r.out.find("source checks (all sources, db): agecol trancol agedate colwidth conn sql"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("required: sheet acct col1 col2"), std::string::npos);
+  }
+  EXPECT_EQ(Tarnwick({}).status, 2);
+  EXPECT_EQ(Tarnwick({"--bogus", "HE"}).status, 2);
+}
+
+}  // namespace
