@@ -14,11 +14,12 @@ namespace tarnwick_fuzz {
                                         std::string_view text) {
   std::string msg = std::string("property broken: ") + what + " (" + file + ":" +
                     std::to_string(line) + ")\n  input: \"" +
-                    std::string(text.substr(0, 300)) + "\"";
+                    std::string(text.substr(0, 2000)) + "\"";
 #ifdef TARNWICK_FUZZ_REPLAY
   throw std::logic_error(msg);
 #else
-  std::fprintf(stderr, "%s\n", msg.c_str());
+  std::fwrite(msg.data(), 1, msg.size(), stderr);
+  std::fputc('\n', stderr);
   std::abort();
 #endif
 }

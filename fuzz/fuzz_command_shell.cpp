@@ -10,8 +10,13 @@ std::string g_dataFile;
 }
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char dir[] = "/tmp/tarnwick-fuzz-shell-XXXXXX";
-  if (::mkdtemp(dir) == nullptr) std::abort();
+  // A memory file system where there is one: rewriting a file on disk for every input makes
+  // the file system flush it on close, which slows the fuzzer a hundredfold.
+  char shm[] = "/dev/shm/tarnwick-fuzz-shell-XXXXXX";
+  char tmp[] = "/tmp/tarnwick-fuzz-shell-XXXXXX";
+  char* dir = ::mkdtemp(shm);
+  if (dir == nullptr) dir = ::mkdtemp(tmp);
+  if (dir == nullptr) std::abort();
   g_dataFile = std::string(dir) + "/data.txt";
   std::atexit([] {
     std::remove(g_dataFile.c_str());

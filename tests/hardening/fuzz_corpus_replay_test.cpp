@@ -13,8 +13,10 @@
 #include <vector>
 
 #include "../../fuzz/command_shell_props.h"
+#include "../../fuzz/expression_props.h"
 #include "../../fuzz/format_number_props.h"
 #include "../../fuzz/number_text_props.h"
+#include "../../fuzz/reader_props.h"
 #include "tarnwick/data/file_system.h"
 
 namespace fs = std::filesystem;
@@ -67,4 +69,19 @@ TEST(FuzzCorpusReplay, CommandLayer) {
   });
   std::error_code ec;
   fs::remove(dataFile, ec);
+}
+
+TEST(FuzzCorpusReplay, RowFilters) {
+  Replay("fuzz_expression", tarnwick_fuzz::Expression);
+}
+
+TEST(FuzzCorpusReplay, TypedReader) {
+  const std::string dataFile = tarnwick::TempFilePath();
+  const std::string specFile = tarnwick::TempFilePath();
+  Replay("fuzz_reader", [&](const std::uint8_t* data, std::size_t size) {
+    tarnwick_fuzz::Reader(data, size, dataFile, specFile);
+  });
+  std::error_code ec;
+  fs::remove(dataFile, ec);
+  fs::remove(specFile, ec);
 }
