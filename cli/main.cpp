@@ -3,13 +3,18 @@
 //   tarnwick [--raw] [--timing] 'COMMAND name=value ...'   one command
 //   tarnwick [--raw] [--timing] -f SCRIPT                  one command per line
 //   tarnwick HE | --help                                   the commands and their arguments
+//   --max-in-memory N   UN keeps up to N amounts in memory, then uses the external sort
+//   --out FILE.xlsx     also every report of the run in one workbook
 //
 // Reports go to standard output with the platform's line ends (--raw keeps CR LF); messages go
 // to standard error. Exit status 0 done, 2 command rejected, 1 engine error during the run.
+// The workbook is written only when the whole run succeeds.
 
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "runner.h"
@@ -17,6 +22,9 @@
 #include "tarnwick/core/text.h"
 #include "tarnwick/data/file_system.h"
 #include "tarnwick/shell/symbols.h"
+#ifdef TARNWICK_HAVE_WORKBOOK
+#include "workbook.h"
+#endif
 
 namespace {
 
@@ -40,19 +48,46 @@ void Print(const std::string& report, bool raw) {
 }
 
 int Usage() {
-  std::fputs("usage: tarnwick [--raw] [--timing] 'COMMAND name=value ...'\n"
-             "       tarnwick [--raw] [--timing] -f SCRIPT\n"
+  std::fputs("usage: tarnwick [--raw] [--timing] [--max-in-memory N] [--out FILE.xlsx]\n"
+             "                'COMMAND name=value ...'\n"
+             "       tarnwick [--raw] [--timing] [--out FILE.xlsx] -f SCRIPT\n"
              "       tarnwick HE   (the commands and their arguments)\n",
              stderr);
   return kRejected;
 }
 
-int RunOne(const std::string& line, const Options& opt, bool raw, const std::string& where) {
+#ifdef TARNWICK_HAVE_WORKBOOK
+using Book = ReportWorkbook;
+#else
+struct Book {};
+#endif
+
+// Files a report in the run's workbook; false (with the message shown) when that fails.
+bool File(Book* book, const RunInfo& info, const std::string& report) {
+#ifdef TARNWICK_HAVE_WORKBOOK
+  if (book == nullptr || info.code.empty()) return true;
+  try {
+    book->CheckInputs(info.files);
+    book->AddReport(info.recap, info.code, report, info.title);
+  } catch (const EngineError& e) {
+    std::fprintf(stderr, "Workbook: %s\n", e.what());
+    return false;
+  }
+#else
+  (void)book, (void)info, (void)report;
+#endif
+  return true;
+}
+
+int RunOne(const std::string& line, const Options& opt, bool raw, const std::string& where,
+           Book* book) {
   std::string report, message;
-  const int status = RunLine(line, opt, report, message);
+  RunInfo info;
+  const int status = RunLine(line, opt, report, message, &info);
   if (status == kOk) {
     Print(report, raw);
     if (!message.empty()) std::fprintf(stderr, "%s\n", message.c_str());
+    if (!File(book, info, report)) return kEngineError;
   } else {
     std::fprintf(stderr, "%s%s\n", where.c_str(), message.c_str());
   }
@@ -61,7 +96,7 @@ int RunOne(const std::string& line, const Options& opt, bool raw, const std::str
 
 // A script: one command per line; blank lines and lines starting with "#" are skipped; a line
 // "<name>=text" defines a symbol that later lines use. Stops at the first command that fails.
-int RunScript(const std::string& path, const Options& opt, bool raw) {
+int RunScript(const std::string& path, const Options& opt, bool raw, Book* book) {
   TextReader in;
   try {
     in = OpenTextFile(path);
@@ -80,10 +115,51 @@ int RunScript(const std::string& path, const Options& opt, bool raw) {
     if (sym.DidTran()) continue;
     if (!first) std::fputs(raw ? "\r\n" : "\n", stdout);
     first = false;
-    const int status = RunOne(sym.TranVal(), opt, raw, path + ":" + std::to_string(n) + ": ");
+    const int status =
+        RunOne(sym.TranVal(), opt, raw, path + ":" + std::to_string(n) + ": ", book);
     if (status != kOk) return status;
   }
   return kOk;
+}
+
+int Run(const std::string& script, const std::string& line, const Options& opt, bool raw,
+        Book* book) {
+  return script.empty() ? RunOne(line, opt, raw, "", book) : RunScript(script, opt, raw, book);
+}
+
+// The run with its reports also filed in the workbook `out`, written only when the whole run
+// succeeds.
+int RunWithWorkbook(const std::string& out, const std::string& script, const std::string& line,
+                    const Options& opt, bool raw) {
+#ifdef TARNWICK_HAVE_WORKBOOK
+  std::unique_ptr<ReportWorkbook> book;
+  try {
+    book = std::make_unique<ReportWorkbook>(out, std::vector<std::string>{script});
+  } catch (const EngineError& e) {
+    std::fprintf(stderr, "Workbook: %s\n", e.what());
+    return kRejected;
+  }
+  const int status = Run(script, line, opt, raw, book.get());
+  if (status != kOk) {
+    std::fprintf(stderr, "Workbook: %s not written: the run did not complete\n", out.c_str());
+    return status;
+  }
+  if (book->SheetNames().empty()) {
+    std::fprintf(stderr, "Workbook: %s not written: no report\n", out.c_str());
+    return status;
+  }
+  try {
+    book->Close();
+  } catch (const EngineError& e) {
+    std::fprintf(stderr, "Workbook: %s\n", e.what());
+    return kEngineError;
+  }
+  return status;
+#else
+  (void)out, (void)script, (void)line, (void)opt, (void)raw;
+  std::fputs("tarnwick: --out needs a build with libxlsxwriter\n", stderr);
+  return kRejected;
+#endif
 }
 
 }  // namespace
@@ -93,6 +169,7 @@ int main(int argc, char** argv) {
   opt.progress = ::isatty(2) != 0;
   bool raw = false;
   std::string script;
+  std::string out;
   std::string line;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -102,6 +179,14 @@ int main(int argc, char** argv) {
       opt.timing = true;
     } else if (a == "--help" || a == "-h") {
       line = "HE";
+    } else if (a == "--max-in-memory") {
+      if (i + 1 >= argc) return Usage();
+      const long long n = std::atoll(argv[++i]);
+      if (n < 1 || n > 200'000'000) return Usage();
+      opt.maxInMemory = static_cast<std::int32_t>(n);
+    } else if (a == "--out") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') return Usage();
+      out = argv[++i];
     } else if (a == "-f") {
       if (i + 1 >= argc) return Usage();
       script = argv[++i];
@@ -114,10 +199,8 @@ int main(int argc, char** argv) {
       line += a;
     }
   }
-  if (!script.empty()) {
-    if (!line.empty()) return Usage();
-    return RunScript(script, opt, raw);
-  }
-  if (line.empty()) return Usage();
-  return RunOne(line, opt, raw, "");
+  if (!script.empty() && !line.empty()) return Usage();
+  if (script.empty() && line.empty()) return Usage();
+  if (!out.empty()) return RunWithWorkbook(out, script, line, opt, raw);
+  return Run(script, line, opt, raw, nullptr);
 }

@@ -31,6 +31,18 @@ struct Rejected {
 struct Options {
   bool timing = false;    // cCt's one-line report on standard error
   bool progress = false;  // rows read, on standard error (set when it is a terminal)
+  // Above this many amounts UN leaves memory for the engine's external sort.
+  std::int32_t maxInMemory = 10'000'000;
+};
+
+// What a command that ran tells its caller besides the report, so that the report can be
+// filed elsewhere (a workbook): its code, its recap= and title= arguments, and the files it
+// read or wrote (its data, its sample=), which nothing written later may replace.
+struct RunInfo {
+  std::string code;
+  std::string recap;
+  std::string title;
+  std::vector<std::string> files;
 };
 
 // What a column argument must hold.
@@ -65,6 +77,7 @@ class Job {
 
   std::string Arg(std::string_view name) const { return shell_.geta(name); }
   const cShell& Shell() const { return shell_; }
+  const Options& Opts() const { return options_; }
   // Column index of a column argument resolved before the run; -1 for an absent optional one.
   int Col(std::string_view arg) const;
   // Advances to the next row that the filter selects; false at the end. The first call marks
@@ -79,6 +92,7 @@ class Job {
   std::int64_t RowsSelected() const { return selected_; }
   std::int64_t RowsRead() const { return source_ ? source_->RowNo() : 0; }
   RowSource& Source() { return *source_; }
+  const RowSource& Source() const { return *source_; }
   // Every file the command reads, so that nothing is written over one of them.
   const std::vector<std::string>& Inputs() const { return inputs_; }
 
@@ -87,7 +101,7 @@ class Job {
  private:
   friend void PrepareFilter(const std::string& cond, Job& job);
   friend int RunLine(const std::string& line, const Options& options, std::string& report,
-                     std::string& message);
+                     std::string& message, RunInfo* info);
   void Progress(bool last);
 
   const cShell& shell_;
@@ -106,10 +120,12 @@ class Job {
   std::int64_t selected_ = 0;
 };
 
+
 // Runs one command line. The report (CR LF line ends, as the engine writes them) goes to
-// `report`, any message for standard error to `message`; returns the exit status.
+// `report`, any message for standard error to `message`; returns the exit status. `info`, when
+// given, is filled for a command that ran (left empty for the help text).
 int RunLine(const std::string& line, const Options& options, std::string& report,
-            std::string& message);
+            std::string& message, RunInfo* info = nullptr);
 
 // The help listing: every command with its arguments, from the engine's requirement tables and
 // the runner's own table.

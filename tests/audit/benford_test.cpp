@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "tarnwick/audit/benford.h"
+#include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
+#include "tarnwick/shell/report_text.h"
 
 namespace tarnwick {
 namespace {
@@ -180,6 +186,68 @@ TEST(BenfordByKey, SummaryReportRunsAFirstDigitTestPerKey) {
             "Y\t2\t1,214.50\t.0\t.\r\n"
             "Totals\t102\t4,494.50\r\n");
   EXPECT_EQ(total, 3280.0);
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+namespace tarnwick {
+namespace {
+
+// cBA tallies each amount's first digit straight from the double where that is exact; its
+// summary must equal per-key cBenford tests fed the amounts' default texts, also next to the
+// values where rounding to 15 digits carries into the first digit.
+TEST(BenfordByKey, PerKeyTestsEqualTestsFedTheDefaultTexts) {
+  std::uint64_t s = 99;
+  auto next = [&s] {
+    s ^= s << 13;
+    s ^= s >> 7;
+    s ^= s << 17;
+    return s;
+  };
+  const double edges[] = {9.9999999999999995, 9.999999999999998, 1999.9999999999998, 0.99999999999999989,
+                          1e-5,  999999999999999.9, 1e15, 1e22, 1e-22, 5e-300, 7.77e300, 0.1 + 0.2,
+                          -0.0001, 1.0, 10.0, 100.0, 0.001};
+  cBA ba;
+  // About 20 amounts per key, so a single miscounted digit changes a key's figures.
+  std::vector<cBenford> reference(2000);
+  std::vector<std::string> keys(reference.size());
+  for (std::size_t k = 0; k < keys.size(); ++k) keys[k] = std::to_string(k);
+  for (int i = 0; i < 40000; ++i) {
+    double v;
+    const std::uint64_t r = next();
+    if (i % 4 == 0) {
+      v = edges[r % std::size(edges)] * ((r >> 8) % 2 ? -1.0 : 1.0);
+      v = std::nextafter(v, (r >> 9) % 2 ? 1e308 : -1e308);
+    } else if (i % 4 == 1) {
+      std::uint64_t bits = next();
+      std::memcpy(&v, &bits, sizeof v);
+      if (!std::isfinite(v)) v = 3.5;
+    } else {
+      v = std::ldexp(static_cast<double>(r >> 11), static_cast<int>(next() % 140) - 120);
+    }
+    const std::size_t k = next() % keys.size();
+    ba.Item(keys[k], v);
+    reference[k].AddObs(NumText(v));
+  }
+  const std::string summary = ba.SummaryReport();
+  for (std::size_t k = 0; k < keys.size(); ++k) {
+    reference[k].Compute();
+    std::string row;
+    row += "\r\n";
+    row += keys[k];
+    row += '\t';
+    const std::size_t at = summary.find(row);
+    ASSERT_NE(at, std::string::npos);
+    const std::size_t end = summary.find("\r\n", at + 2);
+    const std::string line = summary.substr(at + 2, end - at - 2);
+    std::string tail;
+    tail += '\t';
+    tail += FormatNumber(reference[k].chisq(), "##,###.0");
+    tail += '\t';
+    tail += FormatNumber(reference[k].dstat(), "#.####");
+    EXPECT_EQ(line.substr(line.size() - tail.size()), tail) << line;
+  }
 }
 
 }  // namespace

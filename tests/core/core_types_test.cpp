@@ -10,20 +10,12 @@
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/text.h"
 #include "tarnwick/core/variant.h"
+#include "../support/engine_error.h"
 
 namespace tarnwick {
 namespace {
 
-template <class F>
-ErrorCode CodeOf(F&& f) {
-  try {
-    f();
-  } catch (const EngineError& e) {
-    return e.code();
-  }
-  ADD_FAILURE() << "no EngineError raised";
-  return ErrorCode::InvalidArgument;
-}
+using testing::CodeOf;
 
 TEST(Currency, RoundsToTenThousandthsHalvesToEven) {
   // The amount is the double times 10,000 rounded to the nearest whole, halves to even.

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "tarnwick/shell/report_text.h"
@@ -75,6 +79,54 @@ TEST(DefaultText, NumbersAsTheHostWritesThem) {
   EXPECT_EQ(DateText(*Date::FromYmd(2007, 12, 31)), "12/31/2007");
   EXPECT_EQ(DateText(*Date::FromYmd(2008, 1, 5)), "1/5/2008");
   EXPECT_EQ(DateText(Date(0.5)), "12/30/1899 12:00:00 PM");
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+namespace tarnwick {
+namespace {
+
+// The default text must be the value rounded to 15 significant digits, trailing zeros dropped,
+// for every double: compare with the C library's %.15g on random bit patterns and on amounts.
+TEST(DefaultText, MatchesFifteenSignificantDigitsEverywhere) {
+  std::uint64_t s = 12345;
+  auto next = [&s] {
+    s ^= s << 13;
+    s ^= s >> 7;
+    s ^= s << 17;
+    return s;
+  };
+  auto reference = [](double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15g", v);
+    std::string r = buf;
+    const auto e = r.find('e');
+    if (e == std::string::npos) return r == "-0" ? std::string("0") : r;
+    // the host writes E+15 / E-05
+    std::string m = r.substr(0, e), x = r.substr(e + 1);
+    const char sign = x[0];
+    x = x.substr(1);
+    while (x.size() > 2 && x[0] == '0') x.erase(0, 1);
+    return m + "E" + sign + x;
+  };
+  for (int i = 0; i < 300000; ++i) {
+    double v;
+    const std::uint64_t bits = next();
+    if (i % 3 == 0) {
+      std::memcpy(&v, &bits, sizeof v);
+      if (!std::isfinite(v)) continue;
+    } else if (i % 3 == 1) {
+      v = static_cast<double>(static_cast<std::int64_t>(bits % 200000000000ULL) - 100000000000LL) / 100.0;
+    } else {
+      v = std::ldexp(static_cast<double>(bits >> 11), static_cast<int>(next() % 120) - 100);
+    }
+    ASSERT_EQ(NumText(v), reference(v)) << std::hexfloat << v;
+  }
+  for (double v : {0.1 + 0.2, 999999999999999.4, 999999999999999.6, 1e-4, 0.99999999999999989,
+                   9.9999999999999995e-5, 123456789012345.67, 0.30000000000000004}) {
+    EXPECT_EQ(NumText(v), reference(v)) << std::hexfloat << v;
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "tarnwick/core/error.h"
 #include "tarnwick/stats/amount_array.h"
+#include "../support/engine_error.h"
 
 namespace tarnwick {
 namespace {
@@ -17,16 +18,7 @@ cDoubleArray Filled(std::initializer_list<double> xs) {
   return a;
 }
 
-template <class F>
-ErrorCode CodeOf(F&& f) {
-  try {
-    f();
-  } catch (const EngineError& e) {
-    return e.code();
-  }
-  ADD_FAILURE() << "no EngineError raised";
-  return ErrorCode::InvalidArgument;
-}
+using testing::CodeOf;
 
 // The value after "label\t" on its line of a report.
 std::string Field(const std::string& report, const std::string& label) {

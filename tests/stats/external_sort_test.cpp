@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include "tarnwick/core/error.h"
 #include "tarnwick/data/file_system.h"
 #include "tarnwick/stats/external_sort.h"
+#include "../support/engine_error.h"
 
 namespace tarnwick {
 namespace {
@@ -107,8 +109,8 @@ class ExternalSortTest : public ::testing::Test {
     if (old != nullptr) oldTmp_ = old;
     hadTmp_ = old != nullptr;
     dir_ = fs::temp_directory_path() /
-           ("tarnwick_sort_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+           ("tarnwick_sort_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     setenv("TMPDIR", dir_.c_str(), 1);
@@ -145,16 +147,7 @@ class ExternalSortTest : public ::testing::Test {
   bool hadTmp_ = false;
 };
 
-template <class F>
-ErrorCode CodeOf(F&& f) {
-  try {
-    f();
-  } catch (const EngineError& e) {
-    return e.code();
-  }
-  ADD_FAILURE() << "no engine error";
-  return ErrorCode::InvalidArgument;
-}
+using testing::CodeOf;
 
 cNewDouble* Fill(cNewDouble& d, const std::vector<double>& amounts) {
   for (double a : amounts) d.AddItem(a);

@@ -6,20 +6,12 @@
 
 #include "tarnwick/core/error.h"
 #include "tarnwick/stats/regression.h"
+#include "../support/engine_error.h"
 
 namespace tarnwick {
 namespace {
 
-template <class F>
-ErrorCode CodeOf(F&& f) {
-  try {
-    f();
-  } catch (const EngineError& e) {
-    return e.code();
-  }
-  ADD_FAILURE() << "no EngineError raised";
-  return ErrorCode::InvalidArgument;
-}
+using testing::CodeOf;
 
 cRegression Fitted(const std::vector<std::pair<double, double>>& pairs) {
   cRegression r;

@@ -6,6 +6,7 @@
 
 #include "tarnwick/core/error.h"
 #include "tarnwick/stats/running_stats.h"
+#include "../support/engine_error.h"
 
 namespace tarnwick {
 namespace {
@@ -16,16 +17,7 @@ cStat Fed(std::initializer_list<double> xs) {
   return s;
 }
 
-template <class F>
-ErrorCode CodeOf(F&& f) {
-  try {
-    f();
-  } catch (const EngineError& e) {
-    return e.code();
-  }
-  ADD_FAILURE() << "no EngineError raised";
-  return ErrorCode::InvalidArgument;
-}
+using testing::CodeOf;
 
 TEST(RunningStats, TextbookFiguresOfEightAmounts) {
   cStat s = Fed({2, 4, 4, 4, 5, 5, 7, 9});

@@ -76,9 +76,9 @@ double cBenford::pct(std::int16_t& i) const {
   return exp_ ? exp_->pct[static_cast<std::size_t>(i)] : 0.0;
 }
 
-bool cBenford::AddObs(std::string_view text) {
+int cBenford::DigitValue(Type type, std::string_view text) {
   // One pass over the text: digits only, leading zeros skipped, keeping what each type needs.
-  int count = 0;          // digits taken
+  int count = 0;  // digits taken
   int first = 0, second = 0;
   int last = 0, beforeLast = 0;
   for (const char c : text) {
@@ -91,36 +91,28 @@ bool cBenford::AddObs(std::string_view text) {
     last = d;
     ++count;
   }
-  int value;
-  switch (type_) {
-    case Type::F1:
-      if (count < 1) return false;
-      value = first;
-      break;
-    case Type::F2:
-      if (count < 2) return false;
-      value = first * 10 + second;
-      break;
-    case Type::D2:
-      if (count < 2) return false;
-      value = second;
-      break;
-    case Type::L1:
-      if (count < 1) return false;
-      value = last;
-      break;
-    case Type::L2:
-      if (count < 2) return false;
-      value = beforeLast * 10 + last;
-      break;
-    default:
-      return false;
+  switch (type) {
+    case Type::F1: return count < 1 ? -1 : first;
+    case Type::F2: return count < 2 ? -1 : first * 10 + second;
+    case Type::D2: return count < 2 ? -1 : second;
+    case Type::L1: return count < 1 ? -1 : last;
+    case Type::L2: return count < 2 ? -1 : beforeLast * 10 + last;
   }
-  const std::int32_t obs = AddChecked<std::int32_t>(numObs_, 1);
-  const std::int32_t tally = AddChecked<std::int32_t>(actual_[static_cast<std::size_t>(value)], 1);
+  return -1;
+}
+
+bool cBenford::AddObs(std::string_view text) {
+  const int value = DigitValue(type_, text);
+  if (value < 0) return false;
+  AddTally(value, 1);
+  return true;
+}
+
+void cBenford::AddTally(int value, std::int32_t n) {
+  const std::int32_t obs = AddChecked<std::int32_t>(numObs_, n);
+  const std::int32_t tally = AddChecked<std::int32_t>(actual_[static_cast<std::size_t>(value)], n);
   numObs_ = obs;
   actual_[static_cast<std::size_t>(value)] = tally;
-  return true;
 }
 
 void cBenford::Compute() {
@@ -230,6 +222,33 @@ void cBenford::Compute() {
 
 // ---- cBA ----
 
+// The first significant digit of an amount's default text (15 significant digits), or -1 for
+// an amount whose text has none (zero). Read straight from the double where that is exact, and
+// from the text only where rounding to 15 digits could carry into the first digit.
+int cBA::FirstDigit(double d, std::string& scratch) {
+  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                      1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  if (d == 0.0) return -1;
+  const double a = std::fabs(d);
+  if (std::isfinite(a) && a >= 1e-22 && a < 1e22) {
+    int e = static_cast<int>(std::floor(std::log10(a)));
+    for (int k = 0; k < 2; ++k) {  // log10 can be one off next to a power of ten
+      const double m = e >= 0 ? a / kPow10[e] : a * kPow10[-e];
+      if (m < 1.0) { --e; continue; }
+      if (m >= 10.0) { ++e; continue; }
+      const double first = std::floor(m);
+      const double frac = m - first;
+      if (frac > 1e-12 && frac < 1.0 - 1e-12) return static_cast<int>(first);
+      break;
+    }
+  }
+  scratch.clear();
+  AppendNumText(scratch, d);
+  return cBenford::DigitValue(cBenford::Type::F1, scratch);
+}
+
+
 std::string cBA::ItemText(std::int32_t i) const { return InRange(i) ? records_[static_cast<std::size_t>(i)].key : std::string(); }
 std::int32_t cBA::ItemCount(std::int32_t i) const { return InRange(i) ? records_[static_cast<std::size_t>(i)].count : 0; }
 double cBA::ItemAmount(std::int32_t i) const { return InRange(i) ? records_[static_cast<std::size_t>(i)].amount : 0.0; }
@@ -272,29 +291,34 @@ void cBA::Item(std::string_view s, double d) {
     index_.Insert(hash, static_cast<std::int32_t>(records_.size() - 1));
     rec = &records_.back();
   }
-  digits_.clear();
-  AppendNumText(digits_, d);
-  rec->test.AddObs(digits_);
+  const int digit = FirstDigit(d, digits_);
+  if (digit > 0) rec->firstDigits[static_cast<std::size_t>(digit)] =
+      AddChecked<std::int32_t>(rec->firstDigits[static_cast<std::size_t>(digit)], 1);
 }
 
-std::string cBA::SummaryReport() {
+std::string cBA::SummaryReport() const {
   std::string r = "Benford Summary Report";
   r += kCrLf;
   r += "Variable\tCount\tTotal\tChiSQ\td-stat";
   r += kCrLf;
   std::int64_t counts = 0;
   double amounts = 0;
-  for (Record& rec : records_) {
-    rec.test.Compute();
+  for (const Record& rec : records_) {
+    // Each key's first-digit test, from the tallies its amounts' texts gave.
+    cBenford test;
+    for (int digit = 1; digit <= 9; ++digit)
+      if (rec.firstDigits[static_cast<std::size_t>(digit)] > 0)
+        test.AddTally(digit, rec.firstDigits[static_cast<std::size_t>(digit)]);
+    test.Compute();
     r += rec.key;
     r += kTab;
     r += NumText(rec.count);
     r += kTab;
     AppendNumber(r, rec.amount, "###,###.00");
     r += kTab;
-    AppendNumber(r, rec.test.chisq(), "##,###.0");
+    AppendNumber(r, test.chisq(), "##,###.0");
     r += kTab;
-    AppendNumber(r, rec.test.dstat(), "#.####");
+    AppendNumber(r, test.dstat(), "#.####");
     r += kCrLf;
     counts += rec.count;
     amounts += rec.amount;

@@ -44,7 +44,12 @@ class cBenford {
   bool AddObs(std::string_view vVar);
 
  private:
+  friend class cBA;
   enum class Type { F1, F2, L1, L2, D2 };
+  // The digit value of an amount text for a digit type, or -1 when it has none.
+  static int DigitValue(Type type, std::string_view text);
+  // Adds n observations of one digit value; overflow of a counter changes nothing.
+  void AddTally(int value, std::int32_t n);
   static std::int16_t Clamp(int i) { return static_cast<std::int16_t>(i < 0 ? 0 : (i > 99 ? 99 : i)); }
   // Expected tallies and proportions exist only once a test has been computed: a summary by
   // key holds one test per key, and most of them never need these tables.
@@ -76,19 +81,22 @@ class cBA {
   std::int32_t TotalCount() const { return static_cast<std::int32_t>(records_.size()) - 1; }
   double TotalAmount() const { return total_; }
   void Item(std::string_view s, double d);
-  // Computes every key's test and renders the "Benford Summary Report".
-  std::string SummaryReport();
+  // Runs every key's first-digit test and renders the "Benford Summary Report".
+  std::string SummaryReport() const;
 
  private:
-  // The key's test lives in its record: one memory block per key keeps lookups cache-friendly.
+  // A key's first-digit test is kept as its nine tallies and run when the summary is read:
+  // small records keep the lookups of a ledger with many keys in cache.
   struct Record {
     std::string key;
     double amount = 0;
-    std::int32_t count = 0;
     double debit = 0;
     double credit = 0;
-    cBenford test;
+    std::int32_t count = 0;
+    std::array<std::int32_t, 10> firstDigits{};
   };
+  // The first significant digit of the default text of d (its first-digit test value), or -1.
+  static int FirstDigit(double d, std::string& scratch);
   bool InRange(std::int32_t i) const { return i >= 0 && i < static_cast<std::int32_t>(records_.size()); }
 
   std::vector<Record> records_;

@@ -15,6 +15,24 @@ void AppendNumText(std::string& out, double value) {
     return;
   }
   char buf[40];
+  const double mag = std::fabs(value);
+  if (mag >= 1e-4 && mag < 1e15) {
+    // The shortest text that reads back as the same double is, whenever it has at most 15
+    // significant digits, exactly the 15-digit rendering with its trailing zeros dropped; it is
+    // several times cheaper to produce. Only longer ones need rounding to 15 digits.
+    const auto f = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+    int significant = 0;
+    bool started = false;
+    for (const char* p = buf; p < f.ptr; ++p) {
+      if (*p < '0' || *p > '9') continue;
+      started = started || *p != '0';
+      significant += started;
+    }
+    if (significant <= 15) {
+      out.append(buf, static_cast<std::size_t>(f.ptr - buf));
+      return;
+    }
+  }
   const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
   char* end = r.ptr;
   char* e = static_cast<char*>(std::memchr(buf, 'e', static_cast<std::size_t>(end - buf)));

@@ -48,6 +48,7 @@ std::string cFile::Headers() {
   for (const FieldSpan& f : spans) headerFields_.emplace_back(f.in(header_));
   cols_ = static_cast<std::int16_t>(spans.size());
   haveHeader_ = true;
+  filterChanged_ = true;
   return header_;
 }
 
@@ -57,7 +58,7 @@ const std::string& cFile::GetRow() {
   line_.assign(reader_.ReadLineView());
   haveRow_ = true;
   if (reader_.AtEndOfStream()) eof_ = true;
-  SplitTabSpans(line_, fields_);
+  SplitTabViews(line_, fields_);
   rows_ = AddChecked(rows_, 1);
   return line_;
 }
@@ -71,7 +72,7 @@ const std::string& cFile::HdrCols(std::int16_t i) const {
 std::string_view cFile::getcol(std::int16_t i) const {
   if (!haveRow_ || i < 0) Raise(ErrorCode::SubscriptOutOfRange, "column " + std::to_string(i));
   if (fields_.empty()) return {};
-  return fields_[std::min<std::size_t>(static_cast<std::size_t>(i), fields_.size() - 1)].in(line_);
+  return fields_[std::min<std::size_t>(static_cast<std::size_t>(i), fields_.size() - 1)];
 }
 
 std::int16_t cFile::GetColNo(std::string_view s) const {
@@ -84,7 +85,10 @@ std::int16_t cFile::GetColNo(std::string_view s) const {
 bool cFile::IsSelected() {
   if (infix_.empty() || infix_ == "1=1") return true;
   if (!filter_) filter_ = std::make_unique<RowFilter>();
-  return filter_->Evaluate(infix_, header_, line_, ans_) == RowFilter::Outcome::True;
+  // the line is split already (no fields before the first row, as for an empty line)
+  const bool same = !filterChanged_;
+  filterChanged_ = false;
+  return filter_->Evaluate(infix_, header_, line_, fields_, ans_, same) == RowFilter::Outcome::True;
 }
 
 std::string cFile::RPN() {

@@ -35,7 +35,10 @@ class cFile {
   // a negative i or an empty header.
   const std::string& HdrCols(std::int16_t i) const;
   std::int16_t cols() const { return cols_; }
-  void Infix(const std::string& s) { infix_ = s; }
+  void Infix(const std::string& s) {
+    infix_ = s;
+    filterChanged_ = true;
+  }
   const std::string& ans() const { return ans_; }
   // "" and "1=1" select every row without parsing; a filter that does not parse or evaluate
   // selects nothing and leaves ans "".
@@ -69,9 +72,10 @@ class cFile {
   std::int16_t cols_ = 0;
   bool haveRow_ = false;
   std::string line_;
-  std::vector<FieldSpan> fields_;
+  std::vector<std::string_view> fields_;  // views into line_
   std::int32_t rows_ = 0;
   std::string infix_;
+  bool filterChanged_ = true;  // the filter or the header changed since the last filtered row
   std::string ans_;
   std::unique_ptr<RowFilter> filter_;
 };

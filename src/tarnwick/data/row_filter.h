@@ -4,6 +4,7 @@
 // RPN evaluator the filter owns.
 
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -22,13 +23,21 @@ class RowFilter {
   // is prepared again only when the filter text or the header changes.
   Outcome Evaluate(const std::string& infix, std::string_view header, std::string_view row,
                    std::string& ans);
+  // The same for a row the reader has already split: `fields` are `row` split at every TAB,
+  // as views into it. `same` tells that `infix` and `header` hold the texts of the previous
+  // call, so the filter is not even compared with the prepared one.
+  Outcome Evaluate(const std::string& infix, std::string_view header, std::string_view row,
+                   std::span<const std::string_view> fields, std::string& ans, bool same = false);
   // The parser's RPN text: after a row, with the column names replaced and the row's values
   // substituted.
   std::string RPN() const;
 
  private:
+  Outcome Run(const std::string& infix, std::string_view header, std::string_view row,
+              std::span<const std::string_view> fields, bool split, bool same, std::string& ans);
   struct Impl;
   std::unique_ptr<Impl> impl_;
+  bool prepared_ = false;
 };
 
 }  // namespace tarnwick

@@ -155,8 +155,11 @@ void cNFile::FillValues(std::string_view line) {
     return;
   }
   if (type_ == 'T') {
-    SplitTabSpans(line, spans_);
-  } else if (type_ == 'C') {
+    SplitTabViews(line, tabFields_);
+    for (std::size_t k = 0; k < n; ++k) values_[k] = k < tabFields_.size() ? tabFields_[k] : std::string_view();
+    return;
+  }
+  if (type_ == 'C') {
     if (SplitComma(line) > kMaxCommaFields)
       SetError("Line " + NumText(reader_.Line()) + " has more than 101 fields");
   } else {
@@ -170,8 +173,10 @@ const std::string& cNFile::GetRow() {
   if (!open_) Raise(ErrorCode::FileAccess, "no file is open: " + fileName_);
   line_.assign(reader_.ReadLineView());
   rowRebuilt_ = false;
+  tabFieldsOfLine_ = false;
   if (reader_.AtEndOfStream()) eof_ = true;
   FillValues(line_);
+  tabFieldsOfLine_ = type_ == 'T';
   rows_ = AddChecked(rows_, 1);
   return line_;
 }
@@ -210,6 +215,7 @@ std::string cNFile::Headers() {
   if (errStatus_) return "";
   header_.clear();
   hdr_.clear();
+  filterChanged_ = true;
   hdrJoined_ = false;
   if (reader_.AtEndOfStream()) {  // an empty file has not even a header
     SetError("File has insufficient data");
@@ -368,7 +374,11 @@ bool cNFile::IsSelected() {
     out = filter_->Evaluate(infix_, hdr_, rebuiltRow_, ans_);
     rowRebuilt_ = out != RowFilter::Outcome::ParseError;
   } else {
-    out = filter_->Evaluate(infix_, header_, line_, ans_);
+    // a "T" line comes split already
+    const bool same = !filterChanged_;
+    filterChanged_ = false;
+    out = tabFieldsOfLine_ ? filter_->Evaluate(infix_, header_, line_, tabFields_, ans_, same)
+                           : filter_->Evaluate(infix_, header_, line_, ans_);
   }
   return out == RowFilter::Outcome::True;
 }

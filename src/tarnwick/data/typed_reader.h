@@ -59,7 +59,10 @@ class cNFile {
   // the file type is unknown.
   const std::string& HdrCols(std::int16_t i) const;
   std::string_view RowCols(std::int16_t i) const;
-  void Infix(const std::string& s) { infix_ = s; }
+  void Infix(const std::string& s) {
+    infix_ = s;
+    filterChanged_ = true;
+  }
   const std::string& ans() const { return ans_; }
   bool IsSelected();
   bool Eof() const { return eof_; }
@@ -135,10 +138,13 @@ class cNFile {
   std::string rebuiltRow_;
   bool rowRebuilt_ = false;
   std::vector<FieldSpan> spans_;
+  std::vector<std::string_view> tabFields_;  // a "T" line_ split at every TAB
+  bool tabFieldsOfLine_ = false;             // tabFields_ holds the split of line_
   std::int32_t rows_ = 0;
   std::vector<PrnColumn> prn_;
 
   std::string infix_;
+  bool filterChanged_ = true;  // the filter or the header changed since the last filtered row
   std::string ans_;
   std::unique_ptr<RowFilter> filter_;
 };

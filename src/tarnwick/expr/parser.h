@@ -23,8 +23,8 @@
 //     if (!Err()) { ReplaceColnames(); SubRow(line); op.EvalRPN(RPN()); }
 // Prepare and SelectRow give exactly the same observable results (RPN text after the row, the
 // parser's ErrMsg / Infix / Deb / cols, the evaluator's ans, Err, rType, dResult, bresult,
-// sResult, and the "Too many parens" notices) while tokenizing and converting the filter only
-// once per (filter, header line):
+// sResult and Deb; the "Too many parens" notice once rather than per value, see below) while
+// tokenizing and converting the filter only once per (filter, header line):
 //
 //     cParse parser;  cOP op;
 //     parser.Prepare(filter, headerLine);        // once, or before every row: it is cached
@@ -42,18 +42,37 @@
 // If the parser was changed through its other members since Prepare, SelectRow first restores
 // the prepared state, so it can be called for row after row without calling Prepare again.
 // The line is copied into the parser (no allocation once the copy buffer has grown); the views
-// into it stay private. Reading RPN() afterwards builds the substituted text on demand.
+// into it stay private.
+//
+// SelectFields(line, fields, op) is SelectRow for a reader that has already split the line:
+// `fields` must be the line split at every TAB (views into `line`, none for an empty line).
+// The parser then does not split the line again.
+//
+// "Too many parens": the plain members (subtext, SubRow, IsSelected) show the notice for every
+// value substituted into an RPN with more than ten "(", as documented above. A prepared filter
+// shows it once, on the first row that would show it, until a different filter or header is
+// prepared: a large file would otherwise repeat it for every field of every row. Reading RPN() afterwards builds the substituted text on demand (which
+// is why RPN() is not a const member: a holder that shows it from a const method keeps its
+// parser mutable). SelectRow before any Prepare acts as after Prepare("", ""): the parser
+// reports "No input to parse" and no row is selected.
 // Arithmetic errors of the evaluation (see cOP) leave SelectRow as EngineError, as they leave
 // EvalRPN.
 //
-// Per row the work is: split the line up to the highest column the filter uses, normalise the
-// values of the columns it uses, and evaluate the compiled RPN on the evaluator's stack, with
-// the constants' number and date tests done once. Rows whose values could change the result of
-// the plain text substitution in unusual ways (a value holding "$" and a digit, more than ten
-// "(" in the RPN) take the literal path, which gives the same answer.
+// Per row the work is: split the line up to the highest column the filter uses (unless the
+// reader handed its fields over), normalise the values of the columns it uses (a plain decimal
+// is rendered straight from its digits; one scan of any other value rules out the number and
+// date tests its characters cannot pass), and evaluate the compiled RPN on the evaluator's
+// stack, with the constants' number and date tests done once. A filter made only of
+// comparisons of two operands joined by AND / OR is evaluated comparison by comparison without
+// the text stack, for every row whose values keep that shape (none reads as an operator or is
+// "#ERR"). Rows whose values could change the result of the plain text substitution in unusual
+// ways (a value holding "$" and a digit, more than ten "(" in the RPN) take the literal path,
+// which gives the same answer.
 // ---------------------------------------------------------------------------------------------
 
+#include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -98,13 +117,15 @@ class cParse {
   void SubRow(std::string_view sInRow);
   void subtext(std::string_view incode, std::string_view inval);
   void ReplaceColnames();
-  // Length of a leading month/day/year date (spaces before it included), or -1.
+  // Length of a leading month/day/year date (spaces before it included), or -1; a length
+  // beyond the 16-bit result is the overflow error.
   std::int16_t isValDate(std::string_view sText) const;
   bool isdigit(std::string_view sChar) const;
 
   // Prepared filters: see the header comment.
   bool Prepare(std::string_view filter, std::string_view headerLine);
   bool SelectRow(std::string_view line, cOP& op);
+  bool SelectFields(std::string_view line, std::span<const std::string_view> fields, cOP& op);
 
  private:
   enum class TokType : std::uint8_t { kNone, kOpen, kClose, kComma, kSpace, kOperator, kOperand, kEnd };
@@ -138,11 +159,25 @@ class cParse {
     std::vector<SlotInfo> slots;
     std::int32_t maxColumn = 0;
     std::size_t baseParens = 0;
+    // Comparisons of two operands joined by AND / OR, in RPN order, when the whole filter is
+    // made of them; a row whose values keep that shape is evaluated by these steps.
+    struct Step {
+      bool leaf = true;  // a comparison of two operands; else AND / OR of the last two results
+      RpnOp op = RpnOp::kNone;
+      // leaf operands: a slot, or (slot -1) a constant classified once
+      std::int32_t leftSlot = -1, rightSlot = -1;
+      cOP::Operand left, right;
+    };
+    std::vector<Step> steps;
+    bool comparisons = false;
   };
   struct SlotValue {
     std::string_view text;
-    bool known = false;  // kinds below are valid
-    RpnOperandKinds kinds;
+    RpnOp op = RpnOp::kNone;  // the value reads as an operator
+    // what the value's unquoted text is: -1 not yet tested, 0 no, 1 yes
+    std::int8_t num = -1, date = -1;
+    double number = 0;
+    char plain[24];  // a plain decimal's rendering
     std::string rendered;
   };
 
@@ -152,14 +187,29 @@ class cParse {
   void PushOp(const std::string& op);
   std::string PopOp();
   static int Prec(std::string_view word);
+  struct ValueScan {
+    bool amountChars = false, numberChars = false, dateChars = false, dollar = false;
+    std::size_t parens = 0;
+  };
+  static ValueScan ScanValue(std::string_view f);
+  static void SetText(SlotValue& v, std::string_view text, const ValueScan& scan);
   void Materialise();
-  void SubRowImpl(std::string_view row, bool notify);
-  void SubTextImpl(std::string_view code, std::string_view value, bool notify);
+  // When substitution shows "Too many parens": never (building RPN() on demand), for every
+  // value (the plain members), or once per prepared filter.
+  enum class Notice : std::uint8_t { kNever, kAlways, kOnce };
+  void SubRowImpl(std::string_view row, Notice notice);
+  void SubTextImpl(std::string_view code, std::string_view value, Notice notice);
   // A numeric value rendered as the substitution writes it, and the number that text reads as.
   static bool Normalise(std::string_view value, std::string& out, double& number);
   void Compile(const std::string& base);
-  void RunRow(std::string_view line, cOP& op);
-  void RunLiteral(cOP& op);
+  bool Select(std::string_view line, std::span<const std::string_view> fields, bool split, cOP& op);
+  // `fields`, when not split here, are the line's TAB-separated fields as views into `line`.
+  void RunRow(std::string_view line, std::span<const std::string_view> fields, bool split, Notice notice,
+              cOP& op);
+  void RunLiteral(cOP& op, Notice notice);
+  void FindComparisons(Program& p) const;
+  bool RunComparisons(cOP& op);
+  cOP::Operand SlotOperand(std::int32_t slot) const;
   void RestorePrepared();
   void Touch() { dirty_ = true; }
 
@@ -192,6 +242,7 @@ class cParse {
   Program program_;
   bool programPrepared_ = false;  // program_ is the prepared filter's
   bool rowApplied_ = false;       // a row was substituted since Prepare
+  bool parenNoticeShown_ = false;  // the prepared filter has shown "Too many parens"
 
   // the row whose substitution RPN() builds on demand
   bool rpnPending_ = false;

@@ -110,14 +110,6 @@ RpnOp RpnOperatorOf(std::string_view element) {
   }
 }
 
-std::string_view UnquoteOperand(std::string_view t) {
-  if (t.size() >= 2 && t.front() == '"') {
-    if (t.size() >= 3 && t.substr(t.size() - 2) == "\",") t.remove_suffix(1);
-    if (t.size() >= 2 && t.back() == '"') t = t.substr(1, t.size() - 2);
-  }
-  return t;
-}
-
 RpnOperandKinds ClassifyOperand(std::string_view text) {
   RpnOperandKinds k;
   const std::string_view t = UnquoteOperand(text);
@@ -148,7 +140,7 @@ const std::string& cOP::Deb() {
     deb_ += "Stack(";
     deb_ += std::to_string(i + 1);
     deb_ += ") = ";
-    deb_ += finalStack_[i];
+    deb_ += finalCount_ == 1 ? ans_ : finalStack_[i];
     deb_ += kCrLf;
   }
   return deb_;
@@ -189,6 +181,8 @@ void cOP::Begin() {
 void cOP::End() {
   ans_.assign(count_ == 1 ? stack_[1].v.text : std::string_view("#ERR"));
   finalCount_ = static_cast<std::size_t>(count_);
+  // a single value is ans itself; Deb reads it from there
+  if (finalCount_ == 1) return;
   if (finalStack_.size() < finalCount_) finalStack_.resize(finalCount_);
   for (std::size_t i = 0; i < finalCount_; ++i) finalStack_[i].assign(stack_[i + 1].v.text);
 }
@@ -213,6 +207,35 @@ void cOP::PushOperand(std::string_view text, const RpnOperandKinds& kinds) {
   v.number = kinds.number;
   v.date = kinds.date ? 1 : 0;
   v.serial = kinds.serial;
+}
+
+void cOP::PushOperand(std::string_view text, std::int8_t num, double number, std::int8_t date, double serial) {
+  Value& v = PushSlot().v;
+  v.text = text;
+  v.num = num;
+  v.number = number;
+  v.date = date;
+  v.serial = serial;
+}
+
+bool cOP::CompareOperands(RpnOp op, const Operand& l, const Operand& r) {
+  Value a{l.text, l.num, l.date, l.number, l.serial};
+  Value b{r.text, r.num, r.date, r.number, r.serial};
+  OperateTwo(op, a, b);
+  err_ = false;
+  return bresult_;
+}
+
+bool cOP::Combine(RpnOp op, bool a, bool b) {
+  SetBool(op == RpnOp::kAnd ? (a && b) : (a || b));
+  err_ = false;
+  return bresult_;
+}
+
+void cOP::Finish(bool result) {
+  count_ = 0;
+  ans_.assign(result ? kTrue : kFalse);
+  finalCount_ = 1;
 }
 
 void cOP::Apply(RpnOp op) {

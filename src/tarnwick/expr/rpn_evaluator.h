@@ -9,7 +9,9 @@
 // Failed operations (a missing requirement, "/" by zero, an operator the operand kinds do not
 // support) push nothing and set Err. Arithmetic that leaves the double range, LN/LOG of a
 // number that is not positive, SQR of a negative number, a LEFT/RIGHT count outside 0..32767
-// and a day difference outside -32768..32767 throw EngineError from EvalRPN / feval.
+// a day difference outside -32768..32767 and a sum of two dates beyond 31 December 9999 throw
+// EngineError from EvalRPN / feval (Overflow, or InvalidArgument for LN/LOG/SQR and a negative
+// LEFT/RIGHT count).
 //
 // LEFT and RIGHT take the text of their first operand whatever it looks like, so LEFT of an
 // account number works like LEFT of a name; the other operators are dispatched on the kinds
@@ -49,7 +51,13 @@ struct RpnOperandKinds {
 };
 RpnOperandKinds ClassifyOperand(std::string_view text);
 // Removes the quotes of an operand as the evaluator does before an operation.
-std::string_view UnquoteOperand(std::string_view text);
+inline std::string_view UnquoteOperand(std::string_view t) {
+  if (t.size() >= 2 && t.front() == '"') {
+    if (t.size() >= 3 && t.substr(t.size() - 2) == "\",") t.remove_suffix(1);
+    if (t.size() >= 2 && t.back() == '"') t = t.substr(1, t.size() - 2);
+  }
+  return t;
+}
 
 class cOP {
  public:
@@ -82,8 +90,24 @@ class cOP {
   void Begin();
   void PushOperand(std::string_view text);
   void PushOperand(std::string_view text, const RpnOperandKinds& kinds);
+  // An operand whose kinds are partly known (-1 not yet tested, 0 no, 1 yes; the number and
+  // the serial are read only when known to be one).
+  void PushOperand(std::string_view text, std::int8_t num, double number, std::int8_t date, double serial);
   void Apply(RpnOp op);
   void End();
+
+  // Filters made only of comparisons of two operands joined by AND / OR: after Begin, each
+  // CompareOperands is Push(l), Push(r), Apply(op) of a comparison, each Combine is Apply(AND / OR) on
+  // the last two results, and Finish(result) is End with that single result on the stack.
+  // Valid only when no operand text (quotes removed) is "#ERR", so that nothing fails.
+  struct Operand {
+    std::string_view text;  // quotes removed
+    std::int8_t num = -1, date = -1;  // -1 not yet tested, 0 no, 1 yes
+    double number = 0, serial = 0;
+  };
+  bool CompareOperands(RpnOp op, const Operand& l, const Operand& r);
+  bool Combine(RpnOp op, bool a, bool b);
+  void Finish(bool result);
 
  private:
   struct Value {

@@ -1,0 +1,107 @@
+// The runner's --out: every report of a run filed in one workbook, written only when the whole
+// run succeeds and never over a file the run reads.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "../cli/cli_support.h"
+#include "xlsx_reader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using cli_test::Ledger;
+using cli_test::ReadAll;
+using cli_test::Tarnwick;
+using cli_test::WriteFile;
+
+class RunnerOut : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::path(::testing::TempDir()) /
+           ("tarnwick_out_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::size_t FileCount() const {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), {}));
+  }
+  fs::path dir_;
+};
+
+// The value printed after `label` and a tab in a report.
+std::string Field(const std::string& report, const std::string& label) {
+  const std::size_t at = report.find("\n" + label + "\t");
+  if (at == std::string::npos) return "";
+  const std::size_t start = at + label.size() + 2;
+  return report.substr(start, report.find_first_of("\t\r\n", start) - start);
+}
+
+TEST_F(RunnerOut, ScriptReportsBecomeSheetsWithTheirCharts) {
+  const std::string script = Path("run.txt");
+  WriteFile(script, "<ledger>=ds=file file=" + Ledger() +
+                        "\n"
+                        "BE <ledger> col=Amount recap=Benford title=\"Digits of the payments\"\n"
+                        "WD <ledger> col=InvDate recap=Weekdays\n"
+                        "SA pop=3000 conf=95% ep=5% er=5%\n");
+  const std::string book = Path("audit.xlsx");
+  const auto withBook = Tarnwick({"--raw", "--out", book, "-f", script});
+  ASSERT_EQ(withBook.status, 0) << withBook.err;
+  // The reports still go to standard output, unchanged.
+  EXPECT_EQ(withBook.out, Tarnwick({"--raw", "-f", script}).out);
+
+  const xlsx_test::Xlsx x(book);
+  EXPECT_EQ(x.SheetNames(), (std::vector<std::string>{"Benford", "Weekdays", "SA"}));
+  // Digit 1's observed count as printed, now a number in the sheet.
+  const std::string observed1 = Field(withBook.out, "1");
+  ASSERT_FALSE(observed1.empty());
+  const xlsx_test::CellXml b8 = x.Cell(1, "B8");
+  EXPECT_EQ(b8.type, "");
+  std::string digits;
+  for (char c : observed1) {
+    if (c != ',') digits += c;
+  }
+  EXPECT_EQ(b8.value, digits);
+
+  const auto charts = x.Charts();
+  ASSERT_EQ(charts.size(), 2u);
+  bool titled = false;
+  for (const std::string& c : charts)
+    titled |= c.find("Digits of the payments") != std::string::npos;
+  EXPECT_TRUE(titled);
+  EXPECT_EQ(FileCount(), 2u);  // the script and the workbook, nothing else
+}
+
+TEST_F(RunnerOut, NothingWrittenWhenTheRunFailsOrWouldReplaceAFileItUses) {
+  const std::string book = Path("audit.xlsx");
+  WriteFile(book, "earlier");
+
+  const std::string script = Path("run.txt");
+  WriteFile(script, "BE ds=file file=" + Ledger() +
+                        " col=Amount\n"
+                        "BE ds=file file=" +
+                        Path("missing.tsv") + " col=Amount\n");
+  const auto failed = Tarnwick({"--out", book, "-f", script});
+  EXPECT_NE(failed.status, 0);
+  EXPECT_NE(failed.err.find("not written"), std::string::npos) << failed.err;
+  EXPECT_EQ(ReadAll(book), "earlier");
+
+  // The script itself, and a data file the run reads.
+  const std::string data = Path("ledger.tsv");
+  WriteFile(data, ReadAll(Ledger()));
+  const auto overScript = Tarnwick({"--out", script, "-f", script});
+  EXPECT_EQ(overScript.status, 2);
+  const auto overData = Tarnwick({"--out", data, "BE ds=file file=" + data + " col=Amount"});
+  EXPECT_NE(overData.status, 0);
+  EXPECT_NE(overData.err.find("would replace"), std::string::npos) << overData.err;
+  EXPECT_EQ(ReadAll(data), ReadAll(Ledger()));
+  EXPECT_EQ(FileCount(), 3u);  // the earlier workbook, the script and the data: no leftovers
+}
+
+}  // namespace
