@@ -60,7 +60,13 @@ class BadInput : public ::testing::Test {
 // A small ledger: a header and `rows` rows of vendor and amount.
 std::string Ledger(int rows) {
   std::string t = "Vendor\tAmount\r\n";
-  for (int i = 1; i <= rows; ++i) t += "V" + std::to_string(i % 7) + "\t" + std::to_string(i * 3) + ".25\r\n";
+  for (int i = 1; i <= rows; ++i) {
+    t += 'V';
+    t += std::to_string(i % 7);
+    t += '\t';
+    t += std::to_string(i * 3);
+    t += ".25\r\n";
+  }
   return t;
 }
 
