@@ -64,8 +64,11 @@ std::string NumText(Currency value) { return value.Text(); }
 
 std::string DateText(Date value) {
   const YearMonthDay ymd = value.Ymd();
-  std::string s = std::to_string(ymd.month) + "/" + std::to_string(ymd.day) + "/" +
-                  std::to_string(ymd.year);
+  // The year always has four digits ("1/1/0100"): a three-digit year would not read back as a
+  // date, since date text takes two- or four-digit years only.
+  char year[16];
+  std::snprintf(year, sizeof year, "%04d", ymd.year);
+  std::string s = std::to_string(ymd.month) + "/" + std::to_string(ymd.day) + "/" + year;
   const int secs = value.SecondsOfDay();
   if (secs != 0) {
     int h = secs / 3600;

@@ -1,5 +1,6 @@
 #include "tarnwick/shell/report_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -111,6 +112,9 @@ void Emit(std::string& out, const Pattern& pat, bool negative, std::string_view 
   if (pat.point) {
     out += '.';
     out.append(fracDigits.substr(0, static_cast<std::size_t>(fracShown)));
+    // an amount carries at most 17 decimals; zeros the pattern still forces come after them
+    if (static_cast<std::size_t>(fracShown) > fracDigits.size())
+      out.append(static_cast<std::size_t>(fracShown) - fracDigits.size(), '0');
   }
   if (pat.percent) out += '%';
 }
@@ -135,7 +139,16 @@ void EmitScaled(std::string& out, const Pattern& pat, bool negative, uint128_t s
 
 void AppendNumber(std::string& out, double value, std::string_view pattern) {
   const Pattern pat = ParsePattern(pattern);
-  if (pat.percent) value *= 100.0;
+  // A percentage of a finite value near the top of the double range overflows when scaled; it
+  // is then written from the unscaled digits with the point moved two places.
+  bool shiftPoint = false;
+  if (pat.percent) {
+    if (std::isfinite(value) && !std::isfinite(value * 100.0)) {
+      shiftPoint = true;
+    } else {
+      value *= 100.0;
+    }
+  }
   if (!std::isfinite(value)) {
     AppendNumText(out, value);
     return;
@@ -143,20 +156,36 @@ void AppendNumber(std::string& out, double value, std::string_view pattern) {
   const bool negative = std::signbit(value);
   const double mag = std::fabs(value);
   const int d = pat.decimals;
-  if (d <= 15) {
+  if (d <= 15 && !shiftPoint) {
     const double scaled = mag * static_cast<double>(kPow10[d]);
     if (scaled < 9007199254740992.0) {  // 2^53: the rounded value is an exact whole number
       EmitScaled(out, pat, negative, static_cast<std::uint64_t>(std::round(scaled)), d);
       return;
     }
   }
-  // Beyond 2^53 the double has no digits below the point worth rounding: print it exactly.
-  char buf[400];
-  const auto r = std::to_chars(buf, buf + sizeof buf, mag, std::chars_format::fixed, d);
-  const std::string_view all(buf, static_cast<std::size_t>(r.ptr - buf));
-  const std::size_t dot = all.find('.');
+  // Beyond 2^53 the double has no digits below the point worth rounding: print it exactly. The
+  // text has up to 309 integer digits and as many decimals as the pattern asks for.
+  const int precision = shiftPoint ? d + 2 : d;
+  char local[400];
+  std::string heap;
+  char* buf = local;
+  std::size_t cap = sizeof local;
+  if (const std::size_t need = 312 + static_cast<std::size_t>(precision); need > cap) {
+    heap.resize(need);
+    buf = heap.data();
+    cap = need;
+  }
+  const auto r = std::to_chars(buf, buf + cap, mag, std::chars_format::fixed, precision);
+  std::string_view all(buf, static_cast<std::size_t>(r.ptr - buf));
+  std::size_t dot = all.find('.');
+  if (shiftPoint) {
+    // "I.FFrest" -> "IFF.rest": the percentage digits without a second rounding
+    std::rotate(buf + dot, buf + dot + 1, buf + dot + 3);
+    dot += 2;
+    if (d == 0) all = all.substr(0, dot);
+  }
   Emit(out, pat, negative, all.substr(0, dot),
-       dot == std::string_view::npos ? std::string_view() : all.substr(dot + 1));
+       dot >= all.size() ? std::string_view() : all.substr(dot + 1));
 }
 
 void AppendNumber(std::string& out, Currency value, std::string_view pattern) {

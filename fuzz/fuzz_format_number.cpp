@@ -1,0 +1,6 @@
+#include "format_number_props.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  tarnwick_fuzz::FormatNumberInput(data, size);
+  return 0;
+}
