@@ -31,9 +31,9 @@ bool Job::Next() {
     bool selected = true;
     if (filtered_) {
       selected = parser_.SelectRow(source_->RowLine(), op_);
-      // A failed operation pushes nothing and need not be the last one: any answer that is not
-      // a truth value means the row could not be evaluated.
-      if (op_.Err() || (!selected && op_.ans() != "FALSE")) ++evalFailures_;
+      // A failed operation pushes nothing and need not be the last one; an answer that is not a
+      // truth value also means the row could not be evaluated.
+      if (op_.AnyErr() || (!selected && op_.ans() != "FALSE")) ++evalFailures_;
     }
     if (selected) {
       ++selected_;

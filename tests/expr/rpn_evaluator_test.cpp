@@ -251,3 +251,23 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace tarnwick
+
+namespace tarnwick {
+namespace {
+
+// Err tells of the last operation only; AnyErr of the whole evaluation.
+TEST(EvalRpn, AnyErrRemembersAFailureInsideTheExpression) {
+  cOP op;
+  EXPECT_EQ(op.EvalRPN("7\t0\t/\t1\t>"), "");
+  EXPECT_FALSE(op.Err());
+  EXPECT_TRUE(op.AnyErr());
+  op.EvalRPN("7\t2\t/");
+  EXPECT_EQ(op.ans(), "3.5");
+  EXPECT_FALSE(op.AnyErr());
+  op.EvalRPN("7\t0\t/");
+  EXPECT_TRUE(op.Err());
+  EXPECT_TRUE(op.AnyErr());
+}
+
+}  // namespace
+}  // namespace tarnwick

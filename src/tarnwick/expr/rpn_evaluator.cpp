@@ -174,6 +174,7 @@ std::string cOP::EvalRPN(std::string_view sRPN) {
 void cOP::Begin() {
   count_ = 0;
   err_ = false;
+  failures_ = 0;
   deb_.clear();
   finalCount_ = 0;
 }
@@ -221,7 +222,7 @@ void cOP::PushOperand(std::string_view text, std::int8_t num, double number, std
 bool cOP::CompareOperands(RpnOp op, const Operand& l, const Operand& r) {
   Value a{l.text, l.num, l.date, l.number, l.serial};
   Value b{r.text, r.num, r.date, r.number, r.serial};
-  OperateTwo(op, a, b);
+  if (!OperateTwo(op, a, b)) ++failures_;
   err_ = false;
   return bresult_;
 }
@@ -251,6 +252,7 @@ void cOP::Apply(RpnOp op) {
   b.text = UnquoteOperand(b.text);
   if (!Operate(op, a, b)) {
     err_ = true;
+    ++failures_;
     return;
   }
   err_ = false;

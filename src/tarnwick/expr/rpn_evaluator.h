@@ -80,6 +80,10 @@ class cOP {
   bool bresult() const { return bresult_; }
   const std::string& sResult() const { return sResult_; }
   bool Err() const { return err_; }
+  // True when any operation of the last evaluation failed. Err tells of the last operation
+  // only, and a failure inside a comparison ("$Amount / 0 > 1") is followed by operations
+  // that succeed on what is left of the stack.
+  bool AnyErr() const { return failures_ > 0; }
   // Evaluates one operation on two operand texts (quotes removed first); pushes nothing.
   // A one-operand operator uses sarg1 only. Returns False.
   bool feval(std::string_view sop, std::string_view sarg1, std::string_view sarg2);
@@ -147,6 +151,7 @@ class cOP {
   bool bresult_ = false;
   std::string sResult_;
   bool err_ = false;
+  std::int32_t failures_ = 0;
   std::string ans_;
   std::string deb_;
   std::vector<std::string> finalStack_;
