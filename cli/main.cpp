@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -27,6 +28,23 @@
 #endif
 
 namespace {
+
+// An interrupted run (Ctrl-C, a stopped job) removes the temporary files the engine and the
+// runner hold (sort runs, part-written samples and workbooks), then ends as the signal would.
+extern "C" void OnInterrupt(int sig) {
+  tarnwick::RemoveTempFiles();
+  std::signal(sig, SIG_DFL);
+  std::raise(sig);
+}
+
+void CleanUpOnInterrupt() {
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction sa {};
+    sa.sa_handler = OnInterrupt;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(sig, &sa, nullptr);
+  }
+}
 
 using namespace tarnwick;
 using namespace tarnwick::cli;
@@ -165,6 +183,7 @@ int RunWithWorkbook(const std::string& out, const std::string& script, const std
 }  // namespace
 
 int main(int argc, char** argv) {
+  CleanUpOnInterrupt();
   Options opt;
   opt.progress = ::isatty(2) != 0;
   bool raw = false;

@@ -25,6 +25,7 @@ OutputFile::OutputFile(const std::string& path, const std::vector<std::string>& 
   const std::size_t slash = path.rfind(kPathSeparator);
   const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   temp_ = dir + "." + GetTempName() + ".part";
+  RegisterTempFile(temp_);
   try {
     writer_ = CreateTextFile(temp_);
   } catch (const EngineError& e) {

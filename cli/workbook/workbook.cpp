@@ -466,6 +466,7 @@ ReportWorkbook::ReportWorkbook(std::string path, std::vector<std::string> inputs
     if (fd >= 0) {
       ::close(fd);
       temp_ = candidate;
+      RegisterTempFile(temp_);
       break;
     }
     if (errno == EEXIST && attempt < 100) continue;

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -252,13 +253,64 @@ std::string GetTempName() {
   }
 }
 
-std::string TempFilePath() { return GetSpecialFolder(2) + kPathSeparator + GetTempName(); }
+// ---- temporary files that an interrupt must not leave behind ----
 
-bool DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+namespace {
+
+// Fixed storage, so a signal handler can walk it without allocating or locking. A slot's path
+// is complete before its flag is set, and the flag is cleared before the path changes.
+constexpr std::size_t kTempSlots = 4096;
+constexpr std::size_t kTempPathMax = 480;
+struct TempSlot {
+  volatile std::sig_atomic_t used;
+  char path[kTempPathMax];
+};
+TempSlot g_tempSlots[kTempSlots];
+
+}  // namespace
+
+void RegisterTempFile(const std::string& path) {
+  if (path.empty() || path.size() >= kTempPathMax) return;  // best effort; such paths stay
+  for (TempSlot& slot : g_tempSlots) {
+    if (slot.used) continue;
+    std::memcpy(slot.path, path.c_str(), path.size() + 1);
+    slot.used = 1;
+    return;
+  }
+}
+
+void ForgetTempFile(const std::string& path) {
+  for (TempSlot& slot : g_tempSlots) {
+    if (slot.used && std::strcmp(slot.path, path.c_str()) == 0) {
+      slot.used = 0;
+      return;
+    }
+  }
+}
+
+void RemoveTempFiles() noexcept {
+  for (TempSlot& slot : g_tempSlots) {
+    if (!slot.used) continue;
+    ::unlink(slot.path);
+    slot.used = 0;
+  }
+}
+
+std::string TempFilePath() {
+  std::string path = GetSpecialFolder(2) + kPathSeparator + GetTempName();
+  RegisterTempFile(path);
+  return path;
+}
+
+bool DeleteFile(const std::string& path) {
+  ForgetTempFile(path);
+  return ::unlink(path.c_str()) == 0;
+}
 
 void RenameFile(const std::string& from, const std::string& to) {
   if (::rename(from.c_str(), to.c_str()) != 0)
     Raise(ErrorCode::FileAccess, from + " -> " + to + ": " + std::strerror(errno));
+  ForgetTempFile(from);
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

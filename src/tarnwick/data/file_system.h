@@ -83,8 +83,16 @@ std::string GetSpecialFolder(int code);
 // A fresh file name (no folder) that clashes with no existing file in the temporary folder,
 // nor with a name handed out by this or any other running process.
 std::string GetTempName();
-// The temporary folder, the separator and a fresh name.
+// The temporary folder, the separator and a fresh name; the path is registered (below).
 std::string TempFilePath();
+
+// Temporary files must not outlive the process, even an interrupted one. Paths handed out by
+// TempFilePath are registered; RegisterTempFile adds another (a part-written output beside its
+// target); DeleteFile and RenameFile forget the path they remove or move. RemoveTempFiles
+// deletes every registered file and is async-signal-safe, for SIGINT and SIGTERM handlers.
+void RegisterTempFile(const std::string& path);
+void ForgetTempFile(const std::string& path);
+void RemoveTempFiles() noexcept;
 // Removes a file; false when there was none or it could not be removed. Never raises.
 bool DeleteFile(const std::string& path);
 // Replaces `to` by `from` in one step (same file system); FileAccess on failure.
