@@ -1,6 +1,7 @@
 #include "tarnwick/expr/parser.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "tarnwick/core/arith.h"
@@ -405,6 +406,36 @@ bool cParse::Normalise(std::string_view value, std::string& out, double& number)
   double v = 0;
   if (!IsNUM(value, v)) return false;
   out.clear();
+  // "#########.#######" for the usual magnitudes, by the same steps as the number patterns:
+  // round |v| * 1E7 half away from zero, no integer digits for a zero integer part, a trailing
+  // point for a whole number; the number is the one that text reads as.
+  const double scaled = std::fabs(v) * 1e7;
+  if (scaled < 9007199254740992.0) {
+    const auto n = static_cast<std::uint64_t>(std::round(scaled));
+    if (n == 0) {
+      // Zero would render as a lone "." which is not a number; keep it numeric.
+      out.assign(1, '0');
+      number = 0;
+      return true;
+    }
+    char buf[32];
+    char* end = buf + sizeof buf;
+    char* p = end;
+    std::uint64_t frac = n % 10000000;
+    int fracDigits = 7;
+    while (fracDigits > 0 && frac % 10 == 0) {
+      frac /= 10;
+      --fracDigits;
+    }
+    for (int k = 0; k < fracDigits; ++k, frac /= 10) *--p = static_cast<char>('0' + frac % 10);
+    *--p = '.';
+    for (std::uint64_t whole = n / 10000000; whole != 0; whole /= 10) *--p = static_cast<char>('0' + whole % 10);
+    if (std::signbit(v)) *--p = '-';
+    out.assign(p, static_cast<std::size_t>(end - p));
+    const double magnitude = static_cast<double>(n) / 1e7;
+    number = std::signbit(v) ? -magnitude : magnitude;
+    return true;
+  }
   AppendNumber(out, v, kAmountPattern);
   // Zero would render as a lone "." which is not a number; keep it numeric.
   if (out.find_first_of("0123456789") == std::string::npos) out.assign(1, '0');
@@ -506,7 +537,14 @@ void cParse::RestorePrepared() {
 
 bool cParse::Prepare(std::string_view filter, std::string_view headerLine) {
   if (prepared_ && filter == prepFilter_ && headerLine == prepHeader_) {
-    if (dirty_ || rowApplied_) RestorePrepared();
+    if (dirty_) {
+      RestorePrepared();
+    } else if (rowApplied_) {
+      // only the RPN moved on: back to the text before substitution
+      rpn_ = prepRpn_;
+      rpnPending_ = false;
+      rowApplied_ = false;
+    }
     return !Err();
   }
   prepared_ = false;
@@ -713,6 +751,9 @@ void cParse::RunRow(std::string_view line, cOP& op) {
       op.Apply(o);
     }
   };
+  // RPN() builds the substituted text from the row copy when it is read, even if the
+  // evaluation below leaves with an arithmetic error
+  rpnPending_ = true;
   op.Begin();
   for (const Element& e : p.elems) {
     switch (e.kind) {
@@ -750,7 +791,6 @@ void cParse::RunRow(std::string_view line, cOP& op) {
     }
   }
   op.End();
-  rpnPending_ = true;
 }
 
 }  // namespace tarnwick

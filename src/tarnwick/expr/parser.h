@@ -42,7 +42,10 @@
 // If the parser was changed through its other members since Prepare, SelectRow first restores
 // the prepared state, so it can be called for row after row without calling Prepare again.
 // The line is copied into the parser (no allocation once the copy buffer has grown); the views
-// into it stay private. Reading RPN() afterwards builds the substituted text on demand.
+// into it stay private. Reading RPN() afterwards builds the substituted text on demand (which
+// is why RPN() is not a const member: a holder that shows it from a const method keeps its
+// parser mutable). SelectRow before any Prepare acts as after Prepare("", ""): the parser
+// reports "No input to parse" and no row is selected.
 // Arithmetic errors of the evaluation (see cOP) leave SelectRow as EngineError, as they leave
 // EvalRPN.
 //
@@ -98,7 +101,8 @@ class cParse {
   void SubRow(std::string_view sInRow);
   void subtext(std::string_view incode, std::string_view inval);
   void ReplaceColnames();
-  // Length of a leading month/day/year date (spaces before it included), or -1.
+  // Length of a leading month/day/year date (spaces before it included), or -1; a length
+  // beyond the 16-bit result is the overflow error.
   std::int16_t isValDate(std::string_view sText) const;
   bool isdigit(std::string_view sChar) const;
 

@@ -9,7 +9,9 @@
 // Failed operations (a missing requirement, "/" by zero, an operator the operand kinds do not
 // support) push nothing and set Err. Arithmetic that leaves the double range, LN/LOG of a
 // number that is not positive, SQR of a negative number, a LEFT/RIGHT count outside 0..32767
-// and a day difference outside -32768..32767 throw EngineError from EvalRPN / feval.
+// a day difference outside -32768..32767 and a sum of two dates beyond 31 December 9999 throw
+// EngineError from EvalRPN / feval (Overflow, or InvalidArgument for LN/LOG/SQR and a negative
+// LEFT/RIGHT count).
 //
 // LEFT and RIGHT take the text of their first operand whatever it looks like, so LEFT of an
 // account number works like LEFT of a name; the other operators are dispatched on the kinds
