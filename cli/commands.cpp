@@ -26,6 +26,8 @@
 #include "tarnwick/shell/report_text.h"
 #include "tarnwick/shell/requirements.h"
 #include "tarnwick/stats/amount_array.h"
+#include "tarnwick/stats/cross_tab.h"
+#include "tarnwick/stats/external_sort.h"
 #include "tarnwick/stats/regression.h"
 
 namespace tarnwick::cli {
@@ -52,10 +54,33 @@ std::int32_t WholeArg(const Job& job, const char* name, std::int32_t lo, std::in
   return v;
 }
 
+// In memory while the amounts fit; past the limit the amounts so far move to the external
+// sort, which takes the rest and gives the large-data reports.
 void RunUN(Job& job) {
   const int c = job.Col("col");
   cDoubleArray a;
-  while (job.Next()) a.AddItem(job.Number(c));
+  std::unique_ptr<cNewDouble> big;
+  while (job.Next()) {
+    const double v = job.Number(c);
+    if (big) {
+      big->AddItem(v);
+      continue;
+    }
+    a.AddItem(v);
+    if (a.Count() > job.Opts().maxInMemory) {
+      big = std::make_unique<cNewDouble>();
+      for (std::int32_t i = 0; i < a.Count(); ++i) big->AddItem(a.Element(i));
+      a = cDoubleArray();
+    }
+  }
+  if (big) {
+    job.report = big->StatReport();
+    Append(job.report, big->HistoReport());
+    Append(job.report, big->PercentileReport());
+    Append(job.report, big->TopNReport(10));
+    Append(job.report, big->BottomNReport(10));
+    return;
+  }
   job.report = a.StatReport();
   Append(job.report, a.HistoReport());
   Append(job.report, a.OLReport());
@@ -476,6 +501,13 @@ void RunEX(Job& job) {
   r += kCrLf;
 }
 
+void RunXT(Job& job) {
+  const int r = job.Col("col1"), c = job.Col("col2"), a = job.Col("amount");
+  cXtab xt;
+  while (job.Next()) xt.AddItem(job.Text(r), job.Text(c), job.Number(a));
+  job.report = xt.Report();
+}
+
 constexpr Kind T = Kind::Text;
 constexpr Kind N = Kind::Number;
 constexpr Kind D = Kind::Date;
@@ -504,7 +536,7 @@ const std::vector<CommandDef>& Commands() {
        true, {{"col", T}, {"amount", N}}, RunPO},
       {"XT", "Cross-tabulation with chi-square",
        {"col1: the row key column", "col2: the column key column", "amount: the amount column"},
-       true, {{"col1", T}, {"col2", T}, {"amount", N}}, nullptr},
+       true, {{"col1", T}, {"col2", T}, {"amount", N}}, RunXT},
       {"GA", "Gaps in a number sequence",
        {"col: the column of sequence numbers (cheque numbers, say)"},
        true, {{"col", N}}, RunGA},
@@ -573,14 +605,18 @@ const std::vector<CommandDef>& Commands() {
 
 std::string HelpText() {
   std::string s;
-  s += "usage: tarnwick [--raw] [--timing] 'COMMAND name=value ...'\r\n";
-  s += "       tarnwick [--raw] [--timing] -f SCRIPT\r\n";
+  s += "usage: tarnwick [OPTIONS] 'COMMAND name=value ...'\r\n";
+  s += "       tarnwick [OPTIONS] -f SCRIPT   one command per line, # comments, <name>=text symbols\r\n";
   s += "       tarnwick HE | --help\r\n";
+  s += "options: --raw (keep CR LF line ends)  --timing (timing line on standard error)\r\n";
+  s += "         --max-in-memory N (UN: above N amounts use the external sort; 10000000)\r\n";
   s += "\r\n";
   s += "Data sources (every command that reads rows):\r\n";
   s += "  ds=file file=PATH      a tab-delimited or comma-separated file with a header line\r\n";
+  s += "    filespec=SPEC        ... or a fixed-width print file with its column specification\r\n";
   s += "  ds=db conn=PATH sql=Q  the rows of an SQLite query (quote it: sql=\"select ...\")\r\n";
   s += "  ds=rng, ds=sel         worksheet ranges: they need the spreadsheet\r\n";
+  s += "  sample=PATH            the file that receives selected rows (written whole or not at all)\r\n";
   s += "  cond=FILTER            selects rows (any source)\r\n";
   s += "  recap=NAME             names the report (default: the command code)\r\n";
   s += "  ds defaults to db when conn= or sql= is given, else to file.\r\n";

@@ -3,6 +3,7 @@
 //   tarnwick [--raw] [--timing] 'COMMAND name=value ...'   one command
 //   tarnwick [--raw] [--timing] -f SCRIPT                  one command per line
 //   tarnwick HE | --help                                   the commands and their arguments
+//   --max-in-memory N   UN keeps up to N amounts in memory, then uses the external sort
 //
 // Reports go to standard output with the platform's line ends (--raw keeps CR LF); messages go
 // to standard error. Exit status 0 done, 2 command rejected, 1 engine error during the run.
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "runner.h"
@@ -40,7 +42,7 @@ void Print(const std::string& report, bool raw) {
 }
 
 int Usage() {
-  std::fputs("usage: tarnwick [--raw] [--timing] 'COMMAND name=value ...'\n"
+  std::fputs("usage: tarnwick [--raw] [--timing] [--max-in-memory N] 'COMMAND name=value ...'\n"
              "       tarnwick [--raw] [--timing] -f SCRIPT\n"
              "       tarnwick HE   (the commands and their arguments)\n",
              stderr);
@@ -102,6 +104,11 @@ int main(int argc, char** argv) {
       opt.timing = true;
     } else if (a == "--help" || a == "-h") {
       line = "HE";
+    } else if (a == "--max-in-memory") {
+      if (i + 1 >= argc) return Usage();
+      const long long n = std::atoll(argv[++i]);
+      if (n < 1 || n > 200'000'000) return Usage();
+      opt.maxInMemory = static_cast<std::int32_t>(n);
     } else if (a == "-f") {
       if (i + 1 >= argc) return Usage();
       script = argv[++i];

@@ -1,6 +1,7 @@
 #include "output_file.h"
 
 #include "runner.h"
+#include "tarnwick/core/error.h"
 
 namespace tarnwick::cli {
 
@@ -14,7 +15,12 @@ OutputFile::OutputFile(const std::string& path, const std::vector<std::string>& 
   const std::size_t slash = path.rfind(kPathSeparator);
   const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   temp_ = dir + "." + GetTempName() + ".part";
-  writer_ = CreateTextFile(temp_);
+  try {
+    writer_ = CreateTextFile(temp_);
+  } catch (const EngineError& e) {
+    // Name the file the user asked for, not the temporary one.
+    throw EngineError(e.code(), path);
+  }
 }
 
 OutputFile::~OutputFile() {

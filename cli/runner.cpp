@@ -60,14 +60,14 @@ void Job::Progress(bool last) {
 
 namespace {
 
-std::string ColName(const Job& job, int col) {
-  auto& names = const_cast<Job&>(job).Source().Names();
-  return col >= 0 && static_cast<std::size_t>(col) < names.size() ? names[col] : std::string();
-}
-
+// "Col: <name> on row: <n> in file: <path> " and the complaint, as the engine's file checks
+// word it; rows are counted with the header as row 1.
 std::string NotText(const Job& job, int col, std::string_view what) {
-  auto& src = const_cast<Job&>(job).Source();
-  return "Col: " + ColName(job, col) + " on row: " + std::to_string(src.RowNo() + 1) + " in " +
+  const RowSource& src = job.Source();
+  const auto& names = src.Names();
+  const std::string name =
+      col >= 0 && static_cast<std::size_t>(col) < names.size() ? names[col] : std::string();
+  return "Col: " + name + " on row: " + std::to_string(src.RowNo() + 1) + " in " +
          src.Where() + " " + std::string(what) + std::string(job.Text(col));
 }
 
@@ -157,6 +157,7 @@ std::unique_ptr<RowSource> OpenSource(const cShell& sh, std::vector<std::string>
   if (!val.FileExists(file)) throw Rejected{val.ErrMsg()};
   const std::string spec = sh.geta("filespec");
   if (!spec.empty() && !val.FileExists(spec)) throw Rejected{val.ErrMsg()};
+  inputs.push_back(spec);
   try {
     return std::make_unique<FileSource>(file, spec);
   } catch (const FileError& e) {
@@ -172,7 +173,7 @@ void ResolveColumns(const CommandDef& def, const cShell& sh, RowSource& src, boo
     const std::string name = sh.geta(c.arg);
     if (name.empty()) {
       if (c.optional) continue;
-      throw Rejected{std::string("missing ") + c.arg + "= "};
+      throw Rejected{std::string("missing: ") + c.arg + "= "};
     }
     if (tabFile) {
       const std::string file = sh.geta("file");
@@ -284,6 +285,10 @@ int RunLine(const std::string& line, const Options& options, std::string& report
     message = "Error " + std::to_string(static_cast<int>(e.code())) + ": " + e.what();
     if (j.Started() && j.RowsSelected() == 0) message += " (no rows were selected)";
     return j.Started() ? kEngineError : kRejected;
+  } catch (const std::exception& e) {
+    // Anything else (memory exhausted, say) still ends with a message and a status.
+    message = std::string("Error: ") + e.what();
+    return kEngineError;
   }
 }
 

@@ -31,6 +31,8 @@ struct Rejected {
 struct Options {
   bool timing = false;    // cCt's one-line report on standard error
   bool progress = false;  // rows read, on standard error (set when it is a terminal)
+  // Above this many amounts UN leaves memory for the engine's external sort.
+  std::int32_t maxInMemory = 10'000'000;
 };
 
 // What a column argument must hold.
@@ -65,6 +67,7 @@ class Job {
 
   std::string Arg(std::string_view name) const { return shell_.geta(name); }
   const cShell& Shell() const { return shell_; }
+  const Options& Opts() const { return options_; }
   // Column index of a column argument resolved before the run; -1 for an absent optional one.
   int Col(std::string_view arg) const;
   // Advances to the next row that the filter selects; false at the end. The first call marks
@@ -79,6 +82,7 @@ class Job {
   std::int64_t RowsSelected() const { return selected_; }
   std::int64_t RowsRead() const { return source_ ? source_->RowNo() : 0; }
   RowSource& Source() { return *source_; }
+  const RowSource& Source() const { return *source_; }
   // Every file the command reads, so that nothing is written over one of them.
   const std::vector<std::string>& Inputs() const { return inputs_; }
 

@@ -1,14 +1,17 @@
+#include "tarnwick/audit/key_summary.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "tarnwick/audit/key_summary.h"
 #include "tarnwick/core/error.h"
+#include "tarnwick/shell/report_text.h"
 
 namespace tarnwick {
 namespace {
@@ -119,6 +122,11 @@ TEST(StringArray, KeysMatchExactlyAndKeepFirstAppearanceOrder) {
   keys.push_back("case");
   keys.push_back("");
   keys.push_back("case ");
+  // around the length kept inside a record, and well beyond it
+  for (int len : {27, 28, 29, 64}) {
+    keys.push_back(std::string(static_cast<std::size_t>(len), 'k'));
+    keys.push_back(std::string(static_cast<std::size_t>(len - 1), 'k') + "K");
+  }
   std::uniform_int_distribution<std::size_t> pick(0, keys.size() - 1);
   std::vector<std::string> firstOrder;
   std::map<std::string, std::int32_t> counts;
@@ -131,6 +139,11 @@ TEST(StringArray, KeysMatchExactlyAndKeepFirstAppearanceOrder) {
       sa.Item(k, 1);
     }
   }
+  // A copy is independent of the original.
+  cStringArray copy = sa;
+  copy.Item(keys.back(), 1000);
+  copy.Item("only in the copy, and longer than a record holds", 1);
+  ASSERT_EQ(copy.TotalCount(), sa.TotalCount() + 1);
   ASSERT_EQ(sa.TotalCount() + 1, static_cast<std::int32_t>(firstOrder.size()));
   for (std::size_t i = 0; i < firstOrder.size(); ++i) {
     const auto idx = static_cast<std::int32_t>(i);
@@ -140,12 +153,74 @@ TEST(StringArray, KeysMatchExactlyAndKeepFirstAppearanceOrder) {
   }
 }
 
+std::vector<std::string> SplitTabs(std::string_view line) {
+  std::vector<std::string> f;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t tab = line.find('\t', start);
+    f.emplace_back(
+        line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
+    if (tab == std::string_view::npos) return f;
+    start = tab + 1;
+  }
+}
+
+TEST(StringArray, ReportFieldsAreThoseOfTheNumberPatterns) {
+  // Amounts of every size and sign, with halves at the second decimal, rendered in the reports
+  // exactly as the shared number patterns render them.
+  std::mt19937_64 gen(5);
+  std::uniform_int_distribution<int> digits(0, 13), sign(0, 1), key(0, 300);
+  cStringArray sa;
+  cStringBy sb;
+  std::map<std::string, Currency> sums;
+  for (int i = 0; i < 6000; ++i) {
+    double d = std::ldexp(static_cast<double>(gen() >> 11), -53) * std::pow(10.0, digits(gen) - 2);
+    if (i % 7 == 0) d = std::round(d * 1000.0) / 1000.0 + 0.005;
+    if (i % 11 == 0) d = std::round(d * 1000.0) / 1000.0 + 0.00005;  // halves of the fourth decimal
+    if (sign(gen)) d = -d;
+    const std::string k = Key("k", key(gen));
+    sa.Item(k, d);
+    sums[k] += Currency::FromDouble(d);
+    sb.Item(Key("k", key(gen)), "x", d);
+  }
+  const std::string report = sa.SummaryReport();
+  std::size_t pos = report.find("\r\n", report.find("\r\n") + 2) + 2;
+  for (std::int32_t i = 0; i <= sa.TotalCount(); ++i) {
+    const std::size_t end = report.find("\r\n", pos);
+    const std::vector<std::string> f = SplitTabs(std::string_view(report).substr(pos, end - pos));
+    pos = end + 2;
+    ASSERT_EQ(f.size(), 9u);
+    EXPECT_EQ(f[0], sa.ItemText(i));
+    EXPECT_EQ(f[1], std::to_string(sa.ItemCount(i)));
+    const char* p = "##,###,###.00";
+    EXPECT_EQ(sa.ItemAmount(i), sums[f[0]]);
+    EXPECT_EQ(f[2], FormatNumber(sa.ItemAmount(i), p));
+    EXPECT_EQ(f[3], FormatNumber(sa.ItemDRAmount(i), p));
+    EXPECT_EQ(f[4], FormatNumber(sa.ItemCRAmount(i), p));
+    EXPECT_EQ(f[5], FormatNumber(sa.ItemMean(i), p));
+    EXPECT_EQ(f[6], FormatNumber(sa.ItemMin(i), p));
+    EXPECT_EQ(f[7], FormatNumber(sa.ItemMax(i), p));
+    EXPECT_EQ(f[8], FormatNumber(sa.ItemStd(i), p));
+  }
+  const std::string byReport = sb.SummaryReport();
+  pos = byReport.find("\r\n", byReport.find("\r\n") + 2) + 2;
+  for (std::int32_t i = 0; i <= sb.TotalCount(); ++i) {
+    const std::size_t end = byReport.find("\r\n", pos);
+    const std::vector<std::string> f = SplitTabs(std::string_view(byReport).substr(pos, end - pos));
+    pos = end + 2;
+    ASSERT_EQ(f.size(), 10u);
+    const char* p = "##,###,###.00";
+    EXPECT_EQ(f[3], FormatNumber(sb.ItemAmount(i), p));
+    EXPECT_EQ(f[6], FormatNumber(sb.ItemMean(i), p));
+    EXPECT_EQ(f[9], FormatNumber(sb.ItemStd(i), p));
+  }
+}
+
 TEST(StringArray, DuplicateReportLayouts) {
   // Occurrences only: the count-only layout.
   cStringArray countOnly;
   for (const char* k : {"X", "Y", "X", "Z", "X", "Z"}) countOnly.Item(k);
-  EXPECT_EQ(countOnly.DuplicateReport(),
-            "Duplicate Report\r\nVariable\tCount\r\nX\t3\r\nZ\t2\r\n");
+  EXPECT_EQ(countOnly.DuplicateReport(), "Duplicate Report\r\nVariable\tCount\r\nX\t3\r\nZ\t2\r\n");
 
   // A balanced journal sums to zero but its amounts must still be shown.
   cStringArray journal;
@@ -236,7 +311,8 @@ std::vector<Pair> PlainPasses(std::vector<Pair> v, int iterations) {
 
 std::vector<Pair> Records(const cStringBy& sb) {
   std::vector<Pair> v;
-  for (std::int32_t i = 0; i <= sb.TotalCount(); ++i) v.emplace_back(sb.ItemText1(i), sb.ItemText2(i));
+  for (std::int32_t i = 0; i <= sb.TotalCount(); ++i)
+    v.emplace_back(sb.ItemText1(i), sb.ItemText2(i));
   return v;
 }
 
@@ -260,12 +336,13 @@ TEST(StringBy, PairsAreKeysAndReportsUseTheirOwnHeaders) {
   r.Item("V1", "I1", 10);
   r.Item("V1", "I1", 20);
   r.Item("V2", "I9", -5);
-  EXPECT_EQ(r.SummaryReport(),
-            "Summary Report\r\n"
-            "Variable1\tVariable 2\tCount\tTotal\tDebits\tCredits\tAverage\tMinimum\tMaximum\tStd Dev\r\n"
-            "V1\tI1\t2\t30.00\t30.00\t.00\t15.00\t10.00\t20.00\t7.07\r\n"
-            "V2\tI9\t1\t-5.00\t.00\t-5.00\t-5.00\t-5.00\t-5.00\t.00\r\n"
-            "Totals\t\t3\t25.00\t30.00\t-5.00\r\n");
+  EXPECT_EQ(
+      r.SummaryReport(),
+      "Summary Report\r\n"
+      "Variable1\tVariable 2\tCount\tTotal\tDebits\tCredits\tAverage\tMinimum\tMaximum\tStd Dev\r\n"
+      "V1\tI1\t2\t30.00\t30.00\t.00\t15.00\t10.00\t20.00\t7.07\r\n"
+      "V2\tI9\t1\t-5.00\t.00\t-5.00\t-5.00\t-5.00\t-5.00\t.00\r\n"
+      "Totals\t\t3\t25.00\t30.00\t-5.00\r\n");
   r.Item("V2", "I9", 1234567.25);
   EXPECT_EQ(r.DuplicateReport(),
             "Duplicate Report\r\n"
@@ -297,7 +374,15 @@ TEST(StringBy, BubblePassesOnTheWorkedExample) {
 
 TEST(StringBy, SortEqualsThePlainPassesOnRandomData) {
   std::mt19937 gen(2024);
-  const std::vector<std::string> firsts = {"", "A", "B", "AB", "b", "Ab", "\xc3\xa9"};
+  const std::vector<std::string> firsts = {"",
+                                           "A",
+                                           "B",
+                                           "AB",
+                                           "b",
+                                           "Ab",
+                                           "\xc3\xa9",
+                                           "CONSOLIDATED FREIGHT SERVICES INC",
+                                           "CONSOLIDATED FREIGHT SERVICES INC."};
   std::uniform_int_distribution<std::size_t> pickFirst(0, firsts.size() - 1);
   std::uniform_int_distribution<int> len(0, 3), ch(0, 3);
   const char letters[] = {'a', 'b', 'A', 'B'};

@@ -1,9 +1,10 @@
+#include "tarnwick/audit/misc.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 
-#include "tarnwick/audit/misc.h"
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
 
@@ -12,12 +13,28 @@ namespace {
 
 TEST(Misc, RoundnessOfAmountTexts) {
   const std::pair<const char*, int> cases[] = {
-      {"1,000", 3},        {"2500.00", 2},     {"12.50", 0},   {"250.5", 0},
-      {"0", 1},            {"100 ", 0},        {"$(1,000.00)", 3}, {"1000.50", 0},
-      {"100000000000000000", 14},              {"", 0},        {"1.2.0", 0},
-      {"100.", 2},         {"-500", 2},        {"+5,000.00", 3}, {"0.00", 1},
-      {"1E3", 0},          {"10A0", 1},        {"100.0A", 0},  {"7", 0},
-      {"20.000", 1},       {"300.001", 0},
+      {"1,000", 3},
+      {"2500.00", 2},
+      {"12.50", 0},
+      {"250.5", 0},
+      {"0", 1},
+      {"100 ", 0},
+      {"$(1,000.00)", 3},
+      {"1000.50", 0},
+      {"100000000000000000", 14},
+      {"", 0},
+      {"1.2.0", 0},
+      {"100.", 2},
+      {"-500", 2},
+      {"+5,000.00", 3},
+      {"0.00", 1},
+      {"1E3", 0},
+      {"10A0", 1},
+      {"100.0A", 0},
+      {"7", 0},
+      {"20.000", 1},
+      {"300.001", 0},
+      {"$1,234,567,890,123,456,789,012,345,678,901,234,567,890,123,456,789,012,345,600.00", 2},
   };
   for (const auto& [text, r] : cases) EXPECT_EQ(cMisc::Roundness(text), r) << '"' << text << '"';
 }
@@ -107,18 +124,20 @@ TEST(Misc, ZipAndAreaCodesFromText) {
   for (const auto& [text, zip] : zips) EXPECT_EQ(m.zc(text), zip) << text;
 
   const std::pair<const char*, const char*> phones[] = {
-      {"212-555-1234", "212"},   {"2125551234", "212"},     {"(212) 555-1234", ""},
-      {"tel 212-555-1234", "212"}, {"212.555.1234", "212"}, {"1-212-555-1234", "212"},
-      {"555-1234", ""},          {"phone: none", ""},      {"212-55-12345", ""},
+      {"212-555-1234", "212"}, {"2125551234", "212"},
+      {"(212) 555-1234", ""},  {"tel 212-555-1234", "212"},
+      {"212.555.1234", "212"}, {"1-212-555-1234", "212"},
+      {"555-1234", ""},        {"phone: none", ""},
+      {"212-55-12345", ""},
   };
   for (const auto& [text, code] : phones) EXPECT_EQ(m.ac(text), code) << text;
 }
 
 TEST(Misc, AreaCodeLookups) {
   const cMisc m;
-  const std::pair<const char*, int> codes[] = {{"12125551234", -1}, {"212", 212},
-                                               {"(212) 555-1234", 212}, {"", -1},
-                                               {"abc", -1}, {"21", -1}, {"021", 21}};
+  const std::pair<const char*, int> codes[] = {
+      {"12125551234", -1}, {"212", 212}, {"(212) 555-1234", 212}, {"", -1}, {"abc", -1},
+      {"21", -1},          {"021", 21}};
   for (const auto& [text, code] : codes) EXPECT_EQ(m.AreaCode(text), code) << text;
 
   struct Row {

@@ -1,8 +1,9 @@
+#include "tarnwick/audit/stratify.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "tarnwick/audit/stratify.h"
 #include "tarnwick/core/error.h"
 
 namespace tarnwick {

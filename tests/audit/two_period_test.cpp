@@ -1,8 +1,10 @@
+#include "tarnwick/audit/two_period.h"
+
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
-#include "tarnwick/audit/two_period.h"
 #include "tarnwick/core/error.h"
 
 namespace tarnwick {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <algorithm>
 #include <functional>
 #include <regex>
 
@@ -13,10 +14,18 @@
 #include "tarnwick/audit/benford.h"
 #include "tarnwick/audit/interval_sampling.h"
 #include "tarnwick/audit/invoices.h"
+#include "tarnwick/audit/key_summary.h"
+#include "tarnwick/audit/misc.h"
 #include "tarnwick/audit/mus_reconciliation.h"
+#include "tarnwick/audit/stratify.h"
+#include "tarnwick/stats/cross_tab.h"
+#include "tarnwick/stats/external_sort.h"
+#include "tarnwick/stats/sequences.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/default_text.h"
 #include "tarnwick/stats/amount_array.h"
+#include "tarnwick/stats/regression.h"
 
 namespace fs = std::filesystem;
 using namespace tarnwick;
@@ -146,6 +155,50 @@ std::vector<ReportCase> Cases() {
          for (std::size_t i = 0; i < t.rows.size(); ++i) cr.SplitTran();
          return cr.SPReport();
        }},
+      {"ST", "ST" + f + " col=Amount strata=\"-1000 0 100 1000 10000 100000\"",
+       [](const Table& t) {
+         cStratify st;
+         st.stratum("-1000 0 100 1000 10000 100000");
+         for (const auto& r : t.rows) st.AddObs(Num(r[t.Col("Amount")]));
+         return st.Report();
+       }},
+      {"SU", "SU" + f + " col=Account amount=Amount",
+       [](const Table& t) {
+         cStringArray sa;
+         for (const auto& r : t.rows) sa.Item(r[t.Col("Account")], Num(r[t.Col("Amount")]));
+         return sa.SummaryReport();
+       }},
+      {"DU_WithAmount", "DU" + f + " col=InvNum amount=Amount",
+       [](const Table& t) {
+         cStringArray sa;
+         for (const auto& r : t.rows) sa.Item(r[t.Col("InvNum")], Num(r[t.Col("Amount")]));
+         return sa.DuplicateReport();
+       }},
+      {"DU_KeysOnly", "DU" + f + " col=InvNum",
+       [](const Table& t) {
+         cStringArray sa;
+         for (const auto& r : t.rows) sa.Item(r[t.Col("InvNum")], 0.0);
+         return sa.DuplicateReport();
+       }},
+      {"GA", "GA" + f + " col=CheckNum",
+       [](const Table& t) {
+         cLongArray seq;
+         for (const auto& r : t.rows) seq.AddItem(static_cast<std::int32_t>(Num(r[t.Col("CheckNum")])));
+         seq.SortArray();
+         return seq.Gaps();
+       }},
+      {"RN", "RN" + f + " col=Amount",
+       [](const Table& t) {
+         cMisc m;
+         for (const auto& r : t.rows) m.RNAddItem(r[t.Col("Amount")]);
+         return m.RNReport();
+       }},
+      {"XT", "XT ds=FILE" + f + " col1=Account col2=Vendor amount=Amount",
+       [](const Table& t) {
+         cXtab xt;
+         for (const auto& r : t.rows) xt.AddItem(r[t.Col("Account")], r[t.Col("Vendor")], Num(r[t.Col("Amount")]));
+         return xt.Report();
+       }},
       {"CM", "CM" + f + " col=Amount J=250000 R=2 RN=777 sample=" + Temp("cm_case.tsv"),
        [](const Table& t) {
          cCMA cma;
@@ -193,7 +246,8 @@ TEST(Runner, WordsOfOneCommandMayComeAsSeparateArguments) {
 
 // The interval sample holds the header and exactly the rows the class selects.
 TEST(Runner, IntervalSampleWritesTheSelectedRows) {
-  const std::string sample = Temp("is_sample.tsv");
+  fs::create_directories(Temp("is_dir"));
+  const std::string sample = Temp("is_dir") + "/sample.tsv";
   fs::remove(sample);
   const Result r = Tarnwick({"--raw", "IS file=" + Ledger() + " intvl=97 rn=13 sample=" + sample});
   ASSERT_EQ(r.status, 0) << r.err;
@@ -262,6 +316,16 @@ TEST(Runner, DatabaseAndCommaSeparatedSourcesReadLikeTheFile) {
     EXPECT_EQ(fromDb.out, file.out) << args;
     EXPECT_EQ(fromCsv.out, file.out) << args;
   }
+  // The filter reads the same values from every source.
+  const std::string cond = " cond=\"$Amount < 20 AND $Account = 6150\"";
+  const Result exFile = Tarnwick({"EX file=" + Ledger() + cond});
+  const Result exDb = Tarnwick({"EX ds=db conn=" + db + " sql=\"select * from payments\"" + cond});
+  const Result exCsv = Tarnwick({"EX file=" + csv + cond});
+  ASSERT_EQ(exFile.status, 0) << exFile.err;
+  EXPECT_GT(std::count(exFile.out.begin(), exFile.out.end(), '\n'), 5);
+  EXPECT_EQ(exDb.out, exFile.out);
+  EXPECT_EQ(exCsv.out, exFile.out);
+
   // A query narrows the rows; NULL reads as an empty value, which no date test accepts.
   const Result some = Tarnwick({"WD ds=db conn=" + db +
                            " sql=\"select InvDate from payments where Vendor = 'V0002'\" col=InvDate"});
@@ -300,7 +364,11 @@ std::vector<RejectCase> Rejections() {
   const std::string L = Ledger();
   const std::string S = " sample=" + Temp("never.tsv");
   const std::string db = Temp("reject.db");
+  const std::string headerOnly = Temp("header_only.tsv");
+  WriteFile(headerOnly, "Vendor\tAmount\n");
   return {
+      {"FileWithoutRows", "UN file=" + headerOnly + " col=Amount", 2,
+       "File has insufficient data (file: " + headerOnly + ")"},
       {"InvalidCommand", "zz file=" + L, 2, "Command: zz is not a valid command"},
       {"CommandNotRunHere", "B5 sheet=x", 2, "Command: B5 is not run by tarnwick (see tarnwick HE)"},
       {"InvalidArgument", "IS file=" + L + " intvl=10 rn=1 colour=red" + S, 2,
@@ -327,6 +395,8 @@ std::vector<RejectCase> Rejections() {
        "conf=95 is not a fraction from 0 to 1 or a percentage such as 95%"},
       {"SampleOverTheInput", "IS file=" + L + " intvl=10 rn=1 sample=" + L, 2,
        "Output: " + L + " is an input of this command; choose another file"},
+      {"SampleInAMissingFolder", "IS file=" + L + " intvl=10 rn=1 sample=" + Temp("gone") + "/s.tsv", 2,
+       "Error 53: File not found: " + Temp("gone") + "/s.tsv"},
       {"WorksheetSource", "UN ds=rng col=Amount", 2,
        "Data source: ds=rng reads a worksheet range or selection and needs the spreadsheet; "
        "use ds=file or ds=db"},
@@ -334,6 +404,13 @@ std::vector<RejectCase> Rejections() {
        "Database: " + db + ".gone not found"},
       {"DatabaseError", "UN ds=db conn=" + db + " sql=\"select Amount from nowhere\" col=Amount", 2,
        "Database: no such table: nowhere"},
+      {"BadFilter", "IS file=" + L + " intvl=10 rn=1 cond=\"($Amount > 5\"" + S, 2,
+       "Filter: Unbalanced parentheses"},
+      {"FilterNamesNoColumn", "IS file=" + L + " intvl=10 rn=1 cond=\"$Amt > 5\"" + S, 2,
+       "Filter: $AMT names no column of file: " + L},
+      {"ExtractWithoutCondition", "EX file=" + L + S, 2, "missing: cond= "},
+      {"BadStrata", "ST file=" + L + " col=Amount strata=\"100 10\"", 2, "strata: Out of sequence: 100 > 10"},
+      {"MissingQuery", "UN ds=db conn=" + db + " col=Amount", 2, "missing: sql= "},
       {"MissingQueryColumn", "UN ds=db conn=" + db + " sql=\"select Vendor from payments\" col=Amount", 2,
        "Col: Amount in query: select Vendor from payments not found"},
   };
@@ -367,7 +444,8 @@ TEST(Runner, ErrorDuringTheRunKeepsTheEarlierSample) {
   for (const auto& row : t.rows) text += LineOf(row) + "\n";
   const std::string bad = Temp("bad_ledger.tsv");
   WriteFile(bad, text);
-  const std::string sample = Temp("kept_sample.tsv");
+  fs::create_directories(Temp("kept_dir"));
+  const std::string sample = Temp("kept_dir") + "/sample.tsv";
   WriteFile(sample, "earlier sample\n");
   const Result r = Tarnwick({"CM file=" + bad + " col=Amount J=1000 R=1 RN=1 sample=" + sample});
   EXPECT_EQ(r.status, 1);
@@ -427,6 +505,166 @@ TEST(Runner, HelpListsEveryCommandWithTheEngineTables) {
   }
   EXPECT_EQ(Tarnwick({}).status, 2);
   EXPECT_EQ(Tarnwick({"--bogus", "HE"}).status, 2);
+}
+
+
+TEST(Runner, ParetoListsTheLargestKeysOfTheSummaryClass) {
+  const Result r = Tarnwick({"--raw", "PO file=" + Ledger() + " col=Vendor amount=Amount"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  cStringArray sa;
+  for (const auto& row : Data().rows) sa.Item(row[Data().Col("Vendor")], Num(row[Data().Col("Amount")]));
+  sa.ComputePareto();
+  std::string expected = "Pareto of Vendor by Amount\r\nKey\tAbsolute total\r\n";
+  for (std::int16_t i = 0; i < cStringArray::kParetoSlots; ++i)
+    expected += sa.ParItem(i) + "\t" + FormatNumber(sa.ParVal(i), "###,###,###,###.00") + "\r\n";
+  expected += "All other keys\t" + FormatNumber(sa.ParOther(), "###,###,###,###.00") + "\r\n";
+  EXPECT_EQ(r.out, expected);
+}
+
+TEST(Runner, AreaCodesOfEveryTelephoneNumber) {
+  const Result r = Tarnwick({"LU file=" + Ledger() + " col=Phone"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::istringstream in(r.out);
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line, "Row\tTelephone\tArea code\tState\tCountry\tTime zone");
+  cMisc m;
+  std::size_t n = 0;
+  for (const auto& row : Data().rows) {
+    ASSERT_TRUE(std::getline(in, line));
+    const std::string phone = row[Data().Col("Phone")];
+    EXPECT_EQ(line, std::to_string(n + 2) + "\t" + phone + "\t" + std::to_string(m.AreaCode(phone)) + "\t" +
+                        m.State(phone) + "\t" + m.Country(phone) + "\t" + m.TimeZone(phone));
+    ++n;
+  }
+  EXPECT_FALSE(std::getline(in, line));
+}
+
+TEST(Runner, TwoPeriodComparisonOfAccounts) {
+  const std::string tb = Temp("tb.tsv");
+  WriteFile(tb, "Acct\tY1\tY2\nA\t50\t50\nB\t30\t100\nC\t20\t50\n");
+  const Result r = Tarnwick({"KS file=" + tb + " acct=Acct col1=Y1 col2=Y2"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "Two-period comparison of Y1 and Y2\n"
+            "Account\tPeriod 1\tPeriod 2\tCum % 1\tCum % 2\tDifference\n"
+            "A\t50.00\t50.00\t50.00%\t25.00%\t0.25000\n"
+            "B\t30.00\t100.00\t80.00%\t75.00%\t0.05000\n"
+            "C\t20.00\t50.00\t100.00%\t100.00%\t0.00000\n"
+            "Totals\t100.00\t200.00\n"
+            "D-stat\t0.25000\n"
+            "Largest difference at\tA\n");
+}
+
+// The filter selects the same rows as the test's own reading of the condition.
+TEST(Runner, ExtractWritesTheRowsTheFilterSelects) {
+  const Table& t = Data();
+  std::vector<std::string> expected = {LineOf(t.header)};
+  for (const auto& row : t.rows)
+    if (Num(row[t.Col("Amount")]) >= 50000 && row[t.Col("Account")] == "5200") expected.push_back(LineOf(row));
+  ASSERT_GT(expected.size(), 3u);
+  const std::string cond = " cond=\"$Amount >= 50000 AND $account = 5200\"";
+  const Result listed = Tarnwick({"EX file=" + Ledger() + cond});
+  ASSERT_EQ(listed.status, 0) << listed.err;
+  std::string text;
+  for (const auto& l : expected) text += l + "\n";
+  EXPECT_EQ(listed.out, text);
+
+  const std::string extract = Temp("extract.tsv");
+  const Result written = Tarnwick({"EX file=" + Ledger() + cond + " sample=" + extract});
+  ASSERT_EQ(written.status, 0) << written.err;
+  EXPECT_EQ(RowsOf(extract), expected);
+  EXPECT_EQ(written.out, "Extract\nRows read\t" + std::to_string(t.rows.size()) + "\nRows selected\t" +
+                             std::to_string(expected.size() - 1) + "\nWritten to\t" + extract + "\n");
+
+  // Any analysis takes the filter: weekdays of the selected rows only.
+  const Result wd = Tarnwick({"--raw", "WD file=" + Ledger() + " col=InvDate" + cond});
+  cAge age;
+  for (const auto& row : t.rows)
+    if (Num(row[t.Col("Amount")]) >= 50000 && row[t.Col("Account")] == "5200")
+      age.AddItem(Day(row[t.Col("InvDate")]), 0);
+  EXPECT_EQ(wd.out, Raw(age.WDReport()));
+}
+
+TEST(Runner, NoSelectedRowsIsSaidWithTheEngineError) {
+  const Result r = Tarnwick({"UN file=" + Ledger() + " col=Amount cond=\"$Amount > 1e12\""});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Error 11: Division by zero (no rows were selected)\n");
+}
+
+
+// Past the in-memory limit the amounts go to the external sort, whose temporary files are gone
+// when the run ends.
+TEST(Runner, LargeSourcesUseTheExternalSort) {
+  const std::string tmp = Temp("sort_tmp");
+  fs::create_directories(tmp);
+  const char* old = std::getenv("TMPDIR");
+  const std::string saved = old ? old : "";
+  ::setenv("TMPDIR", tmp.c_str(), 1);
+  const Result r = Tarnwick({"--raw", "--max-in-memory", "1000", "UN file=" + Ledger() + " col=Amount"});
+  const Result small = Tarnwick({"--raw", "--max-in-memory", "3000", "UN file=" + Ledger() + " col=Amount"});
+  if (old) ::setenv("TMPDIR", saved.c_str(), 1); else ::unsetenv("TMPDIR");
+  ASSERT_EQ(r.status, 0) << r.err;
+  cNewDouble nd;
+  for (const auto& row : Data().rows) nd.AddItem(Num(row[Data().Col("Amount")]));
+  const std::string stat = nd.StatReport();
+  const std::string histo = nd.HistoReport();
+  const std::string pct = nd.PercentileReport();
+  const std::string top = nd.TopNReport(10);
+  EXPECT_EQ(r.out, Raw(Join({stat, histo, pct, top, nd.BottomNReport(10)})));
+  EXPECT_TRUE(fs::is_empty(tmp));
+  // At the limit itself the amounts stay in memory.
+  EXPECT_EQ(small.out, Raw(UnReport(Data())));
+}
+
+
+// A fixed-width print file read through its column specification gives the same summary as the
+// rows it was made from.
+TEST(Runner, PrintFileThroughItsColumnSpecification) {
+  const Table& t = Data();
+  auto pad = [](std::string v, std::size_t n) {
+    v.resize(n, ' ');
+    return v;
+  };
+  std::string prn = "VENDOR    DATE        AMOUNT      \n";
+  cStringArray sa;
+  for (std::size_t i = 0; i < 200; ++i) {
+    const auto& row = t.rows[i];
+    prn += pad(row[t.Col("Vendor")], 10) + pad(row[t.Col("InvDate")], 12) +
+           pad(row[t.Col("Amount")], 12) + "  \n";
+    sa.Item(row[t.Col("Vendor")], Num(row[t.Col("Amount")]));
+  }
+  const std::string file = Temp("ledger.prn");
+  const std::string spec = Temp("ledger.spec");
+  WriteFile(file, prn);
+  WriteFile(spec, "Name\tStart\tSize\tType\nVendor\t1\t10\tA\nInvDate\t11\t12\tD\nAmount\t23\t12\tN\n");
+  const Result r = Tarnwick({"--raw", "SU file=" + file + " filespec=" + spec + " col=Vendor amount=Amount"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, Raw(sa.SummaryReport()));
+  const Result badSpec = Tarnwick({"SU file=" + file + " filespec=" + spec + ".gone col=Vendor amount=Amount"});
+  EXPECT_EQ(badSpec.status, 2);
+  EXPECT_EQ(badSpec.err, "File: " + spec + ".gone not found\n");
+}
+
+
+TEST(Runner, TrendOfASeriesInRowOrder) {
+  const std::string file = Temp("series.tsv");
+  WriteFile(file, "Month\tSales\n1\t10\n2\t14\n3\t15\n4\t21\n5\t22\n");
+  const Result r = Tarnwick({"TR file=" + file + " col=Sales"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<double> v = {10, 14, 15, 21, 22};
+  cTrend t;
+  t.linest(v, 5);
+  EXPECT_EQ(r.out, "Trend of Sales\nObservations\t5\nSlope\t" + NumText(t.Slope()) + "\nIntercept\t" +
+                       NumText(t.Intercept()) + "\nR squared\t" + NumText(t.R2()) + "\nFirst actual\t10\n" +
+                       "First expected\t" + NumText(t.LeftExpected()) + "\nLast actual\t22\nLast expected\t" +
+                       NumText(t.RightExpected()) + "\n");
+  EXPECT_EQ(NumText(t.Slope()), "3.1");  // Sxy 31 over Sxx 10
+  // Two values cannot make a trend: the engine's error, during the run.
+  WriteFile(file, "Month\tSales\n1\t10\n2\t14\n");
+  const Result two = Tarnwick({"TR file=" + file + " col=Sales"});
+  EXPECT_EQ(two.status, 1);
+  EXPECT_EQ(two.err.rfind("Error 11: Division by zero", 0), 0u) << two.err;
 }
 
 }  // namespace

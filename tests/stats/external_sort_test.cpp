@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -107,8 +108,8 @@ class ExternalSortTest : public ::testing::Test {
     if (old != nullptr) oldTmp_ = old;
     hadTmp_ = old != nullptr;
     dir_ = fs::temp_directory_path() /
-           ("tarnwick_sort_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+           ("tarnwick_sort_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     setenv("TMPDIR", dir_.c_str(), 1);

@@ -1,10 +1,17 @@
 #include "tarnwick/audit/key_summary.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <new>
 #include <queue>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include "tarnwick/core/arith.h"
 #include "tarnwick/core/default_text.h"
@@ -34,23 +41,70 @@ inline std::uint64_t Finish(std::uint64_t x) {
 
 }  // namespace
 
+// Unaligned word loads of key bytes.
+inline std::uint64_t Load64(const char* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  return w;
+}
+inline std::uint64_t Load32(const char* p) {
+  std::uint32_t w;
+  std::memcpy(&w, p, 4);
+  return w;
+}
+
 std::uint64_t HashText(std::string_view s, std::uint64_t seed) {
   std::uint64_t h = seed ^ (s.size() * kMul);
   const char* p = s.data();
-  std::size_t n = s.size();
-  while (n >= 8) {
-    std::uint64_t w;
-    std::memcpy(&w, p, 8);
-    h = Fold(h, w);
-    p += 8;
-    n -= 8;
-  }
-  if (n > 0) {
-    std::uint64_t w = 0;
-    std::memcpy(&w, p, n);
-    h = Fold(h, w);
+  const std::size_t n = s.size();
+  if (n >= 8) {
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) h = Fold(h, Load64(p + i));
+    if (i < n) h = Fold(h, Load64(p + n - 8));  // the last 8 bytes, overlapping
+  } else if (n >= 4) {
+    h = Fold(h, (Load32(p) << 32) | Load32(p + n - 4));
+  } else if (n > 0) {
+    const auto b = [p](std::size_t k) {
+      return static_cast<std::uint64_t>(static_cast<unsigned char>(p[k]));
+    };
+    h = Fold(h, b(0) | (b(n / 2) << 8) | (b(n - 1) << 16));
   }
   return Finish(h);
+}
+
+namespace {
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+}  // namespace
+
+void* AllocateLarge(std::size_t bytes) {
+  if (bytes < kHugePage) return ::operator new(bytes);
+  const std::size_t rounded = (bytes + kHugePage - 1) & ~(kHugePage - 1);
+  void* p = std::aligned_alloc(kHugePage, rounded);
+  if (p == nullptr) throw std::bad_alloc();
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  (void)madvise(p, rounded, MADV_HUGEPAGE);  // advice only: a refusal changes nothing
+#endif
+  return p;
+}
+
+void FreeLarge(void* p, std::size_t bytes) noexcept {
+  if (bytes < kHugePage) {
+    ::operator delete(p);
+  } else {
+    std::free(p);
+  }
+}
+
+KeyText::KeyText(std::string_view s) {
+  if (s.size() > UINT32_MAX) Raise(ErrorCode::InvalidArgument);
+  size_ = static_cast<std::uint32_t>(s.size());
+  if (s.size() <= kInline) {
+    std::memcpy(buf_, s.data(), s.size());
+  } else {
+    char* p = new char[s.size()];
+    std::memcpy(p, s.data(), s.size());
+    std::memcpy(buf_, &p, sizeof p);
+  }
 }
 
 void KeyIndex::Insert(std::uint64_t hash, std::int32_t index) {
@@ -69,7 +123,7 @@ void KeyIndex::Clear() {
 }
 
 void KeyIndex::Grow() {
-  std::vector<Slot> old = std::move(slots_);
+  std::vector<Slot, LargeAllocator<Slot>> old = std::move(slots_);
   const std::size_t size = old.empty() ? 1024 : old.size() * 2;
   slots_.assign(size, Slot{});
   mask_ = size - 1;
@@ -85,9 +139,99 @@ void KeyIndex::Grow() {
 
 namespace {
 
+// Key equality without a library call for the short keys of ledgers; loads stay inside both
+// texts (overlapping loads where the length is not a multiple of the width).
+inline bool SameText(std::string_view a, std::string_view b) {
+  const std::size_t n = a.size();
+  if (n != b.size()) return false;
+  const char* p = a.data();
+  const char* q = b.data();
+  if (n >= 8) {
+    if (n > 16) return std::memcmp(p, q, n) == 0;
+    return detail::Load64(p) == detail::Load64(q) &&
+           detail::Load64(p + n - 8) == detail::Load64(q + n - 8);
+  }
+  if (n >= 4)
+    return detail::Load32(p) == detail::Load32(q) &&
+           detail::Load32(p + n - 4) == detail::Load32(q + n - 4);
+  for (std::size_t i = 0; i < n; ++i)
+    if (p[i] != q[i]) return false;
+  return true;
+}
+
 constexpr std::string_view kSummaryAmount = "##,###,###.00";
 constexpr std::string_view kSummaryCount = "##,###,##0";
 constexpr std::string_view kDuplicateAmount = "###,###.00";
+
+// The amount columns of these reports all use a grouped, all-"#" integer part and exactly two
+// decimals ("##,###,###.00" and "###,###.00" render alike). Reports over a million keys format
+// nine of them per line, so they are written here directly; the output is that of
+// AppendNumber, which remains the fallback for values beyond exact whole hundredths.
+void AppendCents(std::string& out, std::uint64_t cents, bool negative) {
+  if (negative && cents != 0) out += '-';
+  const std::uint64_t whole = cents / 100;
+  const auto frac = static_cast<unsigned>(cents % 100);
+  if (whole != 0) {
+    char digits[24];
+    char* end = digits + sizeof digits;
+    char* p = end;
+    std::uint64_t w = whole;
+    int n = 0;
+    do {
+      if (n != 0 && n % 3 == 0) *--p = ',';
+      *--p = static_cast<char>('0' + w % 10);
+      w /= 10;
+      ++n;
+    } while (w != 0);
+    out.append(p, static_cast<std::size_t>(end - p));
+  }
+  const char tail[3] = {'.', static_cast<char>('0' + frac / 10),
+                        static_cast<char>('0' + frac % 10)};
+  out.append(tail, 3);
+}
+
+void AppendAmount2(std::string& out, Currency v, std::string_view pattern) {
+  const std::int64_t raw = v.raw();
+  if (raw == INT64_MIN) {
+    AppendNumber(out, v, pattern);
+    return;
+  }
+  const auto mag = static_cast<std::uint64_t>(raw < 0 ? -raw : raw);
+  const std::uint64_t cents = mag / 100 + (mag % 100 >= 50 ? 1 : 0);  // halves away from zero
+  AppendCents(out, cents, raw < 0);
+}
+
+void AppendAmount2(std::string& out, double v, std::string_view pattern) {
+  const double scaled = std::fabs(v) * 100.0;
+  if (!(scaled < 9007199254740992.0)) {  // also NaN: the general path decides
+    AppendNumber(out, v, pattern);
+    return;
+  }
+  AppendCents(out, static_cast<std::uint64_t>(std::round(scaled)), std::signbit(v));
+}
+
+void AppendCount(std::string& out, std::int32_t n) {
+  char buf[16];
+  const auto r = std::to_chars(buf, buf + sizeof buf, n);
+  out.append(buf, static_cast<std::size_t>(r.ptr - buf));
+}
+
+// The fixed-point form of an amount, as Currency::FromDouble gives it, without library calls
+// for the amounts a ledger holds: below 2^52 ten-thousandths, adding and removing 2^52 rounds
+// to the nearest whole number, halves to even, exactly.
+inline Currency ToAmount(double d) {
+  const double scaled = d * static_cast<double>(Currency::kScale);
+  constexpr double kTwo52 = 4503599627370496.0;
+  if (!(std::fabs(scaled) < kTwo52)) return Currency::FromDouble(d);
+  const double r = scaled >= 0 ? (scaled + kTwo52) - kTwo52 : (scaled - kTwo52) + kTwo52;
+  return Currency::FromRaw(static_cast<std::int64_t>(r));
+}
+
+inline Currency AddAmount(Currency a, Currency b) {
+  std::int64_t r;
+  if (__builtin_add_overflow(a.raw(), b.raw(), &r)) Raise(ErrorCode::Overflow);
+  return Currency::FromRaw(r);
+}
 
 // The running mean and sample deviation (divisor n - 1) after the n-th amount d.
 struct Moments {
@@ -132,7 +276,7 @@ double cStringArray::ParVal(std::int16_t i) const {
 
 std::string cStringArray::ItemText(std::int32_t i) const {
   const Record* r = At(i);
-  return r ? r->key : std::string();
+  return r ? std::string(r->key.view()) : std::string();
 }
 std::int32_t cStringArray::ItemCount(std::int32_t i) const {
   const Record* r = At(i);
@@ -169,24 +313,26 @@ Currency cStringArray::ItemMin(std::int32_t i) const {
 
 void cStringArray::Item(std::string_view s, double d) {
   // Every check that can fail comes before the first change.
-  const Currency a = Currency::FromDouble(d);
+  const Currency a = ToAmount(d);
   const std::int32_t items = AddChecked(itemCount_, 1);
   const double total = Checked(grandTotal_ + d);
 
   std::int32_t found = -1;
   std::uint64_t hash = 0;
-  if (lastIndex_ >= 0 && records_[static_cast<std::size_t>(lastIndex_)].key == s) {
+  if (lastIndex_ >= 0 && SameText(records_[static_cast<std::size_t>(lastIndex_)].key, s)) {
     found = lastIndex_;
   } else {
     hash = detail::HashText(s);
-    found = index_.Find(hash, [&](std::int32_t k) { return records_[static_cast<std::size_t>(k)].key == s; });
+    found = index_.Find(hash, [&](std::int32_t k) {
+      return SameText(records_[static_cast<std::size_t>(k)].key, s);
+    });
     if (found >= 0) lastIndex_ = found;
   }
 
   if (found < 0) {
     if (records_.size() >= static_cast<std::size_t>(INT32_MAX)) Raise(ErrorCode::Overflow);
     Record r;
-    r.key.assign(s);
+    r.key = detail::KeyText(s);
     r.count = 1;
     r.amount = a;
     r.mean = d;
@@ -200,9 +346,9 @@ void cStringArray::Item(std::string_view s, double d) {
   } else {
     Record& r = records_[static_cast<std::size_t>(found)];
     const std::int32_t n = AddChecked(r.count, 1);
-    const Currency amount = r.amount + a;
-    const Currency debits = d > 0 ? r.debits + a : r.debits;
-    const Currency credits = d < 0 ? r.credits + a : r.credits;
+    const Currency amount = AddAmount(r.amount, a);
+    const Currency debits = d > 0 ? AddAmount(r.debits, a) : r.debits;
+    const Currency credits = d < 0 ? AddAmount(r.credits, a) : r.credits;
     const Moments m = NextMoments(n, r.mean, r.std, d);
     r.count = n;
     r.amount = amount;
@@ -228,23 +374,23 @@ std::string cStringArray::SummaryReport() const {
   std::int64_t counts = 0;
   Currency amounts, debits, credits;
   for (const Record& r : records_) {
-    out += r.key;
+    out += r.key.view();
     out += kTab;
-    AppendNumText(out, static_cast<double>(r.count));
+    AppendCount(out, r.count);
     out += kTab;
-    AppendNumber(out, r.amount, kSummaryAmount);
+    AppendAmount2(out, r.amount, kSummaryAmount);
     out += kTab;
-    AppendNumber(out, r.debits, kSummaryAmount);
+    AppendAmount2(out, r.debits, kSummaryAmount);
     out += kTab;
-    AppendNumber(out, r.credits, kSummaryAmount);
+    AppendAmount2(out, r.credits, kSummaryAmount);
     out += kTab;
-    AppendNumber(out, r.mean, kSummaryAmount);
+    AppendAmount2(out, r.mean, kSummaryAmount);
     out += kTab;
-    AppendNumber(out, r.minimum, kSummaryAmount);
+    AppendAmount2(out, r.minimum, kSummaryAmount);
     out += kTab;
-    AppendNumber(out, r.maximum, kSummaryAmount);
+    AppendAmount2(out, r.maximum, kSummaryAmount);
     out += kTab;
-    AppendNumber(out, r.std, kSummaryAmount);
+    AppendAmount2(out, r.std, kSummaryAmount);
     out += kCrLf;
     counts += r.count;
     amounts += r.amount;
@@ -274,15 +420,15 @@ std::string cStringArray::DuplicateReport() const {
     out += kCrLf;
     for (const Record& r : records_) {
       if (r.count <= 1) continue;
-      out += r.key;
+      out += r.key.view();
       out += kTab;
-      AppendNumText(out, static_cast<double>(r.count));
+      AppendCount(out, r.count);
       out += kTab;
-      AppendNumber(out, r.amount, kDuplicateAmount);
+      AppendAmount2(out, r.amount, kDuplicateAmount);
       out += kTab;
-      AppendNumber(out, r.debits, kDuplicateAmount);
+      AppendAmount2(out, r.debits, kDuplicateAmount);
       out += kTab;
-      AppendNumber(out, r.credits, kDuplicateAmount);
+      AppendAmount2(out, r.credits, kDuplicateAmount);
       out += kCrLf;
     }
   } else {
@@ -290,9 +436,9 @@ std::string cStringArray::DuplicateReport() const {
     out += kCrLf;
     for (const Record& r : records_) {
       if (r.count <= 1) continue;
-      out += r.key;
+      out += r.key.view();
       out += kTab;
-      AppendNumText(out, static_cast<double>(r.count));
+      AppendCount(out, r.count);
       out += kCrLf;
     }
   }
@@ -312,7 +458,7 @@ void cStringArray::ComputePareto() {
       if (parVal_[k] < parVal_[low]) low = k;
     if (v > parVal_[low]) {
       parOther_ += parVal_[low];
-      parItem_[low] = r.key;
+      parItem_[low] = r.key.view();
       parVal_[low] = v;
     } else {
       parOther_ += v;
@@ -341,11 +487,11 @@ const cStringBy::Record* cStringBy::At(std::int32_t i) const {
 
 std::string cStringBy::ItemText1(std::int32_t i) const {
   const Record* r = At(i);
-  return r ? r->key1 : std::string();
+  return r ? std::string(r->key1.view()) : std::string();
 }
 std::string cStringBy::ItemText2(std::int32_t i) const {
   const Record* r = At(i);
-  return r ? r->key2 : std::string();
+  return r ? std::string(r->key2.view()) : std::string();
 }
 std::int32_t cStringBy::ItemCount(std::int32_t i) const {
   const Record* r = At(i);
@@ -392,7 +538,7 @@ void cStringBy::Item(std::string_view s1, std::string_view s2, double d) {
   std::uint64_t hash = 0;
   const auto matches = [&](std::int32_t k) {
     const Record& r = records_[static_cast<std::size_t>(k)];
-    return r.key1 == s1 && r.key2 == s2;
+    return SameText(r.key1, s1) && SameText(r.key2, s2);
   };
   if (lastIndex_ >= 0 && matches(lastIndex_)) {
     found = lastIndex_;
@@ -405,8 +551,8 @@ void cStringBy::Item(std::string_view s1, std::string_view s2, double d) {
   if (found < 0) {
     if (records_.size() >= static_cast<std::size_t>(INT32_MAX)) Raise(ErrorCode::Overflow);
     Record r;
-    r.key1.assign(s1);
-    r.key2.assign(s2);
+    r.key1 = detail::KeyText(s1);
+    r.key2 = detail::KeyText(s2);
     r.count = 1;
     r.amount = d;
     r.mean = d;
@@ -446,14 +592,14 @@ std::string cStringBy::SummaryReport() const {
   std::int64_t counts = 0;
   double amounts = 0.0, debits = 0.0, credits = 0.0;
   for (const Record& r : records_) {
-    out += r.key1;
+    out += r.key1.view();
     out += kTab;
-    out += r.key2;
+    out += r.key2.view();
     out += kTab;
-    AppendNumText(out, static_cast<double>(r.count));
+    AppendCount(out, r.count);
     for (double v : {r.amount, r.debits, r.credits, r.mean, r.minimum, r.maximum, r.std}) {
       out += kTab;
-      AppendNumber(out, v, kSummaryAmount);
+      AppendAmount2(out, v, kSummaryAmount);
     }
     out += kCrLf;
     counts += r.count;
@@ -465,7 +611,7 @@ std::string cStringBy::SummaryReport() const {
   AppendNumber(out, static_cast<double>(counts), kSummaryCount);
   for (double v : {amounts, debits, credits}) {
     out += kTab;
-    AppendNumber(out, v, kSummaryAmount);
+    AppendAmount2(out, v, kSummaryAmount);
   }
   out += kCrLf;
   return out;
@@ -480,14 +626,14 @@ std::string cStringBy::DuplicateReport() const {
   double debits = 0.0, credits = 0.0;
   for (const Record& r : records_) {
     if (r.count < 2) continue;
-    out += r.key1;
+    out += r.key1.view();
     out += kTab;
-    out += r.key2;
+    out += r.key2.view();
     out += kTab;
-    AppendNumText(out, static_cast<double>(r.count));
+    AppendCount(out, r.count);
     for (double v : {r.amount, r.debits, r.credits}) {
       out += kTab;
-      AppendNumber(out, v, kSummaryAmount);
+      AppendAmount2(out, v, kSummaryAmount);
     }
     out += kCrLf;
     counts += r.count;
@@ -498,7 +644,7 @@ std::string cStringBy::DuplicateReport() const {
   AppendNumText(out, static_cast<double>(counts));
   for (double v : {debits + credits, debits, credits}) {
     out += kTab;
-    AppendNumber(out, v, kSummaryAmount);
+    AppendAmount2(out, v, kSummaryAmount);
   }
   out += kCrLf;
   return out;
@@ -520,8 +666,8 @@ void cStringBy::bubblesort(std::int32_t iterations) {
   const auto less = [this](std::uint32_t a, std::uint32_t b) {
     const Record& x = records_[a];
     const Record& y = records_[b];
-    const int c = x.key1.compare(y.key1);
-    return c < 0 || (c == 0 && x.key2 < y.key2);
+    const int c = x.key1.view().compare(y.key1.view());
+    return c < 0 || (c == 0 && x.key2.view() < y.key2.view());
   };
   std::vector<std::uint32_t> order;
   order.reserve(n);
@@ -535,7 +681,8 @@ void cStringBy::bubblesort(std::int32_t iterations) {
     // smallest record not yet placed among the first i + p + 1, which is what a window of
     // p + 1 records, smallest out first, produces; the last p places hold the rest in order.
     const auto greater = [&less](std::uint32_t a, std::uint32_t b) { return less(b, a); };
-    std::priority_queue<std::uint32_t, std::vector<std::uint32_t>, decltype(greater)> window(greater);
+    std::priority_queue<std::uint32_t, std::vector<std::uint32_t>, decltype(greater)> window(
+        greater);
     const auto p = static_cast<std::size_t>(passes);
     for (std::size_t k = 0; k < p; ++k) window.push(static_cast<std::uint32_t>(k));
     for (std::size_t k = p; k < n; ++k) {
@@ -549,11 +696,12 @@ void cStringBy::bubblesort(std::int32_t iterations) {
     }
   }
 
-  std::vector<Record> sorted;
+  std::vector<Record, detail::LargeAllocator<Record>> sorted;
   sorted.reserve(n);
   std::int32_t remembered = -1;
   for (std::size_t k = 0; k < n; ++k) {
-    if (static_cast<std::int32_t>(order[k]) == lastIndex_) remembered = static_cast<std::int32_t>(k);
+    if (static_cast<std::int32_t>(order[k]) == lastIndex_)
+      remembered = static_cast<std::int32_t>(k);
     sorted.push_back(std::move(records_[order[k]]));
   }
   records_ = std::move(sorted);

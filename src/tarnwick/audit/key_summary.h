@@ -9,8 +9,10 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tarnwick/core/currency.h"
@@ -18,6 +20,23 @@
 namespace tarnwick {
 
 namespace detail {
+
+// Storage for the large per-key arrays: blocks of 2 MB and more are aligned to 2 MB and offered
+// to the kernel as huge pages, since random lookups over many keys are otherwise bound by
+// address-translation misses.
+void* AllocateLarge(std::size_t bytes);
+void FreeLarge(void* p, std::size_t bytes) noexcept;
+
+template <class T>
+struct LargeAllocator {
+  using value_type = T;
+  LargeAllocator() = default;
+  template <class U>
+  LargeAllocator(const LargeAllocator<U>&) noexcept {}  // NOLINT(google-explicit-constructor)
+  T* allocate(std::size_t n) { return static_cast<T*>(AllocateLarge(n * sizeof(T))); }
+  void deallocate(T* p, std::size_t n) noexcept { FreeLarge(p, n * sizeof(T)); }
+  friend bool operator==(const LargeAllocator&, const LargeAllocator&) { return true; }
+};
 
 // Open-addressing table from a key hash to a record index; the records hold the keys, so a
 // probe compares against them through the caller's predicate. A slot keeps 32 bits of the
@@ -43,12 +62,48 @@ class KeyIndex {
     std::int32_t index = -1;
   };
   void Grow();
-  std::vector<Slot> slots_;
+  std::vector<Slot, LargeAllocator<Slot>> slots_;
   std::size_t mask_ = 0;
   std::size_t used_ = 0;
 };
 
 std::uint64_t HashText(std::string_view s, std::uint64_t seed = 0);
+
+// A key's text, held inside the record up to 28 bytes (most account, vendor and invoice keys),
+// so that finding a key reads one record and no second block; longer texts go to the heap.
+class KeyText {
+ public:
+  KeyText() = default;
+  explicit KeyText(std::string_view s);
+  KeyText(const KeyText& o) : KeyText(o.view()) {}
+  KeyText(KeyText&& o) noexcept : size_(o.size_) {
+    std::memcpy(buf_, o.buf_, sizeof buf_);
+    o.size_ = 0;
+  }
+  KeyText& operator=(KeyText o) noexcept {
+    std::swap(size_, o.size_);
+    char tmp[sizeof buf_];
+    std::memcpy(tmp, buf_, sizeof buf_);
+    std::memcpy(buf_, o.buf_, sizeof buf_);
+    std::memcpy(o.buf_, tmp, sizeof buf_);
+    return *this;
+  }
+  ~KeyText() {
+    if (size_ > kInline) delete[] Heap();
+  }
+  std::string_view view() const { return {size_ > kInline ? Heap() : buf_, size_}; }
+  operator std::string_view() const { return view(); }  // NOLINT(google-explicit-constructor)
+
+ private:
+  static constexpr std::size_t kInline = 28;
+  char* Heap() const {
+    char* p;
+    std::memcpy(&p, buf_, sizeof p);
+    return p;
+  }
+  std::uint32_t size_ = 0;
+  char buf_[kInline] = {};  // the text, or the address of its heap copy
+};
 
 }  // namespace detail
 
@@ -78,7 +133,7 @@ class cStringArray {
 
  private:
   struct Record {
-    std::string key;
+    detail::KeyText key;
     std::int32_t count = 0;
     Currency amount, debits, credits, minimum, maximum;
     double mean = 0.0;
@@ -86,7 +141,7 @@ class cStringArray {
   };
   const Record* At(std::int32_t i) const;
 
-  std::vector<Record> records_;
+  std::vector<Record, detail::LargeAllocator<Record>> records_;
   detail::KeyIndex index_;
   std::int32_t lastIndex_ = -1;  // memory of the last key found
   double grandTotal_ = 0.0;
@@ -121,7 +176,7 @@ class cStringBy {
 
  private:
   struct Record {
-    std::string key1, key2;
+    detail::KeyText key1, key2;
     std::int32_t count = 0;
     double amount = 0.0, debits = 0.0, credits = 0.0, minimum = 0.0, maximum = 0.0;
     double mean = 0.0;
@@ -131,7 +186,7 @@ class cStringBy {
   static std::uint64_t PairHash(std::string_view s1, std::string_view s2);
   void RebuildIndex();
 
-  std::vector<Record> records_;
+  std::vector<Record, detail::LargeAllocator<Record>> records_;
   detail::KeyIndex index_;
   std::int32_t lastIndex_ = -1;
   double grandTotal_ = 0.0;

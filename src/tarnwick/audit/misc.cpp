@@ -84,16 +84,25 @@ Variant cMisc::init() {
 }
 
 int cMisc::Roundness(std::string_view sText) {
-  std::string t;
-  t.reserve(sText.size());
+  // The text without signs, brackets, "$" and grouping commas; on the stack for amount-sized
+  // texts, since this runs once per row.
+  char local[64];
+  std::string heap;
+  char* buf = local;
+  if (sText.size() > sizeof local) {
+    heap.resize(sText.size());
+    buf = heap.data();
+  }
+  std::size_t len = 0;
   for (char c : sText)
-    if (c != '+' && c != '-' && c != '(' && c != ')' && c != '$' && c != ',') t += c;
+    if (c != '+' && c != '-' && c != '(' && c != ')' && c != '$' && c != ',') buf[len++] = c;
+  const std::string_view t(buf, len);
 
-  std::size_t dots = 0, dot = std::string::npos;
+  std::size_t dots = 0, dot = std::string_view::npos;
   for (std::size_t i = 0; i < t.size(); ++i)
     if (t[i] == '.') {
       ++dots;
-      if (dot == std::string::npos) dot = i;
+      if (dot == std::string_view::npos) dot = i;
     }
 
   int z = 0;
@@ -142,8 +151,8 @@ std::string cMisc::RNReport() const {
   // has chance 0.9 + 0.09 + ... + 0.9 * 10^-k.
   double d = 0.0, observed = 0.0, expected = 0.0, term = 0.9;
   for (int k = 0; k <= last; ++k) {
-    observed += Div(static_cast<double>(counts_[static_cast<std::size_t>(k)]),
-                    static_cast<double>(n));
+    observed +=
+        Div(static_cast<double>(counts_[static_cast<std::size_t>(k)]), static_cast<double>(n));
     expected += term;
     term /= 10.0;
     const double gap = std::fabs(expected - observed);
@@ -270,12 +279,8 @@ std::string_view cMisc::Lookup(const std::array<std::string_view, kTableSlots>& 
 }
 
 std::string cMisc::State(std::string_view ac) const { return std::string(Lookup(state_, ac)); }
-std::string cMisc::Country(std::string_view ac) const {
-  return std::string(Lookup(country_, ac));
-}
-std::string cMisc::TimeZone(std::string_view ac) const {
-  return std::string(Lookup(zone_, ac));
-}
+std::string cMisc::Country(std::string_view ac) const { return std::string(Lookup(country_, ac)); }
+std::string cMisc::TimeZone(std::string_view ac) const { return std::string(Lookup(zone_, ac)); }
 
 void cMisc::acinit() {
   for (const detail::AreaCodeRow& row : detail::AreaCodeRows()) {

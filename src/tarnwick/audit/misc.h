@@ -26,7 +26,7 @@ std::span<const AreaCodeRow> AreaCodeRows();
 
 class cMisc {
  public:
-  static constexpr int kCounts = 21;      // roundness 0..20
+  static constexpr int kCounts = 21;  // roundness 0..20
   static constexpr int kMaxRoundness = 14;
 
   cMisc();

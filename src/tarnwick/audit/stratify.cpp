@@ -33,7 +33,7 @@ std::optional<Currency> PlainDecimal(std::string_view s) {
   }
   int128_t frac = 0;  // the first four decimals
   int fracDigits = 0;
-  int nextDigit = 0;    // the fifth decimal
+  int nextDigit = 0;  // the fifth decimal
   bool restNonZero = false;
   if (i < s.size() && s[i] == '.') {
     for (++i; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, ++digits) {
@@ -127,8 +127,8 @@ std::int16_t cStratify::stratum(std::string_view sStratum) {
       if (!v) {
         errMsg_ = "Arg: " + NumText(static_cast<std::int32_t>(pieceNo)) +
                   " is a non numeric argument, " + " len " +
-                  NumText(static_cast<std::int32_t>(CharLength(piece))) + " value: " +
-                  std::string(piece);
+                  NumText(static_cast<std::int32_t>(CharLength(piece))) +
+                  " value: " + std::string(piece);
         return -2;
       }
       // Beyond the last slot the pieces are still checked, but only counted: the call ends

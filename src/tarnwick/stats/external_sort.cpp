@@ -479,10 +479,11 @@ void cSort::StatisticsPasses() {
       sum4 += z2 * z2;
     }
   }
-  skewness_ = Checked(Div(sum3, n - 1) * Div(n, n - 2));
+  // Evaluated left to right, as written: sum / (N - 1) * N / (N - 2) ...
+  skewness_ = Checked(Div(Div(sum3, n - 1) * n, n - 2));
   kurtosis_ = n < 4 ? 0.0
-                    : Checked(Div(sum4, n - 1) * Div(n, n - 2) * Div(n + 1, n - 3) -
-                              3.0 * Div(n - 1, n - 2) * Div(n - 1, n - 3));
+                    : Checked(Div(Div(Div(sum4, n - 1) * n, n - 2) * (n + 1), n - 3) -
+                              Div(Div(3.0 * (n - 1), n - 2) * (n - 1), n - 3));
 }
 
 void cSort::CompP() {
@@ -512,7 +513,7 @@ double cSort::Var() const { return s_ * s_; }
 
 Variant cSort::PopStdDev() const {
   const double n = n_;
-  return Variant(Sqr(Div(n - 1, n) * s_ * s_));
+  return Variant(Sqr(Div(n - 1, n) * (s_ * s_)));
 }
 
 double cSort::CV() const { return Div(s_, mean_); }
