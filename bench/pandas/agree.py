@@ -128,7 +128,7 @@ def parse_stats(lines):
             out[f"bin.{bins}.count"], out[f"bin.{bins}.amount"] = f[2], f[3]
             bins += 1
             out["bins"] = str(bins)
-        elif section == "histo1" and len(f) == 5:
+        elif section == "histo1" and len(f) == 5 and f[0].isdigit():
             out[f"bin.{bins}.count"], out[f"bin.{bins}.amount"] = f[3], f[4]
             bins += 1
             out["bins"] = str(bins)
