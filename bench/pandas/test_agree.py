@@ -1,0 +1,171 @@
+"""Checks of the benchmark's own tools: the minimal scan, and the checker that compares the
+runner's reports with pandas' figures (it must pass agreeing figures and catch wrong ones).
+
+    test_agree.py [BUILD_DIR]      (default build-bench; needs tarnwick, generate_ledger, scan_floor)
+
+bench/run runs it before timing anything.
+"""
+
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import agree  # noqa: E402
+
+BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "..", "build-bench"))
+PY = "/usr/bin/python3"
+
+
+def run(args, **kw):
+    return subprocess.run(args, capture_output=True, text=True, **kw)
+
+
+class ScanFloor(unittest.TestCase):
+    def scan(self, content, *column):
+        with tempfile.NamedTemporaryFile("wb", suffix=".tsv", delete=False) as f:
+            f.write(content)
+        try:
+            return run([os.path.join(BUILD, "bench", "scan_floor"), f.name, *column])
+        finally:
+            os.unlink(f.name)
+
+    def test_rows_numbers_and_sum(self):
+        cases = [
+            # (file, column, expected output)
+            (b"A\tAmount\nx\t1.5\ny\t-2\n", (), "rows 2 numbers 2 sum -0.50"),
+            (b"A\tAmount\r\nx\t1.5\r\ny\t2\r\n", (), "rows 2 numbers 2 sum 3.50"),  # CR LF
+            (b"A\tAmount\nx\t1\ny\t2", (), "rows 2 numbers 2 sum 3.00"),  # no final line end
+            (b"A\tAmount\nx\t\ny\tabc\nz\n", (), "rows 3 numbers 0 sum 0.00"),  # blank, text, short
+            (b"A\tB\n7\t1\n8\t2\n", ("A",), "rows 2 numbers 2 sum 15.00"),
+            (b"A\tAmount\n", (), "rows 0 numbers 0 sum 0.00"),
+        ]
+        for content, column, expected in cases:
+            with self.subTest(content=content):
+                r = self.scan(content, *column)
+                self.assertEqual(r.returncode, 0, r.stderr)
+                self.assertEqual(r.stdout.strip(), expected)
+
+    def test_line_longer_than_a_block(self):
+        wide = b"x" * (3 << 20)
+        r = self.scan(b"Note\tAmount\n" + wide + b"\t4\n" + wide + b"\t5\n")
+        self.assertEqual(r.stdout.strip(), "rows 2 numbers 2 sum 9.00")
+
+    def test_unknown_column_is_refused(self):
+        r = self.scan(b"A\tB\n1\t2\n", "Amount")
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("no column Amount", r.stderr)
+
+
+class Compare(unittest.TestCase):
+    def test_tolerance_follows_the_printed_decimals(self):
+        cases = [
+            # (runner text, pandas text, agrees)
+            ("269,615", "269615", True),
+            ("269,616", "269615", False),            # counts agree exactly
+            ("75,604.07", "75604.07028", True),
+            ("75,604.08", "75604.07028", True),      # one unit of the last decimal
+            ("75,604.09", "75604.07028", False),
+            ("00.0502", "0.050225", True),
+            ("00.0503", "0.050225", True),
+            ("00.0504", "0.050225", False),
+            (".0030", "0.003013", True),             # no integer digit
+            ("-.0030", "-0.003013", True),
+            ("1,099,993", "1099993.25", True),
+            ("1,099,995", "1099993.25", False),
+        ]
+        for got, expected, ok in cases:
+            with self.subTest(got=got, expected=expected):
+                problems = agree.compare({"figure": got}, {"figure": expected})
+                self.assertEqual(problems == [], ok, problems)
+
+    def test_missing_and_unreadable_figures(self):
+        self.assertEqual(len(agree.compare({}, {"N": "3"})), 1)
+        self.assertEqual(len(agree.compare({"N": "n/a"}, {"N": "3"})), 1)
+        self.assertEqual(agree.compare({"N": "3", "extra": "1"}, {"N": "3"}), [])
+
+
+@unittest.skipUnless(os.path.exists(os.path.join(BUILD, "tarnwick")), "runner not built")
+class RunnerAgainstPandas(unittest.TestCase):
+    """A small ledger through the runner and the pandas scripts: every figure agrees, and a
+    report with one figure changed is caught."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.dir = tempfile.TemporaryDirectory()
+        cls.ledger = os.path.join(cls.dir.name, "ledger.tsv")
+        subprocess.run([os.path.join(BUILD, "bench", "generate_ledger"), "--rows", "3000",
+                        "--out", cls.ledger], check=True)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.dir.cleanup()
+
+    def files(self, name, runner_args, script, *script_args):
+        report = os.path.join(self.dir.name, name + ".report")
+        figures = os.path.join(self.dir.name, name + ".figures")
+        r = run([os.path.join(BUILD, "tarnwick"), *runner_args])
+        self.assertEqual(r.returncode, 0, r.stderr)
+        with open(report, "w") as f:
+            f.write(r.stdout)
+        p = run([PY, os.path.join(HERE, script), self.ledger, *script_args])
+        self.assertEqual(p.returncode, 0, p.stderr)
+        with open(figures, "w") as f:
+            f.write(p.stdout)
+        return report, figures
+
+    def check(self, command, report, figures, extract="-"):
+        return run([PY, os.path.join(HERE, "agree.py"), command, report, figures, extract, command])
+
+    def test_every_command_agrees_and_a_changed_figure_is_caught(self):
+        L = self.ledger
+        cases = [
+            # (command, runner arguments, pandas script and arguments, line and field to spoil)
+            ("BE", [f"BE file={L} col=Amount"], ["benford.py"], ("3\t", 1)),
+            ("SU", [f"SU file={L} col=Vendor amount=Amount"], ["summary.py"], ("V0001\t", 1)),
+            ("ST", [f'ST file={L} col=Amount strata="0 100 1000 10000 100000"'],
+             ["stratify.py", "0 100 1000 10000 100000"], ("100\t1000\t", 2)),
+            ("UN", [f"UN file={L} col=Amount"], ["stats.py"], ("Median: ", 1)),
+            ("UNX", ["--max-in-memory", "1", f"UN file={L} col=Amount"], ["stats.py", "--external"],
+             ("Median: ", 1)),
+            ("XT", [f"XT file={L} col1=Vendor col2=Account amount=Amount"], ["crosstab.py"],
+             ("V0001\t", 1)),
+        ]
+        for command, runner_args, script, (prefix, field) in cases:
+            with self.subTest(command=command):
+                report, figures = self.files(command, runner_args, *script)
+                ok = self.check(command, report, figures)
+                self.assertEqual(ok.returncode, 0, ok.stdout)
+                self.assertTrue(ok.stdout.startswith("agree"), ok.stdout)
+                # The first digit of one figure raised by one: the checker must see it.
+                lines = open(report).read().split("\n")
+                i = next(k for k, line in enumerate(lines) if line.startswith(prefix))
+                fields = lines[i].split("\t")
+                text = fields[field]
+                d = next(k for k, ch in enumerate(text) if ch.isdigit())
+                fields[field] = text[:d] + str((int(text[d]) + 1) % 10) + text[d + 1:]
+                lines[i] = "\t".join(fields)
+                with open(report, "w") as f:
+                    f.write("\n".join(lines))
+                bad = self.check(command, report, figures)
+                self.assertEqual(bad.returncode, 1, bad.stdout)
+                self.assertTrue(bad.stdout.startswith("DIFFER"), bad.stdout)
+
+    def test_extract_counts_and_amounts(self):
+        out = os.path.join(self.dir.name, "ex.tsv")
+        cond = "$Amount > 50000 AND $InvDate >= 10/1/2023 AND $Vendor < V0100"
+        report, figures = self.files("EX", [f'EX file={self.ledger} cond="{cond}" sample={out}'],
+                                     "extract.py", os.path.join(self.dir.name, "ex.pandas.tsv"))
+        self.assertEqual(self.check("EX", report, figures, out).returncode, 0)
+        # One row fewer in the runner's extract: its amount no longer agrees.
+        rows = open(out).read().splitlines()
+        with open(out, "w") as f:
+            f.write("\n".join(rows[:-1]) + "\n")
+        self.assertEqual(self.check("EX", report, figures, out).returncode, 1)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0]], verbosity=1)
