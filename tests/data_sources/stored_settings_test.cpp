@@ -1,6 +1,7 @@
 #include "tarnwick/data/stored_settings.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -161,6 +162,42 @@ TEST_F(Settings, TwoProcessesWritingAtOnceLoseNothing) {
       EXPECT_EQ(r.GetSetting("Race", std::string("P").append(std::to_string(p)).append("_").append(
                                          std::to_string(i))),
                 std::to_string(i));
+}
+
+// A writer killed part way through (SIGKILL, no chance to clean up) loses at most the write it
+// was making: every write that returned is there, the store opens, and it takes new writes.
+TEST_F(Settings, AWriterKilledMidWriteLosesNothingThatWasSaved) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  const pid_t kid = ::fork();
+  ASSERT_GE(kid, 0);
+  if (kid == 0) {
+    ::close(fds[0]);
+    cRegSettings r;
+    const std::string big(4000, 'x');  // long values keep the writer inside its transactions
+    for (int i = 0;; ++i) {
+      if (!r.SaveSetting("Killed", std::string("K").append(std::to_string(i)), big + std::to_string(i))) ::_exit(1);
+      // report each write only after it returned
+      const ssize_t n = ::write(fds[1], &i, sizeof i);
+      if (n != static_cast<ssize_t>(sizeof i)) ::_exit(1);
+    }
+  }
+  ::close(fds[1]);
+  int confirmed = -1, got = 0;
+  while (confirmed < 150 && ::read(fds[0], &got, sizeof got) == static_cast<ssize_t>(sizeof got)) confirmed = got;
+  ::kill(kid, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(::waitpid(kid, &status, 0), kid);
+  while (::read(fds[0], &got, sizeof got) == static_cast<ssize_t>(sizeof got)) confirmed = got;
+  ::close(fds[0]);
+  ASSERT_GE(confirmed, 150);
+
+  cRegSettings r;
+  const std::string big(4000, 'x');
+  for (int i = 0; i <= confirmed; ++i)
+    ASSERT_EQ(r.GetSetting("Killed", std::string("K").append(std::to_string(i))), big + std::to_string(i)) << i;
+  EXPECT_TRUE(r.SaveSetting("Killed", "After", "ok"));
+  EXPECT_EQ(r.GetSetting("Killed", "After"), "ok");
 }
 
 }  // namespace
