@@ -157,11 +157,11 @@ std::unique_ptr<RowSource> OpenSource(const cShell& sh, std::vector<std::string>
   inputs.push_back(file);
   cVal val;
   if (!val.FileExists(file)) throw Rejected{val.ErrMsg()};
-  const std::string spec = sh.geta("filespec");
-  if (!spec.empty() && !val.FileExists(spec)) throw Rejected{val.ErrMsg()};
-  inputs.push_back(spec);
+  const std::string filespec = sh.geta("filespec");
+  if (!filespec.empty() && !val.FileExists(filespec)) throw Rejected{val.ErrMsg()};
+  inputs.push_back(filespec);
   try {
-    return std::make_unique<FileSource>(file, spec);
+    return std::make_unique<FileSource>(file, filespec);
   } catch (const FileError& e) {
     throw Rejected{e.message};
   }

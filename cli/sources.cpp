@@ -33,11 +33,11 @@ std::string_view RowSource::RowLine() {
   return joined_;
 }
 
-FileSource::FileSource(const std::string& path, const std::string& spec) {
+FileSource::FileSource(const std::string& path, const std::string& filespec) {
   where_ = "file: " + path;
-  if (!spec.empty()) {
-    reader_.FileSpec(Variant(spec));
-    if (!reader_.SpecValid()) throw FileError{"Filespec: " + spec + ": " + reader_.Error()};
+  if (!filespec.empty()) {
+    reader_.FileSpec(Variant(filespec));
+    if (!reader_.SpecValid()) throw FileError{"Filespec: " + filespec + ": " + reader_.Error()};
   }
   reader_.FileName(Variant(path));
   if (reader_.ErrStatus()) throw FileError{reader_.ErrMsg() + " (" + where_ + ")"};

@@ -52,7 +52,7 @@ class RowSource {
 // specification. Throws Rejected-style failures as FileError with the reader's message.
 class FileSource : public RowSource {
  public:
-  FileSource(const std::string& path, const std::string& spec);
+  FileSource(const std::string& path, const std::string& filespec);
   bool Next() override;
   std::string_view RowLine() override;
   // "T", "C" or "F".
