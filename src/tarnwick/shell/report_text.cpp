@@ -229,4 +229,18 @@ std::string FormatNumber(Currency value, std::string_view pattern) {
   return s;
 }
 
+void AppendLabelLine(std::string& out, std::string_view label, std::string_view value) {
+  out += label;
+  out += kTab;
+  out += value;
+  out += kCrLf;
+}
+
+void AppendLabelLine(std::string& out, std::string_view label, double value, std::string_view pattern) {
+  out += label;
+  out += kTab;
+  AppendNumber(out, value, pattern);
+  out += kCrLf;
+}
+
 }  // namespace tarnwick

@@ -24,6 +24,10 @@ std::string FormatNumber(std::int32_t value, std::string_view pattern);
 std::string FormatNumber(std::int64_t value, std::string_view pattern);
 std::string FormatNumber(Currency value, std::string_view pattern);
 
+// One "label<TAB>value<CR LF>" line of a report, the value as text or through a pattern.
+void AppendLabelLine(std::string& out, std::string_view label, std::string_view value);
+void AppendLabelLine(std::string& out, std::string_view label, double value, std::string_view pattern);
+
 // Appending forms for report builders: no temporary string.
 void AppendNumber(std::string& out, double value, std::string_view pattern);
 void AppendNumber(std::string& out, Currency value, std::string_view pattern);

@@ -73,22 +73,11 @@ std::string cXtab::XtabChiSq() const {
   chi.Compute();
 
   const std::int16_t df = chi.DF();
-  std::string s = "Chi Square: ";
-  s += kTab;
-  AppendNumber(s, chi.chisq(), "##,###.#0");
-  s += kCrLf;
-  s += "DF: ";
-  s += kTab;
-  s += NumText(static_cast<std::int32_t>(df));
-  s += kCrLf;
-  s += "Cramer's phi: ";
-  s += kTab;
-  AppendNumber(s, chi.CramerPhi(), "##.###0");
-  s += kCrLf;
-  s += "p-value: ";
-  s += kTab;
-  AppendNumber(s, 1.0 - cCephes::ChiSquareDistribution(df, chi.chisq()), "#.#####0");
-  s += kCrLf;
+  std::string s;
+  AppendLabelLine(s, "Chi Square: ", chi.chisq(), "##,###.#0");
+  AppendLabelLine(s, "DF: ", NumText(static_cast<std::int32_t>(df)));
+  AppendLabelLine(s, "Cramer's phi: ", chi.CramerPhi(), "##.###0");
+  AppendLabelLine(s, "p-value: ", 1.0 - cCephes::ChiSquareDistribution(df, chi.chisq()), "#.#####0");
   return s;
 }
 
