@@ -1,5 +1,6 @@
 #include "runner.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "tarnwick/core/error.h"
@@ -285,6 +286,9 @@ int RunLine(const std::string& line, const Options& options, std::string& report
                            static_cast<FileSource&>(*j.source_).Layout() == "T";
       ResolveColumns(*def, sh, *j.source_, tabFile, j.cols_);
       PrepareFilter(sh.geta("cond"), j);
+      int needed = 0;
+      for (const auto& c : j.cols_) needed = std::max(needed, c.second + 1);
+      j.source_->NeedColumns(needed);
     }
     cCt ct;
     ct.Cmd(code);

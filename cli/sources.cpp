@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 #include "tarnwick/core/text.h"
 
 namespace tarnwick::cli {
@@ -43,19 +45,29 @@ FileSource::FileSource(const std::string& path, const std::string& filespec) {
   if (reader_.ErrStatus()) throw FileError{reader_.ErrMsg() + " (" + where_ + ")"};
   for (std::int16_t i = 0; i < reader_.NumCols(); ++i) names_.push_back(reader_.HdrCols(i));
   fields_.resize(names_.size());
+  copied_ = fields_.size();
+}
+
+void FileSource::NeedColumns(int n) {
+  // Only a tab-delimited line is its own RowLine; the others are rebuilt from every field.
+  if (Layout() != "T" || n < 0 || static_cast<std::size_t>(n) >= fields_.size()) return;
+  reader_.LimitColumns(static_cast<std::int16_t>(n > 0 ? n : 1));
+  copied_ = static_cast<std::size_t>(n);
+  for (std::size_t i = copied_; i < fields_.size(); ++i) fields_[i] = {};
 }
 
 bool FileSource::Next() {
   if (reader_.Eof()) return false;
-  reader_.GetRow();
+  reader_.NextRow();
   if (reader_.ErrStatus()) throw FileError{reader_.ErrMsg() + " (" + where_ + ")"};
-  for (std::size_t i = 0; i < fields_.size(); ++i) fields_[i] = reader_.RowCols(static_cast<std::int16_t>(i));
+  const auto& values = reader_.RowValues();
+  std::copy_n(values.begin(), std::min(copied_, values.size()), fields_.begin());
   ++rowNo_;
   return true;
 }
 
 std::string_view FileSource::RowLine() {
-  if (Layout() == "T") return reader_.ThisRow();
+  if (Layout() == "T") return reader_.RowView();
   return RowSource::RowLine();
 }
 

@@ -33,6 +33,9 @@ class RowSource {
   // The header and the current row as tab-separated lines, the form the row filter reads.
   std::string HeaderLine() const;
   virtual std::string_view RowLine();
+  // Only the first n columns will be asked for by Field (RowLine still gives the whole row):
+  // a source may skip reading the others.
+  virtual void NeedColumns(int n) { (void)n; }
   std::int64_t RowNo() const { return rowNo_; }
   // Done share in 0..1 for the progress indicator, or -1 when unknown.
   virtual double Done() const { return -1.0; }
@@ -55,11 +58,13 @@ class FileSource : public RowSource {
   FileSource(const std::string& path, const std::string& filespec);
   bool Next() override;
   std::string_view RowLine() override;
+  void NeedColumns(int n) override;
   // "T", "C" or "F".
   const std::string& Layout() const { return reader_.FileType(); }
 
  private:
   cNFile reader_;
+  std::size_t copied_ = 0;  // leading fields copied out per row
 };
 
 struct FileError {

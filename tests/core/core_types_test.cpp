@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
 #include <limits>
 
 #include "tarnwick/core/arith.h"
@@ -92,6 +96,32 @@ TEST(NumericText, AcceptedForms) {
     ASSERT_TRUE(v) << c.text;
     EXPECT_DOUBLE_EQ(*v, c.value) << c.text;
   }
+}
+
+TEST(NumericText, PlainDecimalsReadToTheNearestDouble) {
+  // Plain decimals take a short path; it must give the correctly rounded double, as strtod
+  // does, on both sides of its 15-digit limit.
+  std::mt19937_64 rng(7);
+  int differ = 0;
+  for (int i = 0; i < 300000; ++i) {
+    const int digits = 1 + static_cast<int>(rng() % 18);
+    const int decimals = static_cast<int>(rng() % (digits + 1));
+    std::string t = rng() % 4 == 0 ? "-" : "";
+    for (int k = 0; k < digits; ++k) {
+      if (k == digits - decimals) t += k == 0 && rng() % 2 ? "0." : ".";
+      t += static_cast<char>('0' + rng() % 10);
+    }
+    const auto v = ParseNumber(t);
+    const double want = std::strtod(t.c_str(), nullptr);
+    if (!v || std::memcmp(&*v, &want, sizeof want) != 0) ++differ;
+  }
+  EXPECT_EQ(differ, 0);
+  const auto negativeZero = ParseNumber("-0.00");
+  ASSERT_TRUE(negativeZero);
+  EXPECT_TRUE(std::signbit(*negativeZero));
+  EXPECT_EQ(ParseNumber("-.5"), -0.5);
+  EXPECT_EQ(ParseNumber("999999999999999"), 999999999999999.0);
+  EXPECT_EQ(ParseNumber("0.1"), 0.1);
 }
 
 TEST(NumericText, RejectedForms) {

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+
 #include "tarnwick/core/error.h"
 #include "tarnwick/data/delimited_reader.h"
+#include "tarnwick/data/field_split.h"
 #include "tarnwick/data/typed_reader.h"
 #include "tarnwick/platform/notice.h"
 #include "temp_files.h"
@@ -308,6 +312,91 @@ TEST(TypedReader, NewFileNameStartsAfresh) {
   EXPECT_EQ(f.GetRow(), "");
   EXPECT_TRUE(f.OpenFile());  // reopens at the header line
   EXPECT_EQ(f.GetRow(), "X,Y,Z");
+}
+
+TEST(FieldSplit, TabViewsAcrossSixteenByteStretchesAndLimits) {
+  // Tabs on either side of each 16-byte stretch, empty fields, and a long last field.
+  const std::string line = std::string(15, 'a') + "\t" + std::string(16, 'b') + "\t\t" + "c\t" +
+                           std::string(40, 'd');
+  std::vector<std::string_view> f;
+  SplitTabViews(line, f);
+  ASSERT_EQ(f.size(), 5u);
+  EXPECT_EQ(f[0], std::string(15, 'a'));
+  EXPECT_EQ(f[1], std::string(16, 'b'));
+  EXPECT_EQ(f[2], "");
+  EXPECT_EQ(f[3], "c");
+  EXPECT_EQ(f[4], std::string(40, 'd'));
+  for (std::size_t max = 1; max <= 6; ++max) {
+    std::vector<std::string_view> g;
+    SplitTabViews(line, g, max);
+    ASSERT_EQ(g.size(), std::min<std::size_t>(max, 5)) << max;
+    for (std::size_t k = 0; k < g.size(); ++k) EXPECT_EQ(g[k], f[k]) << max << " " << k;
+  }
+  SplitTabViews("", f);
+  EXPECT_TRUE(f.empty());
+  SplitTabViews("\t", f);
+  EXPECT_EQ(f.size(), 2u);
+  // Every position of a single tab in lines of 1 to 40 bytes.
+  for (std::size_t len = 1; len <= 40; ++len) {
+    for (std::size_t at = 0; at < len; ++at) {
+      std::string l(len, 'x');
+      l[at] = '\t';
+      SplitTabViews(l, f);
+      ASSERT_EQ(f.size(), 2u);
+      EXPECT_EQ(f[0].size(), at);
+      EXPECT_EQ(f[1].size(), len - at - 1);
+    }
+  }
+}
+
+TEST(TypedReader, RowValuesHoldAcrossReadBlocksAndColumnLimits) {
+  // 16-byte lines: the 1 MiB read blocks end exactly at line ends, where the next block is
+  // read over the line just handed out.
+  TempDir t;
+  std::string data = "Number\tAmounts1\n";
+  const int rows = 200000;
+  char buf[32];
+  for (int i = 1; i <= rows; ++i) {
+    std::snprintf(buf, sizeof buf, "%06d\t%08d\n", i, rows - i);
+    data += buf;
+  }
+  const std::string path = t.Write("aligned.txt", data);
+  for (const bool limited : {false, true}) {
+    cNFile f;
+    f.FileName(path);
+    ASSERT_EQ(f.NumCols(), 2);
+    if (limited) f.LimitColumns(1);
+    int n = 0;
+    int bad = 0;
+    while (!f.Eof()) {
+      f.NextRow();
+      ++n;
+      std::snprintf(buf, sizeof buf, "%06d", n);
+      const std::string want0 = buf;
+      std::snprintf(buf, sizeof buf, "%08d", rows - n);
+      const std::string want1 = limited ? "" : buf;
+      if (f.RowValues()[0] != want0 || f.RowValues()[1] != want1 || f.getcol(1) != want1 ||
+          f.ThisRow() != want0 + "\t" + buf) {
+        ++bad;
+      }
+    }
+    EXPECT_EQ(n, rows) << limited;
+    EXPECT_EQ(bad, 0) << limited;
+  }
+  // The limit leaves a filter its whole line.
+  cNFile f;
+  f.FileName(path);
+  f.LimitColumns(1);
+  f.Infix("$Amounts1 = 199990");
+  int selected = 0;
+  while (!f.Eof()) {
+    f.NextRow();
+    if (f.IsSelected()) {
+      ++selected;
+      EXPECT_EQ(f.RowView(), "000010\t00199990");
+    }
+  }
+  EXPECT_EQ(selected, 1);
 }
 
 }  // namespace

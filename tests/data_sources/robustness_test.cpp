@@ -59,8 +59,8 @@ TEST(Robustness, CommaLinesKeepQuotedCommasAndNeverExceedTheBuffer) {
       const std::string_view v = f.getcol(k);
       // every value is a piece of the line
       if (!v.empty()) {
-        EXPECT_GE(v.data(), f.ThisRow().data());
-        EXPECT_LE(v.data() + v.size(), f.ThisRow().data() + f.ThisRow().size());
+        EXPECT_GE(v.data(), f.RowView().data());
+        EXPECT_LE(v.data() + v.size(), f.RowView().data() + f.RowView().size());
       }
     }
     if (line.find('"') == std::string::npos) {

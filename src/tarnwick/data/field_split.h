@@ -7,6 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tarnwick {
 
 struct FieldSpan {
@@ -31,19 +35,39 @@ inline void SplitTabSpans(std::string_view line, std::vector<FieldSpan>& out) {
   }
 }
 
-// The same split as views into the line (valid while the line is unchanged).
-inline void SplitTabViews(std::string_view line, std::vector<std::string_view>& out) {
+// The same split as views into the line (valid while the line is unchanged), stopping once
+// `maxFields` fields are kept: the last kept field ends at its TAB and the rest of the line is
+// not looked at. Readers that need the first few columns of a wide line save the rest.
+inline void SplitTabViews(std::string_view line, std::vector<std::string_view>& out,
+                          std::size_t maxFields = static_cast<std::size_t>(-1)) {
   out.clear();
-  if (line.empty()) return;
-  const char* p = line.data();
+  if (line.empty() || maxFields == 0) return;
+  const char* from = line.data();  // start of the field being read
+  const char* p = from;
   const char* end = p + line.size();
-  for (;;) {
-    const void* tab = std::memchr(p, '\t', static_cast<std::size_t>(end - p));
-    const char* stop = tab != nullptr ? static_cast<const char*>(tab) : end;
-    out.emplace_back(p, static_cast<std::size_t>(stop - p));
-    if (tab == nullptr) return;
-    p = stop + 1;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time: ledger fields are short, and a call to memchr per field costs
+  // more than the field.
+  const __m128i tab = _mm_set1_epi8('\t');
+  for (; end - p >= 16; p += 16) {
+    unsigned mask = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), tab)));
+    while (mask != 0) {
+      const char* t = p + __builtin_ctz(mask);
+      out.emplace_back(from, static_cast<std::size_t>(t - from));
+      if (out.size() == maxFields) return;
+      from = t + 1;
+      mask &= mask - 1;
+    }
   }
+#endif
+  for (; p < end; ++p) {
+    if (*p != '\t') continue;
+    out.emplace_back(from, static_cast<std::size_t>(p - from));
+    if (out.size() == maxFields) return;
+    from = p + 1;
+  }
+  out.emplace_back(from, static_cast<std::size_t>(end - from));
 }
 
 }  // namespace tarnwick

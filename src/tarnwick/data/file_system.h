@@ -22,6 +22,9 @@ class TextReader {
   bool IsOpen() const { return fd_ >= 0; }
   // True once every line has been read; true at once for an empty file.
   bool AtEndOfStream();
+  // True while unread bytes are held: AtEndOfStream then answers without reading, so the last
+  // view ReadLineView gave stays valid.
+  bool HasBuffered() const { return pos_ < end_; }
   // The next line without its terminator. Reading past the end is ReadPastEnd.
   std::string ReadLine();
   void ReadLine(std::string& line);

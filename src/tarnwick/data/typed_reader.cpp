@@ -155,8 +155,11 @@ void cNFile::FillValues(std::string_view line) {
     return;
   }
   if (type_ == 'T') {
-    SplitTabViews(line, tabFields_);
-    for (std::size_t k = 0; k < n; ++k) values_[k] = k < tabFields_.size() ? tabFields_[k] : std::string_view();
+    const std::size_t want = limit_ > 0 && static_cast<std::size_t>(limit_) < n ? static_cast<std::size_t>(limit_) : n;
+    SplitTabViews(line, tabFields_, want < n ? want : static_cast<std::size_t>(-1));
+    const std::size_t got = std::min(tabFields_.size(), n);
+    std::copy_n(tabFields_.begin(), got, values_.begin());
+    std::fill(values_.begin() + static_cast<std::ptrdiff_t>(got), values_.begin() + static_cast<std::ptrdiff_t>(n), std::string_view());
     return;
   }
   if (type_ == 'C') {
@@ -168,16 +171,38 @@ void cNFile::FillValues(std::string_view line) {
   for (std::size_t k = 0; k < n; ++k) values_[k] = k < spans_.size() ? spans_[k].in(line) : std::string_view();
 }
 
-const std::string& cNFile::GetRow() {
-  if (eof_) return kEmpty;
+void cNFile::NextRow() {
+  if (eof_) return;
   if (!open_) Raise(ErrorCode::FileAccess, "no file is open: " + fileName_);
-  line_.assign(reader_.ReadLineView());
+  row_ = reader_.ReadLineView();
+  lineCopied_ = false;
+  if (!reader_.HasBuffered()) {
+    // the end-of-stream test below reads the next block over this line: keep a copy
+    line_.assign(row_);
+    row_ = line_;
+    lineCopied_ = true;
+  }
   rowRebuilt_ = false;
   tabFieldsOfLine_ = false;
   if (reader_.AtEndOfStream()) eof_ = true;
-  FillValues(line_);
-  tabFieldsOfLine_ = type_ == 'T';
+  FillValues(row_);
+  // the filter may read any column: only a whole split will do for it
+  tabFieldsOfLine_ = type_ == 'T' && (limit_ == 0 || limit_ >= numCols_);
   rows_ = AddChecked(rows_, 1);
+}
+
+const std::string& cNFile::GetRow() {
+  if (eof_) return kEmpty;
+  NextRow();
+  return ThisRow();
+}
+
+const std::string& cNFile::ThisRow() const {
+  if (rowRebuilt_) return rebuiltRow_;
+  if (!lineCopied_) {
+    line_.assign(row_);
+    lineCopied_ = true;
+  }
   return line_;
 }
 
@@ -377,8 +402,8 @@ bool cNFile::IsSelected() {
     // a "T" line comes split already
     const bool same = !filterChanged_;
     filterChanged_ = false;
-    out = tabFieldsOfLine_ ? filter_->Evaluate(infix_, header_, line_, tabFields_, ans_, same)
-                           : filter_->Evaluate(infix_, header_, line_, ans_);
+    out = tabFieldsOfLine_ ? filter_->Evaluate(infix_, header_, row_, tabFields_, ans_, same)
+                           : filter_->Evaluate(infix_, header_, row_, ans_);
   }
   return out == RowFilter::Outcome::True;
 }

@@ -53,7 +53,9 @@ class cNFile {
   const std::string& FileType() const;
   std::int32_t RowNo() const { return rows_; }
   // The current line; after IsSelected on a "C" or "F" file, its values joined by TAB.
-  const std::string& ThisRow() const { return rowRebuilt_ ? rebuiltRow_ : line_; }
+  const std::string& ThisRow() const;
+  // The same without a copy: a view valid until the next GetRow or NextRow.
+  std::string_view RowView() const { return rowRebuilt_ ? std::string_view(rebuiltRow_) : row_; }
   std::int16_t NumCols() const { return numCols_; }
   // Name / value of column i, i clamped to 0 ... NumCols (slot NumCols is empty); "" while
   // the file type is unknown.
@@ -80,6 +82,10 @@ class cNFile {
   std::string_view getcol(std::int16_t i) const;
   std::int32_t Row() const { return rows_; }
   const std::string& GetRow();
+  // GetRow for callers that read the values: the line is not copied out (see RowView).
+  void NextRow();
+  // The column values of the current line, slots 0 ... NumCols, as RowCols gives them.
+  const std::vector<std::string_view>& RowValues() const { return values_; }
   std::string Headers();
   bool OpenFile();
   // Marks the file closed and at its end.
@@ -100,6 +106,11 @@ class cNFile {
   void MaxErrors(const Variant& v) { spec_.MaxErrors(v); }
 
   const FixedWidthSpec& Spec() const { return spec_; }
+
+  // On a "T" file, split only the first n columns of each line from the next GetRow on;
+  // the columns after them read as "". For callers that need a few columns of a wide file.
+  // 0 (the default) splits every column.
+  void LimitColumns(std::int16_t n) { limit_ = n < 0 ? 0 : n; }
 
  private:
   struct PrnColumn {
@@ -130,17 +141,20 @@ class cNFile {
   std::string hdr_;     // as shown by Hdr
   bool hdrJoined_ = false;  // hdr_ holds the names joined by TAB
   std::vector<std::string> names_;          // slots 0 ... NumCols
-  std::vector<std::string_view> values_;    // slots 0 ... NumCols, views into line_/prnLine_
+  std::vector<std::string_view> values_;    // slots 0 ... NumCols, views into row_/prnLine_
   std::vector<char> types_;                 // guessed letters for "T" and "C"
   std::int16_t numCols_ = 0;
-  std::string line_;
+  std::string_view row_;       // the current line, in the reader's block
+  mutable std::string line_;   // its copy, made when asked for
+  mutable bool lineCopied_ = false;
   std::string prnLine_;  // a line handed to ParsePrn by the caller
   std::string rebuiltRow_;
   bool rowRebuilt_ = false;
   std::vector<FieldSpan> spans_;
-  std::vector<std::string_view> tabFields_;  // a "T" line_ split at every TAB
-  bool tabFieldsOfLine_ = false;             // tabFields_ holds the split of line_
+  std::vector<std::string_view> tabFields_;  // a "T" row_ split at every TAB
+  bool tabFieldsOfLine_ = false;             // tabFields_ holds the split of row_
   std::int32_t rows_ = 0;
+  std::int16_t limit_ = 0;  // columns split on a "T" line; 0: all
   std::vector<PrnColumn> prn_;
 
   std::string infix_;
