@@ -28,9 +28,9 @@ std::string RowSource::HeaderLine() const {
 
 std::string_view RowSource::RowLine() {
   joined_.clear();
-  for (std::size_t i = 0; i < fields_.size(); ++i) {
+  for (std::size_t i = 0; i < count_; ++i) {
     if (i) joined_ += '\t';
-    joined_.append(fields_[i]);
+    joined_.append(values_[i]);
   }
   return joined_;
 }
@@ -44,24 +44,21 @@ FileSource::FileSource(const std::string& path, const std::string& filespec) {
   reader_.FileName(Variant(path));
   if (reader_.ErrStatus()) throw FileError{reader_.ErrMsg() + " (" + where_ + ")"};
   for (std::int16_t i = 0; i < reader_.NumCols(); ++i) names_.push_back(reader_.HdrCols(i));
-  fields_.resize(names_.size());
-  copied_ = fields_.size();
+  // The reader keeps a value slot per column (and one more) for the life of the file.
+  values_ = reader_.RowValues().data();
+  count_ = names_.size();
 }
 
 void FileSource::NeedColumns(int n) {
   // Only a tab-delimited line is its own RowLine; the others are rebuilt from every field.
-  if (Layout() != "T" || n < 0 || static_cast<std::size_t>(n) >= fields_.size()) return;
+  if (Layout() != "T" || n < 0 || static_cast<std::size_t>(n) >= count_) return;
   reader_.LimitColumns(static_cast<std::int16_t>(n > 0 ? n : 1));
-  copied_ = static_cast<std::size_t>(n);
-  for (std::size_t i = copied_; i < fields_.size(); ++i) fields_[i] = {};
 }
 
 bool FileSource::Next() {
   if (reader_.Eof()) return false;
   reader_.NextRow();
   if (reader_.ErrStatus()) throw FileError{reader_.ErrMsg() + " (" + where_ + ")"};
-  const auto& values = reader_.RowValues();
-  std::copy_n(values.begin(), std::min(copied_, values.size()), fields_.begin());
   ++rowNo_;
   return true;
 }
@@ -95,7 +92,10 @@ DbSource::DbSource(const std::string& conn, const std::string& sql) {
     const char* name = sqlite3_column_name(stmt_, i);
     names_.emplace_back(name ? name : "");
   }
-  values_.resize(n);
+  texts_.resize(n);
+  views_.resize(n);
+  values_ = views_.data();
+  count_ = views_.size();
 }
 
 DbSource::~DbSource() {
@@ -108,16 +108,15 @@ bool DbSource::Next() {
   const int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_DONE) return false;
   if (rc != SQLITE_ROW) throw DbError{"Database: " + std::string(sqlite3_errmsg(db_))};
-  fields_.clear();
-  for (std::size_t i = 0; i < values_.size(); ++i) {
+  for (std::size_t i = 0; i < texts_.size(); ++i) {
     const auto* text = sqlite3_column_text(stmt_, static_cast<int>(i));
     const int len = sqlite3_column_bytes(stmt_, static_cast<int>(i));
     if (text) {
-      values_[i].assign(reinterpret_cast<const char*>(text), static_cast<std::size_t>(len));
+      texts_[i].assign(reinterpret_cast<const char*>(text), static_cast<std::size_t>(len));
     } else {
-      values_[i].clear();
+      texts_[i].clear();
     }
-    fields_.push_back(values_[i]);
+    views_[i] = texts_[i];
   }
   ++rowNo_;
   return true;

@@ -28,7 +28,7 @@ class RowSource {
   virtual bool Next() = 0;
   // Value of column i of the current row; "" where the row is short.
   std::string_view Field(int i) const {
-    return i >= 0 && static_cast<std::size_t>(i) < fields_.size() ? fields_[i] : std::string_view();
+    return i >= 0 && static_cast<std::size_t>(i) < count_ ? values_[i] : std::string_view();
   }
   // The header and the current row as tab-separated lines, the form the row filter reads.
   std::string HeaderLine() const;
@@ -44,7 +44,9 @@ class RowSource {
 
  protected:
   std::vector<std::string> names_;
-  std::vector<std::string_view> fields_;
+  // The current row's values: count_ views at values_, kept by the source.
+  const std::string_view* values_ = nullptr;
+  std::size_t count_ = 0;
   std::string joined_;
   std::int64_t rowNo_ = 0;
   std::string where_;
@@ -64,7 +66,6 @@ class FileSource : public RowSource {
 
  private:
   cNFile reader_;
-  std::size_t copied_ = 0;  // leading fields copied out per row
 };
 
 struct FileError {
@@ -84,7 +85,8 @@ class DbSource : public RowSource {
  private:
   sqlite3* db_ = nullptr;
   sqlite3_stmt* stmt_ = nullptr;
-  std::vector<std::string> values_;
+  std::vector<std::string> texts_;
+  std::vector<std::string_view> views_;
 };
 
 // A failure of the database layer, with SQLite's own message.

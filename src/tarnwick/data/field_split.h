@@ -35,27 +35,22 @@ inline void SplitTabSpans(std::string_view line, std::vector<FieldSpan>& out) {
   }
 }
 
-// The same split as views into the line (valid while the line is unchanged), stopping once
-// `maxFields` fields are kept: the last kept field ends at its TAB and the rest of the line is
-// not looked at. Readers that need the first few columns of a wide line save the rest.
-inline void SplitTabViews(std::string_view line, std::vector<std::string_view>& out,
-                          std::size_t maxFields = static_cast<std::size_t>(-1)) {
-  out.clear();
-  if (line.empty() || maxFields == 0) return;
+// Calls emit(field) for each TAB-separated field of a non-empty line, in order, until emit
+// returns false. Sixteen bytes are looked at a time: ledger fields are short, and a call to
+// memchr per field costs more than the field.
+template <class Emit>
+inline void ForEachTabField(std::string_view line, Emit&& emit) {
   const char* from = line.data();  // start of the field being read
   const char* p = from;
   const char* end = p + line.size();
 #if defined(__SSE2__)
-  // Sixteen bytes at a time: ledger fields are short, and a call to memchr per field costs
-  // more than the field.
   const __m128i tab = _mm_set1_epi8('\t');
   for (; end - p >= 16; p += 16) {
     unsigned mask = static_cast<unsigned>(
         _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), tab)));
     while (mask != 0) {
       const char* t = p + __builtin_ctz(mask);
-      out.emplace_back(from, static_cast<std::size_t>(t - from));
-      if (out.size() == maxFields) return;
+      if (!emit(std::string_view(from, static_cast<std::size_t>(t - from)))) return;
       from = t + 1;
       mask &= mask - 1;
     }
@@ -63,11 +58,35 @@ inline void SplitTabViews(std::string_view line, std::vector<std::string_view>& 
 #endif
   for (; p < end; ++p) {
     if (*p != '\t') continue;
-    out.emplace_back(from, static_cast<std::size_t>(p - from));
-    if (out.size() == maxFields) return;
+    if (!emit(std::string_view(from, static_cast<std::size_t>(p - from)))) return;
     from = p + 1;
   }
-  out.emplace_back(from, static_cast<std::size_t>(end - from));
+  emit(std::string_view(from, static_cast<std::size_t>(end - from)));
+}
+
+// The same split as views into the line (valid while the line is unchanged), stopping once
+// `maxFields` fields are kept: the last kept field ends at its TAB and the rest of the line is
+// not looked at. Readers that need the first few columns of a wide line save the rest.
+inline void SplitTabViews(std::string_view line, std::vector<std::string_view>& out,
+                          std::size_t maxFields = static_cast<std::size_t>(-1)) {
+  out.clear();
+  if (line.empty() || maxFields == 0) return;
+  ForEachTabField(line, [&](std::string_view f) {
+    out.push_back(f);
+    return out.size() < maxFields;
+  });
+}
+
+// The first `maxFields` (at least 1) fields into out[0 ...]; returns how many the line had
+// up to that limit (0 for an empty line).
+inline std::size_t SplitTabInto(std::string_view line, std::string_view* out, std::size_t maxFields) {
+  std::size_t n = 0;
+  if (line.empty()) return 0;
+  ForEachTabField(line, [&](std::string_view f) {
+    out[n++] = f;
+    return n < maxFields;
+  });
+  return n;
 }
 
 }  // namespace tarnwick

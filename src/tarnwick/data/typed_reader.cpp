@@ -148,6 +148,13 @@ void cNFile::SplitPrn(std::string_view line) {
   }
 }
 
+void cNFile::LimitColumns(std::int16_t n) {
+  limit_ = n < 0 ? 0 : n;
+  if (limit_ > 0) {
+    for (std::size_t k = static_cast<std::size_t>(limit_); k < values_.size(); ++k) values_[k] = {};
+  }
+}
+
 void cNFile::FillValues(std::string_view line) {
   const std::size_t n = static_cast<std::size_t>(numCols_);
   if (type_ == 'F') {
@@ -155,11 +162,16 @@ void cNFile::FillValues(std::string_view line) {
     return;
   }
   if (type_ == 'T') {
-    const std::size_t want = limit_ > 0 && static_cast<std::size_t>(limit_) < n ? static_cast<std::size_t>(limit_) : n;
-    SplitTabViews(line, tabFields_, want < n ? want : static_cast<std::size_t>(-1));
+    if (limit_ > 0 && static_cast<std::size_t>(limit_) < n) {
+      // straight into the first columns; the others were cleared by LimitColumns
+      const std::size_t want = static_cast<std::size_t>(limit_);
+      for (std::size_t k = SplitTabInto(line, values_.data(), want); k < want; ++k) values_[k] = {};
+      return;
+    }
+    SplitTabViews(line, tabFields_);
     const std::size_t got = std::min(tabFields_.size(), n);
-    std::copy_n(tabFields_.begin(), got, values_.begin());
-    std::fill(values_.begin() + static_cast<std::ptrdiff_t>(got), values_.begin() + static_cast<std::ptrdiff_t>(n), std::string_view());
+    for (std::size_t k = 0; k < got; ++k) values_[k] = tabFields_[k];
+    for (std::size_t k = got; k < n; ++k) values_[k] = {};
     return;
   }
   if (type_ == 'C') {

@@ -110,7 +110,7 @@ class cNFile {
   // On a "T" file, split only the first n columns of each line from the next GetRow on;
   // the columns after them read as "". For callers that need a few columns of a wide file.
   // 0 (the default) splits every column.
-  void LimitColumns(std::int16_t n) { limit_ = n < 0 ? 0 : n; }
+  void LimitColumns(std::int16_t n);
 
  private:
   struct PrnColumn {
