@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "tarnwick/core/error.h"
-#include "tarnwick/data/field_split.h"
+#include "tarnwick/core/field_split.h"
 #include "tarnwick/data/file_system.h"
 
 namespace tarnwick {

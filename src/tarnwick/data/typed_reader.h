@@ -25,7 +25,7 @@
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/variant.h"
 #include "tarnwick/data/column_spec.h"
-#include "tarnwick/data/field_split.h"
+#include "tarnwick/core/field_split.h"
 #include "tarnwick/data/file_system.h"
 
 namespace tarnwick {

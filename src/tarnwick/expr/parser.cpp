@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "tarnwick/core/arith.h"
+#include "tarnwick/core/field_split.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/text.h"
 #include "tarnwick/expr/is_num.h"
@@ -923,16 +924,9 @@ void cParse::RunRow(std::string_view line, std::span<const std::string_view> fie
     for (std::size_t k = 0; k < found; ++k)
       fields_[k] = row.substr(static_cast<std::size_t>(fields[k].data() - line.data()), fields[k].size());
   } else if (!row.empty()) {
-    const auto wanted = static_cast<std::size_t>(p.maxColumn);
-    std::size_t pos = 0;
-    while (found < wanted) {
-      const void* hit = std::memchr(row.data() + pos, '\t', row.size() - pos);
-      const std::size_t tab = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - row.data()) : row.size();
-      if (found == fields_.size()) fields_.emplace_back();
-      fields_[found++] = row.substr(pos, tab - pos);
-      if (tab == row.size()) break;
-      pos = tab + 1;
-    }
+    // as many as the row has: a column number beyond it sizes nothing
+    SplitTabViews(row, fields_, static_cast<std::size_t>(p.maxColumn));
+    found = fields_.size();
   }
 
   std::size_t parens = p.baseParens;

@@ -10,6 +10,7 @@
 #include "tarnwick/core/arith.h"
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/shell/report_text.h"
+#include "tarnwick/stats/sort_doubles.h"
 
 namespace tarnwick {
 
@@ -114,7 +115,7 @@ cDoubleArray::~cDoubleArray() { std::free(data_); }
 
 void cDoubleArray::SortIfNeeded() {
   if (sorted_) return;
-  std::sort(data_, data_ + count_);
+  SortDoubles(data_, static_cast<std::size_t>(count_));
   sorted_ = true;
 }
 
@@ -273,7 +274,7 @@ double cDoubleArray::Element(std::int32_t i) const {
 }
 
 void cDoubleArray::SortArray() {
-  std::sort(data_, data_ + count_);
+  SortDoubles(data_, static_cast<std::size_t>(count_));
   sorted_ = true;
 }
 

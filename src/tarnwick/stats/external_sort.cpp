@@ -12,6 +12,7 @@
 #include "tarnwick/core/int128.h"
 #include "tarnwick/data/file_system.h"
 #include "tarnwick/shell/report_text.h"
+#include "tarnwick/stats/sort_doubles.h"
 
 namespace tarnwick {
 
@@ -146,13 +147,8 @@ void QSort(void* first, std::size_t count, std::size_t size, Comparison compare)
   // The engine's own comparisons get a sort with the comparison inlined: same order, a fraction
   // of the time of a call per comparison.
   if (compare == &CompareDouble && size == sizeof(double)) {
-    double* p = static_cast<double*>(first);
-    // A NaN would break the strict ordering std::sort relies on; such a chunk puts NaNs last.
-    if (std::any_of(p, p + count, [](double x) { return x != x; })) {
-      std::sort(p, p + count, [](double a, double b) { return a < b || (a == a && b != b); });
-    } else {
-      std::sort(p, p + count);
-    }
+    // NaNs go last.
+    SortDoubles(static_cast<double*>(first), count);
     return;
   }
   if (compare == &CompareLong && size == sizeof(std::int32_t)) {
