@@ -2,6 +2,7 @@
 // arguments checked before the run, and the wiring from rows to the class and back to its
 // report. Nothing here computes a figure of its own.
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -326,7 +327,22 @@ void RunST(Job& job) {
 void SummariseKeys(Job& job, cStringArray& sa) {
   const int k = job.Col("col");
   const int a = job.Col("amount");
-  while (job.Next()) sa.Item(job.Text(k), a < 0 ? 0.0 : job.Number(a));
+  // In batches: with many keys the summary's lookups then overlap instead of queueing.
+  constexpr std::size_t kBatch = 64;
+  std::array<std::string, kBatch> keys;
+  std::array<std::string_view, kBatch> views;
+  std::array<double, kBatch> amounts;
+  std::size_t n = 0;
+  while (job.Next()) {
+    keys[n].assign(job.Text(k));
+    views[n] = keys[n];
+    amounts[n] = a < 0 ? 0.0 : job.Number(a);
+    if (++n == kBatch) {
+      sa.Items(views.data(), amounts.data(), n);
+      n = 0;
+    }
+  }
+  sa.Items(views.data(), amounts.data(), n);
 }
 
 void RunSU(Job& job) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -307,6 +308,33 @@ std::vector<Pair> Records(const cStringBy& sb) {
   for (std::int32_t i = 0; i <= sb.TotalCount(); ++i)
     v.emplace_back(sb.ItemText1(i), sb.ItemText2(i));
   return v;
+}
+
+TEST(StringArray, BatchedItemsEqualItemByItem) {
+  // Batches of odd sizes, with keys new to the summary, repeated within a batch, 30 bytes long
+  // (beyond the in-record text), and amounts of both signs.
+  std::mt19937 rng(3);
+  std::vector<std::string> keys;
+  std::vector<double> amounts;
+  for (int i = 0; i < 50000; ++i) {
+    const unsigned k = rng() % 5000;
+    std::string key = k % 7 == 0 ? "long-key-beyond-the-record-" : "K";
+    key += std::to_string(k);
+    keys.push_back(key);
+    amounts.push_back(static_cast<double>(static_cast<int>(rng() % 2000001) - 1000000) / 100.0);
+  }
+  cStringArray one, batched;
+  for (std::size_t i = 0; i < keys.size(); ++i) one.Item(keys[i], amounts[i]);
+  std::vector<std::string_view> views(keys.begin(), keys.end());
+  for (std::size_t from = 0, size = 1; from < views.size(); from += size, size = size * 3 % 97 + 1) {
+    const std::size_t n = std::min(size, views.size() - from);
+    batched.Items(views.data() + from, amounts.data() + from, n);
+  }
+  EXPECT_EQ(batched.TotalCount(), one.TotalCount());
+  EXPECT_EQ(batched.SummaryReport(), one.SummaryReport());
+  EXPECT_EQ(batched.DuplicateReport(), one.DuplicateReport());
+  batched.Items(nullptr, nullptr, 0);
+  EXPECT_EQ(batched.SummaryReport(), one.SummaryReport());
 }
 
 TEST(StringBy, PairsAreKeysAndReportsUseTheirOwnHeaders) {

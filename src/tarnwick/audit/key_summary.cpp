@@ -311,7 +311,9 @@ Currency cStringArray::ItemMin(std::int32_t i) const {
   return r ? r->minimum : Currency();
 }
 
-void cStringArray::Item(std::string_view s, double d) {
+void cStringArray::Item(std::string_view s, double d) { Add(s, d, nullptr); }
+
+inline void cStringArray::Add(std::string_view s, double d, const std::uint64_t* knownHash) {
   // Every check that can fail comes before the first change.
   const Currency a = ToAmount(d);
   const std::int32_t items = AddChecked(itemCount_, 1);
@@ -322,7 +324,7 @@ void cStringArray::Item(std::string_view s, double d) {
   if (lastIndex_ >= 0 && SameText(records_[static_cast<std::size_t>(lastIndex_)].key, s)) {
     found = lastIndex_;
   } else {
-    hash = detail::HashText(s);
+    hash = knownHash != nullptr ? *knownHash : detail::HashText(s);
     found = index_.Find(hash, [&](std::int32_t k) {
       return SameText(records_[static_cast<std::size_t>(k)].key, s);
     });
@@ -362,6 +364,23 @@ void cStringArray::Item(std::string_view s, double d) {
   grandTotal_ = total;
   itemCount_ = items;
   if (d != 0.0) anyAmount_ = true;
+}
+
+void cStringArray::Items(const std::string_view* keys, const double* amounts, std::size_t n) {
+  constexpr std::size_t kAhead = 32;  // about as many misses as a core keeps in flight
+  std::uint64_t hashes[kAhead];
+  for (std::size_t from = 0; from < n; from += kAhead) {
+    const std::size_t m = std::min(kAhead, n - from);
+    for (std::size_t i = 0; i < m; ++i) {
+      hashes[i] = detail::HashText(keys[from + i]);
+      index_.PrefetchSlot(hashes[i]);
+    }
+    for (std::size_t i = 0; i < m; ++i) {
+      const std::int32_t r = index_.Peek(hashes[i]);
+      if (r >= 0) __builtin_prefetch(&records_[static_cast<std::size_t>(r)], 1);
+    }
+    for (std::size_t i = 0; i < m; ++i) Add(keys[from + i], amounts[from + i], &hashes[i]);
+  }
 }
 
 std::string cStringArray::SummaryReport() const {

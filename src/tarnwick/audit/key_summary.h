@@ -55,6 +55,20 @@ class KeyIndex {
   }
   void Insert(std::uint64_t hash, std::int32_t index);
   void Clear();
+  // Cache warming for a coming Find, in two steps: the home slot of a hash; then, once that
+  // is in cache, the record index of the first slot with the hash's tag (-1 when none), for
+  // the caller to fetch the record.
+  void PrefetchSlot(std::uint64_t hash) const {
+    if (!slots_.empty()) __builtin_prefetch(&slots_[static_cast<std::uint32_t>(hash >> 32) & mask_]);
+  }
+  std::int32_t Peek(std::uint64_t hash) const {
+    if (slots_.empty()) return -1;
+    const auto tag = static_cast<std::uint32_t>(hash >> 32);
+    for (std::size_t i = tag & mask_;; i = (i + 1) & mask_) {
+      const Slot& s = slots_[i];
+      if (s.index < 0 || s.tag == tag) return s.index;
+    }
+  }
 
  private:
   struct Slot {
@@ -127,6 +141,10 @@ class cStringArray {
   std::int32_t TotalCount() const { return static_cast<std::int32_t>(records_.size()) - 1; }
   Currency TotalAmount() const { return Currency::FromDouble(grandTotal_); }
   void Item(std::string_view s, double d = 0.0);
+  // Item(keys[i], amounts[i]) for i = 0 ... n - 1, in order. The index slots and records of
+  // the whole batch are fetched first, so that over many keys the lookups wait on memory
+  // together rather than one after another.
+  void Items(const std::string_view* keys, const double* amounts, std::size_t n);
   std::string SummaryReport() const;
   std::string DuplicateReport() const;
   void ComputePareto();
@@ -140,6 +158,8 @@ class cStringArray {
     double std = 0.0;
   };
   const Record* At(std::int32_t i) const;
+  // Item, with the key's hash when the caller has it already.
+  void Add(std::string_view s, double d, const std::uint64_t* knownHash);
 
   std::vector<Record, detail::LargeAllocator<Record>> records_;
   detail::KeyIndex index_;

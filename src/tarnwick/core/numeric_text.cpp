@@ -10,38 +10,6 @@ namespace {
 
 constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Nearly every amount of a ledger is a plain decimal ("1234.56", "-7"): with at most 15
-// digits the digits make an exact double and so does the power of ten, and one division
-// rounds correctly, giving the value the full reading would. Anything else is left to it.
-// One loop over the text, so that a varying length costs one mispredicted branch, not two.
-inline bool ReadPlainDecimal(std::string_view s, double& out) {
-  static constexpr double kPow10[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  const char* p = s.data();
-  const char* end = p + s.size();
-  const bool negative = p < end && *p == '-';
-  p += negative;
-  if (end - p > 16) return false;  // more than 15 digits and a point
-  std::uint64_t m = 0;
-  unsigned digits = 0, point = 0, decimals = 0;
-  for (; p < end; ++p) {
-    const unsigned d = static_cast<unsigned>(static_cast<unsigned char>(*p)) - unsigned{'0'};
-    if (d < 10) {
-      m = m * 10 + d;
-      ++digits;
-      decimals += point;
-    } else if (*p == '.' && point == 0) {
-      point = 1;
-    } else {
-      return false;
-    }
-  }
-  if (digits == 0 || digits > 15) return false;
-  const double v = static_cast<double>(m) / kPow10[decimals];
-  out = negative ? -v : v;
-  return true;
-}
-
 // Every other form: blanks, signs before or after, "$", grouping marks, parentheses, exponents.
 [[gnu::noinline]] std::optional<double> ParseNumberText(std::string_view s) {
   std::size_t i = 0, n = s.size();
@@ -133,7 +101,7 @@ inline bool ReadPlainDecimal(std::string_view s, double& out) {
 }  // namespace
 
 std::optional<double> ParseNumber(std::string_view s) {
-  if (double v; ReadPlainDecimal(s, v)) return v;
+  if (double v; ParsePlainDecimal(s, v)) return v;
   return ParseNumberText(s);
 }
 

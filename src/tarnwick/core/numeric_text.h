@@ -2,6 +2,7 @@
 // The host's number test and date test, locale-independent: "." is the decimal point,
 // "," the grouping mark, dates are month/day/year.
 
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -14,6 +15,39 @@ namespace tarnwick {
 // Returns the value, or nullopt when the text is not numeric.
 std::optional<double> ParseNumber(std::string_view text);
 inline bool IsNumericText(std::string_view text) { return ParseNumber(text).has_value(); }
+
+// The short path of ParseNumber for plain decimals ("1234.56", "-7", ".5"), nearly every
+// amount of a ledger: with at most 15 digits the digits make an exact double and so does the
+// power of ten, and one division rounds correctly, giving the value the full reading would.
+// False (value untouched) for any other text. One loop, so that a varying length costs one
+// mispredicted branch, not two.
+inline bool ParsePlainDecimal(std::string_view text, double& value) {
+  static constexpr double kPow10[16] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const char* p = text.data();
+  const char* end = p + text.size();
+  const bool negative = p < end && *p == '-';
+  p += negative;
+  if (end - p > 16) return false;  // more than 15 digits and a point
+  std::uint64_t m = 0;
+  unsigned digits = 0, point = 0, decimals = 0;
+  for (; p < end; ++p) {
+    const unsigned d = static_cast<unsigned>(static_cast<unsigned char>(*p)) - unsigned{'0'};
+    if (d < 10) {
+      m = m * 10 + d;
+      ++digits;
+      decimals += point;
+    } else if (*p == '.' && point == 0) {
+      point = 1;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0 || digits > 15) return false;
+  const double v = static_cast<double>(m) / kPow10[decimals];
+  value = negative ? -v : v;
+  return true;
+}
 
 // Date text: month/day/year with "/", "-" or "." (one separator throughout); the year in two
 // or four digits (00-29 -> 20xx, 30-99 -> 19xx); optional time "h:mm[:ss]" with optional

@@ -10,6 +10,7 @@
 #include "tarnwick/core/arith.h"
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/int128.h"
+#include "tarnwick/core/numeric_text.h"
 #include "tarnwick/data/file_system.h"
 #include "tarnwick/shell/report_text.h"
 #include "tarnwick/stats/sort_doubles.h"
@@ -181,6 +182,7 @@ bool WithinLimit(double d) { return d >= -cSort::kAmountLimit && d <= cSort::kAm
 // A run-file line read back as a number.
 double ParseAmount(std::string_view line) {
   double v = 0.0;
+  if (ParsePlainDecimal(line, v)) return v;  // nearly every default text
   const char* end = line.data() + line.size();
   const auto r = std::from_chars(line.data(), end, v);
   if (r.ec != std::errc() || r.ptr != end) Raise(ErrorCode::TypeMismatch, std::string(line));
