@@ -45,13 +45,14 @@ FileSource::FileSource(const std::string& path, const std::string& filespec) {
   if (reader_.ErrStatus()) throw FileError{reader_.ErrMsg() + " (" + where_ + ")"};
   for (std::int16_t i = 0; i < reader_.NumCols(); ++i) names_.push_back(reader_.HdrCols(i));
   // The reader keeps a value slot per column (and one more) for the life of the file.
+  tab_ = Layout() == "T";
   values_ = reader_.RowValues().data();
   count_ = names_.size();
 }
 
 void FileSource::NeedColumns(int n) {
   // Only a tab-delimited line is its own RowLine; the others are rebuilt from every field.
-  if (Layout() != "T" || n < 0 || static_cast<std::size_t>(n) >= count_) return;
+  if (!tab_ || n < 0 || static_cast<std::size_t>(n) >= count_) return;
   reader_.LimitColumns(static_cast<std::int16_t>(n > 0 ? n : 1));
 }
 
@@ -64,7 +65,7 @@ bool FileSource::Next() {
 }
 
 std::string_view FileSource::RowLine() {
-  if (Layout() == "T") return reader_.RowView();
+  if (tab_) return reader_.RowView();
   return RowSource::RowLine();
 }
 

@@ -66,6 +66,7 @@ class FileSource : public RowSource {
 
  private:
   cNFile reader_;
+  bool tab_ = false;  // a tab-delimited file: each line is its own RowLine
 };
 
 struct FileError {

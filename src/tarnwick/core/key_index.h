@@ -32,8 +32,18 @@ class KeyIndex {
       n -= 8;
     }
     if (n > 0) {
-      std::uint64_t w = 0;
-      std::memcpy(&w, p, n);
+      // The last 1-7 bytes without a byte loop: two overlapping 4-byte loads, or three bytes
+      // (the length, already in h, tells the overlaps apart).
+      std::uint64_t w;
+      if (n >= 4) {
+        std::uint32_t a, b;
+        std::memcpy(&a, p, 4);
+        std::memcpy(&b, p + n - 4, 4);
+        w = (static_cast<std::uint64_t>(a) << 32) | b;
+      } else {
+        const auto byte = [p](std::size_t k) { return static_cast<std::uint64_t>(static_cast<unsigned char>(p[k])); };
+        w = byte(0) | (byte(n / 2) << 8) | (byte(n - 1) << 16);
+      }
       h = (h ^ w) * 0xc4ceb9fe1a85ec53ULL;
     }
     h ^= h >> 29;
