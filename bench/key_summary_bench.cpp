@@ -94,6 +94,23 @@ void BM_StringArrayItem(benchmark::State& state) {
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * items));
 }
+// The same ledger fed as the runner feeds it: batches of 64 items through Items.
+void BM_StringArrayItems(benchmark::State& state) {
+  const Ledger l = MakeLedger(2000000, static_cast<std::size_t>(state.range(0)), "V", false);
+  const std::string_view text = l.text;
+  const std::size_t items = l.amount.size();
+  std::vector<std::string_view> keys(items);
+  for (std::size_t i = 0; i < items; ++i) keys[i] = text.substr(l.offset[i], l.offset[i + 1] - l.offset[i]);
+  for (auto _ : state) {
+    tarnwick::cStringArray sa;
+    for (std::size_t i = 0; i < items; i += 64)
+      sa.Items(keys.data() + i, l.amount.data() + i, std::min<std::size_t>(64, items - i));
+    benchmark::DoNotOptimize(sa.TotalCount());
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * items));
+}
+BENCHMARK(BM_StringArrayItems)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
 BENCHMARK(BM_StringArrayItem)
     ->Args({1000, 0})
     ->Args({100000, 0})

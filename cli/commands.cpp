@@ -192,16 +192,30 @@ void RunBE(Job& job) {
   job.report = b.Report();
 }
 
-void RunBA(Job& job) {
-  const int k = job.Col("col");
-  const int a = job.Col("amount");
-  cBA ba;
-  std::string key;
+// Rows as (key, amount) items of a summary by key (amount 0 without an amount column), in
+// batches: with many keys the summary's lookups then overlap instead of queueing.
+template <class Summary>
+void FeedKeysInBatches(Job& job, int k, int a, Summary& summary) {
+  constexpr std::size_t kBatch = 64;
+  std::array<std::string, kBatch> keys;
+  std::array<std::string_view, kBatch> views;
+  std::array<double, kBatch> amounts;
+  std::size_t n = 0;
   while (job.Next()) {
-    const double amount = job.Number(a);
-    key.assign(job.Text(k));
-    ba.Item(key, amount);
+    amounts[n] = a < 0 ? 0.0 : job.Number(a);
+    keys[n].assign(job.Text(k));
+    views[n] = keys[n];
+    if (++n == kBatch) {
+      summary.Items(views.data(), amounts.data(), n);
+      n = 0;
+    }
   }
+  summary.Items(views.data(), amounts.data(), n);
+}
+
+void RunBA(Job& job) {
+  cBA ba;
+  FeedKeysInBatches(job, job.Col("col"), job.Col("amount"), ba);
   job.report = ba.SummaryReport();
 }
 
@@ -324,26 +338,7 @@ void RunST(Job& job) {
 }
 
 // SU, DU and PO: one summary by key; the amount is optional for duplicates.
-void SummariseKeys(Job& job, cStringArray& sa) {
-  const int k = job.Col("col");
-  const int a = job.Col("amount");
-  // In batches: with many keys the summary's lookups then overlap instead of queueing.
-  constexpr std::size_t kBatch = 64;
-  std::array<std::string, kBatch> keys;
-  std::array<std::string_view, kBatch> views;
-  std::array<double, kBatch> amounts;
-  std::size_t n = 0;
-  while (job.Next()) {
-    keys[n].assign(job.Text(k));
-    views[n] = keys[n];
-    amounts[n] = a < 0 ? 0.0 : job.Number(a);
-    if (++n == kBatch) {
-      sa.Items(views.data(), amounts.data(), n);
-      n = 0;
-    }
-  }
-  sa.Items(views.data(), amounts.data(), n);
-}
+void SummariseKeys(Job& job, cStringArray& sa) { FeedKeysInBatches(job, job.Col("col"), job.Col("amount"), sa); }
 
 void RunSU(Job& job) {
   cStringArray sa;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -197,6 +198,28 @@ namespace {
 // cBA tallies each amount's first digit straight from the double where that is exact; its
 // summary must equal per-key cBenford tests fed the amounts' default texts, also next to the
 // values where rounding to 15 digits carries into the first digit.
+TEST(BenfordByKey, BatchedItemsEqualItemByItem) {
+  // Batches of odd sizes; keys new to the summary and repeated within a batch; long keys.
+  std::vector<std::string> keys;
+  std::vector<double> amounts;
+  std::uint32_t x = 12345;
+  for (int i = 0; i < 30000; ++i) {
+    x = x * 1103515245u + 12345u;
+    std::string key = (x >> 8) % 5 == 0 ? "a-key-longer-than-the-inline-text-" : "V";
+    key += std::to_string((x >> 12) % 3000);
+    keys.push_back(key);
+    amounts.push_back(static_cast<double>(static_cast<int>((x >> 4) % 200001) - 100000) / 100.0);
+  }
+  cBA one, batched;
+  for (std::size_t i = 0; i < keys.size(); ++i) one.Item(keys[i], amounts[i]);
+  std::vector<std::string_view> views(keys.begin(), keys.end());
+  for (std::size_t from = 0, size = 1; from < views.size(); from += size, size = size * 5 % 71 + 1)
+    batched.Items(views.data() + from, amounts.data() + from, std::min(size, views.size() - from));
+  EXPECT_EQ(batched.TotalCount(), one.TotalCount());
+  EXPECT_EQ(batched.TotalAmount(), one.TotalAmount());
+  EXPECT_EQ(batched.SummaryReport(), one.SummaryReport());
+}
+
 TEST(BenfordByKey, PerKeyTestsEqualTestsFedTheDefaultTexts) {
   std::uint64_t s = 99;
   auto next = [&s] {

@@ -240,7 +240,16 @@ double cBA::ItemAmount(std::int32_t i) const { return InRange(i) ? records_[stat
 double cBA::ItemDRAmount(std::int32_t i) const { return InRange(i) ? records_[static_cast<std::size_t>(i)].debit : 0.0; }
 double cBA::ItemCRAmount(std::int32_t i) const { return InRange(i) ? records_[static_cast<std::size_t>(i)].credit : 0.0; }
 
-void cBA::Item(std::string_view s, double d) {
+void cBA::Item(std::string_view s, double d) { Add(s, d, nullptr); }
+
+void cBA::Items(const std::string_view* keys, const double* amounts, std::size_t n) {
+  ApplyFetchedAhead<std::uint32_t>(
+      n, index_, [&](std::size_t i) { return KeyIndex::Hash(keys[i]); },
+      [this](std::int32_t r) { return &records_[static_cast<std::size_t>(r)]; },
+      [&](std::size_t i, std::uint32_t hash) { Add(keys[i], amounts[i], &hash); });
+}
+
+inline void cBA::Add(std::string_view s, double d, const std::uint32_t* knownHash) {
   total_ += d;
   items_ = AddChecked<std::int32_t>(items_, 1);
 
@@ -249,7 +258,7 @@ void cBA::Item(std::string_view s, double d) {
   if (lastIndex_ >= 0 && s == lastKey_) {
     at = lastIndex_;
   } else {
-    hash = KeyIndex::Hash(s);
+    hash = knownHash != nullptr ? *knownHash : KeyIndex::Hash(s);
     at = index_.Find(s, hash, [this](std::int32_t r) {
       return std::string_view(records_[static_cast<std::size_t>(r)].key);
     });

@@ -81,6 +81,9 @@ class cBA {
   std::int32_t TotalCount() const { return static_cast<std::int32_t>(records_.size()) - 1; }
   double TotalAmount() const { return total_; }
   void Item(std::string_view s, double d);
+  // Item(keys[i], amounts[i]) for i = 0 ... n - 1, in order, with the index slots and records
+  // of the batch fetched first (see ApplyFetchedAhead).
+  void Items(const std::string_view* keys, const double* amounts, std::size_t n);
   // Runs every key's first-digit test and renders the "Benford Summary Report".
   std::string SummaryReport() const;
 
@@ -97,6 +100,8 @@ class cBA {
   };
   // The first significant digit of the default text of d (its first-digit test value), or -1.
   static int FirstDigit(double d, std::string& scratch);
+  // Item, with the key's hash when the caller has it already.
+  void Add(std::string_view s, double d, const std::uint32_t* knownHash);
   bool InRange(std::int32_t i) const { return i >= 0 && i < static_cast<std::int32_t>(records_.size()); }
 
   std::vector<Record> records_;

@@ -16,6 +16,7 @@
 #include "tarnwick/core/arith.h"
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
+#include "tarnwick/core/key_index.h"
 #include "tarnwick/shell/report_text.h"
 
 namespace tarnwick {
@@ -367,20 +368,10 @@ inline void cStringArray::Add(std::string_view s, double d, const std::uint64_t*
 }
 
 void cStringArray::Items(const std::string_view* keys, const double* amounts, std::size_t n) {
-  constexpr std::size_t kAhead = 32;  // about as many misses as a core keeps in flight
-  std::uint64_t hashes[kAhead];
-  for (std::size_t from = 0; from < n; from += kAhead) {
-    const std::size_t m = std::min(kAhead, n - from);
-    for (std::size_t i = 0; i < m; ++i) {
-      hashes[i] = detail::HashText(keys[from + i]);
-      index_.PrefetchSlot(hashes[i]);
-    }
-    for (std::size_t i = 0; i < m; ++i) {
-      const std::int32_t r = index_.Peek(hashes[i]);
-      if (r >= 0) __builtin_prefetch(&records_[static_cast<std::size_t>(r)], 1);
-    }
-    for (std::size_t i = 0; i < m; ++i) Add(keys[from + i], amounts[from + i], &hashes[i]);
-  }
+  ApplyFetchedAhead<std::uint64_t>(
+      n, index_, [&](std::size_t i) { return detail::HashText(keys[i]); },
+      [this](std::int32_t r) { return &records_[static_cast<std::size_t>(r)]; },
+      [&](std::size_t i, std::uint64_t hash) { Add(keys[i], amounts[i], &hash); });
 }
 
 std::string cStringArray::SummaryReport() const {

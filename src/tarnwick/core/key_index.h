@@ -63,6 +63,20 @@ class KeyIndex {
     }
   }
 
+  // Cache warming for a coming Find, in two steps: the home slot of a hash; then, once that
+  // is in cache, the record of the first slot with that hash (-1 when none), for the caller
+  // to fetch.
+  void PrefetchSlot(std::uint32_t hash) const {
+    if (!slots_.empty()) __builtin_prefetch(&slots_[hash & mask_]);
+  }
+  std::int32_t Peek(std::uint32_t hash) const {
+    if (slots_.empty()) return -1;
+    for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
+      const Slot s = slots_[i];
+      if (s.record < 0 || s.hash == hash) return s.record;
+    }
+  }
+
   // Adds a record known not to be present.
   void Insert(std::uint32_t hash, std::int32_t record) {
     if ((count_ + 1) * 2 > slots_.size()) Grow();
@@ -101,5 +115,29 @@ class KeyIndex {
   std::size_t mask_ = 0;
   std::size_t count_ = 0;
 };
+
+// Applies a batch of keyed items in order: hashes of up to 32 keys are taken and their index
+// slots fetched, then the records those slots name, and only then is apply(i, hash) called
+// for each; over many keys the cache misses of the batch overlap instead of queueing.
+//   hashOf(i) -> the hash of item i; recordAddress(r) -> address of record r;
+//   index: PrefetchSlot(hash) and Peek(hash) -> record or -1.
+template <class Hash, class Index, class HashOf, class RecordAddress, class Apply>
+void ApplyFetchedAhead(std::size_t n, const Index& index, HashOf&& hashOf,
+                       RecordAddress&& recordAddress, Apply&& apply) {
+  constexpr std::size_t kAhead = 32;  // about as many misses as a core keeps in flight
+  Hash hashes[kAhead];
+  for (std::size_t from = 0; from < n; from += kAhead) {
+    const std::size_t m = n - from < kAhead ? n - from : kAhead;
+    for (std::size_t i = 0; i < m; ++i) {
+      hashes[i] = hashOf(from + i);
+      index.PrefetchSlot(hashes[i]);
+    }
+    for (std::size_t i = 0; i < m; ++i) {
+      const std::int32_t r = index.Peek(hashes[i]);
+      if (r >= 0) __builtin_prefetch(recordAddress(r), 1);
+    }
+    for (std::size_t i = 0; i < m; ++i) apply(from + i, hashes[i]);
+  }
+}
 
 }  // namespace tarnwick
