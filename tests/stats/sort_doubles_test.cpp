@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
-#include <cstring>
+#include <cstdint>
 #include <limits>
 #include <random>
 #include <vector>
@@ -45,9 +46,9 @@ TEST(SortDoubles, MatchesComparisonSortOnLedgerLikeAndExtremeAmounts) {
     SortDoubles(got.data(), got.size());
     EXPECT_TRUE(SameOrder(got, v)) << n;
     // Each bit pattern comes back: the same multiset, not merely equal values.
-    std::vector<std::uint64_t> a(n), b(n);
-    std::memcpy(a.data(), v.data(), n * 8);
-    std::memcpy(b.data(), got.data(), n * 8);
+    std::vector<std::uint64_t> a, b;
+    for (const double x : v) a.push_back(std::bit_cast<std::uint64_t>(x));
+    for (const double x : got) b.push_back(std::bit_cast<std::uint64_t>(x));
     std::sort(a.begin(), a.end());
     std::sort(b.begin(), b.end());
     EXPECT_EQ(a, b) << n;
