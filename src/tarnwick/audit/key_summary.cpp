@@ -23,25 +23,6 @@ namespace tarnwick {
 
 namespace detail {
 
-namespace {
-
-constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ULL;
-
-inline std::uint64_t Fold(std::uint64_t h, std::uint64_t w) {
-  h = (h ^ w) * kMul;
-  return h ^ (h >> 29);
-}
-
-inline std::uint64_t Finish(std::uint64_t x) {
-  x ^= x >> 30;
-  x *= 0xBF58476D1CE4E5B9ULL;
-  x ^= x >> 27;
-  x *= 0x94D049BB133111EBULL;
-  return x ^ (x >> 31);
-}
-
-}  // namespace
-
 // Unaligned word loads of key bytes.
 inline std::uint64_t Load64(const char* p) {
   std::uint64_t w;
@@ -52,25 +33,6 @@ inline std::uint64_t Load32(const char* p) {
   std::uint32_t w;
   std::memcpy(&w, p, 4);
   return w;
-}
-
-std::uint64_t HashText(std::string_view s, std::uint64_t seed) {
-  std::uint64_t h = seed ^ (s.size() * kMul);
-  const char* p = s.data();
-  const std::size_t n = s.size();
-  if (n >= 8) {
-    std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) h = Fold(h, Load64(p + i));
-    if (i < n) h = Fold(h, Load64(p + n - 8));  // the last 8 bytes, overlapping
-  } else if (n >= 4) {
-    h = Fold(h, (Load32(p) << 32) | Load32(p + n - 4));
-  } else if (n > 0) {
-    const auto b = [p](std::size_t k) {
-      return static_cast<std::uint64_t>(static_cast<unsigned char>(p[k]));
-    };
-    h = Fold(h, b(0) | (b(n / 2) << 8) | (b(n - 1) << 16));
-  }
-  return Finish(h);
 }
 
 namespace {
@@ -105,34 +67,6 @@ KeyText::KeyText(std::string_view s) {
     char* p = new char[s.size()];
     std::memcpy(p, s.data(), s.size());
     std::memcpy(buf_, &p, sizeof p);
-  }
-}
-
-void KeyIndex::Insert(std::uint64_t hash, std::int32_t index) {
-  if ((used_ + 1) * 2 > slots_.size()) Grow();
-  const auto tag = static_cast<std::uint32_t>(hash >> 32);
-  std::size_t i = tag & mask_;
-  while (slots_[i].index >= 0) i = (i + 1) & mask_;
-  slots_[i] = Slot{tag, index};
-  ++used_;
-}
-
-void KeyIndex::Clear() {
-  slots_.clear();
-  mask_ = 0;
-  used_ = 0;
-}
-
-void KeyIndex::Grow() {
-  std::vector<Slot, LargeAllocator<Slot>> old = std::move(slots_);
-  const std::size_t size = old.empty() ? 1024 : old.size() * 2;
-  slots_.assign(size, Slot{});
-  mask_ = size - 1;
-  for (const Slot& s : old) {
-    if (s.index < 0) continue;
-    std::size_t i = s.tag & mask_;
-    while (slots_[i].index >= 0) i = (i + 1) & mask_;
-    slots_[i] = s;
   }
 }
 
@@ -314,19 +248,19 @@ Currency cStringArray::ItemMin(std::int32_t i) const {
 
 void cStringArray::Item(std::string_view s, double d) { Add(s, d, nullptr); }
 
-inline void cStringArray::Add(std::string_view s, double d, const std::uint64_t* knownHash) {
+inline void cStringArray::Add(std::string_view s, double d, const std::uint32_t* knownHash) {
   // Every check that can fail comes before the first change.
   const Currency a = ToAmount(d);
   const std::int32_t items = AddChecked(itemCount_, 1);
   const double total = Checked(grandTotal_ + d);
 
   std::int32_t found = -1;
-  std::uint64_t hash = 0;
+  std::uint32_t hash = 0;
   if (lastIndex_ >= 0 && SameText(records_[static_cast<std::size_t>(lastIndex_)].key, s)) {
     found = lastIndex_;
   } else {
-    hash = knownHash != nullptr ? *knownHash : detail::HashText(s);
-    found = index_.Find(hash, [&](std::int32_t k) {
+    hash = knownHash != nullptr ? *knownHash : KeyIndex::Hash(s);
+    found = index_.FindIf(hash, [&](std::int32_t k) {
       return SameText(records_[static_cast<std::size_t>(k)].key, s);
     });
     if (found >= 0) lastIndex_ = found;
@@ -368,10 +302,10 @@ inline void cStringArray::Add(std::string_view s, double d, const std::uint64_t*
 }
 
 void cStringArray::Items(const std::string_view* keys, const double* amounts, std::size_t n) {
-  ApplyFetchedAhead<std::uint64_t>(
-      n, index_, [&](std::size_t i) { return detail::HashText(keys[i]); },
+  ApplyFetchedAhead<std::uint32_t>(
+      n, index_, [&](std::size_t i) { return KeyIndex::Hash(keys[i]); },
       [this](std::int32_t r) { return &records_[static_cast<std::size_t>(r)]; },
-      [&](std::size_t i, std::uint64_t hash) { Add(keys[i], amounts[i], &hash); });
+      [&](std::size_t i, std::uint32_t hash) { Add(keys[i], amounts[i], &hash); });
 }
 
 std::string cStringArray::SummaryReport() const {
@@ -536,8 +470,8 @@ double cStringBy::ItemMin(std::int32_t i) const {
   return r ? r->minimum : 0.0;
 }
 
-std::uint64_t cStringBy::PairHash(std::string_view s1, std::string_view s2) {
-  return detail::HashText(s2, detail::HashText(s1));
+std::uint32_t cStringBy::PairHash(std::string_view s1, std::string_view s2) {
+  return KeyIndex::Hash(s2, KeyIndex::Hash(s1));
 }
 
 void cStringBy::Item(std::string_view s1, std::string_view s2, double d) {
@@ -545,7 +479,7 @@ void cStringBy::Item(std::string_view s1, std::string_view s2, double d) {
   const double total = Checked(grandTotal_ + Checked(d));
 
   std::int32_t found = -1;
-  std::uint64_t hash = 0;
+  std::uint32_t hash = 0;
   const auto matches = [&](std::int32_t k) {
     const Record& r = records_[static_cast<std::size_t>(k)];
     return SameText(r.key1, s1) && SameText(r.key2, s2);
@@ -554,7 +488,7 @@ void cStringBy::Item(std::string_view s1, std::string_view s2, double d) {
     found = lastIndex_;
   } else {
     hash = PairHash(s1, s2);
-    found = index_.Find(hash, matches);
+    found = index_.FindIf(hash, matches);
     if (found >= 0) lastIndex_ = found;
   }
 

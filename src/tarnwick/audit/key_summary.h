@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tarnwick/core/currency.h"
+#include "tarnwick/core/key_index.h"
 
 namespace tarnwick {
 
@@ -38,50 +39,6 @@ struct LargeAllocator {
   friend bool operator==(const LargeAllocator&, const LargeAllocator&) { return true; }
 };
 
-// Open-addressing table from a key hash to a record index; the records hold the keys, so a
-// probe compares against them through the caller's predicate. A slot keeps 32 bits of the
-// hash, which both place it (so the table can grow without the keys) and filter probes.
-class KeyIndex {
- public:
-  template <class Equal>
-  std::int32_t Find(std::uint64_t hash, Equal&& equal) const {
-    if (slots_.empty()) return -1;
-    const auto tag = static_cast<std::uint32_t>(hash >> 32);
-    for (std::size_t i = tag & mask_;; i = (i + 1) & mask_) {
-      const Slot& s = slots_[i];
-      if (s.index < 0) return -1;
-      if (s.tag == tag && equal(s.index)) return s.index;
-    }
-  }
-  void Insert(std::uint64_t hash, std::int32_t index);
-  void Clear();
-  // Cache warming for a coming Find, in two steps: the home slot of a hash; then, once that
-  // is in cache, the record index of the first slot with the hash's tag (-1 when none), for
-  // the caller to fetch the record.
-  void PrefetchSlot(std::uint64_t hash) const {
-    if (!slots_.empty()) __builtin_prefetch(&slots_[static_cast<std::uint32_t>(hash >> 32) & mask_]);
-  }
-  std::int32_t Peek(std::uint64_t hash) const {
-    if (slots_.empty()) return -1;
-    const auto tag = static_cast<std::uint32_t>(hash >> 32);
-    for (std::size_t i = tag & mask_;; i = (i + 1) & mask_) {
-      const Slot& s = slots_[i];
-      if (s.index < 0 || s.tag == tag) return s.index;
-    }
-  }
-
- private:
-  struct Slot {
-    std::uint32_t tag = 0;
-    std::int32_t index = -1;
-  };
-  void Grow();
-  std::vector<Slot, LargeAllocator<Slot>> slots_;
-  std::size_t mask_ = 0;
-  std::size_t used_ = 0;
-};
-
-std::uint64_t HashText(std::string_view s, std::uint64_t seed = 0);
 
 // A key's text, held inside the record up to 28 bytes (most account, vendor and invoice keys),
 // so that finding a key reads one record and no second block; longer texts go to the heap.
@@ -159,10 +116,10 @@ class cStringArray {
   };
   const Record* At(std::int32_t i) const;
   // Item, with the key's hash when the caller has it already.
-  void Add(std::string_view s, double d, const std::uint64_t* knownHash);
+  void Add(std::string_view s, double d, const std::uint32_t* knownHash);
 
   std::vector<Record, detail::LargeAllocator<Record>> records_;
-  detail::KeyIndex index_;
+  KeyIndex index_;
   std::int32_t lastIndex_ = -1;  // memory of the last key found
   double grandTotal_ = 0.0;
   std::int32_t itemCount_ = 0;
@@ -203,11 +160,11 @@ class cStringBy {
     double std = 0.0;
   };
   const Record* At(std::int32_t i) const;
-  static std::uint64_t PairHash(std::string_view s1, std::string_view s2);
+  static std::uint32_t PairHash(std::string_view s1, std::string_view s2);
   void RebuildIndex();
 
   std::vector<Record, detail::LargeAllocator<Record>> records_;
-  detail::KeyIndex index_;
+  KeyIndex index_;
   std::int32_t lastIndex_ = -1;
   double grandTotal_ = 0.0;
   std::int32_t itemCount_ = 0;

@@ -17,10 +17,11 @@ namespace tarnwick {
 
 class KeyIndex {
  public:
-  static std::uint32_t Hash(std::string_view key) {
+  // `seed` chains keys: Hash(second, Hash(first)) is the hash of the pair.
+  static std::uint32_t Hash(std::string_view key, std::uint32_t seed = 0) {
     // 64-bit multiply-mix over 8-byte words, folded to 32 bits; fast for the short keys of
     // ledgers (vendor numbers, accounts) and well spread for long ones.
-    std::uint64_t h = 0x9e3779b97f4a7c15ULL ^ key.size();
+    std::uint64_t h = 0x9e3779b97f4a7c15ULL ^ key.size() ^ (static_cast<std::uint64_t>(seed) << 32);
     const char* p = key.data();
     std::size_t n = key.size();
     while (n >= 8) {
@@ -55,11 +56,17 @@ class KeyIndex {
   // The record whose key equals `key` (exact bytes), or -1.
   template <class KeyOf>
   std::int32_t Find(std::string_view key, std::uint32_t hash, KeyOf&& keyOf) const {
+    return FindIf(hash, [&](std::int32_t r) { return keyOf(r) == key; });
+  }
+  // The first record with this hash for which equal(record) holds, or -1; for keys that are
+  // not one text (a pair of texts, say).
+  template <class Equal>
+  std::int32_t FindIf(std::uint32_t hash, Equal&& equal) const {
     if (slots_.empty()) return -1;
     for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
       const Slot s = slots_[i];
       if (s.record < 0) return -1;
-      if (s.hash == hash && keyOf(s.record) == key) return s.record;
+      if (s.hash == hash && equal(s.record)) return s.record;
     }
   }
 
