@@ -53,8 +53,8 @@ class RowSource {
 };
 
 // A data file read by the engine's typed reader: tab-delimited or comma-separated with a
-// header line (told apart from the header), or a fixed-width print file described by a column
-// specification. Throws Rejected-style failures as FileError with the reader's message.
+// header line (told apart from the header), or a fixed-width print file described by a
+// column specification. Throws Rejected-style failures as FileError with the reader's message.
 class FileSource : public RowSource {
  public:
   FileSource(const std::string& path, const std::string& filespec);

@@ -3,7 +3,6 @@
 // the line, in a vector whose capacity is reused from row to row.
 
 #include <cstdint>
-#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -18,22 +17,6 @@ struct FieldSpan {
   std::uint32_t len = 0;
   std::string_view in(std::string_view line) const { return line.substr(from, len); }
 };
-
-// Splits at every TAB; an empty line has no fields, a line with n TABs has n + 1.
-inline void SplitTabSpans(std::string_view line, std::vector<FieldSpan>& out) {
-  out.clear();
-  if (line.empty()) return;
-  const char* base = line.data();
-  const char* p = base;
-  const char* end = base + line.size();
-  for (;;) {
-    const void* tab = std::memchr(p, '\t', static_cast<std::size_t>(end - p));
-    const char* stop = tab != nullptr ? static_cast<const char*>(tab) : end;
-    out.push_back({static_cast<std::uint32_t>(p - base), static_cast<std::uint32_t>(stop - p)});
-    if (tab == nullptr) return;
-    p = stop + 1;
-  }
-}
 
 // Calls emit(field) for each TAB-separated field of a non-empty line, in order, until emit
 // returns false. Sixteen bytes are looked at a time: ledger fields are short, and a call to
@@ -62,6 +45,16 @@ inline void ForEachTabField(std::string_view line, Emit&& emit) {
     from = p + 1;
   }
   emit(std::string_view(from, static_cast<std::size_t>(end - from)));
+}
+
+// Splits at every TAB; an empty line has no fields, a line with n TABs has n + 1.
+inline void SplitTabSpans(std::string_view line, std::vector<FieldSpan>& out) {
+  out.clear();
+  if (line.empty()) return;
+  ForEachTabField(line, [&](std::string_view f) {
+    out.push_back({static_cast<std::uint32_t>(f.data() - line.data()), static_cast<std::uint32_t>(f.size())});
+    return true;
+  });
 }
 
 // The same split as views into the line (valid while the line is unchanged), stopping once

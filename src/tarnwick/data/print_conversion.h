@@ -18,7 +18,7 @@ class cTSV {
   bool SpecValid() const { return spec_.SpecValid(); }
   // Parts-valid flag of the last date conversion.
   bool Valid() const { return spec_.PartsValid(); }
-  // Status of the last specification line examined: "(None)" when it was valid.
+  // Status of the last column-specification line examined: "(None)" when it was valid.
   const std::string& Error() const { return spec_.LineStatus(); }
   void MaxErrors(const Variant& v) { spec_.MaxErrors(v); }
   // Whether the input file existed when FileName was set.
@@ -26,7 +26,7 @@ class cTSV {
   bool ValidSpec() const { return spec_.SpecValid(); }
   std::string ErrorReport() const { return spec_.Report(); }
   void MaxObs(const Variant& v) { spec_.MaxObs(v); }
-  // Sets the input file and clears the log (so it discards a specification's messages).
+  // Sets the input file and clears the log (so it discards a column specification's messages).
   void FileName(const Variant& v);
   // Loads the column specification; an empty name is a missing file.
   void FileSpec(const Variant& v) { spec_.Load(v.ToText()); }
@@ -46,7 +46,7 @@ class cTSV {
   // any other code the date conversion.
   std::string Cvt(const std::string& sInputText, const std::string& sFmt);
 
-  // The shared specification and conversion state (counters, log, columns).
+  // The shared column specification and conversion state (counters, log, columns).
   const FixedWidthSpec& Spec() const { return spec_; }
 
  private:

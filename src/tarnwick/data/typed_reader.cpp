@@ -288,7 +288,7 @@ std::string cNFile::Headers() {
   if (type_ == 'F') {
     HandlePrn();
     if (errStatus_) return "";
-    // Reading by a specification that did not load would cut the lines at stale positions.
+    // Reading by a column specification that did not load would cut the lines at stale positions.
     if (spec_.LoadedFrom() != specFile_ ||
         spec_.Columns().size() != static_cast<std::size_t>(numCols_)) {
       SetError("Invalid specification " + specFile_);

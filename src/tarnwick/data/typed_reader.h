@@ -5,7 +5,7 @@
 //   "T" tab-delimited text with a header line;
 //   "C" comma-separated text with a header line (double quotes group text holding commas);
 //   "F" a fixed-width print file described by a column specification; its first line is
-//       skipped as a header and the names come from the specification.
+//       skipped as a header and the names come from the column specification.
 // The same object carries the fixed-width conversion (Process, ErrorReport).
 //
 // The end-of-file flag is Eof() (EOF is a macro of the C library). Column values are views
@@ -41,7 +41,7 @@ class cNFile {
   cNFile(const cNFile&) = delete;
   cNFile& operator=(const cNFile&) = delete;
 
-  // The conversion log, CR LF, then the status of the last specification line.
+  // The conversion log, CR LF, then the status of the last column-specification line.
   std::string SpecError() const;
   // The header line; after IsSelected on a "C" or "F" file, the column names joined by TAB.
   const std::string& Hdr() const { return hdr_; }
@@ -90,7 +90,7 @@ class cNFile {
   bool OpenFile();
   // Marks the file closed and at its end.
   bool CloseFile();
-  // Reads the print-file column list (names, starts, lengths, types) from the specification.
+  // Reads the print-file column list (names, starts, lengths, types) from the column specification.
   void HandlePrn();
   // "D": splits a print-file line into the column values; "H": fills the header names.
   void ParsePrn(const std::string& sBuffer, const std::string& sType);
