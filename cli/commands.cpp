@@ -648,6 +648,14 @@ std::string HelpText() {
       s += a;
       s += kCrLf;
     }
+    for (const RunnerArgDef& r : RunnerArgs()) {
+      if (!RunnerArgApplies(r, c.code)) continue;
+      s += "        ";
+      s += r.name;
+      s += ": ";
+      s += r.help;
+      s += " [runner]\r\n";
+    }
     const std::string need = nval.Getit(c.code);
     const std::string req = oval.GetitReq(c.code);
     const std::string opt = oval.GetitOpt(c.code);

@@ -249,16 +249,18 @@ void PrepareFilter(const std::string& cond, Job& job) {
 
 int RunLine(const std::string& line, const Options& options, std::string& report,
             std::string& message, RunInfo* info) {
-  cShell first;
-  first.HandleCmd(line);
-  const std::string code = first.CmdName();
-  if (code == "HE") {
-    report = HelpText();
-    return kOk;
-  }
   cShell sh;
   Job j(sh, options);
   try {
+    // The runner's own arguments leave the line before the engine sees it.
+    const std::string engineLine = TakeRunnerArgs(line, j.runnerArgs_);
+    cShell first;
+    first.HandleCmd(engineLine);
+    const std::string code = first.CmdName();
+    if (code == "HE") {
+      report = HelpText();
+      return kOk;
+    }
     if (first.ErrStatus()) throw Rejected{first.ErrMsg()};
     const CommandDef* def = FindCommand(code);
     if (!def) {
@@ -268,7 +270,7 @@ int RunLine(const std::string& line, const Options& options, std::string& report
       throw Rejected{"Command: " + code + " (" + def->title +
                      ") is not available in this build: its analysis class is missing"};
     }
-    const std::string full = WithDefaults(Trim(line), first, *def);
+    const std::string full = WithDefaults(Trim(engineLine), first, *def);
     sh.HandleCmd(full);
     if (sh.ErrStatus()) throw Rejected{sh.ErrMsg()};
     // Worksheet sources first: the engine's checks would only ask for the range's cells.

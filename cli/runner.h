@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runner_args.h"
 #include "sources.h"
 #include "tarnwick/core/date.h"
 #include "tarnwick/expr/parser.h"
@@ -76,6 +77,11 @@ class Job {
   Job(const cShell& shell, const Options& options) : shell_(shell), options_(options) {}
 
   std::string Arg(std::string_view name) const { return shell_.geta(name); }
+  // A runner's own argument (runner_args.h) as given on the line; "" when absent.
+  std::string RunnerArg(std::string_view name) const {
+    auto it = runnerArgs_.find(std::string(name));
+    return it == runnerArgs_.end() ? std::string() : it->second;
+  }
   const cShell& Shell() const { return shell_; }
   const Options& Opts() const { return options_; }
   // Column index of a column argument resolved before the run; -1 for an absent optional one.
@@ -109,6 +115,7 @@ class Job {
   std::unique_ptr<RowSource> source_;
   std::map<std::string, int> cols_;
   std::vector<std::string> inputs_;
+  RunnerArgValues runnerArgs_;
   cCt* ct_ = nullptr;
   bool started_ = false;
   bool progressShown_ = false;
