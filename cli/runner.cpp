@@ -1,8 +1,10 @@
 #include "runner.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
+#include "suggest.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/text.h"
@@ -34,7 +36,10 @@ bool Job::Next() {
       selected = parser_.SelectRow(source_->RowLine(), op_);
       // A failed operation pushes nothing and need not be the last one; an answer that is not a
       // truth value also means the row could not be evaluated.
-      if (op_.AnyErr() || (!selected && op_.ans() != "FALSE")) ++evalFailures_;
+      if (op_.AnyErr() || (!selected && op_.ans() != "FALSE")) {
+        ++evalFailures_;
+        selected = false;  // a row the filter could not evaluate is never selected
+      }
     }
     if (selected) {
       ++selected_;
@@ -79,7 +84,47 @@ std::string NotText(const Job& job, int col, std::string_view what) {
 double Job::Number(int col) const {
   const auto v = ParseNumber(Text(col));
   if (!v) Raise(ErrorCode::TypeMismatch, NotText(*this, col, "not numeric: "));
+  Count(col, *v);
   return *v;
+}
+
+void Job::Count(int col, double v) const {
+  if (col < 0) return;
+  if (static_cast<std::size_t>(col) >= totals_.size()) totals_.resize(col + 1);
+  Total& t = totals_[col];
+  const std::int64_t row = RowsRead();
+  if (t.lastRow == row) return;
+  t.lastRow = row;
+  ++t.count;
+  // Neumaier's compensated sum, kept always so that a late inexact value needs no second pass.
+  const double s = t.sum + v;
+  t.comp += std::fabs(t.sum) >= std::fabs(v) ? (t.sum - s) + v : (v - s) + t.sum;
+  t.sum = s;
+  if (t.exact) {
+    const double scaled = v * 10000.0;
+    const double units = std::nearbyint(scaled);
+    if (std::fabs(scaled - units) <= 1e-3 && std::fabs(units) < 9e15) {
+      t.units += static_cast<std::int64_t>(units);
+    } else {
+      t.exact = false;
+    }
+  }
+}
+
+std::vector<ControlTotal> Job::ControlTotals() const {
+  std::vector<ControlTotal> out;
+  const auto& names = source_ ? source_->Names() : std::vector<std::string>{};
+  for (std::size_t c = 0; c < totals_.size(); ++c) {
+    const Total& t = totals_[c];
+    if (t.count == 0) continue;
+    ControlTotal ct;
+    ct.column = c < names.size() ? names[c] : std::to_string(c + 1);
+    ct.count = t.count;
+    ct.sum = t.exact ? static_cast<double>(static_cast<long double>(t.units) / 10000.0L)
+                     : t.sum + t.comp;
+    out.push_back(std::move(ct));
+  }
+  return out;
 }
 
 Date Job::DateValue(int col) const {
@@ -124,6 +169,49 @@ std::string WithDefaults(const std::string& line, const cShell& sh, const Comman
   add("agefld", sh.geta("agecol"));
   add("tranfld", sh.geta("trancol"));
   return out;
+}
+
+std::vector<std::string> CommandCodes() {
+  std::vector<std::string> codes{"HE"};
+  for (const CommandDef& c : Commands()) codes.emplace_back(c.code);
+  return codes;
+}
+
+// Every argument name a command may take: its requirement tables' names, the source
+// arguments and the runner's own.
+std::vector<std::string> ArgumentNames(const std::string& code) {
+  std::vector<std::string> names{"ds", "file", "filespec", "conn", "sql", "cond", "recap",
+                                 "sheet", "sample", "title"};
+  cNVal nval;
+  cOVal oval;
+  for (const std::string& list : {nval.Getit(code), oval.GetitReq(code), oval.GetitOpt(code)}) {
+    std::size_t start = 0;
+    while (start < list.size()) {
+      std::size_t end = list.find_first_of(" ,", start);
+      if (end == std::string::npos) end = list.size();
+      if (end > start) names.push_back(list.substr(start, end - start));
+      start = end + 1;
+    }
+  }
+  for (const RunnerArgDef& r : RunnerArgs()) {
+    if (RunnerArgApplies(r, code)) names.emplace_back(r.name);
+  }
+  return names;
+}
+
+// " (did you mean X?)" for the shell's complaint about a command or an argument name.
+std::string Suggestion(const std::string& line, const cShell& sh) {
+  const std::string& msg = sh.ErrMsg();
+  if (msg.rfind("Command: ", 0) == 0) {
+    return DidYouMean(UCase(Trim(line).substr(0, 2)), CommandCodes());
+  }
+  const std::string_view head = "Argument: ";
+  if (msg.rfind(head, 0) == 0) {
+    const std::size_t end = msg.find(' ', head.size());
+    const std::string word = msg.substr(head.size(), end - head.size());
+    return DidYouMean(word, ArgumentNames(UCase(Trim(line).substr(0, 2))));
+  }
+  return {};
 }
 
 // The engine's checks of the command line, in the order the add-in runs them.
@@ -187,10 +275,18 @@ void ResolveColumns(const CommandDef& def, const cShell& sh, RowSource& src, boo
         case Kind::Number: ok = val.FileHasNumericColName(file, name); break;
         case Kind::Date: ok = val.FileHasDateColName(file, name); break;
       }
-      if (!ok) throw Rejected{val.ErrMsg()};
+      if (!ok) {
+        // The engine names the column; the hint says what the source has instead.
+        std::string msg = RTrim(val.ErrMsg());
+        if (src.Column(name) < 0) msg += ColumnHint(name, src.Names());
+        throw Rejected{msg};
+      }
     }
     const int idx = src.Column(name);
-    if (idx < 0) throw Rejected{"Col: " + name + " in " + src.Where() + " not found"};
+    if (idx < 0) {
+      throw Rejected{"Col: " + name + " in " + src.Where() + " not found" +
+                     ColumnHint(name, src.Names())};
+    }
     cols[UCase(std::string(c.arg))] = idx;
   }
 }
@@ -247,10 +343,46 @@ void PrepareFilter(const std::string& cond, Job& job) {
   job.filtered_ = true;
 }
 
+namespace {
+
+// What the run record keeps of a command, whether it completed or not.
+void Record(const Job& j, const cShell& sh, RunInfo* info) {
+  if (!info) return;
+  info->inputs.clear();
+  for (const std::string& f : j.Inputs()) {
+    if (!f.empty()) info->inputs.push_back(f);
+  }
+  if (NoCaseIs(sh.geta("ds"), "db")) {
+    info->database = sh.geta("conn");
+    info->query = sh.geta("sql");
+    info->inputs.clear();  // the connection is named under database
+  }
+  info->outputs.clear();
+  if (!sh.geta("sample").empty()) info->outputs.push_back(sh.geta("sample"));
+  info->rowsRead = j.RowsRead();
+  info->rowsSelected = j.RowsSelected();
+  info->rowsNotEvaluated = j.RowsNotEvaluated();
+  info->totals = j.ControlTotals();
+}
+
+}  // namespace
+
 int RunLine(const std::string& line, const Options& options, std::string& report,
             std::string& message, RunInfo* info) {
   cShell sh;
   Job j(sh, options);
+  // Filled on every way out, so that a failed command is on the record too.
+  struct Recorder {
+    const Job& j;
+    const cShell& sh;
+    RunInfo* info;
+    ~Recorder() {
+      try {
+        Record(j, sh, info);
+      } catch (...) {  // memory exhausted: the command's own status stands
+      }
+    }
+  } recorder{j, sh, info};
   try {
     // The runner's own arguments leave the line before the engine sees it.
     const std::string engineLine = TakeRunnerArgs(line, j.runnerArgs_);
@@ -261,7 +393,10 @@ int RunLine(const std::string& line, const Options& options, std::string& report
       report = HelpText();
       return kOk;
     }
-    if (first.ErrStatus()) throw Rejected{first.ErrMsg()};
+    if (first.ErrStatus()) {
+      const std::string hint = Suggestion(engineLine, first);
+      throw Rejected{hint.empty() ? first.ErrMsg() : RTrim(first.ErrMsg()) + hint};
+    }
     const CommandDef* def = FindCommand(code);
     if (!def) {
       throw Rejected{"Command: " + code + " is not run by tarnwick (see tarnwick HE)"};
@@ -299,7 +434,10 @@ int RunLine(const std::string& line, const Options& options, std::string& report
     def->run(j);
     report = j.report;
     if (info) {
-      *info = RunInfo{code, sh.geta("recap"), sh.geta("title"), j.inputs_};
+      info->code = code;
+      info->recap = sh.geta("recap");
+      info->title = sh.geta("title");
+      info->files = j.inputs_;
       if (!sh.geta("sample").empty()) info->files.push_back(sh.geta("sample"));
     }
     if (j.evalFailures_ > 0) {

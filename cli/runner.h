@@ -9,9 +9,11 @@
 #include <string_view>
 #include <vector>
 
+#include "run_record.h"
 #include "runner_args.h"
 #include "sources.h"
 #include "tarnwick/core/date.h"
+#include "tarnwick/core/int128.h"
 #include "tarnwick/expr/parser.h"
 #include "tarnwick/expr/rpn_evaluator.h"
 #include "tarnwick/shell/command_shell.h"
@@ -44,6 +46,12 @@ struct RunInfo {
   std::string recap;
   std::string title;
   std::vector<std::string> files;
+  // For the run record (run_record.h); filled also when the command failed during the run.
+  std::vector<std::string> inputs;   // files read
+  std::vector<std::string> outputs;  // files written
+  std::string database, query;       // a database source
+  std::int64_t rowsRead = 0, rowsSelected = 0, rowsNotEvaluated = 0;
+  std::vector<ControlTotal> totals;
 };
 
 // What a column argument must hold.
@@ -97,10 +105,14 @@ class Job {
   bool Started() const { return started_; }
   std::int64_t RowsSelected() const { return selected_; }
   std::int64_t RowsRead() const { return source_ ? source_->RowNo() : 0; }
+  // Rows on which the filter could not be evaluated (not selected).
+  std::int64_t RowsNotEvaluated() const { return evalFailures_; }
   RowSource& Source() { return *source_; }
   const RowSource& Source() const { return *source_; }
   // Every file the command reads, so that nothing is written over one of them.
   const std::vector<std::string>& Inputs() const { return inputs_; }
+  // Count and exact sum of the values read through Number(), per column, in column order.
+  std::vector<ControlTotal> ControlTotals() const;
 
   std::string report;
 
@@ -125,6 +137,18 @@ class Job {
   cOP op_;
   std::int64_t evalFailures_ = 0;
   std::int64_t selected_ = 0;
+  // Control totals of the amount columns read, by column index. Values with at most four
+  // decimals add up exactly in ten-thousandths; any other value turns the column's sum into a
+  // compensated sum of doubles.
+  struct Total {
+    std::int64_t lastRow = -1;  // a column read twice on one row counts once
+    std::int64_t count = 0;
+    int128_t units = 0;
+    bool exact = true;
+    double sum = 0.0, comp = 0.0;
+  };
+  void Count(int col, double v) const;
+  mutable std::vector<Total> totals_;
 };
 
 

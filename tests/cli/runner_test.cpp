@@ -395,7 +395,8 @@ std::vector<RejectCase> Rejections() {
       {"MissingAgeingDate", "AR file=" + L + " agecol=InvDate trancol=Amount", 2, "missing: agedate= "},
       {"MissingFile", "IS file=" + L + ".gone intvl=10 rn=1" + S, 2, "File: " + L + ".gone not found"},
       {"MissingColumn", "CM file=" + L + " col=Amt J=1000 R=1 RN=1" + S, 2,
-       "Col: Amt in file: " + L + " not found"},
+       "Col: Amt in file: " + L + " not found; the columns are: Vendor, InvNum, InvDate, Amount, "
+       "Account, CheckNum, Phone"},
       {"NonNumericAmountColumn", "CM file=" + L + " col=Vendor J=1000 R=1 RN=1" + S, 2,
        "Col: Vendor on row: 2 in file: " + L + " not numeric: V0001"},
       {"NotADateColumn", "WD file=" + L + " col=Amount", 2,
@@ -429,7 +430,7 @@ std::vector<RejectCase> Rejections() {
       {"BadStrata", "ST file=" + L + " col=Amount strata=\"100 10\"", 2, "strata: Out of sequence: 100 > 10"},
       {"MissingQuery", "UN ds=db conn=" + db + " col=Amount", 2, "missing: sql= "},
       {"MissingQueryColumn", "UN ds=db conn=" + db + " sql=\"select Vendor from payments\" col=Amount", 2,
-       "Col: Amount in query: select Vendor from payments not found"},
+       "Col: Amount in query: select Vendor from payments not found; the columns are: Vendor"},
   };
 }
 
