@@ -11,11 +11,13 @@
 #include "runner.h"
 #include "output_file.h"
 #include "tarnwick/audit/ageing.h"
+#include "tarnwick/audit/attribute_sampling.h"
 #include "tarnwick/audit/benford.h"
 #include "tarnwick/audit/interval_sampling.h"
 #include "tarnwick/audit/invoices.h"
 #include "tarnwick/audit/key_summary.h"
 #include "tarnwick/audit/misc.h"
+#include "tarnwick/audit/mus_evaluation.h"
 #include "tarnwick/audit/mus_reconciliation.h"
 #include "tarnwick/audit/stratify.h"
 #include "tarnwick/audit/two_period.h"
@@ -294,13 +296,46 @@ std::int32_t CountArg(const Job& job, const char* name) {
   return WholeArg(job, name, 0, std::numeric_limits<std::int32_t>::max());
 }
 
+// method= of SA and PR: the normal approximation (default) or the exact distributions.
+bool ExactMethod(const Job& job) {
+  const std::string m = LCase(Trim(job.RunnerArg("method")));
+  if (m.empty() || m == "normal") return false;
+  if (m == "exact") return true;
+  throw Rejected{"method=" + job.RunnerArg("method") + " is not one of normal, exact"};
+}
+
+// Exact plan: the tolerable deviation rate is the expected rate plus the precision wanted.
+void RunSAExact(Job& job, std::int32_t pop, double conf, double ep, double er) {
+  cAttribute at;
+  at.Population(pop);
+  at.conf(conf);
+  double tolerable = ep + er;
+  if (tolerable > 1.0) {
+    throw Rejected{"ep=" + job.Arg("ep") + " plus er=" + job.Arg("er") +
+                   " (the tolerable deviation rate) is above 1"};
+  }
+  at.tolerable(tolerable);
+  at.expected(ep);
+  if (at.SampleSize() < 0) throw Rejected{"SA: " + at.ErrMsg()};
+  job.report = at.SizeReport();
+}
+
 void RunSA(Job& job) {
-  cIS is;
-  is.popsize(CountArg(job, "pop"));
+  const bool exact = ExactMethod(job);
+  const std::int32_t pop = CountArg(job, "pop");
   double conf = RateArg(job, "conf"), ep = RateArg(job, "ep"), er = RateArg(job, "er");
+  if (exact) {
+    RunSAExact(job, pop, conf, ep, er);
+    return;
+  }
+  cIS is;
+  is.popsize(pop);
   is.conf(conf);
   is.expecterrorrate(ep);
   is.prec(er);
+  const std::int32_t normal = is.NormalSampleSize();
+  const std::int32_t zero = is.ZeroDeviationSize();
+  const std::int32_t required = is.RequiredSampleSize();
   std::string& r = job.report;
   r = "Attribute Sample Size";
   r += kCrLf;
@@ -308,16 +343,40 @@ void RunSA(Job& job) {
   Figure(r, "Confidence", is.conf());
   Figure(r, "Expected error rate", is.expecterrorrate());
   Figure(r, "Precision", is.prec());
-  Figure(r, "Required sample size", is.RequiredSampleSize());
+  Figure(r, "Normal approximation", normal);
+  Figure(r, "Zero-deviation size (exact binomial)", zero);
+  r += "Size from	";
+  if (required < (normal > zero ? normal : zero)) {
+    r += "the population: test every item";
+  } else if (required == normal) {
+    r += "the normal approximation";
+  } else {
+    r += "the zero-deviation size: the normal approximation is too small";
+  }
+  r += kCrLf;
+  Figure(r, "Required sample size", required);
 }
 
 void RunPR(Job& job) {
-  cIS is;
-  is.popsize(CountArg(job, "pop"));
+  const bool exact = ExactMethod(job);
+  const std::int32_t pop = CountArg(job, "pop");
   double conf = RateArg(job, "conf");
-  is.conf(conf);
-  is.SampSize(CountArg(job, "ss"));
+  const std::int32_t ss = CountArg(job, "ss");
   std::int32_t errors = CountArg(job, "nobs");
+  if (exact) {
+    cAttribute at;
+    at.Population(pop);
+    at.conf(conf);
+    at.SampSize(ss);
+    at.Deviations(errors);
+    if (at.UpperLimit() < 0.0) throw Rejected{"PR: " + at.ErrMsg()};
+    job.report = at.LimitReport();
+    return;
+  }
+  cIS is;
+  is.popsize(pop);
+  is.conf(conf);
+  is.SampSize(ss);
   is.actualerrs(errors);
   std::string& r = job.report;
   r = "Achieved Precision";
@@ -326,7 +385,35 @@ void RunPR(Job& job) {
   Figure(r, "Confidence", is.conf());
   Figure(r, "Sample size", is.SampSize());
   Figure(r, "Errors found", is.actualerrs());
+  r += "Basis	";
+  r += is.actualerrs() == 0 ? "exact binomial upper limit (no errors found)" : "normal approximation";
+  r += kCrLf;
   Figure(r, "Precision", is.GetSampPrec());
+}
+
+// The sampled items with their book and audited amounts; the evaluation needs them all
+// before the misstatements can be ranked.
+void RunSE(Job& job) {
+  if (job.Arg("intvl").empty()) throw Rejected{"missing: intvl= "};
+  if (job.Arg("conf").empty()) throw Rejected{"missing: conf= "};
+  const double interval = NumberArg(job, "intvl");
+  if (!(interval > 0.0)) throw Rejected{"intvl=" + job.Arg("intvl") + " is not above 0"};
+  double conf = RateArg(job, "conf");
+  cMUSEval ev;
+  ev.interval(interval);
+  ev.conf(conf);
+  const int b = job.Col("book"), a = job.Col("audit");
+  while (job.Next()) {
+    const double book = job.Number(b);
+    if (!(Currency::FromDouble(book).ToDouble() > 0.0)) {
+      Raise(ErrorCode::InvalidArgument,
+            "Col: " + job.RunnerArg("book") + " on row: " + std::to_string(job.RowsRead() + 1) +
+                " is not a positive book amount: " + std::string(job.Text(b)) +
+                " (monetary units select positive book amounts)");
+    }
+    ev.AddItem(book, job.Number(a));
+  }
+  job.report = ev.Report();
 }
 
 void RunST(Job& job) {
@@ -586,13 +673,21 @@ const std::vector<CommandDef>& Commands() {
         "sample: the file that receives the selected rows (written whole or not at all)"},
        true, {{"col", N}}, RunCM},
       {"SA", "Attribute sample size",
-       {"pop: the population size", "conf: the confidence level (0.95 or 95%)",
-        "ep: the expected error rate (0.05 or 5%)", "er: the precision wanted (0.05 or 5%)"},
+       {"pop: the population size (method=exact: 0 is a large population, binomial as the "
+        "published tables)",
+        "conf: the confidence level (0.95 or 95%)", "ep: the expected error rate (0.05 or 5%)",
+        "er: the precision wanted (0.05 or 5%); method=exact plans for a tolerable deviation "
+        "rate of ep + er"},
        false, {}, RunSA},
       {"PR", "Achieved precision of a sample",
-       {"pop: the population size", "conf: the confidence level (0.95 or 95%)", "ss: the sample size",
+       {"pop: the population size (method=exact: 0 is a large population, binomial)",
+        "conf: the confidence level (0.95 or 95%)", "ss: the sample size",
         "nobs: the errors observed in the sample"},
        false, {}, RunPR},
+      {"SE", "Monetary-unit sample evaluation (upper misstatement limits)",
+       {"intvl: the sampling interval in money (J / R of the selection)",
+        "conf: the confidence level (0.95 or 95%)"},
+       true, {{"book", N, false, true}, {"audit", N, false, true}}, RunSE},
       {"RN", "Round-number test",
        {"col: the amount column"},
        true, {{"col", N}}, RunRN},

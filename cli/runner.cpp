@@ -258,10 +258,16 @@ std::unique_ptr<RowSource> OpenSource(const cShell& sh, std::vector<std::string>
 
 // Each column argument must name a column of the source; for a tab-delimited file the
 // engine's own file checks also look at the first rows for numbers or dates.
-void ResolveColumns(const CommandDef& def, const cShell& sh, RowSource& src, bool tabFile,
-                    std::map<std::string, int>& cols) {
+void ResolveColumns(const CommandDef& def, const cShell& sh, const RunnerArgValues& runnerArgs,
+                    RowSource& src, bool tabFile, std::map<std::string, int>& cols) {
   for (const ColumnArg& c : def.columns) {
-    const std::string name = sh.geta(c.arg);
+    std::string name;
+    if (c.runner) {
+      const auto it = runnerArgs.find(c.arg);
+      if (it != runnerArgs.end()) name = it->second;
+    } else {
+      name = sh.geta(c.arg);
+    }
     if (name.empty()) {
       if (c.optional) continue;
       throw Rejected{std::string("missing: ") + c.arg + "= "};
@@ -421,7 +427,7 @@ int RunLine(const std::string& line, const Options& options, std::string& report
       j.source_ = OpenSource(sh, j.inputs_);
       const bool tabFile = NoCaseIs(sh.geta("ds"), "file") &&
                            static_cast<FileSource&>(*j.source_).Layout() == "T";
-      ResolveColumns(*def, sh, *j.source_, tabFile, j.cols_);
+      ResolveColumns(*def, sh, j.runnerArgs_, *j.source_, tabFile, j.cols_);
       PrepareFilter(sh.geta("cond"), j);
       int needed = 0;
       for (const auto& c : j.cols_) needed = std::max(needed, c.second + 1);

@@ -61,6 +61,7 @@ struct ColumnArg {
   const char* arg;
   Kind kind;
   bool optional = false;
+  bool runner = false;  // a runner's own argument (runner_args.h), not an engine argument
 };
 
 class Job;

@@ -7,6 +7,11 @@ namespace tarnwick::cli {
 
 const std::vector<RunnerArgDef>& RunnerArgs() {
   static const std::vector<RunnerArgDef> table = {
+      {"method", "SA PR",
+       "normal (default: the normal approximation, at least the zero-deviation size and at most "
+       "pop) or exact (binomial; hypergeometric when pop is above 0)"},
+      {"book", "SE", "the column of the sampled items' book amounts (positive)"},
+      {"audit", "SE", "the column of their audited amounts"},
   };
   return table;
 }

@@ -12,11 +12,13 @@
 
 #include "cli_support.h"
 #include "tarnwick/audit/ageing.h"
+#include "tarnwick/audit/attribute_sampling.h"
 #include "tarnwick/audit/benford.h"
 #include "tarnwick/audit/interval_sampling.h"
 #include "tarnwick/audit/invoices.h"
 #include "tarnwick/audit/key_summary.h"
 #include "tarnwick/audit/misc.h"
+#include "tarnwick/audit/mus_evaluation.h"
 #include "tarnwick/audit/mus_reconciliation.h"
 #include "tarnwick/audit/stratify.h"
 #include "tarnwick/stats/cross_tab.h"
@@ -306,6 +308,98 @@ TEST(Runner, SampleSizeAndPrecisionComeFromTheSamplingClass) {
   EXPECT_NE(pr.out.find("Precision\t0.05418"), std::string::npos) << pr.out;
 }
 
+// The sizes never say 0 nor more than the population; labelled so that the auditor sees which
+// rule set the figure. Figures from SciPy (norm.ppf, binom, hypergeom, beta.ppf).
+TEST(Runner, SampleSizesAndLimitsByMethod) {
+  struct Case {
+    std::string line;
+    std::vector<std::string> lines;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"SA pop=50 conf=95% ep=0.05 er=5%",
+            {"Normal approximation\t73", "Zero-deviation size (exact binomial)\t29",
+             "Size from\tthe population: test every item", "Required sample size\t50"}},
+           {"SA pop=10000 conf=95% ep=0 er=5% method=normal",
+            {"Normal approximation\t0", "Zero-deviation size (exact binomial)\t59",
+             "Size from\tthe zero-deviation size: the normal approximation is too small",
+             "Required sample size\t59"}},
+           {"SA pop=5000 conf=95% ep=0.05 er=5%",
+            {"Size from\tthe normal approximation", "Required sample size\t73"}},
+           {"SA pop=0 conf=95% ep=1% er=4% method=exact",
+            {"Attribute Sample Size (exact)", "Population\tlarge", "Distribution\tbinomial",
+             "Tolerable deviation rate\t5.00%", "Deviations allowed\t1", "Required sample size\t93"}},
+           {"SA pop=10000 conf=95% ep=1.75% er=3.25% method=Exact",
+            {"Population\t10,000", "Distribution\thypergeometric", "Deviations allowed\t3",
+             "Required sample size\t152"}},
+           {"SA pop=50 conf=0.95 ep=0 er=0.05 method=exact", {"Required sample size\t31"}},
+           {"PR pop=10000 conf=0.95 ss=59 nobs=0",
+            {"Basis\texact binomial upper limit (no errors found)", "Precision\t0.0495076098882269"}},
+           {"PR pop=10000 conf=0.95 ss=50 nobs=2", {"Basis\tnormal approximation"}},
+           {"PR pop=0 conf=95% ss=93 nobs=1 method=exact",
+            {"Attribute Sample Evaluation (exact)", "Sample deviation rate\t1.08%",
+             "Upper deviation limit\t5.00%", "Allowance for sampling risk\t3.92%"}},
+           {"PR pop=100 conf=95% ss=20 nobs=1 method=exact",
+            {"Distribution\thypergeometric", "Upper deviation limit\t19.00%"}},
+       }) {
+    const Result r = Tarnwick({c.line});
+    ASSERT_EQ(r.status, 0) << c.line << ": " << r.err;
+    for (const std::string& l : c.lines)
+      EXPECT_NE(r.out.find(l + "\n"), std::string::npos) << c.line << " lacks " << l << ":\n" << r.out;
+  }
+  // The exact report is the class's own, byte for byte.
+  const Result raw = Tarnwick({"--raw", "SA pop=0 conf=95% ep=1% er=4% method=exact"});
+  cAttribute at;
+  double conf = 0.95, tolerable = 0.05, expected = 0.01;
+  at.conf(conf);
+  at.tolerable(tolerable);
+  at.expected(expected);
+  EXPECT_EQ(raw.out, Raw(at.SizeReport()));
+}
+
+// The monetary-unit evaluation reads the sampled items, clean ones included, from any source.
+TEST(Runner, MonetaryUnitEvaluationOfTheSampledItems) {
+  const std::string items = Temp("mus_eval.tsv");
+  WriteFile(items, "Item\tBook\tAudited\nA1\t2000\t1500\nA2\t700\t700\nA3\t5000\t4000\n"
+                   "A4\t15000\t14000\nA5\t3000\t3300\n");
+  const Result r = Tarnwick({"--raw", "SE file=" + items + " book=Book audit=Audited intvl=10000 conf=95%"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  cMUSEval ev;
+  ev.interval(10000);
+  double conf = 0.95;
+  ev.conf(conf);
+  for (const auto& [b, a] : std::vector<std::pair<double, double>>{
+           {2000, 1500}, {700, 700}, {5000, 4000}, {15000, 14000}, {3000, 3300}})
+    ev.AddItem(b, a);
+  EXPECT_EQ(r.out, Raw(ev.Report()));
+  // The worked example's overstatement limit; the understatement of 10 % projects 1,000 and
+  // adds 10 % x 10,000 x 0.748132 (chi2.ppf / 2 factors).
+  EXPECT_NE(r.out.find("Upper misstatement limit\t38,431.51\r\nRank"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Projected misstatement\t1,000.00\r\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Upper misstatement limit\t31,705.45\r\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Items in the sample\t5\r\n"), std::string::npos) << r.out;
+
+  // A filter and the database source give the same evaluation of the rows they select.
+  const Result some = Tarnwick({"SE file=" + items + " book=Book audit=Audited intvl=10000 conf=95% "
+                                "cond=\"$Item <> A5\""});
+  ASSERT_EQ(some.status, 0) << some.err;
+  EXPECT_NE(some.out.find("Upper misstatement limit\t29,957.32\n"), std::string::npos) << some.out;
+
+  // A book amount that monetary units could not have selected stops the run.
+  const std::string bad = Temp("mus_bad.tsv");
+  WriteFile(bad, "Item\tBook\tAudited\nA1\t2000\t1500\nA2\t0\t10\n");
+  const Result e = Tarnwick({"SE file=" + bad + " book=Book audit=Audited intvl=10000 conf=95%"});
+  EXPECT_EQ(e.status, 1);
+  EXPECT_EQ(e.err, "Error 5: Invalid procedure call or argument: Col: Book on row: 3 is not a positive "
+                   "book amount: 0 (monetary units select positive book amounts)\n");
+  EXPECT_EQ(e.out, "");
+
+  const Result he = Tarnwick({"HE"});
+  EXPECT_NE(he.out.find("\n  SE  Monetary-unit sample evaluation"), std::string::npos);
+  EXPECT_NE(he.out.find("        book: the column of the sampled items' book amounts (positive) [runner]"),
+            std::string::npos);
+  EXPECT_NE(he.out.find("        method: normal (default"), std::string::npos);
+}
+
 // The database and comma-separated copies of the ledger give the same reports as the file.
 TEST(Runner, DatabaseAndCommaSeparatedSourcesReadLikeTheFile) {
   const std::string db = Temp("ledger.db");
@@ -383,7 +477,31 @@ std::vector<RejectCase> Rejections() {
   const std::string db = Temp("reject.db");
   const std::string headerOnly = Temp("header_only.tsv");
   WriteFile(headerOnly, "Vendor\tAmount\n");
+  const std::string M = Temp("mus_items.tsv");
+  WriteFile(M, "Item\tBook\tAudited\n1\t2000\t1500\n");
   return {
+      {"UnknownSamplingMethod", "SA pop=100 conf=95% ep=1% er=4% method=bayes", 2,
+       "method=bayes is not one of normal, exact"},
+      {"ExactPlanWithoutPrecision", "SA pop=0 conf=95% ep=5% er=0 method=exact", 2,
+       "SA: the expected deviation rate must be below the tolerable rate"},
+      {"ExactPlanAboveCertainty", "SA pop=0 conf=95% ep=60% er=50% method=exact", 2,
+       "ep=60% plus er=50% (the tolerable deviation rate) is above 1"},
+      {"ExactSampleOverThePopulation", "PR pop=100 conf=95% ss=200 nobs=1 method=exact", 2,
+       "PR: the sample cannot be larger than the population"},
+      {"ExactMoreDeviationsThanItems", "PR pop=0 conf=95% ss=20 nobs=21 method=exact", 2,
+       "PR: the deviations found must be from 0 to the sample size"},
+      {"MethodOfAnotherCommand", "UN file=" + L + " col=Amount method=exact", 2,
+       "method= is not an argument of UN (see tarnwick HE)"},
+      {"EvaluationWithoutBookColumn", "SE file=" + M + " audit=Audited intvl=10000 conf=95%", 2,
+       "missing: book= "},
+      {"EvaluationBookColumnNotInFile", "SE file=" + M + " book=Bk audit=Audited intvl=10000 conf=95%", 2,
+       "Col: Bk in file: " + M + " not found"},
+      {"EvaluationIntervalNotAboveZero", "SE file=" + M + " book=Book audit=Audited intvl=0 conf=95%", 2,
+       "intvl=0 is not above 0"},
+      {"EvaluationWithoutConfidence", "SE file=" + M + " book=Book audit=Audited intvl=10000", 2,
+       "missing: conf= "},
+      {"EvaluationBadConfidence", "SE file=" + M + " book=Book audit=Audited intvl=10000 conf=1.5", 2,
+       "conf=1.5 is not a fraction from 0 to 1 or a percentage such as 95%"},
       {"FileWithoutRows", "UN file=" + headerOnly + " col=Amount", 2,
        "File has insufficient data (file: " + headerOnly + ")"},
       {"InvalidCommand", "zz file=" + L, 2, "Command: zz is not a valid command"},
