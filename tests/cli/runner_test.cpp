@@ -495,7 +495,7 @@ std::vector<RejectCase> Rejections() {
       {"EvaluationWithoutBookColumn", "SE file=" + M + " audit=Audited intvl=10000 conf=95%", 2,
        "missing: book= "},
       {"EvaluationBookColumnNotInFile", "SE file=" + M + " book=Bk audit=Audited intvl=10000 conf=95%", 2,
-       "Col: Bk in file: " + M + " not found"},
+       "Col: Bk in file: " + M + " not found; the columns are: Item, Book, Audited"},
       {"EvaluationIntervalNotAboveZero", "SE file=" + M + " book=Book audit=Audited intvl=0 conf=95%", 2,
        "intvl=0 is not above 0"},
       {"EvaluationWithoutConfidence", "SE file=" + M + " book=Book audit=Audited intvl=10000", 2,
