@@ -2,6 +2,7 @@
 // arguments checked before the run, and the wiring from rows to the class and back to its
 // report. Nothing here computes a figure of its own.
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -176,26 +177,170 @@ void Figure(std::string& r, const char* label, double value) {
 // The selected rows of a sampling command go to the sample file, header first.
 void StartSample(Job& job, OutputFile& out) { out.WriteLine(job.Source().HeaderLine()); }
 
+// ---- Benford: which amounts are tested, and the text the digit test reads ----
+
+// sign= and min= of BE and BA: rows whose amount is left out are not fed to the test at all.
+// min= compares with the absolute value, so that with sign=all a credit of -250 is tested
+// like a debit of 250 (digit tests read magnitudes).
+struct AmountSelection {
+  enum class Sign { All, Positive, Negative } sign = Sign::All;
+  bool hasMin = false;
+  double min = 0;
+  bool given = false;  // sign= or min= on the line
+  std::int64_t leftOut = 0;
+
+  bool Keep(double v) {
+    const bool keep = (sign == Sign::All || (sign == Sign::Positive ? v > 0 : v < 0)) &&
+                      (!hasMin || std::fabs(v) >= min);
+    if (!keep) ++leftOut;
+    return keep;
+  }
+};
+
+AmountSelection SelectionArgs(const Job& job) {
+  AmountSelection s;
+  const std::string sign = job.RunnerArg("sign");
+  if (!sign.empty()) {
+    s.given = true;
+    if (EqualsNoCase(sign, "all")) s.sign = AmountSelection::Sign::All;
+    else if (EqualsNoCase(sign, "positive")) s.sign = AmountSelection::Sign::Positive;
+    else if (EqualsNoCase(sign, "negative")) s.sign = AmountSelection::Sign::Negative;
+    else throw Rejected{"sign=" + sign + " is not one of all, positive, negative"};
+  }
+  const std::string min = job.RunnerArg("min");
+  if (!min.empty()) {
+    s.given = true;
+    const auto v = ParseNumber(min);
+    if (!v || !std::isfinite(*v) || *v < 0) {
+      throw Rejected{"min=" + min + " is not an amount of 0 or more"};
+    }
+    s.hasMin = true;
+    s.min = *v;
+  }
+  return s;
+}
+
+// The report lines that say which amounts were tested.
+void AppendSelection(std::string& r, const AmountSelection& s) {
+  r += "Amounts tested";
+  r += kCrLf;
+  r += "Sign\t";
+  r += s.sign == AmountSelection::Sign::All ? "all"
+                                            : (s.sign == AmountSelection::Sign::Positive ? "positive" : "negative");
+  r += kCrLf;
+  r += "Minimum absolute amount\t";
+  if (s.hasMin) AppendNumText(r, s.min);
+  else r += "none";
+  r += kCrLf;
+  r += "Rows left out by sign= and min=\t";
+  AppendNumText(r, static_cast<double>(s.leftOut));
+  r += kCrLf;
+}
+
+// The decimals of an amount: those of its shortest text that reads back as the same double
+// (77.8 and 77.80 in a file are one amount, with 1 decimal).
+constexpr std::size_t kAmountText = 1100;  // the longest fixed text of a double, and places
+
+int AmountDecimals(double v, char* buf) {
+  const auto r = std::to_chars(buf, buf + kAmountText, std::fabs(v), std::chars_format::fixed);
+  const char* dot = std::find(buf, r.ptr, '.');
+  return dot == r.ptr ? 0 : static_cast<int>(r.ptr - dot - 1);
+}
+
+// The text handed to the digit test: |v| in plain decimals, from its shortest text, rounded
+// to `places` decimals (halves away from zero) when it has more, padded with zeros to
+// `places` when it has fewer and `trim` is false; with `trim` no zeros end the fraction (the
+// first- and second-digit tests: 5.00 reads as 5, never as 50). `places` < 0 keeps the
+// amount's own decimals. `buf` holds kAmountText characters; no allocation.
+std::string_view AmountText(double v, int places, bool trim, char* buf) {
+  char* end = std::to_chars(buf + 1, buf + kAmountText, std::fabs(v), std::chars_format::fixed).ptr;
+  char* begin = buf + 1;  // buf[0] takes a carry out of the leading digit
+  char* dot = std::find(begin, end, '.');
+  const int decimals = dot == end ? 0 : static_cast<int>(end - dot - 1);
+  if (places >= 0 && decimals > places) {
+    const bool up = dot[places + 1] >= '5';
+    end = places == 0 ? dot : dot + places + 1;
+    if (up) {
+      char* q = end - 1;
+      for (;; --q) {
+        if (q < begin) {
+          *q = '1';
+          begin = q;
+          break;
+        }
+        if (*q == '.') continue;
+        if (*q != '9') {
+          ++*q;
+          break;
+        }
+        *q = '0';
+      }
+    }
+  } else if (places > decimals && !trim) {
+    if (dot == end) *end++ = '.';
+    for (int i = decimals; i < places; ++i) *end++ = '0';
+  }
+  if (trim && std::find(begin, end, '.') != end) {
+    while (end[-1] == '0') --end;
+    if (end[-1] == '.') --end;
+  }
+  return {begin, static_cast<std::size_t>(end - begin)};
+}
+
+// Digit tests read the amount, not how a file writes it: each selected row's amount is handed
+// to cBenford as AmountText. F1, F2 and D2 read it without trailing zeros, which is the same
+// text whatever places= is, as long as nothing is rounded, so they take each row as it comes.
+// L1 and L2 read exactly `places` decimals; without places= that is the most decimals among the
+// tested amounts, known only at the end, so their amounts are kept until then (8 bytes a row).
 void RunBE(Job& job) {
   const std::string type = UCase(job.Arg("type").substr(0, 2));
   if (type != "F1" && type != "F2" && type != "L1" && type != "L2" && type != "D2") {
     throw Rejected{"type=" + job.Arg("type") + " is not one of F1, F2, L1, L2, D2"};
   }
+  AmountSelection select = SelectionArgs(job);
+  int places = -1;
+  if (const std::string p = job.RunnerArg("places"); !p.empty()) {
+    std::int32_t v = 0;
+    const auto r = std::from_chars(p.data(), p.data() + p.size(), v);
+    if (r.ec != std::errc() || r.ptr != p.data() + p.size() || v < 0 || v > 20) {
+      throw Rejected{"places=" + p + " is not a whole number from 0 to 20"};
+    }
+    places = v;
+  }
+  const bool lastDigits = type == "L1" || type == "L2";
   const int c = job.Col("col");
   cBenford b;
   b.btype(type);
+  std::array<char, kAmountText> buf;
+  int most = 0;
+  std::vector<double> kept;
   while (job.Next()) {
-    job.Number(c);  // a value that is no amount is an error, never a silent skip
-    b.AddObs(job.Text(c));
+    const double v = job.Number(c);  // a value that is no amount is an error, never a silent skip
+    if (!select.Keep(v)) continue;
+    if (places < 0) most = std::max(most, AmountDecimals(v, buf.data()));
+    if (lastDigits && places < 0) {
+      kept.push_back(v);
+    } else {
+      b.AddObs(AmountText(v, places, !lastDigits, buf.data()));
+    }
   }
+  for (const double v : kept) b.AddObs(AmountText(v, most, false, buf.data()));
   b.Compute();
   job.report = b.Report();
+  if (select.given || places >= 0 || lastDigits) {
+    Append(job.report, "");
+    AppendSelection(job.report, select);
+    job.report += "Decimals read (places)\t";
+    AppendNumText(job.report, static_cast<double>(places >= 0 ? places : most));
+    job.report += places >= 0 ? "\tgiven" : "\tthe most among the tested amounts";
+    job.report += kCrLf;
+  }
 }
 
 // Rows as (key, amount) items of a summary by key (amount 0 without an amount column), in
 // batches: with many keys the summary's lookups then overlap instead of queueing.
 template <class Summary>
-void FeedKeysInBatches(Job& job, int k, int a, Summary& summary) {
+void FeedKeysInBatches(Job& job, int k, int a, Summary& summary, AmountSelection* select = nullptr) {
   constexpr std::size_t kBatch = 64;
   std::array<std::string, kBatch> keys;
   std::array<std::string_view, kBatch> views;
@@ -203,6 +348,7 @@ void FeedKeysInBatches(Job& job, int k, int a, Summary& summary) {
   std::size_t n = 0;
   while (job.Next()) {
     amounts[n] = a < 0 ? 0.0 : job.Number(a);
+    if (select != nullptr && !select->Keep(amounts[n])) continue;
     keys[n].assign(job.Text(k));
     views[n] = keys[n];
     if (++n == kBatch) {
@@ -213,10 +359,14 @@ void FeedKeysInBatches(Job& job, int k, int a, Summary& summary) {
   summary.Items(views.data(), amounts.data(), n);
 }
 
+// sign= and min= leave rows out of the summary altogether: a key's count and totals are those
+// of its tested amounts.
 void RunBA(Job& job) {
+  AmountSelection select = SelectionArgs(job);
   cBA ba;
-  FeedKeysInBatches(job, job.Col("col"), job.Col("amount"), ba);
+  FeedKeysInBatches(job, job.Col("col"), job.Col("amount"), ba, &select);
   job.report = ba.SummaryReport();
+  if (select.given) AppendSelection(job.report, select);
 }
 
 // Near misses: each invoice is tested as it arrives against those before it, so every pair is

@@ -7,6 +7,12 @@ namespace tarnwick::cli {
 
 const std::vector<RunnerArgDef>& RunnerArgs() {
   static const std::vector<RunnerArgDef> table = {
+      {"sign", "BE BA", "the amounts tested: all, positive or negative (default all)"},
+      {"min", "BE BA",
+       "leave out amounts whose absolute value is below this, 10 say (default none)"},
+      {"places", "BE",
+       "decimals of the amount text the digit test reads, 0 to 20 (default: the most "
+       "decimals among the tested amounts)"},
   };
   return table;
 }

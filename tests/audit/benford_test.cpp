@@ -443,6 +443,7 @@ TEST(BenfordConformity, ReportOfTheCensusTest) {
             "8\t1,043\t998\r\n"
             "9\t904\t893\r\n"
             "Goodness of fit (Pearson, exact expected)\r\n"
+            "Observations \t19,509\r\n"
             "Chisq (goodness of fit) \t17.52\r\n"
             "df (goodness of fit) \t8\r\n"
             "p-value (goodness of fit) \t0.0251\r\n"

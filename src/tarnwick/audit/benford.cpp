@@ -291,6 +291,7 @@ std::string cBenford::BuildReport(int lo, int hi) const {
   // The conformity figures follow the described lines, labelled apart from them.
   r += "Goodness of fit (Pearson, exact expected)";
   r += kCrLf;
+  AppendLabelLine(r, "Observations ", static_cast<double>(numObs_), "###,###,###,##0");
   AppendLabelLine(r, "Chisq (goodness of fit) ", gofChisq_, "#,##0.00");
   AppendLabelLine(r, "df (goodness of fit) ", NumText(static_cast<std::int32_t>(gofDF_)));
   AppendLabelLine(r, "p-value (goodness of fit) ", PValueText(gofP_));
