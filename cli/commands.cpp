@@ -237,26 +237,104 @@ void AppendSelection(std::string& r, const AmountSelection& s) {
   r += kCrLf;
 }
 
-// The decimals of an amount: those of its shortest text that reads back as the same double
-// (77.8 and 77.80 in a file are one amount, with 1 decimal).
+// The shortest plain decimal text of |v| that reads back as v (77.8 and 77.80 in a file are
+// one amount, written 77.8), at `out`, which holds kAmountText characters; returns its end.
+// A cell written as plain decimals with at most 15 significant digits is that text already,
+// less its sign, leading zeros and trailing fractional zeros: two such decimals never share a
+// double, so no shorter text reads back as v. Any other cell goes through std::to_chars.
 constexpr std::size_t kAmountText = 1100;  // the longest fixed text of a double, and places
 
-int AmountDecimals(double v, char* buf) {
-  const auto r = std::to_chars(buf, buf + kAmountText, std::fabs(v), std::chars_format::fixed);
-  const char* dot = std::find(buf, r.ptr, '.');
-  return dot == r.ptr ? 0 : static_cast<int>(r.ptr - dot - 1);
+char* ShortestText(double v, std::string_view cell, char* out) {
+  std::size_t i = 0;
+  const std::size_t n = cell.size();
+  if (i < n && cell[i] == '-') ++i;
+  const std::size_t intStart = i;
+  while (i < n && cell[i] >= '0' && cell[i] <= '9') ++i;
+  const std::size_t intEnd = i;
+  std::size_t fracStart = i, fracEnd = i;
+  if (i < n && cell[i] == '.') {
+    fracStart = ++i;
+    while (i < n && cell[i] >= '0' && cell[i] <= '9') ++i;
+    fracEnd = i;
+  }
+  std::size_t lead = intStart;
+  while (lead < intEnd && cell[lead] == '0') ++lead;
+  while (fracEnd > fracStart && cell[fracEnd - 1] == '0') --fracEnd;
+  std::size_t significant = (intEnd - lead) + (fracEnd - fracStart);
+  if (lead == intEnd) {  // below 1: leading zeros of the fraction are not significant
+    std::size_t f = fracStart;
+    while (f < fracEnd && cell[f] == '0') ++f;
+    significant = fracEnd - f;
+  }
+  if (i != n || intEnd + fracEnd == intStart + fracStart || significant > 15) {
+    return std::to_chars(out, out + kAmountText, std::fabs(v), std::chars_format::fixed).ptr;
+  }
+  char* p = out;
+  if (lead == intEnd) *p++ = '0';
+  for (std::size_t k = lead; k < intEnd; ++k) *p++ = cell[k];
+  if (fracEnd > fracStart) {
+    *p++ = '.';
+    for (std::size_t k = fracStart; k < fracEnd; ++k) *p++ = cell[k];
+  }
+  return p;
 }
 
-// The text handed to the digit test: |v| in plain decimals, from its shortest text, rounded
-// to `places` decimals (halves away from zero) when it has more, padded with zeros to
-// `places` when it has fewer and `trim` is false; with `trim` no zeros end the fraction (the
-// first- and second-digit tests: 5.00 reads as 5, never as 50). `places` < 0 keeps the
-// amount's own decimals. `buf` holds kAmountText characters; no allocation.
-std::string_view AmountText(double v, int places, bool trim, char* buf) {
-  char* end = std::to_chars(buf + 1, buf + kAmountText, std::fabs(v), std::chars_format::fixed).ptr;
+// The text handed to the digit test, made from the shortest text of the amount (`cell` as
+// read, see ShortestText): rounded to `places` decimals (halves away from zero) when it has
+// more, padded with zeros to `places` when it has fewer and `trim` is false; with `trim` no
+// zeros end the fraction (the first- and second-digit tests: 5.00 reads as 5, never as 50).
+// `places` < 0 keeps the amount's own decimals, which go to `decimals`. `buf` holds
+// kAmountText characters; no allocation.
+// An amount kept until the decimals of all amounts are known: its shortest text as digits
+// (below 2^57) and decimals (below 128) in one word; false for an amount that does not fit.
+bool PackShortest(double v, std::string_view cell, char* buf, std::uint64_t& packed, int& decimals) {
+  const char* end = ShortestText(v, cell, buf);
+  std::uint64_t m = 0;
+  int digits = 0;
+  decimals = 0;
+  bool fraction = false;
+  for (const char* p = buf; p < end; ++p) {
+    if (*p == '.') {
+      fraction = true;
+      continue;
+    }
+    decimals += fraction ? 1 : 0;
+    if (m == 0 && *p == '0') continue;
+    if (++digits > 17) return false;
+    m = m * 10 + static_cast<std::uint64_t>(*p - '0');
+  }
+  if (m >= (std::uint64_t{1} << 57) || decimals > 127) return false;
+  packed = m << 7 | static_cast<std::uint64_t>(decimals);
+  return true;
+}
+
+// The text of a packed amount with exactly `places` (>= its own) decimals, at buf.
+std::string_view UnpackedText(std::uint64_t packed, int places, char* buf) {
+  const int decimals = static_cast<int>(packed & 127);
+  char digits[24];
+  char* dEnd = std::to_chars(digits, digits + sizeof digits, packed >> 7).ptr;
+  const int n = static_cast<int>(dEnd - digits);
+  char* p = buf;
+  if (n > decimals) {
+    p = std::copy(digits, digits + (n - decimals), p);
+  } else {
+    *p++ = '0';
+  }
+  if (places > 0) {
+    *p++ = '.';
+    for (int i = n; i < decimals; ++i) *p++ = '0';
+    p = std::copy(digits + std::max(0, n - decimals), dEnd, p);
+    for (int i = decimals; i < places; ++i) *p++ = '0';
+  }
+  return {buf, static_cast<std::size_t>(p - buf)};
+}
+
+std::string_view AmountText(double v, std::string_view cell, int places, bool trim, char* buf,
+                            int& decimals) {
   char* begin = buf + 1;  // buf[0] takes a carry out of the leading digit
+  char* end = ShortestText(v, cell, begin);
   char* dot = std::find(begin, end, '.');
-  const int decimals = dot == end ? 0 : static_cast<int>(end - dot - 1);
+  decimals = dot == end ? 0 : static_cast<int>(end - dot - 1);
   if (places >= 0 && decimals > places) {
     const bool up = dot[places + 1] >= '5';
     end = places == 0 ? dot : dot + places + 1;
@@ -312,19 +390,24 @@ void RunBE(Job& job) {
   cBenford b;
   b.btype(type);
   std::array<char, kAmountText> buf;
-  int most = 0;
-  std::vector<double> kept;
+  int most = 0, decimals = 0;
+  std::vector<std::uint64_t> kept;  // nearly every amount, packed
+  std::vector<double> keptWhole;    // the rest
   while (job.Next()) {
     const double v = job.Number(c);  // a value that is no amount is an error, never a silent skip
     if (!select.Keep(v)) continue;
-    if (places < 0) most = std::max(most, AmountDecimals(v, buf.data()));
     if (lastDigits && places < 0) {
-      kept.push_back(v);
+      std::uint64_t packed = 0;
+      if (PackShortest(v, job.Text(c), buf.data(), packed, decimals)) kept.push_back(packed);
+      else keptWhole.push_back(v);
     } else {
-      b.AddObs(AmountText(v, places, !lastDigits, buf.data()));
+      b.AddObs(AmountText(v, job.Text(c), places, !lastDigits, buf.data(), decimals));
     }
+    most = std::max(most, decimals);
   }
-  for (const double v : kept) b.AddObs(AmountText(v, most, false, buf.data()));
+  // Tallies do not depend on the order of the amounts.
+  for (const std::uint64_t packed : kept) b.AddObs(UnpackedText(packed, most, buf.data()));
+  for (const double v : keptWhole) b.AddObs(AmountText(v, {}, most, false, buf.data(), decimals));
   b.Compute();
   job.report = b.Report();
   if (select.given || places >= 0 || lastDigits) {
@@ -824,6 +907,10 @@ std::string HelpText() {
   s += "--out FILE.xlsx also files every report of the run in one workbook, a worksheet named\r\n";
   s += "by its recap, with charts for BE, ST, UN, AR, WD, RN and KS (title= names the chart);\r\n";
   s += "it is written only when the whole run succeeds.\r\n";
+  s += "BE and BA: sign= and min= leave rows out of the test (min= compares the absolute value,\r\n";
+  s += "so sign=all min=10 keeps -250 and 250 and leaves out -5). BE reads each amount as a number:\r\n";
+  s += "F1, F2 and D2 without trailing zeros (5.00 is 5, never 50), L1 and L2 with places= decimals\r\n";
+  s += "(default the most among all tested amounts: 77.8 is read 77.80 when another has cents).\r\n";
   s += "Exit status: 0 done, 2 command rejected (message on standard error), 1 engine error.\r\n";
   return s;
 }

@@ -520,6 +520,43 @@ TEST(Runner, BenfordPlacesRoundsOrPads) {
   }
 }
 
+// Oddly written amounts are read as their shortest exact text, however they are written.
+TEST(Runner, BenfordShortestTextOfOddlyWrittenAmounts) {
+  struct Odd {
+    const char* cell;
+    const char* read;  // the amount's shortest text
+  };
+  const std::vector<Odd> odd = {
+      {"(45.10)", "45.1"},  {"$1,234.50", "1234.5"}, {"-0.0120", "0.012"},
+      {"007.50", "7.5"},    {".5", "0.5"},           {"5.", "5"},
+      {"1.5E+3", "1500"},   {"1234567890123456", "1234567890123456"},
+      {"0.30000000000000004", "0.30000000000000004"}, {"120", "120"}};
+  std::vector<std::string> cells, shortest, padded;
+  for (int n = 0; n < 2; ++n) {
+    for (const Odd& o : odd) {
+      cells.push_back(o.cell);
+      shortest.push_back(o.read);
+      // With 17 decimals, the most among them, for the last-digit tests.
+      std::string p = o.read;
+      const std::size_t dot = p.find('.');
+      const std::size_t have = dot == std::string::npos ? 0 : p.size() - dot - 1;
+      if (dot == std::string::npos) p += '.';
+      p.append(17 - have, '0');
+      padded.push_back(p);
+    }
+  }
+  const std::string path = WriteAmounts("digits_odd.tsv", cells);
+  const Result f2 = Tarnwick({"--raw", "BE file=" + path + " col=Amount type=F2"});
+  ASSERT_EQ(f2.status, 0) << f2.err;
+  EXPECT_EQ(f2.out, ClassReport("F2", shortest));
+  const Result l2 = Tarnwick({"--raw", "BE file=" + path + " col=Amount type=L2"});
+  ASSERT_EQ(l2.status, 0) << l2.err;
+  EXPECT_EQ(l2.out, ClassReport("L2", padded) +
+                        "Amounts tested\r\nSign\tall\r\nMinimum absolute amount\tnone\r\n"
+                        "Rows left out by sign= and min=\t0\r\n"
+                        "Decimals read (places)\t17\tthe most among the tested amounts\r\n");
+}
+
 // sign= and min= leave rows out of the test; min= compares with the absolute value.
 TEST(Runner, BenfordSignAndMinimumChooseTheAmounts) {
   std::vector<std::string> texts;
