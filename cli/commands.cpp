@@ -266,7 +266,9 @@ char* ShortestText(double v, std::string_view cell, char* out) {
     while (f < fracEnd && cell[f] == '0') ++f;
     significant = fracEnd - f;
   }
-  if (i != n || intEnd + fracEnd == intStart + fracStart || significant > 15) {
+  // Far from 1 (subnormals, or beyond 10^22) the fallback is the safe one.
+  if (i != n || intEnd + fracEnd == intStart + fracStart || significant > 15 ||
+      intEnd - lead > 22 || fracEnd - fracStart > 30) {
     return std::to_chars(out, out + kAmountText, std::fabs(v), std::chars_format::fixed).ptr;
   }
   char* p = out;
