@@ -450,10 +450,20 @@ double cBA::ItemGofPValue(std::int32_t i) const {
 }
 
 std::string cBA::SummaryReport() const {
-  // Each key's first-digit test, from the tallies its amounts' texts gave.
-  std::vector<cBenford> tests;
+  // Each key's first-digit test, from the tallies its amounts' texts gave; only its figures
+  // are kept, so a ledger with many keys holds one test at a time.
+  struct Figures {
+    double chisq, dstat, mad, gofChisq, gofP;
+    std::int32_t tested;
+    std::string verdict;
+  };
+  std::vector<Figures> tests;
   tests.reserve(records_.size());
-  for (const Record& rec : records_) tests.push_back(KeyTest(rec));
+  for (const Record& rec : records_) {
+    const cBenford t = KeyTest(rec);
+    tests.push_back({t.chisq(), t.dstat(), t.MAD(), t.GofChisq(), t.GofPValue(), t.NumObs(),
+                     t.MADConformity()});
+  }
 
   std::string r = "Benford Summary Report";
   r += kCrLf;
@@ -469,9 +479,9 @@ std::string cBA::SummaryReport() const {
     r += kTab;
     AppendNumber(r, rec.amount, "###,###.00");
     r += kTab;
-    AppendNumber(r, tests[k].chisq(), "##,###.0");
+    AppendNumber(r, tests[k].chisq, "##,###.0");
     r += kTab;
-    AppendNumber(r, tests[k].dstat(), "#.####");
+    AppendNumber(r, tests[k].dstat, "#.####");
     r += kCrLf;
     counts += rec.count;
     amounts += rec.amount;
@@ -489,22 +499,22 @@ std::string cBA::SummaryReport() const {
   r += "Variable\tTested\tMAD\tMAD conformity\tChisq (goodness of fit)\tp-value (goodness of fit)";
   r += kCrLf;
   for (std::size_t k = 0; k < records_.size(); ++k) {
-    const cBenford& test = tests[k];
+    const Figures& test = tests[k];
     r += records_[k].key;
     r += kTab;
-    r += NumText(test.NumObs());
+    r += NumText(test.tested);
     r += kTab;
-    if (test.NumObs() < 10) {
+    if (test.tested < 10) {
       r += kTab;
       r += "Too few observations";
     } else {
-      AppendNumber(r, test.MAD(), "0.000000");
+      AppendNumber(r, test.mad, "0.000000");
       r += kTab;
-      r += test.MADConformity();
+      r += test.verdict;
       r += kTab;
-      AppendNumber(r, test.GofChisq(), "#,##0.00");
+      AppendNumber(r, test.gofChisq, "#,##0.00");
       r += kTab;
-      r += PValueText(test.GofPValue());
+      r += PValueText(test.gofP);
     }
     r += kCrLf;
   }
