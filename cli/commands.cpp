@@ -2,6 +2,7 @@
 // arguments checked before the run, and the wiring from rows to the class and back to its
 // report. Nothing here computes a figure of its own.
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -178,26 +179,255 @@ void Figure(std::string& r, const char* label, double value) {
 // The selected rows of a sampling command go to the sample file, header first.
 void StartSample(Job& job, OutputFile& out) { out.WriteLine(job.Source().HeaderLine()); }
 
+// ---- Benford: which amounts are tested, and the text the digit test reads ----
+
+// sign= and min= of BE and BA: rows whose amount is left out are not fed to the test at all.
+// min= compares with the absolute value, so that with sign=all a credit of -250 is tested
+// like a debit of 250 (digit tests read magnitudes).
+struct AmountSelection {
+  enum class Sign { All, Positive, Negative } sign = Sign::All;
+  bool hasMin = false;
+  double min = 0;
+  bool given = false;  // sign= or min= on the line
+  std::int64_t leftOut = 0;
+
+  bool Keep(double v) {
+    const bool keep = (sign == Sign::All || (sign == Sign::Positive ? v > 0 : v < 0)) &&
+                      (!hasMin || std::fabs(v) >= min);
+    if (!keep) ++leftOut;
+    return keep;
+  }
+};
+
+AmountSelection SelectionArgs(const Job& job) {
+  AmountSelection s;
+  const std::string sign = job.RunnerArg("sign");
+  if (!sign.empty()) {
+    s.given = true;
+    if (EqualsNoCase(sign, "all")) s.sign = AmountSelection::Sign::All;
+    else if (EqualsNoCase(sign, "positive")) s.sign = AmountSelection::Sign::Positive;
+    else if (EqualsNoCase(sign, "negative")) s.sign = AmountSelection::Sign::Negative;
+    else throw Rejected{"sign=" + sign + " is not one of all, positive, negative"};
+  }
+  const std::string min = job.RunnerArg("min");
+  if (!min.empty()) {
+    s.given = true;
+    const auto v = ParseNumber(min);
+    if (!v || !std::isfinite(*v) || *v < 0) {
+      throw Rejected{"min=" + min + " is not an amount of 0 or more"};
+    }
+    s.hasMin = true;
+    s.min = *v;
+  }
+  return s;
+}
+
+// The report lines that say which amounts were tested.
+void AppendSelection(std::string& r, const AmountSelection& s) {
+  r += "Amounts tested";
+  r += kCrLf;
+  r += "Sign\t";
+  r += s.sign == AmountSelection::Sign::All ? "all"
+                                            : (s.sign == AmountSelection::Sign::Positive ? "positive" : "negative");
+  r += kCrLf;
+  r += "Minimum absolute amount\t";
+  if (s.hasMin) AppendNumText(r, s.min);
+  else r += "none";
+  r += kCrLf;
+  r += "Rows left out by sign= and min=\t";
+  AppendNumText(r, static_cast<double>(s.leftOut));
+  r += kCrLf;
+}
+
+// The shortest plain decimal text of |v| that reads back as v (77.8 and 77.80 in a file are
+// one amount, written 77.8), at `out`, which holds kAmountText characters; returns its end.
+// A cell written as plain decimals with at most 15 significant digits is that text already,
+// less its sign, leading zeros and trailing fractional zeros: two such decimals never share a
+// double, so no shorter text reads back as v. Any other cell goes through std::to_chars.
+constexpr std::size_t kAmountText = 1100;  // the longest fixed text of a double, and places
+
+char* ShortestText(double v, std::string_view cell, char* out) {
+  std::size_t i = 0;
+  const std::size_t n = cell.size();
+  if (i < n && cell[i] == '-') ++i;
+  const std::size_t intStart = i;
+  while (i < n && cell[i] >= '0' && cell[i] <= '9') ++i;
+  const std::size_t intEnd = i;
+  std::size_t fracStart = i, fracEnd = i;
+  if (i < n && cell[i] == '.') {
+    fracStart = ++i;
+    while (i < n && cell[i] >= '0' && cell[i] <= '9') ++i;
+    fracEnd = i;
+  }
+  std::size_t lead = intStart;
+  while (lead < intEnd && cell[lead] == '0') ++lead;
+  while (fracEnd > fracStart && cell[fracEnd - 1] == '0') --fracEnd;
+  std::size_t significant = (intEnd - lead) + (fracEnd - fracStart);
+  if (lead == intEnd) {  // below 1: leading zeros of the fraction are not significant
+    std::size_t f = fracStart;
+    while (f < fracEnd && cell[f] == '0') ++f;
+    significant = fracEnd - f;
+  }
+  // Far from 1 (subnormals, or beyond 10^22) the fallback is the safe one.
+  if (i != n || intEnd + fracEnd == intStart + fracStart || significant > 15 ||
+      intEnd - lead > 22 || fracEnd - fracStart > 30) {
+    return std::to_chars(out, out + kAmountText, std::fabs(v), std::chars_format::fixed).ptr;
+  }
+  char* p = out;
+  if (lead == intEnd) *p++ = '0';
+  for (std::size_t k = lead; k < intEnd; ++k) *p++ = cell[k];
+  if (fracEnd > fracStart) {
+    *p++ = '.';
+    for (std::size_t k = fracStart; k < fracEnd; ++k) *p++ = cell[k];
+  }
+  return p;
+}
+
+// The text handed to the digit test, made from the shortest text of the amount (`cell` as
+// read, see ShortestText): rounded to `places` decimals (halves away from zero) when it has
+// more, padded with zeros to `places` when it has fewer and `trim` is false; with `trim` no
+// zeros end the fraction (the first- and second-digit tests: 5.00 reads as 5, never as 50).
+// `places` < 0 keeps the amount's own decimals, which go to `decimals`. `buf` holds
+// kAmountText characters; no allocation.
+// An amount kept until the decimals of all amounts are known: its shortest text as digits
+// (below 2^57) and decimals (below 128) in one word; false for an amount that does not fit.
+bool PackShortest(double v, std::string_view cell, char* buf, std::uint64_t& packed, int& decimals) {
+  const char* end = ShortestText(v, cell, buf);
+  std::uint64_t m = 0;
+  int digits = 0;
+  decimals = 0;
+  bool fraction = false;
+  for (const char* p = buf; p < end; ++p) {
+    if (*p == '.') {
+      fraction = true;
+      continue;
+    }
+    decimals += fraction ? 1 : 0;
+    if (m == 0 && *p == '0') continue;
+    if (++digits > 17) return false;
+    m = m * 10 + static_cast<std::uint64_t>(*p - '0');
+  }
+  if (m >= (std::uint64_t{1} << 57) || decimals > 127) return false;
+  packed = m << 7 | static_cast<std::uint64_t>(decimals);
+  return true;
+}
+
+// The text of a packed amount with exactly `places` (>= its own) decimals, at buf.
+std::string_view UnpackedText(std::uint64_t packed, int places, char* buf) {
+  const int decimals = static_cast<int>(packed & 127);
+  char digits[24];
+  char* dEnd = std::to_chars(digits, digits + sizeof digits, packed >> 7).ptr;
+  const int n = static_cast<int>(dEnd - digits);
+  char* p = buf;
+  if (n > decimals) {
+    p = std::copy(digits, digits + (n - decimals), p);
+  } else {
+    *p++ = '0';
+  }
+  if (places > 0) {
+    *p++ = '.';
+    for (int i = n; i < decimals; ++i) *p++ = '0';
+    p = std::copy(digits + std::max(0, n - decimals), dEnd, p);
+    for (int i = decimals; i < places; ++i) *p++ = '0';
+  }
+  return {buf, static_cast<std::size_t>(p - buf)};
+}
+
+std::string_view AmountText(double v, std::string_view cell, int places, bool trim, char* buf,
+                            int& decimals) {
+  char* begin = buf + 1;  // buf[0] takes a carry out of the leading digit
+  char* end = ShortestText(v, cell, begin);
+  char* dot = std::find(begin, end, '.');
+  decimals = dot == end ? 0 : static_cast<int>(end - dot - 1);
+  if (places >= 0 && decimals > places) {
+    const bool up = dot[places + 1] >= '5';
+    end = places == 0 ? dot : dot + places + 1;
+    if (up) {
+      char* q = end - 1;
+      for (;; --q) {
+        if (q < begin) {
+          *q = '1';
+          begin = q;
+          break;
+        }
+        if (*q == '.') continue;
+        if (*q != '9') {
+          ++*q;
+          break;
+        }
+        *q = '0';
+      }
+    }
+  } else if (places > decimals && !trim) {
+    if (dot == end) *end++ = '.';
+    for (int i = decimals; i < places; ++i) *end++ = '0';
+  }
+  if (trim && std::find(begin, end, '.') != end) {
+    while (end[-1] == '0') --end;
+    if (end[-1] == '.') --end;
+  }
+  return {begin, static_cast<std::size_t>(end - begin)};
+}
+
+// Digit tests read the amount, not how a file writes it: each selected row's amount is handed
+// to cBenford as AmountText. F1, F2 and D2 read it without trailing zeros, which is the same
+// text whatever places= is, as long as nothing is rounded, so they take each row as it comes.
+// L1 and L2 read exactly `places` decimals; without places= that is the most decimals among the
+// tested amounts, known only at the end, so their amounts are kept until then (8 bytes a row).
 void RunBE(Job& job) {
   const std::string type = UCase(job.Arg("type").substr(0, 2));
   if (type != "F1" && type != "F2" && type != "L1" && type != "L2" && type != "D2") {
     throw Rejected{"type=" + job.Arg("type") + " is not one of F1, F2, L1, L2, D2"};
   }
+  AmountSelection select = SelectionArgs(job);
+  int places = -1;
+  if (const std::string p = job.RunnerArg("places"); !p.empty()) {
+    std::int32_t v = 0;
+    const auto r = std::from_chars(p.data(), p.data() + p.size(), v);
+    if (r.ec != std::errc() || r.ptr != p.data() + p.size() || v < 0 || v > 20) {
+      throw Rejected{"places=" + p + " is not a whole number from 0 to 20"};
+    }
+    places = v;
+  }
+  const bool lastDigits = type == "L1" || type == "L2";
   const int c = job.Col("col");
   cBenford b;
   b.btype(type);
+  std::array<char, kAmountText> buf;
+  int most = 0, decimals = 0;
+  std::vector<std::uint64_t> kept;  // nearly every amount, packed
+  std::vector<double> keptWhole;    // the rest
   while (job.Next()) {
-    job.Number(c);  // a value that is no amount is an error, never a silent skip
-    b.AddObs(job.Text(c));
+    const double v = job.Number(c);  // a value that is no amount is an error, never a silent skip
+    if (!select.Keep(v)) continue;
+    if (lastDigits && places < 0) {
+      std::uint64_t packed = 0;
+      if (PackShortest(v, job.Text(c), buf.data(), packed, decimals)) kept.push_back(packed);
+      else keptWhole.push_back(v);
+    } else {
+      b.AddObs(AmountText(v, job.Text(c), places, !lastDigits, buf.data(), decimals));
+    }
+    most = std::max(most, decimals);
   }
+  // Tallies do not depend on the order of the amounts.
+  for (const std::uint64_t packed : kept) b.AddObs(UnpackedText(packed, most, buf.data()));
+  for (const double v : keptWhole) b.AddObs(AmountText(v, {}, most, false, buf.data(), decimals));
   b.Compute();
   job.report = b.Report();
+  if (select.given || places >= 0 || lastDigits) {
+    Append(job.report, "");
+    AppendSelection(job.report, select);
+    job.report += "Decimals read (places)\t";
+    AppendNumText(job.report, static_cast<double>(places >= 0 ? places : most));
+    job.report += places >= 0 ? "\tgiven" : "\tthe most among the tested amounts";
+    job.report += kCrLf;
+  }
 }
 
 // Rows as (key, amount) items of a summary by key (amount 0 without an amount column), in
 // batches: with many keys the summary's lookups then overlap instead of queueing.
 template <class Summary>
-void FeedKeysInBatches(Job& job, int k, int a, Summary& summary) {
+void FeedKeysInBatches(Job& job, int k, int a, Summary& summary, AmountSelection* select = nullptr) {
   constexpr std::size_t kBatch = 64;
   std::array<std::string, kBatch> keys;
   std::array<std::string_view, kBatch> views;
@@ -205,6 +435,7 @@ void FeedKeysInBatches(Job& job, int k, int a, Summary& summary) {
   std::size_t n = 0;
   while (job.Next()) {
     amounts[n] = a < 0 ? 0.0 : job.Number(a);
+    if (select != nullptr && !select->Keep(amounts[n])) continue;
     keys[n].assign(job.Text(k));
     views[n] = keys[n];
     if (++n == kBatch) {
@@ -215,10 +446,14 @@ void FeedKeysInBatches(Job& job, int k, int a, Summary& summary) {
   summary.Items(views.data(), amounts.data(), n);
 }
 
+// sign= and min= leave rows out of the summary altogether: a key's count and totals are those
+// of its tested amounts.
 void RunBA(Job& job) {
+  AmountSelection select = SelectionArgs(job);
   cBA ba;
-  FeedKeysInBatches(job, job.Col("col"), job.Col("amount"), ba);
+  FeedKeysInBatches(job, job.Col("col"), job.Col("amount"), ba, &select);
   job.report = ba.SummaryReport();
+  if (select.given) AppendSelection(job.report, select);
 }
 
 // Near misses: each invoice is tested as it arrives against those before it, so every pair is
@@ -769,6 +1004,10 @@ std::string HelpText() {
   s += "--out FILE.xlsx also files every report of the run in one workbook, a worksheet named\r\n";
   s += "by its recap, with charts for BE, ST, UN, AR, WD, RN and KS (title= names the chart);\r\n";
   s += "it is written only when the whole run succeeds.\r\n";
+  s += "BE and BA: sign= and min= leave rows out of the test (min= compares the absolute value,\r\n";
+  s += "so sign=all min=10 keeps -250 and 250 and leaves out -5). BE reads each amount as a number:\r\n";
+  s += "F1, F2 and D2 without trailing zeros (5.00 is 5, never 50), L1 and L2 with places= decimals\r\n";
+  s += "(default the most among all tested amounts: 77.8 is read 77.80 when another has cents).\r\n";
   s += "Exit status: 0 done, 2 command rejected (message on standard error), 1 engine error.\r\n";
   return s;
 }

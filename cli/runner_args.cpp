@@ -12,6 +12,12 @@ const std::vector<RunnerArgDef>& RunnerArgs() {
        "pop) or exact (binomial; hypergeometric when pop is above 0)"},
       {"book", "SE", "the column of the sampled items' book amounts (positive)"},
       {"audit", "SE", "the column of their audited amounts"},
+      {"sign", "BE BA", "the amounts tested: all, positive or negative (default all)"},
+      {"min", "BE BA",
+       "leave out amounts whose absolute value is below this, 10 say (default none)"},
+      {"places", "BE",
+       "decimals of the amount text the digit test reads, 0 to 20 (default: the most "
+       "decimals among the tested amounts)"},
   };
   return table;
 }

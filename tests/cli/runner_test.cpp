@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <algorithm>
@@ -120,12 +121,33 @@ std::string BenfordReport(const Table& t, const char* type) {
   return b.Report();
 }
 
+// The lines the runner adds after the class's report for L1 and L2 with no runner argument.
+const char* const kAllAmountsTwoDecimals =
+    "Amounts tested\r\nSign\tall\r\nMinimum absolute amount\tnone\r\n"
+    "Rows left out by sign= and min=\t0\r\n"
+    "Decimals read (places)\t2\tthe most among the tested amounts\r\n";
+
+// L2 reads each amount with the most decimals among them, 2 in the ledger: 10137.3 as
+// 10137.30, its last two digits 30, not 73.
+std::string BenfordL2Report(const Table& t) {
+  cBenford b;
+  b.btype("L2");
+  const int c = t.Col("Amount");
+  for (const auto& r : t.rows) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f", std::fabs(Num(r[c])));
+    b.AddObs(text);
+  }
+  b.Compute();
+  return Raw(b.Report()) + kAllAmountsTwoDecimals;
+}
+
 std::vector<ReportCase> Cases() {
   const std::string f = " file=" + Ledger();
   return {
       {"UN", "UN ds=file" + f + " col=Amount", UnReport},
       {"BE_F1", "BE" + f + " col=Amount", [](const Table& t) { return BenfordReport(t, "F1"); }},
-      {"BE_L2", "BE" + f + " col=amount type=l2", [](const Table& t) { return BenfordReport(t, "L2"); }},
+      {"BE_L2", "BE" + f + " col=amount type=l2", BenfordL2Report},
       {"BA", "BA" + f + " col=Vendor amount=Amount",
        [](const Table& t) {
          cBA ba;
@@ -464,6 +486,217 @@ TEST(Runner, QuotedCommaSeparatedKeysKeepTheirCommas) {
   EXPECT_EQ(r.out, Raw(ba.SummaryReport()));
 }
 
+// ---- Benford: the amount, not the file's text; sign=, min= and places= ----
+
+// An amount as "%.2f" writes it, with the trailing zeros after the point dropped ("5", "77.8").
+std::string Trimmed(double v) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.2f", v);
+  std::string s = text;
+  while (s.back() == '0') s.pop_back();
+  if (s.back() == '.') s.pop_back();
+  return s;
+}
+
+std::string KeyOf(std::size_t i) {
+  const char keys[3][3] = {"K0", "K1", "K2"};
+  return keys[i % 3];
+}
+
+std::string WriteAmounts(const std::string& name, const std::vector<std::string>& texts) {
+  std::string text = "Key\tAmount\n";
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    text += KeyOf(i);
+    text += '\t';
+    text += texts[i];
+    text += '\n';
+  }
+  const std::string path = Temp(name);
+  WriteFile(path, text);
+  return path;
+}
+
+std::string ClassReport(const char* type, const std::vector<std::string>& texts) {
+  cBenford b;
+  b.btype(type);
+  for (const std::string& t : texts) b.AddObs(t);
+  b.Compute();
+  return Raw(b.Report());
+}
+
+// 77.8 and 77.80, 5 and 5.00 are one amount: every digit test gives one report however the
+// file writes them, the first-digit tests reading 5.00 as 5 (never 50), the last-digit tests
+// reading the cents of every amount.
+TEST(Runner, BenfordReadsTheAmountNotHowTheFileWritesIt) {
+  std::vector<double> amounts = {5, 50, 5, 77.8, 1200.5, 3, 0.5, 10};
+  for (int i = 0; i < 200; ++i) amounts.push_back(((i * 7919) % 250000 + 100) / 100.0);
+  std::vector<std::string> plain, padded, trimmed, cents;
+  for (std::size_t i = 0; i < amounts.size(); ++i) {
+    char two[64];
+    std::snprintf(two, sizeof two, "%.2f", amounts[i]);
+    trimmed.push_back(Trimmed(amounts[i]));
+    cents.push_back(two);
+    plain.push_back(trimmed.back());
+    // The other file writes cents throughout, grouped, some with a currency sign.
+    std::string p = two;
+    if (amounts[i] >= 1000) p.insert(p.size() - 6, ",");
+    padded.push_back(i % 4 == 0 ? "$" + p : p);
+  }
+  const std::string a = WriteAmounts("digits_plain.tsv", plain);
+  const std::string b = WriteAmounts("digits_padded.tsv", padded);
+  const std::string section =
+      "Amounts tested\r\nSign\tall\r\nMinimum absolute amount\tnone\r\n"
+      "Rows left out by sign= and min=\t0\r\nDecimals read (places)\t2\tthe most among the "
+      "tested amounts\r\n";
+  for (const char* type : {"F1", "F2", "D2", "L1", "L2"}) {
+    SCOPED_TRACE(type);
+    const Result ra = Tarnwick({"--raw", "BE file=" + a + " col=Amount type=" + type});
+    const Result rb = Tarnwick({"--raw", "BE file=" + b + " col=Amount type=" + type});
+    ASSERT_EQ(ra.status, 0) << ra.err;
+    ASSERT_EQ(rb.status, 0) << rb.err;
+    EXPECT_EQ(ra.out, rb.out);
+    const bool last = type[0] == 'L';
+    EXPECT_EQ(ra.out, last ? ClassReport(type, cents) + section : ClassReport(type, trimmed));
+  }
+  // Read as the padded file writes them, 5.00 would be a first-two-digit 50.
+  const Result f2 = Tarnwick({"--raw", "BE file=" + b + " col=Amount type=F2"});
+  EXPECT_NE(f2.out, ClassReport("F2", cents));
+}
+
+// Without places= the last-digit tests read the most decimals among all tested amounts, also
+// when the first rows are whole amounts and a later one has more decimals.
+TEST(Runner, BenfordLastDigitsReadTheMostDecimalsOfAllRows) {
+  std::vector<std::string> texts, expected;
+  for (int i = 0; i < 60; ++i) texts.push_back(std::to_string(100 + i * 37));
+  texts.push_back("12.125");
+  for (const std::string& t : texts) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3f", Num(t));
+    expected.push_back(text);
+  }
+  const std::string file = WriteAmounts("digits_late_decimals.tsv", texts);
+  const Result r = Tarnwick({"--raw", "BE file=" + file + " col=Amount type=L1"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, ClassReport("L1", expected) +
+                       "Amounts tested\r\nSign\tall\r\nMinimum absolute amount\tnone\r\n"
+                       "Rows left out by sign= and min=\t0\r\nDecimals read (places)\t3\tthe "
+                       "most among the tested amounts\r\n");
+  EXPECT_NE(r.out.find("\r\n0\t60\t6\r\n"), std::string::npos);  // 60 whole amounts end in .000
+}
+
+// places= rounds (halves away from zero, on the amount's decimal text) or pads; the
+// first-digit tests then drop the trailing zeros.
+TEST(Runner, BenfordPlacesRoundsOrPads) {
+  const std::vector<std::string> texts = {"9.995", "0.004", "12.345", "7", "-3.5"};
+  std::vector<std::string> file;
+  for (int n = 0; n < 3; ++n) file.insert(file.end(), texts.begin(), texts.end());
+  const std::string path = WriteAmounts("digits_places.tsv", file);
+  struct Case {
+    const char* type;
+    const char* places;
+    std::vector<std::string> read;  // what the class reads for each of the five amounts
+  };
+  for (const Case& c : std::vector<Case>{
+           {"L2", "2", {"10.00", "0.00", "12.35", "7.00", "3.50"}},
+           {"F2", "2", {"10", "0", "12.35", "7", "3.5"}},
+           {"L1", "0", {"10", "0", "12", "7", "4"}},
+           {"D2", "4", {"9.995", "0.004", "12.345", "7", "3.5"}}}) {
+    SCOPED_TRACE(c.type);
+    std::vector<std::string> read;
+    for (int n = 0; n < 3; ++n) read.insert(read.end(), c.read.begin(), c.read.end());
+    const Result r = Tarnwick({"--raw", "BE file=" + path + " col=Amount type=" + c.type +
+                                            " places=" + c.places});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, ClassReport(c.type, read) +
+                         "Amounts tested\r\nSign\tall\r\nMinimum absolute amount\tnone\r\n"
+                         "Rows left out by sign= and min=\t0\r\nDecimals read (places)\t" +
+                         c.places + "\tgiven\r\n");
+  }
+}
+
+// Oddly written amounts are read as their shortest exact text, however they are written.
+TEST(Runner, BenfordShortestTextOfOddlyWrittenAmounts) {
+  struct Odd {
+    const char* cell;
+    const char* read;  // the amount's shortest text
+  };
+  const std::vector<Odd> odd = {
+      {"(45.10)", "45.1"},  {"$1,234.50", "1234.5"}, {"-0.0120", "0.012"},
+      {"007.50", "7.5"},    {".5", "0.5"},           {"5.", "5"},
+      {"1.5E+3", "1500"},   {"1234567890123456", "1234567890123456"},
+      {"0.30000000000000004", "0.30000000000000004"}, {"120", "120"}};
+  std::vector<std::string> cells, shortest, padded;
+  for (int n = 0; n < 2; ++n) {
+    for (const Odd& o : odd) {
+      cells.push_back(o.cell);
+      shortest.push_back(o.read);
+      // With 17 decimals, the most among them, for the last-digit tests.
+      std::string p = o.read;
+      const std::size_t dot = p.find('.');
+      const std::size_t have = dot == std::string::npos ? 0 : p.size() - dot - 1;
+      if (dot == std::string::npos) p += '.';
+      p.append(17 - have, '0');
+      padded.push_back(p);
+    }
+  }
+  const std::string path = WriteAmounts("digits_odd.tsv", cells);
+  const Result f2 = Tarnwick({"--raw", "BE file=" + path + " col=Amount type=F2"});
+  ASSERT_EQ(f2.status, 0) << f2.err;
+  EXPECT_EQ(f2.out, ClassReport("F2", shortest));
+  const Result l2 = Tarnwick({"--raw", "BE file=" + path + " col=Amount type=L2"});
+  ASSERT_EQ(l2.status, 0) << l2.err;
+  EXPECT_EQ(l2.out, ClassReport("L2", padded) +
+                        "Amounts tested\r\nSign\tall\r\nMinimum absolute amount\tnone\r\n"
+                        "Rows left out by sign= and min=\t0\r\n"
+                        "Decimals read (places)\t17\tthe most among the tested amounts\r\n");
+}
+
+// sign= and min= leave rows out of the test; min= compares with the absolute value.
+TEST(Runner, BenfordSignAndMinimumChooseTheAmounts) {
+  std::vector<std::string> texts;
+  for (int i = 0; i < 120; ++i) {
+    const double v = ((i * 4409) % 30000) / 100.0 * (i % 3 == 0 ? -1 : 1);
+    texts.push_back(Trimmed(v));
+  }
+  texts.push_back("0");
+  const std::string path = WriteAmounts("digits_signs.tsv", texts);
+  struct Case {
+    std::string args;
+    std::function<bool(double)> keep;
+    const char* sign;
+    const char* min;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"sign=positive min=10", [](double v) { return v > 0 && v >= 10; }, "positive", "10"},
+           {"sign=NEGATIVE", [](double v) { return v < 0; }, "negative", "none"},
+           {"min=100.5", [](double v) { return std::fabs(v) >= 100.5; }, "all", "100.5"},
+           {"sign=all", [](double) { return true; }, "all", "none"}}) {
+    SCOPED_TRACE(c.args);
+    std::vector<std::string> kept;
+    std::int64_t out = 0;
+    cBA ba;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      const double v = Num(texts[i]);
+      if (!c.keep(v)) {
+        ++out;
+        continue;
+      }
+      kept.push_back(texts[i][0] == '-' ? texts[i].substr(1) : texts[i]);
+      ba.Item(KeyOf(i), v);
+    }
+    const std::string section = "Amounts tested\r\nSign\t" + std::string(c.sign) +
+                                "\r\nMinimum absolute amount\t" + c.min +
+                                "\r\nRows left out by sign= and min=\t" + std::to_string(out) + "\r\n";
+    const Result be = Tarnwick({"--raw", "BE file=" + path + " col=Amount " + c.args});
+    ASSERT_EQ(be.status, 0) << be.err;
+    EXPECT_EQ(be.out, ClassReport("F1", kept) + section +
+                          "Decimals read (places)\t2\tthe most among the tested amounts\r\n");
+    const Result summary = Tarnwick({"--raw", "BA file=" + path + " col=Key amount=Amount " + c.args});
+    ASSERT_EQ(summary.status, 0) << summary.err;
+    EXPECT_EQ(summary.out, Raw(ba.SummaryReport()) + section);
+  }
+}
+
 struct RejectCase {
   const char* name;
   std::string line;
@@ -523,6 +756,18 @@ std::vector<RejectCase> Rejections() {
        "Error 13: Type mismatch: ageing date is not a date: 31/12/2023"},
       {"InvalidDigitType", "BE file=" + L + " col=Amount type=F3", 2,
        "type=F3 is not one of F1, F2, L1, L2, D2"},
+      {"UnknownSign", "BE file=" + L + " col=Amount sign=up", 2,
+       "sign=up is not one of all, positive, negative"},
+      {"NegativeMinimum", "BA file=" + L + " col=Vendor amount=Amount min=-5", 2,
+       "min=-5 is not an amount of 0 or more"},
+      {"MinimumNotANumber", "BE file=" + L + " col=Amount min=ten", 2,
+       "min=ten is not an amount of 0 or more"},
+      {"PlacesOutOfRange", "BE file=" + L + " col=Amount places=21", 2,
+       "places=21 is not a whole number from 0 to 20"},
+      {"PlacesNotOfBA", "BA file=" + L + " col=Vendor amount=Amount places=2", 2,
+       "places= is not an argument of BA (see tarnwick HE)"},
+      {"SignNotOfUN", "UN file=" + L + " col=Amount sign=positive", 2,
+       "sign= is not an argument of UN (see tarnwick HE)"},
       {"IntervalBelowFive", "IS file=" + L + " intvl=4 rn=1" + S, 2,
        "intvl=4 is not a whole number from 5 to 1000000000"},
       {"StartBeyondInterval", "IS file=" + L + " intvl=10 rn=11" + S, 2,
