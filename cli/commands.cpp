@@ -637,28 +637,10 @@ void RunJO(Job& job) {
   std::unique_ptr<RowSource> second = OpenSource(args2, inputs2);
   for (const std::string& f : inputs2) job.AddInput(f);
   const KeyColumns key = job.Key("col");
-  KeyColumns key2;
-  key2.mode = key.mode;
   const std::string keyArg2 = job.RunnerArg("key2").empty() ? job.Arg("col") : job.RunnerArg("key2");
-  {
-    std::vector<std::string> parts;
-    if (second->Column(keyArg2) >= 0 || keyArg2.find('+') == std::string::npos) {
-      parts.push_back(keyArg2);
-    } else {
-      for (std::size_t start = 0;;) {
-        const std::size_t plus = keyArg2.find('+', start);
-        parts.push_back(Trim(keyArg2.substr(start, plus == std::string::npos ? std::string::npos : plus - start)));
-        if (plus == std::string::npos) break;
-        start = plus + 1;
-      }
-    }
-    for (const std::string& p : parts) {
-      const int c = second->Column(p);
-      if (c < 0) throw Rejected{"Col: " + p + " in " + second->Where() + " not found"};
-      key2.cols.push_back(c);
-      key2.names.push_back(second->Names()[static_cast<std::size_t>(c)]);
-    }
-  }
+  const bool tab2 = conn2.empty() && static_cast<const FileSource&>(*second).Layout() == "T";
+  KeyColumns key2 = ResolveKey("key2", keyArg2, *second, tab2 ? file2 : std::string(), true);
+  key2.mode = key.mode;
   if (key2.cols.size() != key.cols.size()) {
     throw Rejected{"key2=" + keyArg2 + " names " + std::to_string(key2.cols.size()) + " columns, col=" +
                    job.Arg("col") + " names " + std::to_string(key.cols.size()) + ": the keys must match part for part"};

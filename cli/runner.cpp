@@ -215,27 +215,45 @@ SourceArgs SourceOf(const cShell& sh) {
   return SourceArgs{sh.geta("ds"), sh.geta("file"), sh.geta("filespec"), sh.geta("conn"), sh.geta("sql")};
 }
 
-// The parts of a column argument: one column, or, where the argument takes a composite key
-// and no column bears the whole name (a name may itself hold "+"), the names joined by "+".
-std::vector<std::string> ColumnParts(const ColumnArg& c, const std::string& name, const RowSource& src) {
-  if (!c.composite || src.Column(name) >= 0 || name.find('+') == std::string::npos) return {name};
+}  // namespace
+
+// Composite keys are resolved here, and only here: a key argument that names no column as a
+// whole but holds "+" is split at each "+", and every part must name a column (through the
+// engine's own header check for a tab-delimited file, as a single column name would be).
+KeyColumns ResolveKey(const std::string& arg, const std::string& value, const RowSource& src,
+                      const std::string& tabFile, bool composite) {
   std::vector<std::string> parts;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t plus = name.find('+', start);
-    std::string part = Trim(name.substr(start, plus == std::string::npos ? std::string::npos : plus - start));
-    if (part.empty()) {
-      throw Rejected{std::string(c.arg) + "=" + name + ": a composite key names its columns joined by +, "
-                     "with none empty"};
+  if (!composite || src.Column(value) >= 0 || value.find('+') == std::string::npos) {
+    parts.push_back(value);
+  } else {
+    for (std::size_t start = 0;;) {
+      const std::size_t plus = value.find('+', start);
+      std::string part = Trim(value.substr(start, plus == std::string::npos ? std::string::npos : plus - start));
+      if (part.empty()) {
+        throw Rejected{arg + "=" + value + ": a composite key names its columns joined by +, with none empty"};
+      }
+      parts.push_back(std::move(part));
+      if (plus == std::string::npos) break;
+      start = plus + 1;
     }
-    parts.push_back(std::move(part));
-    if (plus == std::string::npos) return parts;
-    start = plus + 1;
   }
+  KeyColumns key;
+  for (const std::string& part : parts) {
+    if (!tabFile.empty()) {
+      cVal val;
+      if (!val.FileHasColName(tabFile, part)) throw Rejected{val.ErrMsg()};
+    }
+    const int i = src.Column(part);
+    if (i < 0) throw Rejected{"Col: " + part + " in " + src.Where() + " not found"};
+    key.cols.push_back(i);
+    key.names.push_back(src.Names()[static_cast<std::size_t>(i)]);
+  }
+  return key;
 }
 
-// Each column argument must name a column of the source (each part of a composite key, one by
-// one, through the engine's own check of a tab-delimited file's header).
+namespace {
+
+// Each column argument must name a column of the source (each part of a composite key).
 void ResolveColumns(const std::vector<ColumnArg>& columns, const cShell& sh, RowSource& src, bool tabFile,
                     std::map<std::string, int>& cols, std::map<std::string, std::vector<int>>& keyParts) {
   for (const ColumnArg& c : columns) {
@@ -244,18 +262,9 @@ void ResolveColumns(const std::vector<ColumnArg>& columns, const cShell& sh, Row
       if (c.optional) continue;
       throw Rejected{std::string("missing: ") + c.arg + "= "};
     }
-    std::vector<int> idx;
-    for (const std::string& part : ColumnParts(c, name, src)) {
-      if (tabFile) {
-        cVal val;
-        if (!val.FileHasColName(sh.geta("file"), part)) throw Rejected{val.ErrMsg()};
-      }
-      const int i = src.Column(part);
-      if (i < 0) throw Rejected{"Col: " + part + " in " + src.Where() + " not found"};
-      idx.push_back(i);
-    }
-    cols[UCase(std::string(c.arg))] = idx[0];
-    if (idx.size() > 1) keyParts[UCase(std::string(c.arg))] = idx;
+    const KeyColumns key = ResolveKey(c.arg, name, src, tabFile ? sh.geta("file") : std::string(), c.composite);
+    cols[UCase(std::string(c.arg))] = key.cols[0];
+    if (key.Composite()) keyParts[UCase(std::string(c.arg))] = key.cols;
   }
 }
 

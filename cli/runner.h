@@ -73,6 +73,11 @@ struct KeyColumns {
   KeyMode mode = KeyMode::Exact;
   bool Composite() const { return cols.size() > 1; }
 };
+// The columns of a key argument's value in `src`: one column, or, where `composite` and no
+// column bears the whole value, the columns named between "+" signs. `tabFile`, when not
+// empty, is the tab-delimited file whose header the engine's check reads first. Throws Rejected.
+KeyColumns ResolveKey(const std::string& arg, const std::string& value, const RowSource& src,
+                      const std::string& tabFile, bool composite);
 // The key text of the current row of `src`.
 void KeyText(const RowSource& src, const KeyColumns& key, std::string& out);
 
