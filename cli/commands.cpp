@@ -849,6 +849,8 @@ std::string HelpText() {
   s += "  sample=PATH            the file that receives selected rows (written whole or not at all)\r\n";
   s += "  cond=FILTER            selects rows (any source)\r\n";
   s += "  recap=NAME             names the report (default: the command code)\r\n";
+  s += "  datefmt=mdy|dmy|ymd    the order of the source's dates (also the filter's and agedate's)\r\n";
+  s += "  col=A+B                a key of several columns (SU DU BA JO, vendno= of NE SP)\r\n";
   s += "  ds defaults to db when conn= or sql= is given, else to file.\r\n";
   s += "\r\n";
   s += "Commands:\r\n";

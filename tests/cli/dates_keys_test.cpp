@@ -96,6 +96,18 @@ TEST(DateOrders, CopiesInOtherOrdersGiveTheSameReports) {
     EXPECT_EQ(y.status, 0) << c.ymd << y.err;
     EXPECT_EQ(y.out, a.out) << c.ymd;
   }
+  // A database copy of the day/month/year ledger, and its contradiction found before the run.
+  const std::string db = Temp("dmy.db");
+  MakeDb(db, ReadTable(dmy));
+  const std::string query = " ds=db conn=" + db + " sql=\"select * from payments\"";
+  const Result fromDb = Tarnwick({"--raw", "WD col=InvDate datefmt=dmy" + query});
+  EXPECT_EQ(fromDb.status, 0) << fromDb.err;
+  EXPECT_EQ(fromDb.out, Tarnwick({"--raw", "WD col=InvDate file=" + Ledger()}).out);
+  const Result wrong = Tarnwick({"WD col=InvDate" + query});
+  EXPECT_EQ(wrong.status, 2);
+  EXPECT_EQ(wrong.err.rfind("Dates: Col: InvDate on row: ", 0), 0u) << wrong.err;
+  EXPECT_EQ(wrong.out, "");
+
   // datefmt=mdy is the default, and a four-digit year first reads in every order.
   const std::string iso = Made("iso.tsv", "D\tA\n2023-12-25\t1\n2024-01-01\t2\n");
   for (const char* f : {"", " datefmt=mdy", " datefmt=dmy", " datefmt=ymd"}) {
