@@ -382,17 +382,15 @@ void CheckDateOrder(const SourceArgs& args, DateOrder order, const std::vector<i
 }
 
 // Date constants of a filter that datefmt's order cannot read but another can: the filter
-// would read them as numbers divided, so the command is refused.
+// would read them as numbers divided (and never match), so the command is refused.
 void CheckFilterDates(const std::string& cond, DateOrder order) {
   auto dateChar = [](char ch) { return (ch >= '0' && ch <= '9') || ch == '/' || ch == '-'; };
-  bool quoted = false;
   for (std::size_t i = 0; i < cond.size();) {
     const char ch = cond[i];
-    if (ch == '"') quoted = !quoted;
     const bool word = std::isalnum(static_cast<unsigned char>(ch)) || ch == '_' || ch == '$';
-    if (quoted || !dateChar(ch) || (i > 0 && (std::isalnum(static_cast<unsigned char>(cond[i - 1])) ||
+    if (!dateChar(ch) || (i > 0 && (std::isalnum(static_cast<unsigned char>(cond[i - 1])) ||
                                               cond[i - 1] == '_' || cond[i - 1] == '$'))) {
-      // skip the rest of a name, a column reference or a quoted text
+      // skip the rest of a name or a column reference
       ++i;
       while (word && i < cond.size() && (std::isalnum(static_cast<unsigned char>(cond[i])) || cond[i] == '_'))
         ++i;
