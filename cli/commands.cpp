@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "runner.h"
@@ -26,6 +27,7 @@
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
+#include "tarnwick/core/key_index.h"
 #include "tarnwick/core/text.h"
 #include "tarnwick/shell/report_text.h"
 #include "tarnwick/shell/requirements.h"
@@ -121,7 +123,17 @@ void RunTR(Job& job) {
 
 void RunAR(Job& job) {
   cAge age;
-  age.AgeingDate(job.Arg("agedate"));
+  if (job.Order() == DateOrder::kMdy) {
+    age.AgeingDate(job.Arg("agedate"));
+  } else {
+    // agedate is written in the source's order; the class reads month/day/year
+    const auto d = ParseDate(job.Arg("agedate"), job.Order());
+    if (!d) {
+      Raise(ErrorCode::TypeMismatch, "ageing date is not a date: " + job.Arg("agedate") + " (datefmt=" +
+                                         LCase(job.RunnerArg("datefmt")) + " reads " + DateOrderName(job.Order()) + ")");
+    }
+    age.AgeingDate(DateText(*d));
+  }
   std::int16_t width = static_cast<std::int16_t>(WholeArg(job, "colwidth", 1, 365));
   age.SetAgeWidth(width);
   const int d = job.Col("agecol");
@@ -137,13 +149,15 @@ void RunWD(Job& job) {
   job.report = age.WDReport();
 }
 
+// Each date is read in the source's order (a value that is no date stops the run, as in WD)
+// and looked up in the run's calendar.
 void RunHO(Job& job) {
   cAge age;
+  age.Holidays(job.Holidays());
   const int d = job.Col("col");
-  std::string text;
   while (job.Next()) {
-    text.assign(job.Text(d));
-    age.IsHoliday(text);
+    const Date x = job.DateValue(d);
+    if (TrimView(job.Text(d)).size() >= 5) age.IsHolidayDate(x);
   }
   job.report = age.HolReport();
 }
@@ -427,7 +441,8 @@ void RunBE(Job& job) {
 // Rows as (key, amount) items of a summary by key (amount 0 without an amount column), in
 // batches: with many keys the summary's lookups then overlap instead of queueing.
 template <class Summary>
-void FeedKeysInBatches(Job& job, int k, int a, Summary& summary, AmountSelection* select = nullptr) {
+void FeedKeysInBatches(Job& job, const KeyColumns& key, int a, Summary& summary,
+                       AmountSelection* select = nullptr) {
   constexpr std::size_t kBatch = 64;
   std::array<std::string, kBatch> keys;
   std::array<std::string_view, kBatch> views;
@@ -436,7 +451,7 @@ void FeedKeysInBatches(Job& job, int k, int a, Summary& summary, AmountSelection
   while (job.Next()) {
     amounts[n] = a < 0 ? 0.0 : job.Number(a);
     if (select != nullptr && !select->Keep(amounts[n])) continue;
-    keys[n].assign(job.Text(k));
+    KeyText(job.Source(), key, keys[n]);
     views[n] = keys[n];
     if (++n == kBatch) {
       summary.Items(views.data(), amounts.data(), n);
@@ -446,13 +461,46 @@ void FeedKeysInBatches(Job& job, int k, int a, Summary& summary, AmountSelection
   summary.Items(views.data(), amounts.data(), n);
 }
 
+// A composite key's parts are joined with kKeyJoin in the engine's records. In the report each
+// part stands in a column of its own: the key's heading becomes the parts' column names, and
+// the totals line moves its figures along so that they stay under their headings.
+void ShowCompositeKey(std::string& report, const KeyColumns& key, std::string_view heading) {
+  if (!key.Composite()) return;
+  std::string names;
+  for (std::size_t i = 0; i < key.names.size(); ++i) names += (i ? "\t" : "") + key.names[i];
+  const std::string pad(key.cols.size() - 1, '\t');
+  std::string out;
+  out.reserve(report.size() + report.size() / 8);
+  bool headingDone = false;
+  for (std::size_t start = 0; start < report.size();) {
+    std::size_t end = report.find('\n', start);
+    end = end == std::string::npos ? report.size() : end + 1;
+    std::string_view line(report.data() + start, end - start);
+    const std::string_view first = line.substr(0, line.find_first_of("\t\r\n"));
+    if (!headingDone && first == heading) {
+      out += names;
+      line.remove_prefix(first.size());
+      headingDone = true;
+    } else if (first == "Totals") {
+      out += first;
+      out += pad;
+      line.remove_prefix(first.size());
+    }
+    for (const char ch : line) out += ch == kKeyJoin ? '\t' : ch;
+    start = end;
+  }
+  report.swap(out);
+}
+
 // sign= and min= leave rows out of the summary altogether: a key's count and totals are those
 // of its tested amounts.
 void RunBA(Job& job) {
   AmountSelection select = SelectionArgs(job);
   cBA ba;
-  FeedKeysInBatches(job, job.Col("col"), job.Col("amount"), ba, &select);
+  const KeyColumns key = job.Key("col");
+  FeedKeysInBatches(job, key, job.Col("amount"), ba, &select);
   job.report = ba.SummaryReport();
+  ShowCompositeKey(job.report, key, "Variable");
   if (select.given) AppendSelection(job.report, select);
 }
 
@@ -461,17 +509,19 @@ void RunBA(Job& job) {
 void RunNE(Job& job) {
   cCR cr;
   cr.DateTol(WholeArg(job, "datetol", 0, 36500));
-  const int v = job.Col("vendno"), n = job.Col("invno"), d = job.Col("invdate"), a = job.Col("invamt");
+  const KeyColumns v = job.Key("vendno");
+  const int n = job.Col("invno"), d = job.Col("invdate"), a = job.Col("invamt");
   std::string vendor, invno;
   while (job.Next()) {
     const Date date = job.DateValue(d);
     const double amount = job.Number(a);
-    vendor.assign(job.Text(v));
+    KeyText(job.Source(), v, vendor);
     invno.assign(job.Text(n));
     cr.AddItem(vendor, invno, date, amount);
     cr.nemisstrans();
   }
   job.report = cr.NEReport();
+  ShowCompositeKey(job.report, v, "Vendno");
 }
 
 // Splits: an invoice may be split into parts entered before or after it, so every invoice is
@@ -480,19 +530,21 @@ void RunSP(Job& job) {
   cCR cr;
   cr.DateTol(WholeArg(job, "datetol", 0, 36500));
   cr.SimTol(WholeArg(job, "simtol", 0, 1000000));
-  const int v = job.Col("vendno"), n = job.Col("invno"), d = job.Col("invdate"), a = job.Col("invamt");
+  const KeyColumns v = job.Key("vendno");
+  const int n = job.Col("invno"), d = job.Col("invdate"), a = job.Col("invamt");
   std::string vendor, invno;
   std::int32_t count = 0;
   while (job.Next()) {
     const Date date = job.DateValue(d);
     const double amount = job.Number(a);
-    vendor.assign(job.Text(v));
+    KeyText(job.Source(), v, vendor);
     invno.assign(job.Text(n));
     cr.AddItem(vendor, invno, date, amount);
     ++count;
   }
   for (std::int32_t i = 0; i < count; ++i) cr.SplitTran();
   job.report = cr.SPReport();
+  ShowCompositeKey(job.report, v, "Vendno");
 }
 
 void RunIS(Job& job) {
@@ -660,18 +712,20 @@ void RunST(Job& job) {
 }
 
 // SU, DU and PO: one summary by key; the amount is optional for duplicates.
-void SummariseKeys(Job& job, cStringArray& sa) { FeedKeysInBatches(job, job.Col("col"), job.Col("amount"), sa); }
+void SummariseKeys(Job& job, cStringArray& sa) { FeedKeysInBatches(job, job.Key("col"), job.Col("amount"), sa); }
 
 void RunSU(Job& job) {
   cStringArray sa;
   SummariseKeys(job, sa);
   job.report = sa.SummaryReport();
+  ShowCompositeKey(job.report, job.Key("col"), "Variable");
 }
 
 void RunDU(Job& job) {
   cStringArray sa;
   SummariseKeys(job, sa);
   job.report = sa.DuplicateReport();
+  ShowCompositeKey(job.report, job.Key("col"), "Variable");
 }
 
 void RunPO(Job& job) {
@@ -696,9 +750,61 @@ void RunPO(Job& job) {
   r += kCrLf;
 }
 
+// The number in a sequence value with letters (digits=): the last run of digits ("INV10234"
+// gives 10234, "0496J10" gives 10), the first ("0496J10" gives 496) or all its digits in order
+// ("0496J10" gives 49610). A value without digits, or whose digits pass the 32-bit range, is
+// the type-mismatch error.
+enum class Digits { Trailing, Leading, All };
+
+std::int32_t DigitsOf(const Job& job, int c, Digits mode) {
+  const std::string_view text = job.Text(c);
+  std::int64_t v = 0;
+  std::size_t count = 0;
+  bool tooLong = false;
+  auto take = [&](char ch) {
+    v = v * 10 + (ch - '0');
+    ++count;
+    if (v > std::numeric_limits<std::int32_t>::max()) {
+      tooLong = true;
+      v = 0;
+    }
+  };
+  auto digit = [](char ch) { return ch >= '0' && ch <= '9'; };
+  if (mode == Digits::All) {
+    for (const char ch : text)
+      if (digit(ch)) take(ch);
+  } else if (mode == Digits::Leading) {
+    std::size_t i = 0;
+    while (i < text.size() && !digit(text[i])) ++i;
+    for (; i < text.size() && digit(text[i]); ++i) take(text[i]);
+  } else {
+    std::size_t e = text.size();
+    while (e > 0 && !digit(text[e - 1])) --e;
+    std::size_t b = e;
+    while (b > 0 && digit(text[b - 1])) --b;
+    for (std::size_t i = b; i < e; ++i) take(text[i]);
+  }
+  if (count == 0 || tooLong) {
+    Raise(ErrorCode::TypeMismatch, "Col: " + job.Arg("col") + " on row: " + std::to_string(job.RowsRead() + 1) +
+                                       (count == 0 ? " has no digits: " : " has digits beyond 2,147,483,647: ") +
+                                       std::string(text));
+  }
+  return static_cast<std::int32_t>(v);
+}
+
 void RunGA(Job& job) {
   const int c = job.Col("col");
   cLongArray seq;
+  if (const std::string d = LCase(job.RunnerArg("digits")); !d.empty()) {
+    Digits mode = Digits::Trailing;
+    if (d == "leading") mode = Digits::Leading;
+    else if (d == "all") mode = Digits::All;
+    else if (d != "trailing") throw Rejected{"digits=" + job.RunnerArg("digits") + " is not one of trailing, leading, all"};
+    while (job.Next()) seq.AddItem(DigitsOf(job, c, mode));
+    seq.SortArray();
+    job.report = seq.Gaps();
+    return;
+  }
   while (job.Next()) {
     const double v = job.Number(c);
     if (v != std::floor(v) || v < std::numeric_limits<std::int32_t>::min() ||
@@ -834,6 +940,113 @@ void RunEX(Job& job) {
   r += kCrLf;
 }
 
+// The rows of the source whose key is (match=in) or is not (match=out) among the keys of a
+// second source, read through the same sources as the first. The second source's keys go into
+// a hash index over one block of text; an empty key (every part empty) matches nothing, so
+// blank addresses or accounts never pair up and a payment without a vendor is never "in".
+void RunJO(Job& job) {
+  const std::string file2 = job.RunnerArg("file2"), conn2 = job.RunnerArg("conn2");
+  if (file2.empty() == conn2.empty()) {
+    throw Rejected{"JO compares with a second source: give file2=PATH (filespec2= for a print file) "
+                   "or conn2=PATH sql2=QUERY"};
+  }
+  if (!conn2.empty() && job.RunnerArg("sql2").empty()) throw Rejected{"missing: sql2= "};
+  const std::string match = LCase(job.RunnerArg("match").empty() ? std::string("in") : job.RunnerArg("match"));
+  if (match != "in" && match != "out") throw Rejected{"match=" + job.RunnerArg("match") + " is not one of in, out"};
+  const bool wantIn = match == "in";
+
+  SourceArgs args2{conn2.empty() ? "file" : "db", file2, job.RunnerArg("filespec2"), conn2, job.RunnerArg("sql2")};
+  std::vector<std::string> inputs2;
+  std::unique_ptr<RowSource> second = OpenSource(args2, inputs2);
+  for (const std::string& f : inputs2) job.AddInput(f);
+  const KeyColumns key = job.Key("col");
+  const std::string keyArg2 = job.RunnerArg("key2").empty() ? job.Arg("col") : job.RunnerArg("key2");
+  const bool tab2 = conn2.empty() && static_cast<const FileSource&>(*second).Layout() == "T";
+  KeyColumns key2 = ResolveKey("key2", keyArg2, *second, tab2 ? file2 : std::string(), true);
+  key2.mode = key.mode;
+  if (key2.cols.size() != key.cols.size()) {
+    throw Rejected{"key2=" + keyArg2 + " names " + std::to_string(key2.cols.size()) + " columns, col=" +
+                   job.Arg("col") + " names " + std::to_string(key.cols.size()) + ": the keys must match part for part"};
+  }
+  const std::string sample = job.Arg("sample");
+  std::unique_ptr<OutputFile> out;
+  if (!sample.empty()) out = std::make_unique<OutputFile>(sample, job.Inputs());
+
+  // The second source's distinct keys.
+  job.StartRun();
+  std::string arena;
+  struct Span {
+    std::uint32_t at, size;
+  };
+  std::vector<Span> spans;
+  KeyIndex index;
+  auto keyOf = [&](std::int32_t r) { return std::string_view(arena).substr(spans[r].at, spans[r].size); };
+  std::string text;
+  std::int64_t rows2 = 0;
+  while (second->Next()) {
+    ++rows2;
+    KeyText(*second, key2, text);
+    if (text.find_first_not_of(kKeyJoin) == std::string::npos) continue;
+    const std::uint32_t h = KeyIndex::Hash(text);
+    if (index.Find(text, h, keyOf) >= 0) continue;
+    if (arena.size() + text.size() > std::numeric_limits<std::uint32_t>::max()) {
+      Raise(ErrorCode::Overflow, "the keys of the second source pass 4 GB");
+    }
+    spans.push_back({static_cast<std::uint32_t>(arena.size()), static_cast<std::uint32_t>(text.size())});
+    arena += text;
+    index.Insert(h, static_cast<std::int32_t>(spans.size() - 1));
+  }
+
+  std::string& r = job.report;
+  std::int64_t matched = 0;
+  if (out) {
+    StartSample(job, *out);
+  } else {
+    r = job.Source().HeaderLine();
+    r += kCrLf;
+  }
+  while (job.Next()) {
+    KeyText(job.Source(), key, text);
+    const bool empty = text.find_first_not_of(kKeyJoin) == std::string::npos;
+    const bool in = !empty && index.Find(text, KeyIndex::Hash(text), keyOf) >= 0;
+    if (in != wantIn) continue;
+    ++matched;
+    if (out) {
+      out->WriteLine(job.Source().RowLine());
+    } else {
+      r.append(job.Source().RowLine());
+      r += kCrLf;
+    }
+  }
+  if (!out) return;
+  out->Commit();
+  auto joined = [](const KeyColumns& k) {
+    std::string s;
+    for (std::size_t i = 0; i < k.names.size(); ++i) s += (i ? "+" : "") + k.names[i];
+    return s;
+  };
+  r = "Join";
+  r += kCrLf;
+  auto text2 = [&](const char* label, const std::string& value) {
+    r += label;
+    r += kTab;
+    r += value;
+    r += kCrLf;
+  };
+  text2("Key", joined(key));
+  text2("Second source", second->Where());
+  text2("Second key", joined(key2));
+  text2("Keys compared", key.mode == KeyMode::Exact ? "exact" : key.mode == KeyMode::Trim ? "trim" : "nocase");
+  Figure(r, "Rows of the second source", static_cast<double>(rows2));
+  Figure(r, "Keys of the second source", static_cast<double>(spans.size()));
+  Figure(r, "Rows read", static_cast<double>(job.RowsRead()));
+  Figure(r, "Rows selected", static_cast<double>(job.RowsSelected()));
+  Figure(r, wantIn ? "Rows whose key is in the second source" : "Rows whose key is not in the second source",
+         static_cast<double>(matched));
+  r += "Written to\t" + sample;
+  r += kCrLf;
+}
+
 void RunXT(Job& job) {
   const int r = job.Col("col1"), c = job.Col("col2"), a = job.Col("amount");
   cXtab xt;
@@ -853,17 +1066,18 @@ const std::vector<CommandDef>& Commands() {
        {"col: the amount column", "type: the digit test, F1, F2, L1, L2 or D2 (default F1)"},
        true, {{"col", N}}, RunBE},
       {"BA", "Benford summary by key",
-       {"col: the key column", "amount: the amount column"},
-       true, {{"col", T}, {"amount", N}}, RunBA},
+       {"col: the key column, or columns joined by + (col=VendorNum+InvNum)", "amount: the amount column"},
+       true, {{"col", T, false, true}, {"amount", N}}, RunBA},
       {"ST", "Stratification of an amount column",
        {"col: the amount column", "strata: the stratum boundaries, quoted (strata=\"0 100 1000\")"},
        true, {{"col", N}}, RunST},
       {"SU", "Summary by key",
-       {"col: the key column", "amount: the amount column"},
-       true, {{"col", T}, {"amount", N}}, RunSU},
+       {"col: the key column, or columns joined by + (col=VendorNum+InvNum)", "amount: the amount column"},
+       true, {{"col", T, false, true}, {"amount", N}}, RunSU},
       {"DU", "Duplicates by key",
-       {"col: the key column", "amount: the amount column (optional)"},
-       true, {{"col", T}, {"amount", N, true}}, RunDU},
+       {"col: the key column, or columns joined by + (col=VendorNum+InvNum)",
+        "amount: the amount column (optional)"},
+       true, {{"col", T, false, true}, {"amount", N, true}}, RunDU},
       {"PO", "Pareto of keys",
        {"col: the key column", "amount: the amount column"},
        true, {{"col", T}, {"amount", N}}, RunPO},
@@ -878,7 +1092,7 @@ const std::vector<CommandDef>& Commands() {
        true, {{"col", N}}, RunUN},
       {"AR", "Ageing",
        {"agecol: the date column", "trancol: the amount column",
-        "agedate: the ageing date, month/day/year",
+        "agedate: the ageing date, month/day/year (or as datefmt= says)",
         "colwidth: days per band, 1 to 365 (default 30)"},
        true, {{"agecol", D}, {"trancol", N}}, RunAR},
       {"WD", "Weekday analysis",
@@ -888,16 +1102,16 @@ const std::vector<CommandDef>& Commands() {
        {"col: the date column"},
        true, {{"col", D}}, RunHO},
       {"NE", "Near-miss invoices",
-       {"vendno: the vendor column", "invno: the invoice number column",
+       {"vendno: the vendor column, or columns joined by +", "invno: the invoice number column",
         "invdate: the invoice date column", "invamt: the amount column",
         "datetol: days within which two invoices count as near"},
-       true, {{"vendno", T}, {"invno", T}, {"invdate", D}, {"invamt", N}}, RunNE},
+       true, {{"vendno", T, false, true}, {"invno", T}, {"invdate", D}, {"invamt", N}}, RunNE},
       {"SP", "Split invoices",
-       {"vendno: the vendor column", "invno: the invoice number column",
+       {"vendno: the vendor column, or columns joined by +", "invno: the invoice number column",
         "invdate: the invoice date column", "invamt: the amount column",
         "datetol: days within which invoices are taken together",
         "simtol: the amount tolerance of a split"},
-       true, {{"vendno", T}, {"invno", T}, {"invdate", D}, {"invamt", N}}, RunSP},
+       true, {{"vendno", T, false, true}, {"invno", T}, {"invdate", D}, {"invamt", N}}, RunSP},
       {"IS", "Interval sample with reconciliation",
        {"intvl: the sampling interval in rows (at least 5)", "rn: the start, 1 to intvl (the first row taken is intvl - rn + 1)",
         "sample: the file that receives the selected rows (written whole or not at all)"},
@@ -922,7 +1136,7 @@ const std::vector<CommandDef>& Commands() {
       {"SE", "Monetary-unit sample evaluation (upper misstatement limits)",
        {"intvl: the sampling interval in money (J / R of the selection)",
         "conf: the confidence level (0.95 or 95%)"},
-       true, {{"book", N, false, true}, {"audit", N, false, true}}, RunSE},
+       true, {{"book", N, false, false, true}, {"audit", N, false, false, true}}, RunSE},
       {"RN", "Round-number test",
        {"col: the amount column"},
        true, {{"col", N}}, RunRN},
@@ -940,6 +1154,11 @@ const std::vector<CommandDef>& Commands() {
       {"LU", "Area-code lookup of a telephone column",
        {"col: the telephone column"},
        true, {{"col", T}}, RunLU},
+      {"JO", "Rows whose key is (or is not) in a second source",
+       {"col: the key column, or columns joined by + (col=Address+Zip)",
+        "sample: the file that receives the rows (optional; without it the rows go to standard "
+        "output)"},
+       true, {{"col", T, false, true}}, RunJO},
   };
   return table;
 }
@@ -961,6 +1180,8 @@ std::string HelpText() {
   s += "  sample=PATH            the file that receives selected rows (written whole or not at all)\r\n";
   s += "  cond=FILTER            selects rows (any source)\r\n";
   s += "  recap=NAME             names the report (default: the command code)\r\n";
+  s += "  datefmt=mdy|dmy|ymd    the order of the source's dates (also the filter's and agedate's)\r\n";
+  s += "  col=A+B                a key of several columns (SU DU BA JO, vendno= of NE SP)\r\n";
   s += "  ds defaults to db when conn= or sql= is given, else to file.\r\n";
   s += "\r\n";
   s += "Commands:\r\n";

@@ -4,6 +4,7 @@
 #include "tarnwick/core/arith.h"
 #include "tarnwick/core/currency.h"
 #include "tarnwick/core/date.h"
+#include "tarnwick/core/holiday_calendar.h"
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/field_split.h"

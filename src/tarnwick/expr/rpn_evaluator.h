@@ -23,9 +23,12 @@
 #include <string_view>
 #include <vector>
 
+#include "tarnwick/core/numeric_text.h"
+
 namespace tarnwick {
 
 class cAge;
+class HolidayCalendar;
 
 // Operators the evaluator knows; kNone marks an operand.
 enum class RpnOp : std::uint8_t {
@@ -49,7 +52,7 @@ struct RpnOperandKinds {
   double number = 0;  // the number when numeric
   double serial = 0;  // the date serial when a date
 };
-RpnOperandKinds ClassifyOperand(std::string_view text);
+RpnOperandKinds ClassifyOperand(std::string_view text, DateOrder order = DateOrder::kMdy);
 // Removes the quotes of an operand as the evaluator does before an operation.
 inline std::string_view UnquoteOperand(std::string_view t) {
   if (t.size() >= 2 && t.front() == '"') {
@@ -87,6 +90,14 @@ class cOP {
   // Evaluates one operation on two operand texts (quotes removed first); pushes nothing.
   // A one-operand operator uses sarg1 only. Returns False.
   bool feval(std::string_view sop, std::string_view sarg1, std::string_view sarg2);
+
+  // The order in which operand texts write dates (month/day/year unless set); the sum of two
+  // dates is written in the same order, so that later operations read it back.
+  void SetDateOrder(DateOrder order) { order_ = order; }
+  DateOrder GetDateOrder() const { return order_; }
+  // The calendar of the holiday function HO: nullptr (the default) for the observed United
+  // States federal holidays, else a calendar of the caller's, which must outlive its use here.
+  void SetHolidays(const HolidayCalendar* calendar);
 
   // Evaluation steps for prepared filters (cParse drives them with elements it classified
   // once): Begin, then Push*/Apply per element in RPN order, then End, is exactly EvalRPN of
@@ -139,7 +150,7 @@ class cOP {
   bool SetBool(bool b);
   bool SetTextView(std::string_view t);
   bool SetTextScratch();
-  bool Holiday(std::string_view text);
+  bool Holiday(double serial);
 
   static constexpr int kSlots = 101;
   static constexpr int kMaxCount = 99;
@@ -163,6 +174,8 @@ class cOP {
   std::string scratch_;
 
   std::unique_ptr<cAge> age_;
+  const HolidayCalendar* holidays_ = nullptr;
+  DateOrder order_ = DateOrder::kMdy;
 };
 
 }  // namespace tarnwick
