@@ -294,10 +294,8 @@ double cAttribute::UpperLimit() {
   return static_cast<double>(lo) / N;
 }
 
-std::string cAttribute::SizeReport() {
-  const std::int32_t n = SampleSize();
-  std::string out;
-  out += "Attribute Sample Size (exact)";
+void cAttribute::ReportHead(std::string& out, std::string_view title) const {
+  out += title;
   out += kCrLf;
   if (population_ > 0) {
     Count(out, "Population", population_);
@@ -307,6 +305,12 @@ std::string cAttribute::SizeReport() {
     AppendLabelLine(out, "Distribution", "binomial");
   }
   Rate(out, "Confidence", conf_);
+}
+
+std::string cAttribute::SizeReport() {
+  const std::int32_t n = SampleSize();
+  std::string out;
+  ReportHead(out, "Attribute Sample Size (exact)");
   Rate(out, "Tolerable deviation rate", tolerable_);
   Rate(out, "Expected deviation rate", expected_);
   if (n < 0) {
@@ -322,16 +326,7 @@ std::string cAttribute::SizeReport() {
 std::string cAttribute::LimitReport() {
   const double limit = UpperLimit();
   std::string out;
-  out += "Attribute Sample Evaluation (exact)";
-  out += kCrLf;
-  if (population_ > 0) {
-    Count(out, "Population", population_);
-    AppendLabelLine(out, "Distribution", "hypergeometric");
-  } else {
-    AppendLabelLine(out, "Population", "large");
-    AppendLabelLine(out, "Distribution", "binomial");
-  }
-  Rate(out, "Confidence", conf_);
+  ReportHead(out, "Attribute Sample Evaluation (exact)");
   Count(out, "Sample size", samp_size_);
   Count(out, "Deviations found", deviations_);
   if (limit < 0.0) {

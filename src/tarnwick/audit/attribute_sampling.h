@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace tarnwick {
 
@@ -72,6 +73,9 @@ class cAttribute {
   static double BinomialUpperLimit(std::int32_t k, std::int32_t n, double c);
 
  private:
+  // The title, the population and its distribution, and the confidence: both reports open so.
+  void ReportHead(std::string& out, std::string_view title) const;
+
   void Plan();
   void Fail(const std::string& message);
 
