@@ -8,6 +8,7 @@
 #include "tarnwick/core/text.h"
 #include "tarnwick/shell/requirements.h"
 #include "tarnwick/shell/validation.h"
+#include "workbook_source.h"
 
 namespace tarnwick::cli {
 
@@ -70,7 +71,7 @@ std::string NotText(const Job& job, int col, std::string_view what) {
   const auto& names = src.Names();
   const std::string name =
       col >= 0 && static_cast<std::size_t>(col) < names.size() ? names[col] : std::string();
-  return "Col: " + name + " on row: " + std::to_string(src.RowNo() + 1) + " in " +
+  return "Col: " + name + " on row: " + std::to_string(src.LineNo()) + " in " +
          src.Where() + " " + std::string(what) + std::string(job.Text(col));
 }
 
@@ -105,7 +106,8 @@ std::string WithDefaults(const std::string& line, const cShell& sh, const Comman
   };
   const std::string code = def.code;
   add("recap", code);
-  add("sheet", "stdout");
+  // A range names its own worksheet: the engine's checks ask for it when it is missing.
+  if (!NoCaseIs(sh.geta("ds"), "rng")) add("sheet", "stdout");
   if (def.needsSource && sh.geta("ds").empty()) {
     if (!sh.geta("conn").empty() || !sh.geta("sql").empty()) {
       add("ds", "db");
@@ -138,7 +140,9 @@ void CheckCommand(const std::string& line, const cShell& sh) {
   }
 }
 
-std::unique_ptr<RowSource> OpenSource(const cShell& sh, std::vector<std::string>& inputs) {
+// `sheet` is the worksheet the line named (not the default the runner filled in).
+std::unique_ptr<RowSource> OpenSource(const cShell& sh, const std::string& sheet,
+                                      std::vector<std::string>& inputs) {
   const std::string ds = sh.geta("ds");
   if (NoCaseIs(ds, "db")) {
     const std::string conn = sh.geta("conn");
@@ -150,7 +154,8 @@ std::unique_ptr<RowSource> OpenSource(const cShell& sh, std::vector<std::string>
       throw Rejected{e.message};
     }
   }
-  if (!NoCaseIs(ds, "file")) {
+  const bool range = NoCaseIs(ds, "rng");
+  if (!NoCaseIs(ds, "file") && !range) {
     throw Rejected{"Data source: ds=" + ds + " is not one of file, db, rng, sel"};
   }
   const std::string file = sh.geta("file");
@@ -158,6 +163,19 @@ std::unique_ptr<RowSource> OpenSource(const cShell& sh, std::vector<std::string>
   inputs.push_back(file);
   cVal val;
   if (!val.FileExists(file)) throw Rejected{val.ErrMsg()};
+  const bool workbook = IsWorkbookFile(file);
+  if (range && !workbook) {
+    throw Rejected{"Data source: ds=rng reads a range of an .xlsx workbook; file: " + file +
+                   " is not a workbook"};
+  }
+  if (workbook) {
+    try {
+      return std::make_unique<WorkbookSource>(file, range ? sh.geta("sheet") : sheet,
+                                              range ? sh.geta("ulc") : std::string());
+    } catch (const FileError& e) {
+      throw Rejected{e.message};
+    }
+  }
   const std::string filespec = sh.geta("filespec");
   if (!filespec.empty() && !val.FileExists(filespec)) throw Rejected{val.ErrMsg()};
   inputs.push_back(filespec);
@@ -273,19 +291,19 @@ int RunLine(const std::string& line, const Options& options, std::string& report
     const std::string full = WithDefaults(Trim(engineLine), first, *def);
     sh.HandleCmd(full);
     if (sh.ErrStatus()) throw Rejected{sh.ErrMsg()};
-    // Worksheet sources first: the engine's checks would only ask for the range's cells.
+    // The current selection first: the engine's checks would only ask for its cells.
     const std::string ds = sh.geta("ds");
-    if (def->needsSource && (NoCaseIs(ds, "rng") || NoCaseIs(ds, "sel"))) {
+    if (def->needsSource && NoCaseIs(ds, "sel")) {
       throw Rejected{"Data source: ds=" + ds +
-                     " reads a worksheet range or selection and needs the spreadsheet; "
-                     "use ds=file or ds=db"};
+                     " reads the spreadsheet's current selection and needs the spreadsheet; "
+                     "use ds=file, ds=rng (a range of an .xlsx workbook) or ds=db"};
     }
     CheckCommand(full, sh);
 
     if (def->needsSource) {
-      j.source_ = OpenSource(sh, j.inputs_);
-      const bool tabFile = NoCaseIs(sh.geta("ds"), "file") &&
-                           static_cast<FileSource&>(*j.source_).Layout() == "T";
+      j.source_ = OpenSource(sh, first.geta("sheet"), j.inputs_);
+      const auto* file = dynamic_cast<const FileSource*>(j.source_.get());
+      const bool tabFile = file && file->Layout() == "T";
       ResolveColumns(*def, sh, *j.source_, tabFile, j.cols_);
       PrepareFilter(sh.geta("cond"), j);
       int needed = 0;
@@ -319,7 +337,7 @@ int RunLine(const std::string& line, const Options& options, std::string& report
     return kEngineError;
   } catch (const FileError& e) {
     message = e.message;
-    return j.Started() ? kEngineError : kRejected;
+    return j.Started() && !e.input ? kEngineError : kRejected;
   } catch (const EngineError& e) {
     message = "Error " + std::to_string(static_cast<int>(e.code())) + ": " + e.what();
     if (j.Started() && j.RowsSelected() == 0) message += " (no rows were selected)";
