@@ -8,6 +8,7 @@
 #include "tarnwick/core/text.h"
 #include "tarnwick/shell/requirements.h"
 #include "tarnwick/shell/validation.h"
+#include "odbc_source.h"
 #include "workbook_source.h"
 
 namespace tarnwick::cli {
@@ -146,6 +147,14 @@ std::unique_ptr<RowSource> OpenSource(const cShell& sh, const std::string& sheet
   const std::string ds = sh.geta("ds");
   if (NoCaseIs(ds, "db")) {
     const std::string conn = sh.geta("conn");
+    // A connection string goes to unixODBC and its driver; anything else is an SQLite file.
+    if (IsOdbcConnection(conn)) {
+      try {
+        return std::make_unique<OdbcSource>(conn, sh.geta("sql"));
+      } catch (const DbError& e) {
+        throw Rejected{e.message};
+      }
+    }
     inputs.push_back(conn);
     if (!FileExists(conn)) throw Rejected{"Database: " + conn + " not found"};
     try {
