@@ -3,13 +3,18 @@
 #include <sql.h>
 #include <sqlext.h>
 
-#include <cmath>
+#include <algorithm>
+#include <type_traits>
+#include <cstring>
 
 #include "tarnwick/core/date.h"
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/text.h"
 
 namespace tarnwick::cli {
+
+static_assert(std::is_same_v<SQLLEN, long> && std::is_same_v<SQLULEN, unsigned long>,
+              "the header keeps the block buffers' lengths as long");
 
 namespace {
 
@@ -115,6 +120,36 @@ std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
   return out.empty() ? "no message from the driver" : out;
 }
 
+// Character data is asked for as UTF-16 (SQL_C_WCHAR) and written here as UTF-8: asked for
+// as SQL_C_CHAR, a Unicode driver converts to the process's locale, which for this program
+// is "C", and letters beyond ASCII would be lost. A lone surrogate becomes U+FFFD.
+void AppendUtf8(std::string& out, const SQLWCHAR* p, std::size_t n) {
+  for (std::size_t k = 0; k < n; ++k) {
+    std::uint32_t c = p[k];
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+      continue;
+    }
+    if (c >= 0xD800 && c <= 0xDBFF && k + 1 < n && p[k + 1] >= 0xDC00 && p[k + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (p[k + 1] - 0xDC00);
+      ++k;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    }
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
 bool IsDateType(SQLSMALLINT t) { return t == SQL_TYPE_DATE || t == SQL_DATE; }
 bool IsTimestampType(SQLSMALLINT t) { return t == SQL_TYPE_TIMESTAMP || t == SQL_TIMESTAMP; }
 
@@ -165,23 +200,102 @@ OdbcSource::OdbcSource(const std::string& conn, const std::string& sql)
     }
     names_.emplace_back(reinterpret_cast<char*>(name));
     types_.push_back(type);
+    // Room for the longest value in UTF-8; 0 when the size is unknown or very large.
+    const std::size_t width = IsDateType(type) || IsTimestampType(type) ? sizeof(SQL_TIMESTAMP_STRUCT)
+                              : size > 0 && size <= 8192             ? (size * 2 + 4) * sizeof(SQLWCHAR)
+                                                                     : 0;
+    widths_.push_back(width);
   }
   texts_.resize(static_cast<std::size_t>(n));
   views_.resize(static_cast<std::size_t>(n));
   values_ = views_.data();
   count_ = views_.size();
+  Bind();
 }
 
 OdbcSource::~OdbcSource() = default;
 
+void OdbcSource::Bind() {
+  if (std::find(widths_.begin(), widths_.end(), std::size_t{0}) != widths_.end()) return;
+  SQLHSTMT st = h_->stmt;
+  constexpr std::size_t kRows = 256;
+  if (!SQL_SUCCEEDED(SQLSetStmtAttr(st, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0)) ||
+      !SQL_SUCCEEDED(SQLSetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kRows), 0))) {
+    return;
+  }
+  SQLULEN rows = 0;
+  SQLGetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE, &rows, 0, nullptr);
+  if (rows < 1) rows = 1;
+  rows_ = rows;
+  SQLSetStmtAttr(st, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0);
+  buffers_.resize(widths_.size());
+  lengths_.resize(widths_.size());
+  for (std::size_t i = 0; i < widths_.size(); ++i) {
+    buffers_[i].assign(widths_[i] * rows_, '\0');
+    lengths_[i].assign(rows_, 0);
+    const bool date = IsDateType(types_[i]) || IsTimestampType(types_[i]);
+    if (!SQL_SUCCEEDED(SQLBindCol(st, static_cast<SQLUSMALLINT>(i + 1),
+                                  date ? SQL_C_TYPE_TIMESTAMP : SQL_C_WCHAR, buffers_[i].data(),
+                                  static_cast<SQLLEN>(widths_[i]), lengths_[i].data()))) {
+      SQLFreeStmt(st, SQL_UNBIND);
+      SQLSetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+      SQLSetStmtAttr(st, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+      rows_ = 1;
+      return;
+    }
+  }
+  block_ = true;
+}
+
+void OdbcSource::FetchFailed() {
+  throw DbError{MaskPasswords("Database: reading the query failed after " + std::to_string(rowNo_) +
+                                  " rows: " + Diagnostics(SQL_HANDLE_STMT, h_->stmt),
+                              conn_)};
+}
+
 bool OdbcSource::Next() {
+  if (block_) {
+    if (pos_ + 1 < fetched_) {
+      ++pos_;
+    } else {
+      fetched_ = 0;
+      const SQLRETURN rc = SQLFetch(h_->stmt);
+      if (rc == SQL_NO_DATA) return false;
+      if (!SQL_SUCCEEDED(rc)) FetchFailed();
+      if (fetched_ == 0) return false;
+      pos_ = 0;
+    }
+    for (std::size_t i = 0; i < views_.size(); ++i) {
+      const long len = lengths_[i][pos_];
+      const char* at = buffers_[i].data() + pos_ * widths_[i];
+      if (len == SQL_NULL_DATA) {
+        views_[i] = std::string_view();
+      } else if (IsDateType(types_[i]) || IsTimestampType(types_[i])) {
+        SQL_TIMESTAMP_STRUCT ts;
+        std::memcpy(&ts, at, sizeof ts);
+        texts_[i].clear();
+        if (const auto day = Date::FromYmd(ts.year, ts.month, ts.day)) {
+          const double secs = ts.hour * 3600.0 + ts.minute * 60.0 + ts.second;
+          texts_[i] = DateText(Date(day->serial() + secs / 86400.0));
+        }
+        views_[i] = texts_[i];
+      } else if (len < 0 || static_cast<std::size_t>(len) >= widths_[i]) {
+        // The driver's column size was too small for this value: say so rather than cut it.
+        throw DbError{"Database: a value of column " + names_[i] + " on row " +
+                      std::to_string(rowNo_ + 1) + " is longer than its declared size"};
+      } else {
+        texts_[i].clear();
+        AppendUtf8(texts_[i], reinterpret_cast<const SQLWCHAR*>(at),
+                   static_cast<std::size_t>(len) / sizeof(SQLWCHAR));
+        views_[i] = texts_[i];
+      }
+    }
+    ++rowNo_;
+    return true;
+  }
   const SQLRETURN rc = SQLFetch(h_->stmt);
   if (rc == SQL_NO_DATA) return false;
-  auto fail = [&] {
-    throw DbError{MaskPasswords("Database: reading the query failed after " + std::to_string(rowNo_) +
-                                    " rows: " + Diagnostics(SQL_HANDLE_STMT, h_->stmt),
-                                conn_)};
-  };
+  auto fail = [&] { FetchFailed(); };
   if (!SQL_SUCCEEDED(rc)) fail();
   for (std::size_t i = 0; i < texts_.size(); ++i) {
     std::string& t = texts_[i];
@@ -199,17 +313,20 @@ bool OdbcSource::Next() {
       }
     } else {
       // Character data in pieces: a value longer than the buffer comes in several calls.
-      char buf[4096];
+      SQLWCHAR buf[2048];
+      wide_.clear();
       for (;;) {
-        const SQLRETURN g = SQLGetData(h_->stmt, col, SQL_C_CHAR, buf, sizeof buf, &ind);
+        const SQLRETURN g = SQLGetData(h_->stmt, col, SQL_C_WCHAR, buf, sizeof buf, &ind);
         if (g == SQL_NO_DATA) break;
         if (!SQL_SUCCEEDED(g)) fail();
         if (ind == SQL_NULL_DATA) break;
-        const std::size_t got =
-            ind == SQL_NO_TOTAL || ind >= static_cast<SQLLEN>(sizeof buf) ? sizeof buf - 1 : static_cast<std::size_t>(ind);
-        t.append(buf, got);
+        const std::size_t room = sizeof buf - sizeof(SQLWCHAR);  // less the terminating zero
+        const std::size_t bytes =
+            ind == SQL_NO_TOTAL || static_cast<std::size_t>(ind) > room ? room : static_cast<std::size_t>(ind);
+        wide_.append(buf, buf + bytes / sizeof(SQLWCHAR));
         if (g == SQL_SUCCESS) break;
       }
+      AppendUtf8(t, wide_.data(), wide_.size());
     }
     views_[i] = t;
   }

@@ -36,9 +36,23 @@ class OdbcSource : public RowSource {
  private:
   std::unique_ptr<Handles> h_;
   std::string conn_;
+  void Bind();
+  [[noreturn]] void FetchFailed();
+
   std::vector<short> types_;  // SQL type of each column
   std::vector<std::string> texts_;
   std::vector<std::string_view> views_;
+  // Block fetching: rows come in blocks of `rows_` into one buffer per column (`widths_` bytes a
+  // value, or a timestamp structure for date columns); without it (a column of unknown or very
+  // long values) every value is asked for by itself.
+  bool block_ = false;
+  std::size_t rows_ = 1;
+  std::vector<std::size_t> widths_;
+  std::vector<std::vector<char>> buffers_;
+  std::vector<std::vector<long>> lengths_;
+  unsigned long fetched_ = 0;
+  std::size_t pos_ = 0;
+  std::basic_string<unsigned short> wide_;  // one value in UTF-16, asked for in pieces
 };
 
 }  // namespace tarnwick::cli
