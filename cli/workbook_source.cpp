@@ -28,9 +28,13 @@ constexpr std::size_t kChunk = 1 << 16;
 // The element or attribute name without its namespace prefix ("x:row" -> "row"): writers
 // differ in the prefixes they use.
 std::string_view Local(const XML_Char* name) {
-  std::string_view n(name);
-  const std::size_t colon = n.rfind(':');
-  return colon == std::string_view::npos ? n : n.substr(colon + 1);
+  // one pass: every element and attribute of a sheet comes through here
+  const XML_Char* start = name;
+  const XML_Char* p = name;
+  for (; *p; ++p) {
+    if (*p == ':') start = p + 1;
+  }
+  return std::string_view(start, static_cast<std::size_t>(p - start));
 }
 
 const XML_Char* Attr(const XML_Char** atts, std::string_view local) {

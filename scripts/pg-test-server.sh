@@ -27,7 +27,11 @@ case $cmd in
   start)
     mkdir -p "$dir"
     dir=$(cd "$dir" && pwd)
-    [ "$(id -u)" -eq 0 ] && chown postgres: "$dir" && chmod 700 "$dir"
+    if [ "$(id -u)" -eq 0 ]; then
+      chown postgres: "$dir" && chmod 700 "$dir"
+      runuser -u postgres -- test -w "$dir" ||
+        { echo "pg-test-server: user postgres cannot reach $dir (a folder on a path it may enter)" >&2; exit 1; }
+    fi
     pass=$(od -An -N12 -tx1 /dev/urandom | tr -d ' \n')
     as_owner bash -c "umask 077; printf '%s\n' '$pass' > '$dir/pwfile'"
     as_owner "$bin/initdb" -D "$dir/data" -U tarnwick --pwfile="$dir/pwfile" -E UTF8 --locale=C \
