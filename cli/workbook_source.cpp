@@ -620,6 +620,10 @@ void WorkbookSource::Impl::CellEnd() {
   std::string& out = headerDone ? values[static_cast<std::size_t>(cellCol - firstCol)] : value;
   switch (cellType) {
     case 's': {
+      if (text.empty()) {  // a formatted cell of string type with no value
+        out.clear();
+        break;
+      }
       std::size_t k = 0;
       const auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), k);
       if (ec != std::errc() || p != text.data() + text.size() || k >= stringEnds.size()) {

@@ -84,6 +84,8 @@ KINDS_SHEET = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
 <x:row r="5"><x:c r="A5" t="s"><x:v>5</x:v></x:c><x:c r="B5"><x:v>-0.0001</x:v></x:c><x:c r="C5" s="1"><x:v>60</x:v></x:c><x:c r="E5" t="e"><x:v>#N/A</x:v></x:c></x:row>
 <x:row><x:c t="inlineStr"><x:is><x:t>no refs</x:t></x:is></x:c><x:c><x:v>7</x:v></x:c><x:c t="d"><x:v>2023-07-05T06:00:00</x:v></x:c><x:c s="3"><x:v>12.5</x:v></x:c></x:row>
 <x:row r="7"><x:c r="C7" s="1"><x:v>59</x:v></x:c><x:c r="F7"><x:v>99</x:v></x:c></x:row>
+<x:row r="9" customFormat="1"><x:c r="A9" s="1"/><x:c r="B9" t="s"/></x:row>
+<x:row r="12"><x:c r="G12"><x:v>5</x:v></x:c></x:row>
 </x:sheetData>
 </x:worksheet>
 """
@@ -95,6 +97,7 @@ KINDS_STRINGS = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
 </sst>
 """
 
+# Rows 9 (formatted, no values) and 12 (a value beyond the header's columns) add no row.
 # Cell formats: 0 general, 1 built-in date 14, 2 custom "yyyy-mm-dd hh:mm", 3 a custom format
 # whose letters are all quoted or bracketed (a number, not a date).
 KINDS_STYLES = """<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
