@@ -177,6 +177,13 @@ std::unique_ptr<RowSource> OpenSource(const cShell& sh, const std::string& sheet
     throw Rejected{"Data source: ds=rng reads a range of an .xlsx workbook; file: " + file +
                    " is not a workbook"};
   }
+  if (range && (sh.geta("sheet").empty() || sh.geta("ulc").empty())) {
+    // the engine's checks ask for them only when ds is written in lower case
+    std::string missing = "missing: ";
+    if (sh.geta("sheet").empty()) missing += "sheet= ";
+    if (sh.geta("ulc").empty()) missing += "ulc= ";
+    throw Rejected{missing};
+  }
   if (workbook) {
     try {
       return std::make_unique<WorkbookSource>(file, range ? sh.geta("sheet") : sheet,

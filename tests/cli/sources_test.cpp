@@ -164,6 +164,7 @@ std::vector<BadBook> BadBooks() {
       {"RangeOfATextFile", "UN ds=rng file=" + Ledger() + " sheet=Range ulc=B3 col=Amount",
        "Data source: ds=rng reads a range of an .xlsx workbook; file: " + Ledger() + " is not a workbook"},
       {"RangeWithoutItsCells", "UN ds=rng file=" + L + " col=Amount", "missing: sheet= ulc= "},
+      {"RangeInCapitalsWithoutItsCell", "UN ds=RNG file=" + L + " sheet=Range col=Amount", "missing: ulc= "},
       {"MissingColumn", "UN file=" + L + " col=Amt", "Col: Amt in file: " + L + " sheet: Ledger not found"},
       {"Selection", "UN ds=sel col=Amount",
        "Data source: ds=sel reads the spreadsheet's current selection and needs the spreadsheet; "
@@ -244,6 +245,19 @@ TEST(OdbcSource, PostgresTableReadsLikeTheFile) {
   if (conn.empty()) GTEST_SKIP() << "TARNWICK_TEST_PG_CONN is not set (scripts/pg-test-server.sh)";
   // The table types its columns (date, numeric, integer): dates come back as dates.
   ExpectSameReports("ds=db conn=\"" + conn + "\" sql=\"select * from payments\"");
+  // Letters beyond ASCII, a timestamp, NULL, and a text longer than the driver's declared size,
+  // through a cursor.
+  const Result r = Tarnwick(
+      {"--raw", "EX ds=db conn=\"" + conn + ";UseDeclareFetch=1;Fetch=2\" cond=\"1=1\" sql=\"select "
+       "'Zoë Ωmega 😀' as name, timestamp '2023-07-05 13:30:00' as at, NULL as n, "
+       "length(repeat('é', 9000)) as len, length(repeat('é', 9000)) = 9000 as ok\""});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "name\tat\tn\tlen\tok\r\nZoë Ωmega 😀\t7/5/2023 1:30:00 PM\t\t9000\t1\r\n");
+  const Result lng = Tarnwick({"--raw", "EX ds=db conn=\"" + conn + "\" cond=\"1=1\" sql=\"select repeat('é', 9000) as a\""});
+  ASSERT_EQ(lng.status, 0) << lng.err;
+  std::string want = "a\r\n";
+  for (int k = 0; k < 9000; ++k) want += "é";
+  EXPECT_EQ(lng.out, want + "\r\n");
 }
 
 TEST(OdbcSource, PostgresRefusedLoginAndDroppedConnection) {
