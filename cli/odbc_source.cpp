@@ -173,6 +173,18 @@ OdbcSource::OdbcSource(const std::string& conn, const std::string& sql)
   SQLCHAR out[1024];
   SQLSMALLINT outLen = 0;
   std::string in = conn;
+  // The PostgreSQL driver reads a whole result into memory before the first row unless it is
+  // asked for a cursor; with one, rows stream in blocks, and faster. A string that sets
+  // UseDeclareFetch itself is left as it is.
+  bool postgres = false, cursorSet = false;
+  EachPair(conn, [&](const std::string& key, std::size_t start, std::size_t end) {
+    if (key == "DRIVER") postgres = UCase(conn.substr(start, end - start)).find("POSTGRES") != std::string::npos;
+    if (key == "USEDECLAREFETCH") cursorSet = true;
+  });
+  if (postgres && !cursorSet) {
+    if (!in.empty() && in.back() != ';') in += ';';
+    in += "UseDeclareFetch=1;Fetch=10000";
+  }
   if (!SQL_SUCCEEDED(SQLDriverConnect(h_->dbc, nullptr, reinterpret_cast<SQLCHAR*>(in.data()),
                                       static_cast<SQLSMALLINT>(in.size()), out, sizeof out, &outLen,
                                       SQL_DRIVER_NOPROMPT))) {

@@ -2,7 +2,9 @@
 // The rows of a query read through unixODBC, for any database that has an ODBC driver
 // (PostgreSQL, SQL Server, MariaDB, SQLite ...). Values read as the SQLite source reads them:
 // as text, NULL as "". Date and timestamp columns give the engine's date text ("7/5/2023",
-// "7/5/2023 1:30:00 PM"), so that the engine's date test reads them.
+// "7/5/2023 1:30:00 PM"), so that the engine's date test reads them. For the PostgreSQL
+// driver the connection asks for a cursor (UseDeclareFetch=1;Fetch=10000) unless the
+// connection string says otherwise, so that a large result streams.
 
 #include <memory>
 #include <string>
