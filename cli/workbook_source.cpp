@@ -180,14 +180,18 @@ bool IsEncryptedPackage(const std::string& path) {
 }  // namespace
 
 bool IsWorkbookFile(const std::string& path) {
-  const std::string lower = Lower(path);
-  for (const char* ext : {".xlsx", ".xlsm", ".xltx", ".xltm", ".xls"}) {
-    if (EndsWith(lower, ext)) return true;
-  }
   std::ifstream in(path, std::ios::binary);
   char magic[4] = {};
-  if (!in.read(magic, 4)) return false;
-  return std::memcmp(magic, "PK\3\4", 4) == 0 || std::memcmp(magic, "\xD0\xCF\x11\xE0", 4) == 0;
+  if (in.read(magic, 4) &&
+      (std::memcmp(magic, "PK\3\4", 4) == 0 || std::memcmp(magic, "\xD0\xCF\x11\xE0", 4) == 0)) {
+    return true;
+  }
+  // A damaged workbook is still one; an ".xls" of text (as many programs export) is not.
+  const std::string lower = Lower(path);
+  for (const char* ext : {".xlsx", ".xlsm", ".xltx", ".xltm"}) {
+    if (EndsWith(lower, ext)) return true;
+  }
+  return false;
 }
 
 struct WorkbookSource::Impl {

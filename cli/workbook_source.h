@@ -33,8 +33,9 @@
 
 namespace tarnwick::cli {
 
-// True when `path` names a workbook: an .xlsx, .xlsm, .xltx, .xltm or .xls name, or a file that
-// begins as a zip archive or an OLE compound document does.
+// True when `path` names a workbook: a file that begins as a zip archive or an OLE compound
+// document does, or any file named .xlsx, .xlsm, .xltx or .xltm (so that a damaged one is
+// reported as such). A text file named .xls, as programs export them, is not a workbook.
 bool IsWorkbookFile(const std::string& path);
 
 class WorkbookSource : public RowSource {

@@ -117,6 +117,15 @@ TEST(WorkbookSource, CellKindsBecomeTheTextsTheEngineReads) {
   EXPECT_EQ(hidden.out, "Secret\r\n1\r\n");
 }
 
+TEST(WorkbookSource, TextExportNamedXlsIsReadAsText) {
+  const std::string xls = Temp("export.xls");
+  WriteFile(xls, ReadAll(Ledger()));
+  const Result file = Tarnwick({"--raw", "UN col=Amount file=" + Ledger()});
+  const Result text = Tarnwick({"--raw", "UN col=Amount file=" + xls});
+  EXPECT_EQ(text.status, 0) << text.err;
+  EXPECT_EQ(text.out, file.out);
+}
+
 TEST(WorkbookSource, ErrorValueInAnAmountStopsTheRunNamingTheCell) {
   const Result r = Tarnwick({"UN file=" + Book("divzero.xlsx") + " col=Amount"});
   EXPECT_EQ(r.status, 1);
