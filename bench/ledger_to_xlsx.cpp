@@ -2,10 +2,12 @@
 // its constant-memory mode, for timing the runner's workbook source against the same rows as a
 // tab-separated file.
 //
-//   ledger_to_xlsx IN.tsv OUT.xlsx
+//   ledger_to_xlsx [--shared-strings] IN.tsv OUT.xlsx
 //
 // Columns named InvDate become date cells (m/d/yyyy); Amount, Account and CheckNum numbers;
-// the others strings (inline strings, as the constant-memory mode writes them).
+// the others strings: inline strings, as the constant-memory mode writes them, or with
+// --shared-strings the workbook's shared-string table (as spreadsheet programs write them; the
+// whole sheet is then held in memory while it is written).
 
 #include <xlsxwriter.h>
 
@@ -17,18 +19,21 @@
 #include "tarnwick/core/numeric_text.h"
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: ledger_to_xlsx IN.tsv OUT.xlsx\n");
+  const bool shared = argc == 4 && std::string(argv[1]) == "--shared-strings";
+  if (argc != 3 && !shared) {
+    std::fprintf(stderr, "usage: ledger_to_xlsx [--shared-strings] IN.tsv OUT.xlsx\n");
     return 2;
   }
-  std::ifstream in(argv[1], std::ios::binary);
+  const char* inPath = argv[argc - 2];
+  const char* outPath = argv[argc - 1];
+  std::ifstream in(inPath, std::ios::binary);
   if (!in) {
-    std::fprintf(stderr, "ledger_to_xlsx: cannot read %s\n", argv[1]);
+    std::fprintf(stderr, "ledger_to_xlsx: cannot read %s\n", inPath);
     return 1;
   }
   lxw_workbook_options options = {};
-  options.constant_memory = LXW_TRUE;
-  lxw_workbook* wb = workbook_new_opt(argv[2], &options);
+  options.constant_memory = shared ? LXW_FALSE : LXW_TRUE;
+  lxw_workbook* wb = workbook_new_opt(outPath, &options);
   lxw_worksheet* ws = workbook_add_worksheet(wb, "Ledger");
   lxw_format* date = workbook_add_format(wb);
   format_set_num_format(date, "m/d/yyyy");
@@ -59,7 +64,7 @@ int main(int argc, char** argv) {
     ++row;
   }
   if (workbook_close(wb) != LXW_NO_ERROR) {
-    std::fprintf(stderr, "ledger_to_xlsx: cannot write %s\n", argv[2]);
+    std::fprintf(stderr, "ledger_to_xlsx: cannot write %s\n", outPath);
     return 1;
   }
   return 0;
