@@ -955,7 +955,8 @@ void RunJO(Job& job) {
   if (match != "in" && match != "out") throw Rejected{"match=" + job.RunnerArg("match") + " is not one of in, out"};
   const bool wantIn = match == "in";
 
-  SourceArgs args2{conn2.empty() ? "file" : "db", file2, job.RunnerArg("filespec2"), conn2, job.RunnerArg("sql2")};
+  SourceArgs args2{conn2.empty() ? "file" : "db", file2, job.RunnerArg("filespec2"), conn2,
+                   job.RunnerArg("sql2"),          job.RunnerArg("sheet2"), std::string()};
   std::vector<std::string> inputs2;
   std::unique_ptr<RowSource> second = OpenSource(args2, inputs2);
   for (const std::string& f : inputs2) job.AddInput(f);
@@ -1175,8 +1176,12 @@ std::string HelpText() {
   s += "Data sources (every command that reads rows):\r\n";
   s += "  ds=file file=PATH      a tab-delimited or comma-separated file with a header line\r\n";
   s += "    filespec=SPEC        ... or a fixed-width print file with its column specification\r\n";
+  s += "    file=BOOK.xlsx       ... or a workbook's first worksheet (sheet=NAME: another one)\r\n";
+  s += "  ds=rng file=BOOK.xlsx sheet=NAME ulc=B3\r\n";
+  s += "                         the range whose header row starts at ulc, down to an empty row\r\n";
   s += "  ds=db conn=PATH sql=Q  the rows of an SQLite query (quote it: sql=\"select ...\")\r\n";
-  s += "  ds=rng, ds=sel         worksheet ranges: they need the spreadsheet\r\n";
+  s += "    conn=\"Driver=...;\"   ... or of any database through ODBC (\"DSN=...\" too)\r\n";
+  s += "  ds=sel                 the current selection: it needs the spreadsheet\r\n";
   s += "  sample=PATH            the file that receives selected rows (written whole or not at all)\r\n";
   s += "  cond=FILTER            selects rows (any source)\r\n";
   s += "  recap=NAME             names the report (default: the command code)\r\n";
@@ -1221,7 +1226,7 @@ std::string HelpText() {
     names("        optional: ", opt);
   }
   s += "\r\n";
-  s += "sheet= is the worksheet of the spreadsheet; here the report goes to standard output.\r\n";
+  s += "sheet= names the worksheet of a workbook source; the report goes to standard output.\r\n";
   s += "--out FILE.xlsx also files every report of the run in one workbook, a worksheet named\r\n";
   s += "by its recap, with charts for BE, ST, UN, AR, WD, RN and KS (title= names the chart);\r\n";
   s += "it is written only when the whole run succeeds.\r\n";

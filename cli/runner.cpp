@@ -12,6 +12,8 @@
 #include "tarnwick/data/file_system.h"
 #include "tarnwick/shell/requirements.h"
 #include "tarnwick/shell/validation.h"
+#include "odbc_source.h"
+#include "workbook_source.h"
 
 namespace tarnwick::cli {
 
@@ -77,7 +79,7 @@ std::string NotText(const Job& job, int col, std::string_view what) {
   const auto& names = src.Names();
   const std::string name =
       col >= 0 && static_cast<std::size_t>(col) < names.size() ? names[col] : std::string();
-  return "Col: " + name + " on row: " + std::to_string(src.RowNo() + 1) + " in " +
+  return "Col: " + name + " on row: " + std::to_string(src.LineNo()) + " in " +
          src.Where() + " " + std::string(what) + std::string(job.Text(col));
 }
 
@@ -223,7 +225,8 @@ std::string WithDefaults(const std::string& line, const cShell& sh, const Comman
   };
   const std::string code = def.code;
   add("recap", code);
-  add("sheet", "stdout");
+  // A range names its own worksheet: the engine's checks ask for it when it is missing.
+  if (!NoCaseIs(sh.geta("ds"), "rng")) add("sheet", "stdout");
   if (def.needsSource && sh.geta("ds").empty()) {
     if (!sh.geta("conn").empty() || !sh.geta("sql").empty()) {
       add("ds", "db");
@@ -299,8 +302,13 @@ void CheckCommand(const std::string& line, const cShell& sh) {
   }
 }
 
-SourceArgs SourceOf(const cShell& sh) {
-  return SourceArgs{sh.geta("ds"), sh.geta("file"), sh.geta("filespec"), sh.geta("conn"), sh.geta("sql")};
+// `lineSheet` is the worksheet the line named (not the default the runner filled in): a
+// workbook's sheet for ds=file; ds=rng takes the sheet= the checks saw.
+SourceArgs SourceOf(const cShell& sh, const std::string& lineSheet) {
+  const bool range = NoCaseIs(sh.geta("ds"), "rng");
+  return SourceArgs{sh.geta("ds"),   sh.geta("file"), sh.geta("filespec"),
+                    sh.geta("conn"), sh.geta("sql"),  range ? sh.geta("sheet") : lineSheet,
+                    sh.geta("ulc")};
 }
 
 }  // namespace
@@ -533,6 +541,14 @@ std::unique_ptr<RowSource> OpenSource(const SourceArgs& args, std::vector<std::s
   const std::string& ds = args.ds;
   if (NoCaseIs(ds, "db")) {
     const std::string& conn = args.conn;
+    // A connection string goes to unixODBC and its driver; anything else is an SQLite file.
+    if (IsOdbcConnection(conn)) {
+      try {
+        return std::make_unique<OdbcSource>(conn, args.sql);
+      } catch (const DbError& e) {
+        throw Rejected{e.message};
+      }
+    }
     inputs.push_back(conn);
     if (!FileExists(conn)) throw Rejected{"Database: " + conn + " not found"};
     try {
@@ -541,7 +557,8 @@ std::unique_ptr<RowSource> OpenSource(const SourceArgs& args, std::vector<std::s
       throw Rejected{e.message};
     }
   }
-  if (!NoCaseIs(ds, "file")) {
+  const bool range = NoCaseIs(ds, "rng");
+  if (!NoCaseIs(ds, "file") && !range) {
     throw Rejected{"Data source: ds=" + ds + " is not one of file, db, rng, sel"};
   }
   const std::string& file = args.file;
@@ -549,6 +566,25 @@ std::unique_ptr<RowSource> OpenSource(const SourceArgs& args, std::vector<std::s
   inputs.push_back(file);
   cVal val;
   if (!val.FileExists(file)) throw Rejected{val.ErrMsg()};
+  const bool workbook = IsWorkbookFile(file);
+  if (range && !workbook) {
+    throw Rejected{"Data source: ds=rng reads a range of an .xlsx workbook; file: " + file +
+                   " is not a workbook"};
+  }
+  if (range && (args.sheet.empty() || args.ulc.empty())) {
+    // the engine's checks ask for them only when ds is written in lower case
+    std::string missing = "missing: ";
+    if (args.sheet.empty()) missing += "sheet= ";
+    if (args.ulc.empty()) missing += "ulc= ";
+    throw Rejected{missing};
+  }
+  if (workbook) {
+    try {
+      return std::make_unique<WorkbookSource>(file, args.sheet, range ? args.ulc : std::string());
+    } catch (const FileError& e) {
+      throw Rejected{e.message};
+    }
+  }
   const std::string& filespec = args.filespec;
   if (!filespec.empty() && !val.FileExists(filespec)) throw Rejected{val.ErrMsg()};
   inputs.push_back(filespec);
@@ -665,10 +701,10 @@ void PrepareRun(Job& j, const CommandDef& def, const cShell& sh) {
   if (!j.RunnerArg("digits").empty()) {
     for (ColumnArg& c : columns) c.kind = Kind::Text;
   }
-  const SourceArgs args = SourceOf(sh);
+  const SourceArgs args = SourceOf(sh, j.sheet_);
   j.source_ = OpenSource(args, j.inputs_);
-  const bool tabFile = NoCaseIs(sh.geta("ds"), "file") &&
-                       static_cast<FileSource&>(*j.source_).Layout() == "T";
+  const auto* fileSource = dynamic_cast<const FileSource*>(j.source_.get());
+  const bool tabFile = fileSource != nullptr && fileSource->Layout() == "T";
   ResolveColumns(columns, sh, j, *j.source_, tabFile, j.cols_, j.keyParts_);
   PrepareFilter(sh.geta("cond"), j);
   std::vector<int> dateCols;
@@ -725,15 +761,16 @@ int RunLine(const std::string& line, const Options& options, std::string& report
     const std::string full = WithDefaults(Trim(engineLine), first, *def);
     sh.HandleCmd(full);
     if (sh.ErrStatus()) throw Rejected{sh.ErrMsg()};
-    // Worksheet sources first: the engine's checks would only ask for the range's cells.
+    // The current selection first: the engine's checks would only ask for its cells.
     const std::string ds = sh.geta("ds");
-    if (def->needsSource && (NoCaseIs(ds, "rng") || NoCaseIs(ds, "sel"))) {
+    if (def->needsSource && NoCaseIs(ds, "sel")) {
       throw Rejected{"Data source: ds=" + ds +
-                     " reads a worksheet range or selection and needs the spreadsheet; "
-                     "use ds=file or ds=db"};
+                     " reads the spreadsheet's current selection and needs the spreadsheet; "
+                     "use ds=file, ds=rng (a range of an .xlsx workbook) or ds=db"};
     }
     CheckCommand(full, sh);
 
+    j.sheet_ = first.geta("sheet");
     PrepareRun(j, *def, sh);
     cCt ct;
     ct.Cmd(code);
@@ -765,7 +802,7 @@ int RunLine(const std::string& line, const Options& options, std::string& report
     return kEngineError;
   } catch (const FileError& e) {
     message = e.message;
-    return j.Started() ? kEngineError : kRejected;
+    return j.Started() && !e.input ? kEngineError : kRejected;
   } catch (const EngineError& e) {
     message = "Error " + std::to_string(static_cast<int>(e.code())) + ": " + e.what();
     if (j.Started() && j.RowsSelected() == 0) message += " (no rows were selected)";

@@ -94,6 +94,7 @@ void KeyText(const RowSource& src, const KeyColumns& key, std::string& out);
 // runner's own arguments naming a second source).
 struct SourceArgs {
   std::string ds, file, filespec, conn, sql;
+  std::string sheet, ulc;  // a workbook's worksheet, and a range's upper-left cell
 };
 // Opens the source; every file it reads is added to `inputs`. Throws Rejected.
 std::unique_ptr<RowSource> OpenSource(const SourceArgs& args, std::vector<std::string>& inputs);
@@ -180,6 +181,7 @@ class Job {
   KeyMode keyMode_ = KeyMode::Exact;
   HolidayCalendar holidays_;
   bool customHolidays_ = false;
+  std::string sheet_;  // the worksheet the line named, before the runner's defaults
   std::vector<std::string> inputs_;
   RunnerArgValues runnerArgs_;
   cCt* ct_ = nullptr;

@@ -37,9 +37,13 @@ class RowSource {
   // a source may skip reading the others.
   virtual void NeedColumns(int n) { (void)n; }
   std::int64_t RowNo() const { return rowNo_; }
+  // The number of the current row in the source as its owner sees it, for messages: the line
+  // of a file (the header is line 1), the row of a worksheet.
+  virtual std::int64_t LineNo() const { return rowNo_ + 1; }
   // Done share in 0..1 for the progress indicator, or -1 when unknown.
   virtual double Done() const { return -1.0; }
-  // "file: <path>" or "query: <sql>", for messages about this source.
+  // "file: <path>", "file: <path> sheet: <name>" or "query: <sql>", for messages about this
+  // source.
   const std::string& Where() const { return where_; }
 
  protected:
@@ -71,6 +75,9 @@ class FileSource : public RowSource {
 
 struct FileError {
   std::string message;
+  // The input itself is unreadable (a damaged workbook): refused whenever it is found, even
+  // in the middle of the run.
+  bool input = false;
 };
 
 // The rows of an SQLite query over a database file opened read-only; NULL reads as "".

@@ -778,9 +778,8 @@ std::vector<RejectCase> Rejections() {
        "Output: " + L + " is an input of this command; choose another file"},
       {"SampleInAMissingFolder", "IS file=" + L + " intvl=10 rn=1 sample=" + Temp("gone") + "/s.tsv", 2,
        "Error 53: File not found: " + Temp("gone") + "/s.tsv"},
-      {"WorksheetSource", "UN ds=rng col=Amount", 2,
-       "Data source: ds=rng reads a worksheet range or selection and needs the spreadsheet; "
-       "use ds=file or ds=db"},
+      // A worksheet range is read from a workbook; the engine's checks ask for its cells.
+      {"WorksheetSource", "UN ds=rng col=Amount", 2, "missing: sheet= ulc= "},
       {"MissingDatabase", "UN ds=db conn=" + db + ".gone sql=\"select 1\" col=Amount", 2,
        "Database: " + db + ".gone not found"},
       {"DatabaseError", "UN ds=db conn=" + db + " sql=\"select Amount from nowhere\" col=Amount", 2,
