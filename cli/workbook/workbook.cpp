@@ -611,7 +611,7 @@ std::string AgeBandLabel(double asOf, double start, double end) {
   const std::string dates = DateText(Date(start)) + " \xE2\x80\x93 " + DateText(Date(end));
   const double width = end - start;
   if (width < 1.0 || std::floor(width) != width || std::floor(asOf) != asOf ||
-      std::floor(start) != start) {
+      std::floor(start) != start || std::fmod(asOf - start, width) != 0.0) {
     return dates;
   }
   // Ages in whole days before the ageing date; the end date starts the next band.
