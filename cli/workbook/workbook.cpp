@@ -876,10 +876,15 @@ void ReportWorkbook::Write(std::string_view recap, std::string_view commandCode,
           shown = PercentLength(v.number, v.format);
         }
       }
-      // A heading over a column of numbers stands over them, on the right.
-      const bool overNumbers = heading && v.kind == CellValue::Kind::Text &&
-                               c < rows[i + 1].size() &&
-                               ClassifyCell(rows[i + 1][c]).kind >= CellValue::Kind::Number;
+      // A heading over a column of numbers stands over them, on the right. A line of two texts
+      // is as often a label and its verdict ("Size from", "the normal approximation") above a
+      // last label and number, so it counts as a heading only over two lines of numbers.
+      auto figure = [&](std::size_t line) {
+        return line < rows.size() && c < rows[line].size() &&
+               ClassifyCell(rows[line][c]).kind >= CellValue::Kind::Number;
+      };
+      const bool overNumbers = heading && v.kind == CellValue::Kind::Text && figure(i + 1) &&
+                               (row.size() > 2 || figure(i + 2));
       const auto col = static_cast<lxw_col_t>(c);
       lxw_error err = LXW_NO_ERROR;
       switch (v.kind) {
@@ -1025,12 +1030,10 @@ std::map<std::size_t, std::size_t> ReportWorkbook::AddChart(
   bool logScale = false;
   if (cmd == "UN") {
     std::vector<std::pair<double, double>> bins;
-    std::vector<double> counts;
     for (std::size_t r = block->first; r <= block->last; ++r) {
       const CellValue lo = ClassifyCell(rows[r][0]);
       const CellValue hi = ClassifyCell(rows[r].size() > 1 ? rows[r][1] : std::string_view());
       bins.emplace_back(lo.number, hi.number);
-      counts.push_back(ClassifyCell(rows[r][2]).number);
     }
     if (std::all_of(block->first + rows.begin(), block->last + 1 + rows.begin(), [](const Row& r) {
           return IsNumber(r, 0) && IsNumber(r, 1);
@@ -1040,7 +1043,6 @@ std::map<std::size_t, std::size_t> ReportWorkbook::AddChart(
       for (std::size_t k = 0; k < labels.size(); ++k) putText(block->first + k, labels[k], Indented());
       categoryCol = besideCol;
     }
-    logScale = SkewedCounts(counts);
   } else if (cmd == "AR") {
     std::optional<double> asOf;
     for (std::size_t r = 0; r < block->heading && !asOf; ++r) {
@@ -1075,6 +1077,16 @@ std::map<std::size_t, std::size_t> ReportWorkbook::AddChart(
         added[beside] = std::max(added[beside], GroupedLength(v, 2));
       }
     }
+  }
+
+  if (cmd == "UN" || cmd == "RN" || cmd == "WD") {
+    // Counts: a few large bars (the bins of small amounts, amounts that are not round, working
+    // days) would flatten the rest.
+    std::vector<double> counts;
+    for (std::size_t r = block->first; r <= block->last; ++r) {
+      counts.push_back(ClassifyCell(rows[r][valueCols[0]]).number);
+    }
+    logScale = SkewedCounts(counts);
   }
 
   lxw_chart* chart = workbook_add_chart(wb_, type);
@@ -1118,6 +1130,11 @@ std::map<std::size_t, std::size_t> ReportWorkbook::AddChart(
   if (!yFormat.empty()) chart_axis_set_num_format(chart->y_axis, yFormat.c_str());
   if (touching) chart_set_series_gap(chart, 0);
   if (logScale) chart_axis_set_log_base(chart->y_axis, 10);
+  if (cmd == "KS") {
+    // Cumulative shares end at 100 %: no room above it.
+    chart_axis_set_min(chart->y_axis, 0.0);
+    chart_axis_set_max(chart->y_axis, 1.0);
+  }
   chart_legend_set_position(chart, valueCols.size() > 1 ? LXW_CHART_LEGEND_BOTTOM
                                                         : LXW_CHART_LEGEND_NONE);
   if (!added.empty()) columns = std::max(columns, added.rbegin()->first + 1);

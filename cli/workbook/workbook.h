@@ -71,7 +71,8 @@ std::string SheetName(std::string_view wanted, std::string_view fallback,
 std::vector<std::string> BinLabels(const std::vector<std::pair<double, double>>& bins);
 
 // True when bar heights `counts` are too uneven for a linear axis: the largest is more than 50
-// times the smallest nonzero one. Zeros are left out (a log axis has no place for them).
+// times the smallest nonzero one. Zeros are left out (a log axis has no place for them). The
+// count charts (histogram, round numbers, weekdays) then get a logarithmic count axis.
 bool SkewedCounts(const std::vector<double>& counts);
 
 // The label of an ageing band from `start` up to (not including) `end`, both date serials,

@@ -107,6 +107,46 @@ double ColumnWidth(const xlsx_test::Xlsx& x, int sheet, int col) {
   return std::regex_search(xml, m, re) ? std::stod(m[1]) : 0.0;
 }
 
+// True when cell `ref` of a sheet is set on the right by its style.
+bool RightAligned(const xlsx_test::Xlsx& x, int sheet, const std::string& ref) {
+  const std::string xml = x.Part("xl/worksheets/sheet" + std::to_string(sheet) + ".xml");
+  std::smatch m;
+  if (!std::regex_search(xml, m, std::regex("<c r=\"" + ref + "\" s=\"(\\d+)\""))) return false;
+  const std::size_t style = std::stoul(m[1]);
+  const std::string styles = x.Part("xl/styles.xml");
+  const std::string xfs = styles.substr(styles.find("<cellXfs"));
+  const std::regex xf("<xf [^>]*?(/>|>.*?</xf>)");
+  std::size_t k = 0;
+  for (auto it = std::sregex_iterator(xfs.begin(), xfs.end(), xf); it != std::sregex_iterator();
+       ++it, ++k) {
+    if (k == style) return it->str().find("horizontal=\"right\"") != std::string::npos;
+  }
+  return false;
+}
+
+TEST_F(Polish, HeadingsOverNumbersAreSetOnTheRight) {
+  const std::string path = Path("align.xlsx");
+  ReportWorkbook wb(path, {});
+  wb.AddReport("RN", "RN",
+               "Round Number report:\r\nDigits\tCount\tPct\r\nNot Round\t2,984\t99.47%\r\n"
+               "1\t1\t.03%\r\n");
+  wb.AddReport("SA", "SA",
+               "Attribute Sample Size\r\nPopulation\t3000\r\nSize from\tthe normal approximation\r\n"
+               "Required sample size\t73\r\n");
+  wb.AddReport("PO", "PO", "Pareto\r\nKey\tAbsolute total\r\nV1\t5.00\r\nV2\t4.00\r\n");
+  wb.Close();
+  const xlsx_test::Xlsx x(path);
+  EXPECT_FALSE(RightAligned(x, 1, "A2"));  // over "Not Round"
+  EXPECT_TRUE(RightAligned(x, 1, "B2"));
+  EXPECT_TRUE(RightAligned(x, 1, "C2"));
+  EXPECT_FALSE(RightAligned(x, 2, "B3"));  // a verdict, not a heading
+  EXPECT_TRUE(RightAligned(x, 3, "B2"));
+  // Round numbers: 2,984 against 1 is skewed, so the count axis is logarithmic.
+  const auto charts = x.Charts();
+  ASSERT_EQ(charts.size(), 1u);
+  EXPECT_NE(charts[0].find("<c:logBase val=\"10\"/>"), std::string::npos);
+}
+
 TEST_F(Polish, SharesShowAsPercentagesAndKeepTheirFraction) {
   tarnwick::cStratify strata;
   ASSERT_EQ(strata.stratum("0 1000 5000"), 3);
@@ -150,6 +190,15 @@ TEST_F(Polish, SharesShowAsPercentagesAndKeepTheirFraction) {
       {3, "B2", "0", 3000},
       {4, "B2", "#.0000", 0.5},
   };
+  // The cumulative shares' axis ends at 100 %.
+  const auto charts = x.Charts();
+  ASSERT_EQ(charts.size(), 2u);
+  bool capped = false;
+  for (const std::string& c : charts) {
+    capped |= c.find("KS!$D$3:$D$4") != std::string::npos &&
+              c.find("<c:max val=\"1\"/>") != std::string::npos;
+  }
+  EXPECT_TRUE(capped);
   for (const Expect& e : cases) {
     SCOPED_TRACE(std::to_string(e.sheet) + " " + e.ref);
     const xlsx_test::CellXml c = x.Cell(e.sheet, e.ref);
