@@ -1129,7 +1129,12 @@ std::map<std::size_t, std::size_t> ReportWorkbook::AddChart(
   if (!xFormat.empty()) chart_axis_set_num_format(chart->x_axis, xFormat.c_str());
   if (!yFormat.empty()) chart_axis_set_num_format(chart->y_axis, yFormat.c_str());
   if (touching) chart_set_series_gap(chart, 0);
-  if (logScale) chart_axis_set_log_base(chart->y_axis, 10);
+  if (logScale) {
+    chart_axis_set_log_base(chart->y_axis, 10);
+    // From a tenth, so that a count of 1 (the rare case the chart is there to show) has a bar,
+    // and the grid lines stay on powers of ten.
+    chart_axis_set_min(chart->y_axis, 0.1);
+  }
   if (cmd == "KS") {
     // Cumulative shares end at 100 %: no room above it.
     chart_axis_set_min(chart->y_axis, 0.0);
