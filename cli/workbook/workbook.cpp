@@ -8,12 +8,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 
 #include "tarnwick/core/date.h"
+#include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/text.h"
 #include "tarnwick/data/file_system.h"
@@ -367,7 +371,199 @@ std::optional<std::pair<std::size_t, std::size_t>> ShareColumns(const Row& row) 
   return std::make_pair(found[0], found[1]);
 }
 
+// A histogram gets a logarithmic count axis when its tallest bar is more than this many times its
+// shortest nonzero one: below a fiftieth of the plot's height a bar is a sliver of a pixel or two
+// whose height can be neither read nor compared with its neighbours.
+constexpr double kSkewRatio = 50.0;
+
+// Ageing keeps 81 bands around the ageing date; the outermost, 40 widths away, are open-ended.
+constexpr double kOpenBand = 40.0;
+
+// ---- shares, labels and widths ----------------------------------------------------------
+
+std::size_t TextDecimals(std::string_view t) {
+  const std::size_t point = t.find('.');
+  if (point == std::string_view::npos) return 0;
+  std::size_t n = 0;
+  for (std::size_t i = point + 1; i < t.size() && IsDigit(t[i]); ++i) ++n;
+  return n;
+}
+
+// The characters a spreadsheet shows for UTF-8 text (continuation bytes do not count).
+std::size_t ShownLength(std::string_view s) {
+  std::size_t n = 0;
+  for (char c : s) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return n;
+}
+
+// A share's report text is either a percentage ("12.50%") or a fraction (".0018", "0.95"); both
+// hold the fraction in the cell. A percentage keeps its decimals; a fraction shows two fewer as a
+// percentage (".0018" is 0.18%), and at most four, so that a raw default-number figure
+// ("0.0639227131027897") still reads as a percentage.
+std::string PercentFormat(std::string_view text) {
+  const std::string_view t = TrimView(text);
+  std::size_t decimals = TextDecimals(t);
+  if (t.empty() || t.back() != '%') decimals = decimals > 2 ? std::min<std::size_t>(decimals - 2, 4) : 0;
+  std::string f = "0";
+  if (decimals > 0) {
+    f += '.';
+    f.append(decimals, '0');
+  }
+  return f + "%";
+}
+
+// The text a percent format shows for `value`, for fitting the column to it.
+std::size_t PercentLength(double value, const std::string& format) {
+  const std::size_t decimals = TextDecimals(format);
+  char buf[64];
+  const int n = std::snprintf(buf, sizeof buf, "%.*f%%", static_cast<int>(decimals), value * 100.0);
+  return n > 0 ? static_cast<std::size_t>(n) : format.size();
+}
+
+// Which report cells hold shares, by command: the numbers under a heading, or beside a label.
+struct ShareRule {
+  std::string_view code;
+  bool heading;  // a column under this heading; else the value beside this label
+  std::string_view name;
+};
+constexpr ShareRule kShareRules[] = {
+    {"ST", true, "Pct"},
+    {"ST", true, "Cumulative"},
+    {"RN", true, "Pct"},
+    {"BE", true, "Observed proportion"},
+    {"BE", true, "Expected proportion"},
+    {"KS", true, "Cum % 1"},
+    {"KS", true, "Cum % 2"},
+    {"KS", true, "Difference"},  // of the two cumulative shares
+    {"KS", false, "D-stat"},
+    {"SA", false, "Confidence"},
+    {"SA", false, "Expected error rate"},
+    {"SA", false, "Precision"},
+    {"PR", false, "Confidence"},
+    {"PR", false, "Precision"},
+};
+
+using CellKey = std::pair<std::size_t, std::size_t>;  // row, column
+
+// The share cells of a report and their percent formats. A heading's column runs down to the
+// next blank line.
+std::map<CellKey, std::string> ShareCells(std::string_view cmd, const std::vector<Row>& rows,
+                                          std::size_t limit) {
+  std::map<CellKey, std::string> out;
+  auto mark = [&](std::size_t r, std::size_t c) {
+    if (IsNumber(rows[r], c)) out[{r, c}] = PercentFormat(rows[r][c]);
+  };
+  for (const ShareRule& rule : kShareRules) {
+    if (rule.code != cmd) continue;
+    for (std::size_t r = 0; r < limit; ++r) {
+      const Row& row = rows[r];
+      if (!rule.heading) {
+        if (Cell(row, 0) == rule.name) mark(r, 1);
+        continue;
+      }
+      for (std::size_t c = 0; c < row.size(); ++c) {
+        if (Cell(row, c) != rule.name) continue;
+        for (std::size_t d = r + 1; d < limit && !rows[d].empty(); ++d) mark(d, c);
+      }
+    }
+  }
+  return out;
+}
+
+// A bin bound in few characters: three significant digits (more when needed to tell the bounds
+// apart), with k, M or bn for thousands, millions and billions.
+std::string Compact(double v, int significant) {
+  const double a = std::fabs(v);
+  const char* unit = "";
+  double scale = 1.0;
+  if (a >= 1e9) {
+    unit = "bn";
+    scale = 1e9;
+  } else if (a >= 1e6) {
+    unit = "M";
+    scale = 1e6;
+  } else if (a >= 1e3) {
+    unit = "k";
+    scale = 1e3;
+  }
+  const double x = v / scale;
+  const int magnitude = x == 0.0 ? 0 : static_cast<int>(std::floor(std::log10(std::fabs(x))));
+  const int decimals = std::clamp(significant - 1 - magnitude, 0, 12);
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.*f", decimals, x);
+  std::string s = buf;
+  if (s.find('.') != std::string::npos) {
+    while (s.back() == '0') s.pop_back();
+    if (s.back() == '.') s.pop_back();
+  }
+  if (s == "-0") s = "0";
+  return s + unit;
+}
+
 // ---- libxlsxwriter ----------------------------------------------------------------------
+
+// The characters of `v` shown with grouping and `decimals` decimals ("#,##0.00").
+std::size_t GroupedLength(double v, int decimals) {
+  char buf[64];
+  const int n = std::snprintf(buf, sizeof buf, "%.*f", decimals, std::fabs(v));
+  if (n <= 0) return 0;
+  const std::size_t whole = static_cast<std::size_t>(n) - (decimals > 0 ? decimals + 1 : 0);
+  return static_cast<std::size_t>(n) + (whole - 1) / 3 + (v < 0);
+}
+
+// The Benford table's expected counts unrounded, as the number of observations times each digit's
+// exact proportion. The report rounds them to whole counts; its Z table prints the proportions
+// to five decimals, which identify the test (first, first two, second, last or last two digits):
+// the proportions of the one test that agrees with every printed figure are used. Nothing when
+// the Z table is missing or no test agrees.
+std::optional<std::vector<double>> ExactExpected(const std::vector<Row>& rows, const Block& digits,
+                                                 std::size_t limit) {
+  std::map<long, double> printed;  // digit -> printed expected proportion
+  for (std::size_t h = digits.last + 1; h < limit && printed.empty(); ++h) {
+    if (!Heads(rows[h], {"Digit", "Observed proportion", "Expected proportion"})) continue;
+    for (std::size_t r = h + 1; r < limit && IsNumber(rows[r], 0) && IsNumber(rows[r], 2); ++r) {
+      printed[std::lround(ClassifyCell(rows[r][0]).number)] = ClassifyCell(rows[r][2]).number;
+    }
+  }
+  if (printed.empty()) return std::nullopt;
+
+  auto leading = [](long d) { return d >= 1 ? std::log10(1.0 + 1.0 / static_cast<double>(d)) : -1.0; };
+  auto second = [](long d) {
+    double p = 0.0;
+    for (long k = 1; k <= 9; ++k) p += std::log10(1.0 + 1.0 / static_cast<double>(10 * k + d));
+    return d >= 0 && d <= 9 ? p : -1.0;
+  };
+  auto lastOne = [](long d) { return d >= 0 && d <= 9 ? 0.1 : -1.0; };
+  auto lastTwo = [](long d) { return d >= 0 && d <= 99 ? 0.01 : -1.0; };
+  double n = 0.0;
+  std::vector<long> digitValues;
+  for (std::size_t r = digits.first; r <= digits.last; ++r) {
+    const double d = ClassifyCell(rows[r][0]).number;
+    if (d != std::floor(d) || !printed.count(std::lround(d))) return std::nullopt;
+    digitValues.push_back(std::lround(d));
+    n += ClassifyCell(rows[r][1]).number;
+  }
+  const std::function<double(long)> tests[] = {leading, second, lastOne, lastTwo};
+  for (const auto& p : tests) {
+    const bool agrees = std::all_of(digitValues.begin(), digitValues.end(), [&](long d) {
+      return p(d) >= 0.0 && std::fabs(p(d) - printed[d]) <= 0.5e-5 + 1e-12;
+    });
+    if (!agrees) continue;
+    std::vector<double> out;
+    for (long d : digitValues) out.push_back(n * p(d));
+    return out;
+  }
+  return std::nullopt;
+}
+
+// Fits a column to `chars` characters of its longest cell, with a margin, within bounds: no
+// narrower than the default, no wider than about half a landscape page.
+void SetWidth(lxw_worksheet* ws, lxw_col_t col, std::size_t chars) {
+  // A tenth more than the characters: the printed font's digits run wider than the default's.
+  const double w =
+      std::min<double>(60.0, std::max<double>(8.43, static_cast<double>(chars) * 1.1 + 2.0));
+  worksheet_set_column(ws, col, col, w, nullptr);
+}
 
 [[noreturn]] void RaiseLxw(ErrorCode code, const std::string& what, lxw_error err) {
   Raise(code, what + ": " + lxw_strerror(err));
@@ -382,6 +578,54 @@ CellValue ClassifyCell(std::string_view text) {
   if (auto d = ReportDate(text)) return *d;
   if (auto n = ReportNumber(text)) return *n;
   return CellValue{CellValue::Kind::Text, 0.0, {}};
+}
+
+std::vector<std::string> BinLabels(const std::vector<std::pair<double, double>>& bins) {
+  int significant = 3;
+  for (; significant < 15; ++significant) {
+    bool distinct = true;
+    for (const auto& [lo, hi] : bins) {
+      distinct = distinct && (lo == hi || Compact(lo, significant) != Compact(hi, significant));
+    }
+    if (distinct) break;
+  }
+  std::vector<std::string> out;
+  out.reserve(bins.size());
+  for (const auto& [lo, hi] : bins) {
+    out.push_back(Compact(lo, significant) + " \xE2\x80\x93 " + Compact(hi, significant));
+  }
+  return out;
+}
+
+bool SkewedCounts(const std::vector<double>& counts) {
+  double largest = 0.0, smallest = 0.0;
+  for (double c : counts) {
+    if (c <= 0.0) continue;
+    largest = std::max(largest, c);
+    smallest = smallest == 0.0 ? c : std::min(smallest, c);
+  }
+  return smallest > 0.0 && largest > kSkewRatio * smallest;
+}
+
+std::string AgeBandLabel(double asOf, double start, double end) {
+  const std::string dates = DateText(Date(start)) + " \xE2\x80\x93 " + DateText(Date(end));
+  const double width = end - start;
+  if (width < 1.0 || std::floor(width) != width || std::floor(asOf) != asOf ||
+      std::floor(start) != start || std::fmod(asOf - start, width) != 0.0) {
+    return dates;
+  }
+  // Ages in whole days before the ageing date; the end date starts the next band.
+  const auto lo = static_cast<long long>(asOf - end + 1.0);
+  const auto hi = static_cast<long long>(asOf - start);
+  auto days = [](long long a, long long b) {
+    return a == b ? std::to_string(a) : std::to_string(a) + "\xE2\x80\x93" + std::to_string(b);
+  };
+  // The first and last of the 81 bands are open-ended: everything older, everything later.
+  if (start == asOf - kOpenBand * width) return std::to_string(lo) + "+";
+  if (start == asOf + kOpenBand * width) return "in " + std::to_string(-hi) + "+";
+  if (lo >= 1) return days(lo, hi);
+  if (hi <= 0) return "in " + days(-hi, -lo);
+  return dates;
 }
 
 std::string SheetName(std::string_view wanted, std::string_view fallback,
@@ -518,6 +762,8 @@ void ReportWorkbook::Discard() noexcept {
   }
   combined_.clear();
   formats_.clear();
+  right_ = nullptr;
+  indented_ = nullptr;
   if (!closed_ && !temp_.empty()) {
     DeleteFile(temp_);
     temp_.clear();
@@ -531,6 +777,22 @@ lxw_format* ReportWorkbook::Format(const std::string& numFormat) {
   format_set_num_format(f, numFormat.c_str());
   formats_.emplace(numFormat, f);
   return f;
+}
+
+lxw_format* ReportWorkbook::RightAligned() {
+  if (right_ == nullptr) {
+    right_ = workbook_add_format(wb_);
+    format_set_align(right_, LXW_ALIGN_RIGHT);
+  }
+  return right_;
+}
+
+lxw_format* ReportWorkbook::Indented() {
+  if (indented_ == nullptr) {
+    indented_ = workbook_add_format(wb_);
+    format_set_indent(indented_, 1);
+  }
+  return indented_;
 }
 
 lxw_worksheet* ReportWorkbook::NewSheet(std::string_view wanted, std::string_view fallback) {
@@ -568,11 +830,15 @@ void ReportWorkbook::Write(std::string_view recap, std::string_view commandCode,
   std::size_t maxCols = 0;
   lxw_row_t r = 0;
   std::string text;
+  std::vector<CellValue> values;  // the cells of the current line
+
+  const std::string cmd = UCase(TrimView(commandCode).substr(0, 2));
+  const std::map<CellKey, std::string> shares =
+      ShareCells(cmd, rows, std::min<std::size_t>(rows.size(), LXW_ROW_MAX));
 
   auto setWidths = [&]() {
     for (std::size_t c = 0; c < widths.size(); ++c) {
-      const double w = std::min<double>(60.0, std::max<double>(8.43, widths[c] + 2.0));
-      worksheet_set_column(ws, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), w, nullptr);
+      SetWidth(ws, static_cast<lxw_col_t>(c), widths[c]);
     }
     widths.clear();
   };
@@ -590,9 +856,35 @@ void ReportWorkbook::Write(std::string_view recap, std::string_view commandCode,
     }
     maxCols = std::max(maxCols, row.size());
     if (widths.size() < row.size()) widths.resize(row.size(), 0);
+    values.clear();
+    std::size_t lastCell = 0;  // one past the last cell that is not blank
+    bool heading = row.size() > 1 && i + 1 < rows.size();
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      values.push_back(ClassifyCell(row[c]));
+      if (values.back().kind != CellValue::Kind::Blank) lastCell = c + 1;
+      heading = heading && (values.back().kind == CellValue::Kind::Blank ||
+                            values.back().kind == CellValue::Kind::Text);
+    }
     for (std::size_t c = 0; c < row.size(); ++c) {
       const std::string_view cell = row[c];
-      const CellValue v = ClassifyCell(cell);
+      CellValue& v = values[c];
+      std::size_t shown = ShownLength(cell);
+      if (v.kind == CellValue::Kind::Number && !shares.empty()) {
+        const auto share = shares.find({i, c});
+        if (share != shares.end()) {
+          v.format = share->second;
+          shown = PercentLength(v.number, v.format);
+        }
+      }
+      // A heading over a column of numbers stands over them, on the right. A line of two texts
+      // is as often a label and its verdict ("Size from", "the normal approximation") above a
+      // last label and number, so it counts as a heading only over two lines of numbers.
+      auto figure = [&](std::size_t line) {
+        return line < rows.size() && c < rows[line].size() &&
+               ClassifyCell(rows[line][c]).kind >= CellValue::Kind::Number;
+      };
+      const bool overNumbers = heading && v.kind == CellValue::Kind::Text && figure(i + 1) &&
+                               (row.size() > 2 || figure(i + 2));
       const auto col = static_cast<lxw_col_t>(c);
       lxw_error err = LXW_NO_ERROR;
       switch (v.kind) {
@@ -604,26 +896,42 @@ void ReportWorkbook::Write(std::string_view recap, std::string_view commandCode,
           break;
         case CellValue::Kind::Text:
           text = ToUtf8(cell);
-          err = worksheet_write_string(ws, r, col, text.c_str(), nullptr);
+          err = worksheet_write_string(ws, r, col, text.c_str(),
+                                       overNumbers ? RightAligned() : nullptr);
           break;
       }
       if (err != LXW_NO_ERROR) {
         RaiseLxw(ErrorCode::InvalidArgument,
                  "line " + std::to_string(i + 1) + " of the report " + firstSheet, err);
       }
-      // A line of one cell (a title) may run over the empty cells beside it.
-      if (row.size() > 1) widths[c] = std::max(widths[c], cell.size());
+      // A text that ends its line (a title, a verdict, a list of strata) runs over the empty
+      // cells to its right rather than widening its column for every other line; a heading set
+      // on the right cannot, so it is measured.
+      const bool runsOver = c + 1 == lastCell && v.kind == CellValue::Kind::Text && !overNumbers;
+      if (!runsOver) widths[c] = std::max(widths[c], shown);
     }
   }
   const bool oneSheet = rows.size() <= LXW_ROW_MAX;
   lxw_worksheet* first = oneSheet ? ws : workbook_get_worksheet_by_name(wb_, firstSheet.c_str());
+  // The chart's label columns are fitted with the rest (on the first sheet of a long report, on
+  // their own).
+  const std::map<std::size_t, std::size_t> added =
+      AddChart(firstSheet, first, commandCode, rows, maxCols, title);
+  for (const auto& [c, w] : added) {
+    if (oneSheet) {
+      if (widths.size() <= c) widths.resize(c + 1, 0);
+      widths[c] = std::max(widths[c], w);
+    } else {
+      SetWidth(first, static_cast<lxw_col_t>(c), w);
+    }
+  }
   setWidths();
-  AddChart(firstSheet, first, commandCode, rows, maxCols, title);
 }
 
-void ReportWorkbook::AddChart(const std::string& sheet, lxw_worksheet* ws,
-                              std::string_view code, const std::vector<Row>& rows,
-                              std::size_t columns, std::string_view title) {
+std::map<std::size_t, std::size_t> ReportWorkbook::AddChart(
+    const std::string& sheet, lxw_worksheet* ws, std::string_view code,
+    const std::vector<Row>& rows, std::size_t columns, std::string_view title) {
+  std::map<std::size_t, std::size_t> added;  // columns written here, and their widest text
   const std::string cmd = UCase(TrimView(code).substr(0, 2));
   const std::size_t limit = std::min<std::size_t>(rows.size(), LXW_ROW_MAX);
 
@@ -633,7 +941,6 @@ void ReportWorkbook::AddChart(const std::string& sheet, lxw_worksheet* ws,
   std::string defaultTitle, xName, yName, xFormat, yFormat;
   bool headingNames = true;
   bool touching = false;  // a histogram's bars touch
-  bool markers = false;
 
   if (cmd == "BE") {
     block = FindBlock(
@@ -658,21 +965,18 @@ void ReportWorkbook::AddChart(const std::string& sheet, lxw_worksheet* ws,
         [](const Row& r) { return Heads(r, {"Bin Start", "Bin End", "Count", "Amt"}); }, {2});
     valueCols = {2};
     defaultTitle = "Histogram";
-    xName = "Bin start";
+    xName = "Bin";
     yName = "Count";
     touching = true;
   } else if (cmd == "AR") {
     block = FindBlock(
         rows, limit, [](const Row& r) { return Heads(r, {"Start", "End", "Amount"}); }, {2});
     valueCols = {2};
-    // The band starts are dates, so the axis is a time axis and bands sit at their dates;
-    // columns there would be one day wide, so the amounts are a line with a marker per band.
-    type = LXW_CHART_LINE;
-    markers = true;
+    // Columns over the bands' labels: the band dates as categories would make a time axis, on
+    // which a column is one day wide.
     defaultTitle = "Amount by age band";
-    xName = "Band start";
+    xName = "Age in days";
     yName = "Amount";
-    xFormat = "m/d/yyyy";
     yFormat = "#,##0";
   } else if (cmd == "WD") {
     block = FindBlock(
@@ -704,20 +1008,93 @@ void ReportWorkbook::AddChart(const std::string& sheet, lxw_worksheet* ws,
     yName = "Cumulative share";
     yFormat = "0%";
   } else {
-    return;
+    return added;
   }
-  if (!block) return;
+  if (!block) return added;
 
   const auto first = static_cast<lxw_row_t>(block->first);
   const auto last = static_cast<lxw_row_t>(block->last);
   const auto heading = static_cast<lxw_row_t>(block->heading);
+
+  // Cells written beside the table, in the first column to its right.
+  std::size_t beside = rows[block->heading].size();
+  for (std::size_t r = block->first; r <= block->last; ++r) beside = std::max(beside, rows[r].size());
+  const auto besideCol = static_cast<lxw_col_t>(beside);
+  auto putText = [&](std::size_t r, const std::string& text, lxw_format* f = nullptr) {
+    const lxw_error e = worksheet_write_string(ws, static_cast<lxw_row_t>(r), besideCol,
+                                               text.c_str(), f);
+    if (e != LXW_NO_ERROR) RaiseLxw(ErrorCode::InvalidArgument, "cannot label the chart", e);
+    added[beside] = std::max(added[beside], ShownLength(text) + (f == right_ ? 0 : 1));
+  };
+  lxw_col_t categoryCol = 0;
+  bool logScale = false;
+  if (cmd == "UN") {
+    std::vector<std::pair<double, double>> bins;
+    for (std::size_t r = block->first; r <= block->last; ++r) {
+      const CellValue lo = ClassifyCell(rows[r][0]);
+      const CellValue hi = ClassifyCell(rows[r].size() > 1 ? rows[r][1] : std::string_view());
+      bins.emplace_back(lo.number, hi.number);
+    }
+    if (std::all_of(block->first + rows.begin(), block->last + 1 + rows.begin(), [](const Row& r) {
+          return IsNumber(r, 0) && IsNumber(r, 1);
+        })) {
+      const std::vector<std::string> labels = BinLabels(bins);
+      putText(block->heading, "Bin", Indented());
+      for (std::size_t k = 0; k < labels.size(); ++k) putText(block->first + k, labels[k], Indented());
+      categoryCol = besideCol;
+    }
+  } else if (cmd == "AR") {
+    std::optional<double> asOf;
+    for (std::size_t r = 0; r < block->heading && !asOf; ++r) {
+      const CellValue d = ClassifyCell(Cell(rows[r], 1));
+      if (Cell(rows[r], 0).starts_with("Ageing Report as of") && d.kind == CellValue::Kind::Date)
+        asOf = d.number;
+    }
+    const bool dated = std::all_of(
+        block->first + rows.begin(), block->last + 1 + rows.begin(), [](const Row& r) {
+          return ClassifyCell(Cell(r, 0)).kind == CellValue::Kind::Date &&
+                 ClassifyCell(Cell(r, 1)).kind == CellValue::Kind::Date;
+        });
+    if (asOf && dated) {
+      putText(block->heading, "Age (days)", Indented());
+      for (std::size_t r = block->first; r <= block->last; ++r) {
+        putText(r,
+                AgeBandLabel(*asOf, ClassifyCell(Cell(rows[r], 0)).number,
+                             ClassifyCell(Cell(rows[r], 1)).number),
+                Indented());
+      }
+      categoryCol = besideCol;
+    }
+  } else if (cmd == "BE") {
+    if (const auto exact = ExactExpected(rows, *block, limit)) {
+      putText(block->heading, "Expected (exact)", RightAligned());
+      lxw_format* twoDecimals = Format("#,##0.00");
+      for (std::size_t k = 0; k < exact->size(); ++k) {
+        const double v = (*exact)[k];
+        const lxw_error e = worksheet_write_number(
+            ws, static_cast<lxw_row_t>(block->first + k), besideCol, v, twoDecimals);
+        if (e != LXW_NO_ERROR) RaiseLxw(ErrorCode::InvalidArgument, "cannot write a count", e);
+        added[beside] = std::max(added[beside], GroupedLength(v, 2));
+      }
+    }
+  }
+
+  if (cmd == "UN" || cmd == "RN" || cmd == "WD") {
+    // Counts: a few large bars (the bins of small amounts, amounts that are not round, working
+    // days) would flatten the rest.
+    std::vector<double> counts;
+    for (std::size_t r = block->first; r <= block->last; ++r) {
+      counts.push_back(ClassifyCell(rows[r][valueCols[0]]).number);
+    }
+    logScale = SkewedCounts(counts);
+  }
+
   lxw_chart* chart = workbook_add_chart(wb_, type);
   auto addSeries = [&](lxw_chart* target, std::size_t col) {
     lxw_chart_series* s = chart_add_series(target, nullptr, nullptr);
-    chart_series_set_categories(s, sheet.c_str(), first, 0, last, 0);
+    chart_series_set_categories(s, sheet.c_str(), first, categoryCol, last, categoryCol);
     chart_series_set_values(s, sheet.c_str(), first, static_cast<lxw_col_t>(col), last,
                             static_cast<lxw_col_t>(col));
-    if (markers) chart_series_set_marker_type(s, LXW_CHART_MARKER_CIRCLE);
     if (headingNames) {
       chart_series_set_name_range(s, sheet.c_str(), heading, static_cast<lxw_col_t>(col));
     } else {
@@ -748,15 +1125,33 @@ void ReportWorkbook::AddChart(const std::string& sheet, lxw_worksheet* ws,
   const std::string name = title.empty() ? defaultTitle : ToUtf8(title);
   chart_title_set_name(chart, name.c_str());
   chart_axis_set_name(chart->x_axis, xName.c_str());
-  chart_axis_set_name(chart->y_axis, yName.c_str());
+  chart_axis_set_name(chart->y_axis, (logScale ? yName + " (log scale)" : yName).c_str());
   if (!xFormat.empty()) chart_axis_set_num_format(chart->x_axis, xFormat.c_str());
   if (!yFormat.empty()) chart_axis_set_num_format(chart->y_axis, yFormat.c_str());
   if (touching) chart_set_series_gap(chart, 0);
+  if (logScale) {
+    chart_axis_set_log_base(chart->y_axis, 10);
+    // From a tenth, so that a count of 1 (the rare case the chart is there to show) has a bar,
+    // and the grid lines stay on powers of ten.
+    chart_axis_set_min(chart->y_axis, 0.1);
+  }
+  if (cmd == "KS") {
+    // Cumulative shares end at 100 %: no room above it.
+    chart_axis_set_min(chart->y_axis, 0.0);
+    chart_axis_set_max(chart->y_axis, 1.0);
+  }
   chart_legend_set_position(chart, valueCols.size() > 1 ? LXW_CHART_LEGEND_BOTTOM
                                                         : LXW_CHART_LEGEND_NONE);
-  const lxw_error err =
-      worksheet_insert_chart(ws, heading, static_cast<lxw_col_t>(columns + 1), chart);
+  if (!added.empty()) columns = std::max(columns, added.rbegin()->first + 1);
+  // Wider for many categories, so that their labels stay on one line.
+  lxw_chart_options placing{};
+  placing.x_scale = last - first + 1 > 8 ? 1.5 : 1.0;
+  placing.y_scale = 1.0;
+  const lxw_error err = worksheet_insert_chart_opt(ws, heading,
+                                                   static_cast<lxw_col_t>(columns + 1), chart,
+                                                   &placing);
   if (err != LXW_NO_ERROR) RaiseLxw(ErrorCode::InvalidArgument, "cannot place the chart", err);
+  return added;
 }
 
 void ReportWorkbook::Close() {
@@ -773,6 +1168,8 @@ void ReportWorkbook::Close() {
   }
   combined_.clear();
   formats_.clear();
+  right_ = nullptr;
+  indented_ = nullptr;
   if (err != LXW_NO_ERROR) {
     DeleteFile(temp_);
     temp_.clear();

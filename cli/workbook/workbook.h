@@ -6,10 +6,14 @@
 // separated by tabs. A cell whose text is a number as the report patterns render it becomes a
 // numeric cell whose number format shows the same text; a month/day/year date becomes a date
 // cell; anything else stays text. See ClassifyCell for the exact rules.
+// Shares (the percentage columns of ST, RN and KS, the proportions of BE, the rates of SA and
+// PR) keep their fraction in the cell and show as a percentage. Each column is as wide as the
+// longest text it shows, at most 60 characters; a line of one cell (a title) runs over instead.
 //
 // For the reports that read best as a picture (command codes BE, ST, UN, AR, WD, RN, KS) a
 // native chart is placed beside the table; it refers to the table's cells, located by the
-// report's heading line.
+// report's heading line. Histogram bins and ageing bands get a label column beside their table
+// for the chart to name them by, and the Benford table an exact expected count per digit.
 //
 // The workbook is written completely or not at all: it is built under a temporary name in the
 // target's folder and renamed over the target by Close. Destroying the object without Close
@@ -19,6 +23,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct lxw_workbook;
@@ -60,6 +65,22 @@ CellValue ClassifyCell(std::string_view text);
 std::string SheetName(std::string_view wanted, std::string_view fallback,
                       const std::vector<std::string>& taken);
 
+// Category labels for histogram bins given as (start, end): "4.41k – 94.9k". Bounds have three
+// significant digits, or more when three would make a bin's two bounds read the same, and a k, M
+// or bn for thousands, millions and billions.
+std::vector<std::string> BinLabels(const std::vector<std::pair<double, double>>& bins);
+
+// True when bar heights `counts` are too uneven for a linear axis: the largest is more than 50
+// times the smallest nonzero one. Zeros are left out (a log axis has no place for them). The
+// count charts (histogram, round numbers, weekdays) then get a logarithmic count axis.
+bool SkewedCounts(const std::vector<double>& counts);
+
+// The label of an ageing band from `start` up to (not including) `end`, both date serials,
+// against the ageing date `asOf`: its ages in days before the ageing date ("1–30", "7"), or
+// "in 0–29" for days after it; the open-ended oldest and latest bands read "1171+" and "in 1200+".
+// A band that does not line up with the ageing date keeps its dates ("1/5/2023 – 2/4/2023").
+std::string AgeBandLabel(double asOf, double start, double end);
+
 class ReportWorkbook {
  public:
   // Prepares the workbook `path`. Raises EngineError: InvalidArgument when `path` is empty or
@@ -95,10 +116,14 @@ class ReportWorkbook {
   void Write(std::string_view recap, std::string_view commandCode, std::string_view reportText,
              std::string_view title);
   lxw_format* Format(const std::string& numFormat);
+  lxw_format* RightAligned();
+  lxw_format* Indented();
   lxw_worksheet* NewSheet(std::string_view wanted, std::string_view fallback);
-  void AddChart(const std::string& sheet, lxw_worksheet* ws, std::string_view code,
-                const std::vector<std::vector<std::string_view>>& rows, std::size_t columns,
-                std::string_view title);
+  // Returns the columns it wrote beside the report (labels, exact counts) and their widest text.
+  std::map<std::size_t, std::size_t> AddChart(
+      const std::string& sheet, lxw_worksheet* ws, std::string_view code,
+      const std::vector<std::vector<std::string_view>>& rows, std::size_t columns,
+      std::string_view title);
   void Discard() noexcept;
 
   std::string path_;
@@ -106,6 +131,8 @@ class ReportWorkbook {
   lxw_workbook* wb_ = nullptr;
   std::vector<std::string> sheets_;
   std::map<std::string, lxw_format*> formats_;
+  lxw_format* right_ = nullptr;     // headings over numbers
+  lxw_format* indented_ = nullptr;  // chart labels beside numbers
   std::vector<std::unique_ptr<CombinedChart>> combined_;  // column charts with a line
   bool closed_ = false;
 };

@@ -259,7 +259,8 @@ TEST_F(WorkbookFile, EngineReportsBecomeSheetsWithTypedCellsAndCharts) {
                        {"'Vendor''s digits'!$A$8:$A$16", "'Vendor''s digits'!$B$8:$B$16"}));
   EXPECT_TRUE(HasChart(charts, "lineChart", {"'Vendor''s digits'!$C$8:$C$16"}));
   EXPECT_TRUE(HasChart(charts, "barChart", {"Strata!$A$3:$A$6", "Strata!$D$3:$D$6"}));
-  EXPECT_TRUE(HasChart(charts, "lineChart", {"Ageing!$A$3:$A$6", "Ageing!$C$3:$C$6"}));
+  // Ageing: columns over the band labels written beside the table.
+  EXPECT_TRUE(HasChart(charts, "barChart", {"Ageing!$D$3:$D$6", "Ageing!$C$3:$C$6"}));
   EXPECT_TRUE(HasChart(charts, "barChart", {"'Ageing (2)'!$A$2:$A$4", "'Ageing (2)'!$B$2:$B$4"}));
   EXPECT_TRUE(HasChart(charts, "barChart", {"RN!$A$4:$A$7", "RN!$B$4:$B$7"}));
   EXPECT_TRUE(HasChart(charts, "lineChart",
@@ -283,7 +284,8 @@ TEST_F(WorkbookFile, HistogramIsFoundAfterTheStatisticsOfTheSameReport) {
   EXPECT_EQ(x.Cell(1, "A27").value, "Bin Start");
   const auto charts = x.Charts();
   ASSERT_EQ(charts.size(), 1u);
-  EXPECT_TRUE(HasChart(charts, "barChart", {"UN!$A$28:$A$30", "UN!$C$28:$C$30"}));
+  // Categories: the bins' range labels written beside the table.
+  EXPECT_TRUE(HasChart(charts, "barChart", {"UN!$E$28:$E$30", "UN!$C$28:$C$30"}));
 }
 
 TEST_F(WorkbookFile, AReportWithoutItsTableGetsNoChart) {
