@@ -64,7 +64,11 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"12/31/2007", Rpn({"12/31/2007"})},
         ParseCase{"$d < 12/31/2007 ", Rpn({"$D", "12/31/2007", "<"})},
         ParseCase{"1/1/8", Rpn({"1", "1", "8", "/", "/"})},
-        ParseCase{"$\"Vendor Name\" = 'x'", Rpn({"$\"VENDOR NAME\"", "'", "X", "'", "="})},
+        // a text constant in single quotes stays as written (it was split into ', X and ')
+        ParseCase{"$\"Vendor Name\" = 'x'", Rpn({"$\"VENDOR NAME\"", "'x'", "="})},
+        ParseCase{"$V = 'Acme, Inc.' OR $V = 'O''Brien (UK)'",
+                  Rpn({"$V", "'Acme, Inc.'", "=", "$V", "'O''Brien (UK)'", "=", "OR"})},
+        ParseCase{"UCASE($n) = café", Rpn({"$N", "UCASE", "CAFÉ", "="})},
         ParseCase{"!x", Rpn({"!", "X"})},
         ParseCase{"  $a", Rpn({"$A"})},
         ParseCase{"   ", ""}));
