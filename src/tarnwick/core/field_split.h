@@ -2,6 +2,7 @@
 // Splitting a line into fields without allocating per line: the fields are kept as spans of
 // the line, in a vector whose capacity is reused from row to row.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -158,9 +159,13 @@ class CommaRecord {
     raw_ = false;
   }
   bool Feed(std::string_view line) {
-    for (const char c : line) {
+    // Runs without a comma (unquoted) or without a quote (quoted) are copied whole.
+    const std::size_t n = line.size();
+    std::size_t i = 0;
+    while (i < n) {
       switch (state_) {
-        case kStart:
+        case kStart: {
+          const char c = line[i++];
           if (c == '"') {
             state_ = kQuoted;
             raw_ = true;
@@ -172,22 +177,30 @@ class CommaRecord {
             raw_ = true;
           }
           break;
-        case kUnquoted:
-          if (c == ',') {
+        }
+        case kUnquoted: {
+          const std::size_t j = std::min(line.find(',', i), n);
+          text_.append(line.substr(i, j - i));
+          i = j;
+          if (i < n) {
+            ++i;
             Emit();
             state_ = kStart;
-          } else {
-            text_ += c;
           }
           break;
-        case kQuoted:
-          if (c == '"') {
+        }
+        case kQuoted: {
+          const std::size_t j = std::min(line.find('"', i), n);
+          text_.append(line.substr(i, j - i));
+          i = j;
+          if (i < n) {
+            ++i;
             state_ = kQuoteSeen;
-          } else {
-            text_ += c;
           }
           break;
-        case kQuoteSeen:
+        }
+        case kQuoteSeen: {
+          const char c = line[i++];
           if (c == '"') {
             text_ += '"';
             state_ = kQuoted;
@@ -199,6 +212,7 @@ class CommaRecord {
             state_ = kUnquoted;
           }
           break;
+        }
       }
     }
     if (state_ == kQuoted) {
