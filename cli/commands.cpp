@@ -2,20 +2,24 @@
 // arguments checked before the run, and the wiring from rows to the class and back to its
 // report. Nothing here computes a figure of its own.
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "runner.h"
 #include "output_file.h"
 #include "tarnwick/audit/ageing.h"
+#include "tarnwick/audit/attribute_sampling.h"
 #include "tarnwick/audit/benford.h"
 #include "tarnwick/audit/interval_sampling.h"
 #include "tarnwick/audit/invoices.h"
 #include "tarnwick/audit/key_summary.h"
 #include "tarnwick/audit/misc.h"
+#include "tarnwick/audit/mus_evaluation.h"
 #include "tarnwick/audit/mus_reconciliation.h"
 #include "tarnwick/audit/stratify.h"
 #include "tarnwick/audit/two_period.h"
@@ -23,6 +27,7 @@
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
+#include "tarnwick/core/key_index.h"
 #include "tarnwick/core/text.h"
 #include "tarnwick/shell/report_text.h"
 #include "tarnwick/shell/requirements.h"
@@ -118,7 +123,17 @@ void RunTR(Job& job) {
 
 void RunAR(Job& job) {
   cAge age;
-  age.AgeingDate(job.Arg("agedate"));
+  if (job.Order() == DateOrder::kMdy) {
+    age.AgeingDate(job.Arg("agedate"));
+  } else {
+    // agedate is written in the source's order; the class reads month/day/year
+    const auto d = ParseDate(job.Arg("agedate"), job.Order());
+    if (!d) {
+      Raise(ErrorCode::TypeMismatch, "ageing date is not a date: " + job.Arg("agedate") + " (datefmt=" +
+                                         LCase(job.RunnerArg("datefmt")) + " reads " + DateOrderName(job.Order()) + ")");
+    }
+    age.AgeingDate(DateText(*d));
+  }
   std::int16_t width = static_cast<std::int16_t>(WholeArg(job, "colwidth", 1, 365));
   age.SetAgeWidth(width);
   const int d = job.Col("agecol");
@@ -134,13 +149,15 @@ void RunWD(Job& job) {
   job.report = age.WDReport();
 }
 
+// Each date is read in the source's order (a value that is no date stops the run, as in WD)
+// and looked up in the run's calendar.
 void RunHO(Job& job) {
   cAge age;
+  age.Holidays(job.Holidays());
   const int d = job.Col("col");
-  std::string text;
   while (job.Next()) {
-    text.assign(job.Text(d));
-    age.IsHoliday(text);
+    const Date x = job.DateValue(d);
+    if (TrimView(job.Text(d)).size() >= 5) age.IsHolidayDate(x);
   }
   job.report = age.HolReport();
 }
@@ -176,26 +193,256 @@ void Figure(std::string& r, const char* label, double value) {
 // The selected rows of a sampling command go to the sample file, header first.
 void StartSample(Job& job, OutputFile& out) { out.WriteLine(job.Source().HeaderLine()); }
 
+// ---- Benford: which amounts are tested, and the text the digit test reads ----
+
+// sign= and min= of BE and BA: rows whose amount is left out are not fed to the test at all.
+// min= compares with the absolute value, so that with sign=all a credit of -250 is tested
+// like a debit of 250 (digit tests read magnitudes).
+struct AmountSelection {
+  enum class Sign { All, Positive, Negative } sign = Sign::All;
+  bool hasMin = false;
+  double min = 0;
+  bool given = false;  // sign= or min= on the line
+  std::int64_t leftOut = 0;
+
+  bool Keep(double v) {
+    const bool keep = (sign == Sign::All || (sign == Sign::Positive ? v > 0 : v < 0)) &&
+                      (!hasMin || std::fabs(v) >= min);
+    if (!keep) ++leftOut;
+    return keep;
+  }
+};
+
+AmountSelection SelectionArgs(const Job& job) {
+  AmountSelection s;
+  const std::string sign = job.RunnerArg("sign");
+  if (!sign.empty()) {
+    s.given = true;
+    if (EqualsNoCase(sign, "all")) s.sign = AmountSelection::Sign::All;
+    else if (EqualsNoCase(sign, "positive")) s.sign = AmountSelection::Sign::Positive;
+    else if (EqualsNoCase(sign, "negative")) s.sign = AmountSelection::Sign::Negative;
+    else throw Rejected{"sign=" + sign + " is not one of all, positive, negative"};
+  }
+  const std::string min = job.RunnerArg("min");
+  if (!min.empty()) {
+    s.given = true;
+    const auto v = ParseNumber(min);
+    if (!v || !std::isfinite(*v) || *v < 0) {
+      throw Rejected{"min=" + min + " is not an amount of 0 or more"};
+    }
+    s.hasMin = true;
+    s.min = *v;
+  }
+  return s;
+}
+
+// The report lines that say which amounts were tested.
+void AppendSelection(std::string& r, const AmountSelection& s) {
+  r += "Amounts tested";
+  r += kCrLf;
+  r += "Sign\t";
+  r += s.sign == AmountSelection::Sign::All ? "all"
+                                            : (s.sign == AmountSelection::Sign::Positive ? "positive" : "negative");
+  r += kCrLf;
+  r += "Minimum absolute amount\t";
+  if (s.hasMin) AppendNumText(r, s.min);
+  else r += "none";
+  r += kCrLf;
+  r += "Rows left out by sign= and min=\t";
+  AppendNumText(r, static_cast<double>(s.leftOut));
+  r += kCrLf;
+}
+
+// The shortest plain decimal text of |v| that reads back as v (77.8 and 77.80 in a file are
+// one amount, written 77.8), at `out`, which holds kAmountText characters; returns its end.
+// A cell written as plain decimals with at most 15 significant digits is that text already,
+// less its sign, leading zeros and trailing fractional zeros: two such decimals never share a
+// double, so no shorter text reads back as v. Any other cell goes through std::to_chars.
+constexpr std::size_t kAmountText = 1100;  // the longest fixed text of a double, and places
+
+char* ShortestText(double v, std::string_view cell, char* out) {
+  std::size_t i = 0;
+  const std::size_t n = cell.size();
+  if (i < n && cell[i] == '-') ++i;
+  const std::size_t intStart = i;
+  while (i < n && cell[i] >= '0' && cell[i] <= '9') ++i;
+  const std::size_t intEnd = i;
+  std::size_t fracStart = i, fracEnd = i;
+  if (i < n && cell[i] == '.') {
+    fracStart = ++i;
+    while (i < n && cell[i] >= '0' && cell[i] <= '9') ++i;
+    fracEnd = i;
+  }
+  std::size_t lead = intStart;
+  while (lead < intEnd && cell[lead] == '0') ++lead;
+  while (fracEnd > fracStart && cell[fracEnd - 1] == '0') --fracEnd;
+  std::size_t significant = (intEnd - lead) + (fracEnd - fracStart);
+  if (lead == intEnd) {  // below 1: leading zeros of the fraction are not significant
+    std::size_t f = fracStart;
+    while (f < fracEnd && cell[f] == '0') ++f;
+    significant = fracEnd - f;
+  }
+  // Far from 1 (subnormals, or beyond 10^22) the fallback is the safe one.
+  if (i != n || intEnd + fracEnd == intStart + fracStart || significant > 15 ||
+      intEnd - lead > 22 || fracEnd - fracStart > 30) {
+    return std::to_chars(out, out + kAmountText, std::fabs(v), std::chars_format::fixed).ptr;
+  }
+  char* p = out;
+  if (lead == intEnd) *p++ = '0';
+  for (std::size_t k = lead; k < intEnd; ++k) *p++ = cell[k];
+  if (fracEnd > fracStart) {
+    *p++ = '.';
+    for (std::size_t k = fracStart; k < fracEnd; ++k) *p++ = cell[k];
+  }
+  return p;
+}
+
+// The text handed to the digit test, made from the shortest text of the amount (`cell` as
+// read, see ShortestText): rounded to `places` decimals (halves away from zero) when it has
+// more, padded with zeros to `places` when it has fewer and `trim` is false; with `trim` no
+// zeros end the fraction (the first- and second-digit tests: 5.00 reads as 5, never as 50).
+// `places` < 0 keeps the amount's own decimals, which go to `decimals`. `buf` holds
+// kAmountText characters; no allocation.
+// An amount kept until the decimals of all amounts are known: its shortest text as digits
+// (below 2^57) and decimals (below 128) in one word; false for an amount that does not fit.
+bool PackShortest(double v, std::string_view cell, char* buf, std::uint64_t& packed, int& decimals) {
+  const char* end = ShortestText(v, cell, buf);
+  std::uint64_t m = 0;
+  int digits = 0;
+  decimals = 0;
+  bool fraction = false;
+  for (const char* p = buf; p < end; ++p) {
+    if (*p == '.') {
+      fraction = true;
+      continue;
+    }
+    decimals += fraction ? 1 : 0;
+    if (m == 0 && *p == '0') continue;
+    if (++digits > 17) return false;
+    m = m * 10 + static_cast<std::uint64_t>(*p - '0');
+  }
+  if (m >= (std::uint64_t{1} << 57) || decimals > 127) return false;
+  packed = m << 7 | static_cast<std::uint64_t>(decimals);
+  return true;
+}
+
+// The text of a packed amount with exactly `places` (>= its own) decimals, at buf.
+std::string_view UnpackedText(std::uint64_t packed, int places, char* buf) {
+  const int decimals = static_cast<int>(packed & 127);
+  char digits[24];
+  char* dEnd = std::to_chars(digits, digits + sizeof digits, packed >> 7).ptr;
+  const int n = static_cast<int>(dEnd - digits);
+  char* p = buf;
+  if (n > decimals) {
+    p = std::copy(digits, digits + (n - decimals), p);
+  } else {
+    *p++ = '0';
+  }
+  if (places > 0) {
+    *p++ = '.';
+    for (int i = n; i < decimals; ++i) *p++ = '0';
+    p = std::copy(digits + std::max(0, n - decimals), dEnd, p);
+    for (int i = decimals; i < places; ++i) *p++ = '0';
+  }
+  return {buf, static_cast<std::size_t>(p - buf)};
+}
+
+std::string_view AmountText(double v, std::string_view cell, int places, bool trim, char* buf,
+                            int& decimals) {
+  char* begin = buf + 1;  // buf[0] takes a carry out of the leading digit
+  char* end = ShortestText(v, cell, begin);
+  char* dot = std::find(begin, end, '.');
+  decimals = dot == end ? 0 : static_cast<int>(end - dot - 1);
+  if (places >= 0 && decimals > places) {
+    const bool up = dot[places + 1] >= '5';
+    end = places == 0 ? dot : dot + places + 1;
+    if (up) {
+      char* q = end - 1;
+      for (;; --q) {
+        if (q < begin) {
+          *q = '1';
+          begin = q;
+          break;
+        }
+        if (*q == '.') continue;
+        if (*q != '9') {
+          ++*q;
+          break;
+        }
+        *q = '0';
+      }
+    }
+  } else if (places > decimals && !trim) {
+    if (dot == end) *end++ = '.';
+    for (int i = decimals; i < places; ++i) *end++ = '0';
+  }
+  if (trim && std::find(begin, end, '.') != end) {
+    while (end[-1] == '0') --end;
+    if (end[-1] == '.') --end;
+  }
+  return {begin, static_cast<std::size_t>(end - begin)};
+}
+
+// Digit tests read the amount, not how a file writes it: each selected row's amount is handed
+// to cBenford as AmountText. F1, F2 and D2 read it without trailing zeros, which is the same
+// text whatever places= is, as long as nothing is rounded, so they take each row as it comes.
+// L1 and L2 read exactly `places` decimals; without places= that is the most decimals among the
+// tested amounts, known only at the end, so their amounts are kept until then (8 bytes a row).
 void RunBE(Job& job) {
   const std::string type = UCase(job.Arg("type").substr(0, 2));
   if (type != "F1" && type != "F2" && type != "L1" && type != "L2" && type != "D2") {
     throw Rejected{"type=" + job.Arg("type") + " is not one of F1, F2, L1, L2, D2"};
   }
+  AmountSelection select = SelectionArgs(job);
+  int places = -1;
+  if (const std::string p = job.RunnerArg("places"); !p.empty()) {
+    std::int32_t v = 0;
+    const auto r = std::from_chars(p.data(), p.data() + p.size(), v);
+    if (r.ec != std::errc() || r.ptr != p.data() + p.size() || v < 0 || v > 20) {
+      throw Rejected{"places=" + p + " is not a whole number from 0 to 20"};
+    }
+    places = v;
+  }
+  const bool lastDigits = type == "L1" || type == "L2";
   const int c = job.Col("col");
   cBenford b;
   b.btype(type);
+  std::array<char, kAmountText> buf;
+  int most = 0, decimals = 0;
+  std::vector<std::uint64_t> kept;  // nearly every amount, packed
+  std::vector<double> keptWhole;    // the rest
   while (job.Next()) {
-    job.Number(c);  // a value that is no amount is an error, never a silent skip
-    b.AddObs(job.Text(c));
+    const double v = job.Number(c);  // a value that is no amount is an error, never a silent skip
+    if (!select.Keep(v)) continue;
+    if (lastDigits && places < 0) {
+      std::uint64_t packed = 0;
+      if (PackShortest(v, job.Text(c), buf.data(), packed, decimals)) kept.push_back(packed);
+      else keptWhole.push_back(v);
+    } else {
+      b.AddObs(AmountText(v, job.Text(c), places, !lastDigits, buf.data(), decimals));
+    }
+    most = std::max(most, decimals);
   }
+  // Tallies do not depend on the order of the amounts.
+  for (const std::uint64_t packed : kept) b.AddObs(UnpackedText(packed, most, buf.data()));
+  for (const double v : keptWhole) b.AddObs(AmountText(v, {}, most, false, buf.data(), decimals));
   b.Compute();
   job.report = b.Report();
+  if (select.given || places >= 0 || lastDigits) {
+    Append(job.report, "");
+    AppendSelection(job.report, select);
+    job.report += "Decimals read (places)\t";
+    AppendNumText(job.report, static_cast<double>(places >= 0 ? places : most));
+    job.report += places >= 0 ? "\tgiven" : "\tthe most among the tested amounts";
+    job.report += kCrLf;
+  }
 }
 
 // Rows as (key, amount) items of a summary by key (amount 0 without an amount column), in
 // batches: with many keys the summary's lookups then overlap instead of queueing.
 template <class Summary>
-void FeedKeysInBatches(Job& job, int k, int a, Summary& summary) {
+void FeedKeysInBatches(Job& job, const KeyColumns& key, int a, Summary& summary,
+                       AmountSelection* select = nullptr) {
   constexpr std::size_t kBatch = 64;
   std::array<std::string, kBatch> keys;
   std::array<std::string_view, kBatch> views;
@@ -203,7 +450,8 @@ void FeedKeysInBatches(Job& job, int k, int a, Summary& summary) {
   std::size_t n = 0;
   while (job.Next()) {
     amounts[n] = a < 0 ? 0.0 : job.Number(a);
-    keys[n].assign(job.Text(k));
+    if (select != nullptr && !select->Keep(amounts[n])) continue;
+    KeyText(job.Source(), key, keys[n]);
     views[n] = keys[n];
     if (++n == kBatch) {
       summary.Items(views.data(), amounts.data(), n);
@@ -213,10 +461,47 @@ void FeedKeysInBatches(Job& job, int k, int a, Summary& summary) {
   summary.Items(views.data(), amounts.data(), n);
 }
 
+// A composite key's parts are joined with kKeyJoin in the engine's records. In the report each
+// part stands in a column of its own: the key's heading becomes the parts' column names, and
+// the totals line moves its figures along so that they stay under their headings.
+void ShowCompositeKey(std::string& report, const KeyColumns& key, std::string_view heading) {
+  if (!key.Composite()) return;
+  std::string names;
+  for (std::size_t i = 0; i < key.names.size(); ++i) names += (i ? "\t" : "") + key.names[i];
+  const std::string pad(key.cols.size() - 1, '\t');
+  std::string out;
+  out.reserve(report.size() + report.size() / 8);
+  bool headingDone = false;
+  for (std::size_t start = 0; start < report.size();) {
+    std::size_t end = report.find('\n', start);
+    end = end == std::string::npos ? report.size() : end + 1;
+    std::string_view line(report.data() + start, end - start);
+    const std::string_view first = line.substr(0, line.find_first_of("\t\r\n"));
+    if (!headingDone && first == heading) {
+      out += names;
+      line.remove_prefix(first.size());
+      headingDone = true;
+    } else if (first == "Totals") {
+      out += first;
+      out += pad;
+      line.remove_prefix(first.size());
+    }
+    for (const char ch : line) out += ch == kKeyJoin ? '\t' : ch;
+    start = end;
+  }
+  report.swap(out);
+}
+
+// sign= and min= leave rows out of the summary altogether: a key's count and totals are those
+// of its tested amounts.
 void RunBA(Job& job) {
+  AmountSelection select = SelectionArgs(job);
   cBA ba;
-  FeedKeysInBatches(job, job.Col("col"), job.Col("amount"), ba);
+  const KeyColumns key = job.Key("col");
+  FeedKeysInBatches(job, key, job.Col("amount"), ba, &select);
   job.report = ba.SummaryReport();
+  ShowCompositeKey(job.report, key, "Variable");
+  if (select.given) AppendSelection(job.report, select);
 }
 
 // Near misses: each invoice is tested as it arrives against those before it, so every pair is
@@ -224,17 +509,19 @@ void RunBA(Job& job) {
 void RunNE(Job& job) {
   cCR cr;
   cr.DateTol(WholeArg(job, "datetol", 0, 36500));
-  const int v = job.Col("vendno"), n = job.Col("invno"), d = job.Col("invdate"), a = job.Col("invamt");
+  const KeyColumns v = job.Key("vendno");
+  const int n = job.Col("invno"), d = job.Col("invdate"), a = job.Col("invamt");
   std::string vendor, invno;
   while (job.Next()) {
     const Date date = job.DateValue(d);
     const double amount = job.Number(a);
-    vendor.assign(job.Text(v));
+    KeyText(job.Source(), v, vendor);
     invno.assign(job.Text(n));
     cr.AddItem(vendor, invno, date, amount);
     cr.nemisstrans();
   }
   job.report = cr.NEReport();
+  ShowCompositeKey(job.report, v, "Vendno");
 }
 
 // Splits: an invoice may be split into parts entered before or after it, so every invoice is
@@ -243,19 +530,21 @@ void RunSP(Job& job) {
   cCR cr;
   cr.DateTol(WholeArg(job, "datetol", 0, 36500));
   cr.SimTol(WholeArg(job, "simtol", 0, 1000000));
-  const int v = job.Col("vendno"), n = job.Col("invno"), d = job.Col("invdate"), a = job.Col("invamt");
+  const KeyColumns v = job.Key("vendno");
+  const int n = job.Col("invno"), d = job.Col("invdate"), a = job.Col("invamt");
   std::string vendor, invno;
   std::int32_t count = 0;
   while (job.Next()) {
     const Date date = job.DateValue(d);
     const double amount = job.Number(a);
-    vendor.assign(job.Text(v));
+    KeyText(job.Source(), v, vendor);
     invno.assign(job.Text(n));
     cr.AddItem(vendor, invno, date, amount);
     ++count;
   }
   for (std::int32_t i = 0; i < count; ++i) cr.SplitTran();
   job.report = cr.SPReport();
+  ShowCompositeKey(job.report, v, "Vendno");
 }
 
 void RunIS(Job& job) {
@@ -294,13 +583,46 @@ std::int32_t CountArg(const Job& job, const char* name) {
   return WholeArg(job, name, 0, std::numeric_limits<std::int32_t>::max());
 }
 
+// method= of SA and PR: the normal approximation (default) or the exact distributions.
+bool ExactMethod(const Job& job) {
+  const std::string m = LCase(Trim(job.RunnerArg("method")));
+  if (m.empty() || m == "normal") return false;
+  if (m == "exact") return true;
+  throw Rejected{"method=" + job.RunnerArg("method") + " is not one of normal, exact"};
+}
+
+// Exact plan: the tolerable deviation rate is the expected rate plus the precision wanted.
+void RunSAExact(Job& job, std::int32_t pop, double conf, double ep, double er) {
+  cAttribute at;
+  at.Population(pop);
+  at.conf(conf);
+  double tolerable = ep + er;
+  if (tolerable > 1.0) {
+    throw Rejected{"ep=" + job.Arg("ep") + " plus er=" + job.Arg("er") +
+                   " (the tolerable deviation rate) is above 1"};
+  }
+  at.tolerable(tolerable);
+  at.expected(ep);
+  if (at.SampleSize() < 0) throw Rejected{"SA: " + at.ErrMsg()};
+  job.report = at.SizeReport();
+}
+
 void RunSA(Job& job) {
-  cIS is;
-  is.popsize(CountArg(job, "pop"));
+  const bool exact = ExactMethod(job);
+  const std::int32_t pop = CountArg(job, "pop");
   double conf = RateArg(job, "conf"), ep = RateArg(job, "ep"), er = RateArg(job, "er");
+  if (exact) {
+    RunSAExact(job, pop, conf, ep, er);
+    return;
+  }
+  cIS is;
+  is.popsize(pop);
   is.conf(conf);
   is.expecterrorrate(ep);
   is.prec(er);
+  const std::int32_t normal = is.NormalSampleSize();
+  const std::int32_t zero = is.ZeroDeviationSize();
+  const std::int32_t required = is.RequiredSampleSize();
   std::string& r = job.report;
   r = "Attribute Sample Size";
   r += kCrLf;
@@ -308,16 +630,40 @@ void RunSA(Job& job) {
   Figure(r, "Confidence", is.conf());
   Figure(r, "Expected error rate", is.expecterrorrate());
   Figure(r, "Precision", is.prec());
-  Figure(r, "Required sample size", is.RequiredSampleSize());
+  Figure(r, "Normal approximation", normal);
+  Figure(r, "Zero-deviation size (exact binomial)", zero);
+  r += "Size from	";
+  if (required < (normal > zero ? normal : zero)) {
+    r += "the population: test every item";
+  } else if (required == normal) {
+    r += "the normal approximation";
+  } else {
+    r += "the zero-deviation size: the normal approximation is too small";
+  }
+  r += kCrLf;
+  Figure(r, "Required sample size", required);
 }
 
 void RunPR(Job& job) {
-  cIS is;
-  is.popsize(CountArg(job, "pop"));
+  const bool exact = ExactMethod(job);
+  const std::int32_t pop = CountArg(job, "pop");
   double conf = RateArg(job, "conf");
-  is.conf(conf);
-  is.SampSize(CountArg(job, "ss"));
+  const std::int32_t ss = CountArg(job, "ss");
   std::int32_t errors = CountArg(job, "nobs");
+  if (exact) {
+    cAttribute at;
+    at.Population(pop);
+    at.conf(conf);
+    at.SampSize(ss);
+    at.Deviations(errors);
+    if (at.UpperLimit() < 0.0) throw Rejected{"PR: " + at.ErrMsg()};
+    job.report = at.LimitReport();
+    return;
+  }
+  cIS is;
+  is.popsize(pop);
+  is.conf(conf);
+  is.SampSize(ss);
   is.actualerrs(errors);
   std::string& r = job.report;
   r = "Achieved Precision";
@@ -326,7 +672,35 @@ void RunPR(Job& job) {
   Figure(r, "Confidence", is.conf());
   Figure(r, "Sample size", is.SampSize());
   Figure(r, "Errors found", is.actualerrs());
+  r += "Basis	";
+  r += is.actualerrs() == 0 ? "exact binomial upper limit (no errors found)" : "normal approximation";
+  r += kCrLf;
   Figure(r, "Precision", is.GetSampPrec());
+}
+
+// The sampled items with their book and audited amounts; the evaluation needs them all
+// before the misstatements can be ranked.
+void RunSE(Job& job) {
+  if (job.Arg("intvl").empty()) throw Rejected{"missing: intvl= "};
+  if (job.Arg("conf").empty()) throw Rejected{"missing: conf= "};
+  const double interval = NumberArg(job, "intvl");
+  if (!(interval > 0.0)) throw Rejected{"intvl=" + job.Arg("intvl") + " is not above 0"};
+  double conf = RateArg(job, "conf");
+  cMUSEval ev;
+  ev.interval(interval);
+  ev.conf(conf);
+  const int b = job.Col("book"), a = job.Col("audit");
+  while (job.Next()) {
+    const double book = job.Number(b);
+    if (!(Currency::FromDouble(book).ToDouble() > 0.0)) {
+      Raise(ErrorCode::InvalidArgument,
+            "Col: " + job.RunnerArg("book") + " on row: " + std::to_string(job.RowsRead() + 1) +
+                " is not a positive book amount: " + std::string(job.Text(b)) +
+                " (monetary units select positive book amounts)");
+    }
+    ev.AddItem(book, job.Number(a));
+  }
+  job.report = ev.Report();
 }
 
 void RunST(Job& job) {
@@ -338,18 +712,20 @@ void RunST(Job& job) {
 }
 
 // SU, DU and PO: one summary by key; the amount is optional for duplicates.
-void SummariseKeys(Job& job, cStringArray& sa) { FeedKeysInBatches(job, job.Col("col"), job.Col("amount"), sa); }
+void SummariseKeys(Job& job, cStringArray& sa) { FeedKeysInBatches(job, job.Key("col"), job.Col("amount"), sa); }
 
 void RunSU(Job& job) {
   cStringArray sa;
   SummariseKeys(job, sa);
   job.report = sa.SummaryReport();
+  ShowCompositeKey(job.report, job.Key("col"), "Variable");
 }
 
 void RunDU(Job& job) {
   cStringArray sa;
   SummariseKeys(job, sa);
   job.report = sa.DuplicateReport();
+  ShowCompositeKey(job.report, job.Key("col"), "Variable");
 }
 
 void RunPO(Job& job) {
@@ -374,9 +750,61 @@ void RunPO(Job& job) {
   r += kCrLf;
 }
 
+// The number in a sequence value with letters (digits=): the last run of digits ("INV10234"
+// gives 10234, "0496J10" gives 10), the first ("0496J10" gives 496) or all its digits in order
+// ("0496J10" gives 49610). A value without digits, or whose digits pass the 32-bit range, is
+// the type-mismatch error.
+enum class Digits { Trailing, Leading, All };
+
+std::int32_t DigitsOf(const Job& job, int c, Digits mode) {
+  const std::string_view text = job.Text(c);
+  std::int64_t v = 0;
+  std::size_t count = 0;
+  bool tooLong = false;
+  auto take = [&](char ch) {
+    v = v * 10 + (ch - '0');
+    ++count;
+    if (v > std::numeric_limits<std::int32_t>::max()) {
+      tooLong = true;
+      v = 0;
+    }
+  };
+  auto digit = [](char ch) { return ch >= '0' && ch <= '9'; };
+  if (mode == Digits::All) {
+    for (const char ch : text)
+      if (digit(ch)) take(ch);
+  } else if (mode == Digits::Leading) {
+    std::size_t i = 0;
+    while (i < text.size() && !digit(text[i])) ++i;
+    for (; i < text.size() && digit(text[i]); ++i) take(text[i]);
+  } else {
+    std::size_t e = text.size();
+    while (e > 0 && !digit(text[e - 1])) --e;
+    std::size_t b = e;
+    while (b > 0 && digit(text[b - 1])) --b;
+    for (std::size_t i = b; i < e; ++i) take(text[i]);
+  }
+  if (count == 0 || tooLong) {
+    Raise(ErrorCode::TypeMismatch, "Col: " + job.Arg("col") + " on row: " + std::to_string(job.RowsRead() + 1) +
+                                       (count == 0 ? " has no digits: " : " has digits beyond 2,147,483,647: ") +
+                                       std::string(text));
+  }
+  return static_cast<std::int32_t>(v);
+}
+
 void RunGA(Job& job) {
   const int c = job.Col("col");
   cLongArray seq;
+  if (const std::string d = LCase(job.RunnerArg("digits")); !d.empty()) {
+    Digits mode = Digits::Trailing;
+    if (d == "leading") mode = Digits::Leading;
+    else if (d == "all") mode = Digits::All;
+    else if (d != "trailing") throw Rejected{"digits=" + job.RunnerArg("digits") + " is not one of trailing, leading, all"};
+    while (job.Next()) seq.AddItem(DigitsOf(job, c, mode));
+    seq.SortArray();
+    job.report = seq.Gaps();
+    return;
+  }
   while (job.Next()) {
     const double v = job.Number(c);
     if (v != std::floor(v) || v < std::numeric_limits<std::int32_t>::min() ||
@@ -512,6 +940,113 @@ void RunEX(Job& job) {
   r += kCrLf;
 }
 
+// The rows of the source whose key is (match=in) or is not (match=out) among the keys of a
+// second source, read through the same sources as the first. The second source's keys go into
+// a hash index over one block of text; an empty key (every part empty) matches nothing, so
+// blank addresses or accounts never pair up and a payment without a vendor is never "in".
+void RunJO(Job& job) {
+  const std::string file2 = job.RunnerArg("file2"), conn2 = job.RunnerArg("conn2");
+  if (file2.empty() == conn2.empty()) {
+    throw Rejected{"JO compares with a second source: give file2=PATH (filespec2= for a print file) "
+                   "or conn2=PATH sql2=QUERY"};
+  }
+  if (!conn2.empty() && job.RunnerArg("sql2").empty()) throw Rejected{"missing: sql2= "};
+  const std::string match = LCase(job.RunnerArg("match").empty() ? std::string("in") : job.RunnerArg("match"));
+  if (match != "in" && match != "out") throw Rejected{"match=" + job.RunnerArg("match") + " is not one of in, out"};
+  const bool wantIn = match == "in";
+
+  SourceArgs args2{conn2.empty() ? "file" : "db", file2, job.RunnerArg("filespec2"), conn2, job.RunnerArg("sql2")};
+  std::vector<std::string> inputs2;
+  std::unique_ptr<RowSource> second = OpenSource(args2, inputs2);
+  for (const std::string& f : inputs2) job.AddInput(f);
+  const KeyColumns key = job.Key("col");
+  const std::string keyArg2 = job.RunnerArg("key2").empty() ? job.Arg("col") : job.RunnerArg("key2");
+  const bool tab2 = conn2.empty() && static_cast<const FileSource&>(*second).Layout() == "T";
+  KeyColumns key2 = ResolveKey("key2", keyArg2, *second, tab2 ? file2 : std::string(), true);
+  key2.mode = key.mode;
+  if (key2.cols.size() != key.cols.size()) {
+    throw Rejected{"key2=" + keyArg2 + " names " + std::to_string(key2.cols.size()) + " columns, col=" +
+                   job.Arg("col") + " names " + std::to_string(key.cols.size()) + ": the keys must match part for part"};
+  }
+  const std::string sample = job.Arg("sample");
+  std::unique_ptr<OutputFile> out;
+  if (!sample.empty()) out = std::make_unique<OutputFile>(sample, job.Inputs());
+
+  // The second source's distinct keys.
+  job.StartRun();
+  std::string arena;
+  struct Span {
+    std::uint32_t at, size;
+  };
+  std::vector<Span> spans;
+  KeyIndex index;
+  auto keyOf = [&](std::int32_t r) { return std::string_view(arena).substr(spans[r].at, spans[r].size); };
+  std::string text;
+  std::int64_t rows2 = 0;
+  while (second->Next()) {
+    ++rows2;
+    KeyText(*second, key2, text);
+    if (text.find_first_not_of(kKeyJoin) == std::string::npos) continue;
+    const std::uint32_t h = KeyIndex::Hash(text);
+    if (index.Find(text, h, keyOf) >= 0) continue;
+    if (arena.size() + text.size() > std::numeric_limits<std::uint32_t>::max()) {
+      Raise(ErrorCode::Overflow, "the keys of the second source pass 4 GB");
+    }
+    spans.push_back({static_cast<std::uint32_t>(arena.size()), static_cast<std::uint32_t>(text.size())});
+    arena += text;
+    index.Insert(h, static_cast<std::int32_t>(spans.size() - 1));
+  }
+
+  std::string& r = job.report;
+  std::int64_t matched = 0;
+  if (out) {
+    StartSample(job, *out);
+  } else {
+    r = job.Source().HeaderLine();
+    r += kCrLf;
+  }
+  while (job.Next()) {
+    KeyText(job.Source(), key, text);
+    const bool empty = text.find_first_not_of(kKeyJoin) == std::string::npos;
+    const bool in = !empty && index.Find(text, KeyIndex::Hash(text), keyOf) >= 0;
+    if (in != wantIn) continue;
+    ++matched;
+    if (out) {
+      out->WriteLine(job.Source().RowLine());
+    } else {
+      r.append(job.Source().RowLine());
+      r += kCrLf;
+    }
+  }
+  if (!out) return;
+  out->Commit();
+  auto joined = [](const KeyColumns& k) {
+    std::string s;
+    for (std::size_t i = 0; i < k.names.size(); ++i) s += (i ? "+" : "") + k.names[i];
+    return s;
+  };
+  r = "Join";
+  r += kCrLf;
+  auto text2 = [&](const char* label, const std::string& value) {
+    r += label;
+    r += kTab;
+    r += value;
+    r += kCrLf;
+  };
+  text2("Key", joined(key));
+  text2("Second source", second->Where());
+  text2("Second key", joined(key2));
+  text2("Keys compared", key.mode == KeyMode::Exact ? "exact" : key.mode == KeyMode::Trim ? "trim" : "nocase");
+  Figure(r, "Rows of the second source", static_cast<double>(rows2));
+  Figure(r, "Keys of the second source", static_cast<double>(spans.size()));
+  Figure(r, "Rows read", static_cast<double>(job.RowsRead()));
+  Figure(r, "Rows selected", static_cast<double>(job.RowsSelected()));
+  Figure(r, wantIn ? "Rows whose key is in the second source" : "Rows whose key is not in the second source",
+         static_cast<double>(matched));
+  r += "Written to\t" + sample;
+  r += kCrLf;
+}
+
 void RunXT(Job& job) {
   const int r = job.Col("col1"), c = job.Col("col2"), a = job.Col("amount");
   cXtab xt;
@@ -531,17 +1066,18 @@ const std::vector<CommandDef>& Commands() {
        {"col: the amount column", "type: the digit test, F1, F2, L1, L2 or D2 (default F1)"},
        true, {{"col", N}}, RunBE},
       {"BA", "Benford summary by key",
-       {"col: the key column", "amount: the amount column"},
-       true, {{"col", T}, {"amount", N}}, RunBA},
+       {"col: the key column, or columns joined by + (col=VendorNum+InvNum)", "amount: the amount column"},
+       true, {{"col", T, false, true}, {"amount", N}}, RunBA},
       {"ST", "Stratification of an amount column",
        {"col: the amount column", "strata: the stratum boundaries, quoted (strata=\"0 100 1000\")"},
        true, {{"col", N}}, RunST},
       {"SU", "Summary by key",
-       {"col: the key column", "amount: the amount column"},
-       true, {{"col", T}, {"amount", N}}, RunSU},
+       {"col: the key column, or columns joined by + (col=VendorNum+InvNum)", "amount: the amount column"},
+       true, {{"col", T, false, true}, {"amount", N}}, RunSU},
       {"DU", "Duplicates by key",
-       {"col: the key column", "amount: the amount column (optional)"},
-       true, {{"col", T}, {"amount", N, true}}, RunDU},
+       {"col: the key column, or columns joined by + (col=VendorNum+InvNum)",
+        "amount: the amount column (optional)"},
+       true, {{"col", T, false, true}, {"amount", N, true}}, RunDU},
       {"PO", "Pareto of keys",
        {"col: the key column", "amount: the amount column"},
        true, {{"col", T}, {"amount", N}}, RunPO},
@@ -556,7 +1092,7 @@ const std::vector<CommandDef>& Commands() {
        true, {{"col", N}}, RunUN},
       {"AR", "Ageing",
        {"agecol: the date column", "trancol: the amount column",
-        "agedate: the ageing date, month/day/year",
+        "agedate: the ageing date, month/day/year (or as datefmt= says)",
         "colwidth: days per band, 1 to 365 (default 30)"},
        true, {{"agecol", D}, {"trancol", N}}, RunAR},
       {"WD", "Weekday analysis",
@@ -566,16 +1102,16 @@ const std::vector<CommandDef>& Commands() {
        {"col: the date column"},
        true, {{"col", D}}, RunHO},
       {"NE", "Near-miss invoices",
-       {"vendno: the vendor column", "invno: the invoice number column",
+       {"vendno: the vendor column, or columns joined by +", "invno: the invoice number column",
         "invdate: the invoice date column", "invamt: the amount column",
         "datetol: days within which two invoices count as near"},
-       true, {{"vendno", T}, {"invno", T}, {"invdate", D}, {"invamt", N}}, RunNE},
+       true, {{"vendno", T, false, true}, {"invno", T}, {"invdate", D}, {"invamt", N}}, RunNE},
       {"SP", "Split invoices",
-       {"vendno: the vendor column", "invno: the invoice number column",
+       {"vendno: the vendor column, or columns joined by +", "invno: the invoice number column",
         "invdate: the invoice date column", "invamt: the amount column",
         "datetol: days within which invoices are taken together",
         "simtol: the amount tolerance of a split"},
-       true, {{"vendno", T}, {"invno", T}, {"invdate", D}, {"invamt", N}}, RunSP},
+       true, {{"vendno", T, false, true}, {"invno", T}, {"invdate", D}, {"invamt", N}}, RunSP},
       {"IS", "Interval sample with reconciliation",
        {"intvl: the sampling interval in rows (at least 5)", "rn: the start, 1 to intvl (the first row taken is intvl - rn + 1)",
         "sample: the file that receives the selected rows (written whole or not at all)"},
@@ -586,13 +1122,21 @@ const std::vector<CommandDef>& Commands() {
         "sample: the file that receives the selected rows (written whole or not at all)"},
        true, {{"col", N}}, RunCM},
       {"SA", "Attribute sample size",
-       {"pop: the population size", "conf: the confidence level (0.95 or 95%)",
-        "ep: the expected error rate (0.05 or 5%)", "er: the precision wanted (0.05 or 5%)"},
+       {"pop: the population size (method=exact: 0 is a large population, binomial as the "
+        "published tables)",
+        "conf: the confidence level (0.95 or 95%)", "ep: the expected error rate (0.05 or 5%)",
+        "er: the precision wanted (0.05 or 5%); method=exact plans for a tolerable deviation "
+        "rate of ep + er"},
        false, {}, RunSA},
       {"PR", "Achieved precision of a sample",
-       {"pop: the population size", "conf: the confidence level (0.95 or 95%)", "ss: the sample size",
+       {"pop: the population size (method=exact: 0 is a large population, binomial)",
+        "conf: the confidence level (0.95 or 95%)", "ss: the sample size",
         "nobs: the errors observed in the sample"},
        false, {}, RunPR},
+      {"SE", "Monetary-unit sample evaluation (upper misstatement limits)",
+       {"intvl: the sampling interval in money (J / R of the selection)",
+        "conf: the confidence level (0.95 or 95%)"},
+       true, {{"book", N, false, false, true}, {"audit", N, false, false, true}}, RunSE},
       {"RN", "Round-number test",
        {"col: the amount column"},
        true, {{"col", N}}, RunRN},
@@ -610,6 +1154,11 @@ const std::vector<CommandDef>& Commands() {
       {"LU", "Area-code lookup of a telephone column",
        {"col: the telephone column"},
        true, {{"col", T}}, RunLU},
+      {"JO", "Rows whose key is (or is not) in a second source",
+       {"col: the key column, or columns joined by + (col=Address+Zip)",
+        "sample: the file that receives the rows (optional; without it the rows go to standard "
+        "output)"},
+       true, {{"col", T, false, true}}, RunJO},
   };
   return table;
 }
@@ -631,6 +1180,8 @@ std::string HelpText() {
   s += "  sample=PATH            the file that receives selected rows (written whole or not at all)\r\n";
   s += "  cond=FILTER            selects rows (any source)\r\n";
   s += "  recap=NAME             names the report (default: the command code)\r\n";
+  s += "  datefmt=mdy|dmy|ymd    the order of the source's dates (also the filter's and agedate's)\r\n";
+  s += "  col=A+B                a key of several columns (SU DU BA JO, vendno= of NE SP)\r\n";
   s += "  ds defaults to db when conn= or sql= is given, else to file.\r\n";
   s += "\r\n";
   s += "Commands:\r\n";
@@ -674,6 +1225,10 @@ std::string HelpText() {
   s += "--out FILE.xlsx also files every report of the run in one workbook, a worksheet named\r\n";
   s += "by its recap, with charts for BE, ST, UN, AR, WD, RN and KS (title= names the chart);\r\n";
   s += "it is written only when the whole run succeeds.\r\n";
+  s += "BE and BA: sign= and min= leave rows out of the test (min= compares the absolute value,\r\n";
+  s += "so sign=all min=10 keeps -250 and 250 and leaves out -5). BE reads each amount as a number:\r\n";
+  s += "F1, F2 and D2 without trailing zeros (5.00 is 5, never 50), L1 and L2 with places= decimals\r\n";
+  s += "(default the most among all tested amounts: 77.8 is read 77.80 when another has cents).\r\n";
   s += "Exit status: 0 done, 2 command rejected (message on standard error), 1 engine error.\r\n";
   return s;
 }

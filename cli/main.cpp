@@ -5,6 +5,8 @@
 //   tarnwick HE | --help                                   the commands and their arguments
 //   --max-in-memory N   UN keeps up to N amounts in memory, then uses the external sort
 //   --out FILE.xlsx     also every report of the run in one workbook
+//   --log FILE.json     the run record: inputs with SHA-256, rows, control totals, outputs
+//   --version           the tool's version
 //
 // Reports go to standard output with the platform's line ends (--raw keeps CR LF); messages go
 // to standard error. Exit status 0 done, 2 command rejected, 1 engine error during the run.
@@ -18,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "run_record.h"
 #include "runner.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/text.h"
@@ -67,9 +70,10 @@ void Print(const std::string& report, bool raw) {
 
 int Usage() {
   std::fputs("usage: tarnwick [--raw] [--timing] [--max-in-memory N] [--out FILE.xlsx]\n"
-             "                'COMMAND name=value ...'\n"
-             "       tarnwick [--raw] [--timing] [--out FILE.xlsx] -f SCRIPT\n"
-             "       tarnwick HE   (the commands and their arguments)\n",
+             "                [--log FILE.json] 'COMMAND name=value ...'\n"
+             "       tarnwick [--raw] [--timing] [--out FILE.xlsx] [--log FILE.json] -f SCRIPT\n"
+             "       tarnwick HE   (the commands and their arguments)\n"
+             "       tarnwick --version\n",
              stderr);
   return kRejected;
 }
@@ -97,17 +101,42 @@ bool File(Book* book, const RunInfo& info, const std::string& report) {
   return true;
 }
 
+bool EndsWithNoCase(const std::string& s, std::string_view tail) {
+  return s.size() >= tail.size() && EqualsNoCase(std::string_view(s).substr(s.size() - tail.size()), tail);
+}
+
+// The run record of --log, when asked for.
+RunRecord* g_record = nullptr;
+
 int RunOne(const std::string& line, const Options& opt, bool raw, const std::string& where,
            Book* book) {
   std::string report, message;
   RunInfo info;
-  const int status = RunLine(line, opt, report, message, &info);
+  CommandRecord rec;
+  rec.line = MaskPassword(line);
+  rec.started = UtcNow();
+  int status = RunLine(line, opt, report, message, &info);
+  message = MaskPassword(message);  // a connection string may be quoted in it
   if (status == kOk) {
     Print(report, raw);
     if (!message.empty()) std::fprintf(stderr, "%s\n", message.c_str());
-    if (!File(book, info, report)) return kEngineError;
+    if (!File(book, info, report)) status = kEngineError;
   } else {
     std::fprintf(stderr, "%s%s\n", where.c_str(), message.c_str());
+  }
+  if (g_record != nullptr && (status != kOk || !info.code.empty())) {  // not the help text
+    rec.ended = UtcNow();
+    rec.status = status;
+    rec.message = message;
+    rec.inputs = info.inputs;
+    rec.outputs = status == kOk ? info.outputs : std::vector<std::string>{};
+    rec.database = MaskPassword(info.database);
+    rec.query = info.query;
+    rec.rowsRead = info.rowsRead;
+    rec.rowsSelected = info.rowsSelected;
+    rec.rowsNotEvaluated = info.rowsNotEvaluated;
+    rec.totals = info.totals;
+    g_record->Add(std::move(rec));
   }
   return status;
 }
@@ -184,11 +213,15 @@ int RunWithWorkbook(const std::string& out, const std::string& script, const std
 
 int main(int argc, char** argv) {
   CleanUpOnInterrupt();
+  // Sort runs and other temporary files of runs killed outright (SIGKILL) are removed here;
+  // those beside a sample or workbook go when that folder is written to next.
+  RemoveStaleTempFiles(GetSpecialFolder(2));
   Options opt;
   opt.progress = ::isatty(2) != 0;
   bool raw = false;
   std::string script;
   std::string out;
+  std::string log;
   std::string line;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -206,6 +239,17 @@ int main(int argc, char** argv) {
     } else if (a == "--out") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') return Usage();
       out = argv[++i];
+    } else if (a == "--log") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') return Usage();
+      log = argv[++i];
+      if (!EndsWithNoCase(log, ".json")) {
+        std::fprintf(stderr, "tarnwick: --log %s: the run record is JSON; name it FILE.json\n",
+                     log.c_str());
+        return kRejected;
+      }
+    } else if (a == "--version") {
+      std::printf("tarnwick %s\n", TARNWICK_VERSION);
+      return kOk;
     } else if (a == "-f") {
       if (i + 1 >= argc) return Usage();
       script = argv[++i];
@@ -220,6 +264,16 @@ int main(int argc, char** argv) {
   }
   if (!script.empty() && !line.empty()) return Usage();
   if (script.empty() && line.empty()) return Usage();
-  if (!out.empty()) return RunWithWorkbook(out, script, line, opt, raw);
-  return Run(script, line, opt, raw, nullptr);
+  RunRecord record;
+  if (!log.empty()) g_record = &record;
+  const int status = out.empty() ? Run(script, line, opt, raw, nullptr)
+                                 : RunWithWorkbook(out, script, line, opt, raw);
+  if (!log.empty()) {
+    std::string message;
+    if (!record.Write(log, message)) {
+      std::fprintf(stderr, "Log: %s not written: %s\n", log.c_str(), message.c_str());
+      return status == kOk ? kEngineError : status;
+    }
+  }
+  return status;
 }

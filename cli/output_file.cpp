@@ -24,6 +24,8 @@ OutputFile::OutputFile(const std::string& path, const std::vector<std::string>& 
   // Beside the target, so the final rename stays on one file system.
   const std::size_t slash = path.rfind(kPathSeparator);
   const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  // What a run killed outright left here goes first.
+  RemoveStaleTempFiles(dir.empty() ? std::string(".") : dir.substr(0, dir.size() - 1));
   temp_ = dir + "." + GetTempName() + ".part";
   RegisterTempFile(temp_);
   try {

@@ -1,11 +1,15 @@
 #include "runner.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cctype>
 #include <cstdio>
 
+#include "suggest.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/text.h"
+#include "tarnwick/data/file_system.h"
 #include "tarnwick/shell/requirements.h"
 #include "tarnwick/shell/validation.h"
 
@@ -34,7 +38,10 @@ bool Job::Next() {
       selected = parser_.SelectRow(source_->RowLine(), op_);
       // A failed operation pushes nothing and need not be the last one; an answer that is not a
       // truth value also means the row could not be evaluated.
-      if (op_.AnyErr() || (!selected && op_.ans() != "FALSE")) ++evalFailures_;
+      if (op_.AnyErr() || (!selected && op_.ans() != "FALSE")) {
+        ++evalFailures_;
+        selected = false;  // a row the filter could not evaluate is never selected
+      }
     }
     if (selected) {
       ++selected_;
@@ -79,13 +86,124 @@ std::string NotText(const Job& job, int col, std::string_view what) {
 double Job::Number(int col) const {
   const auto v = ParseNumber(Text(col));
   if (!v) Raise(ErrorCode::TypeMismatch, NotText(*this, col, "not numeric: "));
+  Count(col, *v);
   return *v;
 }
 
+void Job::Count(int col, double v) const {
+  if (col < 0) return;
+  if (static_cast<std::size_t>(col) >= totals_.size()) totals_.resize(col + 1);
+  Total& t = totals_[col];
+  const std::int64_t row = RowsRead();
+  if (t.lastRow == row) return;
+  t.lastRow = row;
+  ++t.count;
+  // Neumaier's compensated sum, kept always so that a late inexact value needs no second pass.
+  const double s = t.sum + v;
+  t.comp += std::fabs(t.sum) >= std::fabs(v) ? (t.sum - s) + v : (v - s) + t.sum;
+  t.sum = s;
+  if (t.exact) {
+    const double scaled = v * 10000.0;
+    const double units = std::nearbyint(scaled);
+    if (std::fabs(scaled - units) <= 1e-3 && std::fabs(units) < 9e15) {
+      t.units += static_cast<std::int64_t>(units);
+    } else {
+      t.exact = false;
+    }
+  }
+}
+
+std::vector<ControlTotal> Job::ControlTotals() const {
+  std::vector<ControlTotal> out;
+  const auto& names = source_ ? source_->Names() : std::vector<std::string>{};
+  for (std::size_t c = 0; c < totals_.size(); ++c) {
+    const Total& t = totals_[c];
+    if (t.count == 0) continue;
+    ControlTotal ct;
+    ct.column = c < names.size() ? names[c] : std::to_string(c + 1);
+    ct.count = t.count;
+    ct.sum = t.exact ? static_cast<double>(static_cast<long double>(t.units) / 10000.0L)
+                     : t.sum + t.comp;
+    out.push_back(std::move(ct));
+  }
+  return out;
+}
+
+namespace {
+
+constexpr DateOrder kOrders[] = {DateOrder::kMdy, DateOrder::kDmy, DateOrder::kYmd};
+
+const char* OrderArg(DateOrder o) {
+  switch (o) {
+    case DateOrder::kDmy: return "dmy";
+    case DateOrder::kYmd: return "ymd";
+    default: return "mdy";
+  }
+}
+
+// The orders other than `order` that read the text as a date, as "day/month/year (datefmt=dmy)"
+// joined with " or "; "" when none does.
+std::string OtherOrders(std::string_view text, DateOrder order) {
+  std::string out;
+  for (const DateOrder o : kOrders) {
+    if (o == order || !ParseDate(text, o)) continue;
+    if (!out.empty()) out += " or ";
+    out += DateOrderName(o);
+    out += " (datefmt=";
+    out += OrderArg(o);
+    out += ")";
+  }
+  return out;
+}
+
+}  // namespace
+
 Date Job::DateValue(int col) const {
-  const auto v = ParseDate(Text(col));
-  if (!v) Raise(ErrorCode::TypeMismatch, NotText(*this, col, "not a date value:"));
+  const auto v = ParseDate(Text(col), order_);
+  if (!v) {
+    std::string msg = NotText(*this, col, "not a date value:");
+    const std::string other = OtherOrders(Text(col), order_);
+    if (!other.empty()) {
+      msg += " (it reads as ";
+      msg += other;
+      msg += "; this run reads ";
+      msg += DateOrderName(order_);
+      msg += ")";
+    }
+    Raise(ErrorCode::TypeMismatch, msg);
+  }
   return *v;
+}
+
+KeyColumns Job::Key(std::string_view arg) const {
+  KeyColumns k;
+  k.mode = keyMode_;
+  const std::string name = UCase(std::string(arg));
+  if (auto it = keyParts_.find(name); it != keyParts_.end()) {
+    k.cols = it->second;
+  } else if (const int c = Col(arg); c >= 0) {
+    k.cols.push_back(c);
+  }
+  for (const int c : k.cols) k.names.push_back(source_->Names()[static_cast<std::size_t>(c)]);
+  return k;
+}
+
+void KeyText(const RowSource& src, const KeyColumns& key, std::string& out) {
+  if (key.cols.size() == 1 && key.mode == KeyMode::Exact) {
+    out.assign(src.Field(key.cols[0]));
+    return;
+  }
+  out.clear();
+  for (std::size_t i = 0; i < key.cols.size(); ++i) {
+    if (i) out += kKeyJoin;
+    std::string_view part = src.Field(key.cols[i]);
+    if (key.mode != KeyMode::Exact) part = TrimView(part);
+    const std::size_t at = out.size();
+    out.append(part);
+    if (key.mode == KeyMode::NoCase) {
+      for (std::size_t k = at; k < out.size(); ++k) out[k] = UpperChar(out[k]);
+    }
+  }
 }
 
 namespace {
@@ -126,6 +244,49 @@ std::string WithDefaults(const std::string& line, const cShell& sh, const Comman
   return out;
 }
 
+std::vector<std::string> CommandCodes() {
+  std::vector<std::string> codes{"HE"};
+  for (const CommandDef& c : Commands()) codes.emplace_back(c.code);
+  return codes;
+}
+
+// Every argument name a command may take: its requirement tables' names, the source
+// arguments and the runner's own.
+std::vector<std::string> ArgumentNames(const std::string& code) {
+  std::vector<std::string> names{"ds", "file", "filespec", "conn", "sql", "cond", "recap",
+                                 "sheet", "sample", "title"};
+  cNVal nval;
+  cOVal oval;
+  for (const std::string& list : {nval.Getit(code), oval.GetitReq(code), oval.GetitOpt(code)}) {
+    std::size_t start = 0;
+    while (start < list.size()) {
+      std::size_t end = list.find_first_of(" ,", start);
+      if (end == std::string::npos) end = list.size();
+      if (end > start) names.push_back(list.substr(start, end - start));
+      start = end + 1;
+    }
+  }
+  for (const RunnerArgDef& r : RunnerArgs()) {
+    if (RunnerArgApplies(r, code)) names.emplace_back(r.name);
+  }
+  return names;
+}
+
+// " (did you mean X?)" for the shell's complaint about a command or an argument name.
+std::string Suggestion(const std::string& line, const cShell& sh) {
+  const std::string& msg = sh.ErrMsg();
+  if (msg.rfind("Command: ", 0) == 0) {
+    return DidYouMean(UCase(Trim(line).substr(0, 2)), CommandCodes());
+  }
+  const std::string_view head = "Argument: ";
+  if (msg.rfind(head, 0) == 0) {
+    const std::size_t end = msg.find(' ', head.size());
+    const std::string word = msg.substr(head.size(), end - head.size());
+    return DidYouMean(word, ArgumentNames(UCase(Trim(line).substr(0, 2))));
+  }
+  return {};
+}
+
 // The engine's checks of the command line, in the order the add-in runs them.
 void CheckCommand(const std::string& line, const cShell& sh) {
   cNVal nval;
@@ -138,14 +299,244 @@ void CheckCommand(const std::string& line, const cShell& sh) {
   }
 }
 
-std::unique_ptr<RowSource> OpenSource(const cShell& sh, std::vector<std::string>& inputs) {
-  const std::string ds = sh.geta("ds");
+SourceArgs SourceOf(const cShell& sh) {
+  return SourceArgs{sh.geta("ds"), sh.geta("file"), sh.geta("filespec"), sh.geta("conn"), sh.geta("sql")};
+}
+
+}  // namespace
+
+// Composite keys are resolved here, and only here: a key argument that names no column as a
+// whole but holds "+" is split at each "+", and every part must name a column (through the
+// engine's own header check for a tab-delimited file, as a single column name would be).
+KeyColumns ResolveKey(const std::string& arg, const std::string& value, const RowSource& src,
+                      const std::string& tabFile, bool composite) {
+  std::vector<std::string> parts;
+  if (!composite || src.Column(value) >= 0 || value.find('+') == std::string::npos) {
+    parts.push_back(value);
+  } else {
+    for (std::size_t start = 0;;) {
+      const std::size_t plus = value.find('+', start);
+      std::string part = Trim(value.substr(start, plus == std::string::npos ? std::string::npos : plus - start));
+      if (part.empty()) {
+        throw Rejected{arg + "=" + value + ": a composite key names its columns joined by +, with none empty"};
+      }
+      parts.push_back(std::move(part));
+      if (plus == std::string::npos) break;
+      start = plus + 1;
+    }
+  }
+  KeyColumns key;
+  for (const std::string& part : parts) {
+    if (!tabFile.empty()) {
+      cVal val;
+      if (!val.FileHasColName(tabFile, part)) {
+        // The engine names the column; the hint says what the source has instead.
+        std::string msg = val.ErrMsg();
+        if (src.Column(part) < 0) msg = RTrim(msg) + ColumnHint(part, src.Names());
+        throw Rejected{msg};
+      }
+    }
+    const int i = src.Column(part);
+    if (i < 0) {
+      throw Rejected{"Col: " + part + " in " + src.Where() + " not found" +
+                     ColumnHint(part, src.Names())};
+    }
+    key.cols.push_back(i);
+    key.names.push_back(src.Names()[static_cast<std::size_t>(i)]);
+  }
+  return key;
+}
+
+namespace {
+
+// The column a column argument names: an engine argument's value, or a runner's own.
+std::string ColumnName(const ColumnArg& c, const cShell& sh, const Job& j) {
+  return c.runner ? j.RunnerArg(c.arg) : sh.geta(c.arg);
+}
+
+// Each column argument must name a column of the source (each part of a composite key).
+void ResolveColumns(const std::vector<ColumnArg>& columns, const cShell& sh, const Job& j, RowSource& src,
+                    bool tabFile, std::map<std::string, int>& cols,
+                    std::map<std::string, std::vector<int>>& keyParts) {
+  for (const ColumnArg& c : columns) {
+    const std::string name = ColumnName(c, sh, j);
+    if (name.empty()) {
+      if (c.optional) continue;
+      throw Rejected{std::string("missing: ") + c.arg + "= "};
+    }
+    const KeyColumns key = ResolveKey(c.arg, name, src, tabFile ? sh.geta("file") : std::string(), c.composite);
+    cols[UCase(std::string(c.arg))] = key.cols[0];
+    if (key.Composite()) keyParts[UCase(std::string(c.arg))] = key.cols;
+  }
+}
+
+// The values of a tab-delimited file's columns: numbers and dates in the first rows, by the
+// engine's own checks; dates written in another order than month/day/year by the runner's
+// check of the same rows in the source's order, which words its findings as the engine does.
+void CheckColumnValues(const std::vector<ColumnArg>& columns, const cShell& sh, const Job& j,
+                       DateOrder order) {
+  const std::string file = sh.geta("file");
+  for (const ColumnArg& c : columns) {
+    const std::string name = ColumnName(c, sh, j);
+    if (name.empty() || c.kind == Kind::Text) continue;
+    cVal val;
+    if (c.kind == Kind::Number) {
+      if (!val.FileHasNumericColName(file, name)) throw Rejected{val.ErrMsg()};
+      continue;
+    }
+    if (order == DateOrder::kMdy) {
+      if (!val.FileHasDateColName(file, name)) throw Rejected{val.ErrMsg()};
+      continue;
+    }
+    TextReader reader = OpenTextFile(file);
+    if (reader.AtEndOfStream()) continue;
+    const std::vector<std::string> header = [&] {
+      std::vector<std::string> h;
+      const std::string line = Trim(reader.ReadLine());
+      for (std::size_t start = 0;;) {
+        const std::size_t tab = line.find('\t', start);
+        h.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+        if (tab == std::string::npos) return h;
+        start = tab + 1;
+      }
+    }();
+    std::size_t column = 0;
+    while (column < header.size() && !EqualsNoCase(header[column], name)) ++column;
+    for (int row = 2; row <= 20 && column < header.size() && !reader.AtEndOfStream(); ++row) {
+      const std::string line = Trim(reader.ReadLine());
+      if (line.empty()) continue;
+      std::size_t start = 0;
+      bool present = true;
+      for (std::size_t k = 0; k < column && present; ++k) {
+        const std::size_t tab = line.find('\t', start);
+        present = tab != std::string::npos;
+        start = tab + 1;
+      }
+      if (!present) continue;
+      const std::size_t tab = line.find('\t', start);
+      const std::string field = line.substr(start, tab == std::string::npos ? std::string::npos : tab - start);
+      if (ParseDate(field, order)) continue;
+      throw Rejected{"Col: " + name + " on row: " + std::to_string(row) + " in file: " + file +
+                     " not a date value:" + field};
+    }
+  }
+}
+
+// The order of the dates in the first rows of the source (read again from its start), for the
+// date columns of the command and the columns the filter names that hold dates there: a value
+// that datefmt's order cannot read but another can, or values that only different orders read,
+// stop the command before it runs, rather than days being read as months.
+constexpr std::int64_t kOrderRows = 10000;
+
+void CheckDateOrder(const SourceArgs& args, DateOrder order, const std::vector<int>& dateCols,
+                    const std::vector<int>& filterCols) {
+  if (dateCols.empty() && filterCols.empty()) return;
+  std::vector<std::string> ignored;
+  std::unique_ptr<RowSource> src = OpenSource(args, ignored);
+  struct Seen {
+    std::int64_t row = 0;
+    std::string value;
+  };
+  struct Column {
+    int col;
+    bool declared;
+    bool allDates = true;  // every non-empty value read as a date in some order
+    Seen contradicts{};    // the first value datefmt's order cannot read but another can
+    Seen onlyOrder{};      // the first value that only datefmt's order reads
+  };
+  std::vector<Column> cols;
+  for (const int c : dateCols) cols.push_back({c, true});
+  for (const int c : filterCols) {
+    if (std::none_of(cols.begin(), cols.end(), [&](const Column& x) { return x.col == c; }))
+      cols.push_back({c, false});
+  }
+  while (src->RowNo() < kOrderRows && src->Next()) {
+    for (Column& c : cols) {
+      const std::string_view v = TrimView(src->Field(c.col));
+      if (v.empty()) continue;
+      int readers = 0;
+      bool mine = false;
+      for (const DateOrder o : kOrders) {
+        if (!ParseDate(v, o)) continue;
+        ++readers;
+        mine = mine || o == order;
+      }
+      if (readers == 0) c.allDates = false;
+      if (readers > 0 && !mine && c.contradicts.row == 0) c.contradicts = {src->RowNo() + 1, std::string(v)};
+      if (readers == 1 && mine && c.onlyOrder.row == 0) c.onlyOrder = {src->RowNo() + 1, std::string(v)};
+    }
+  }
+  for (const Column& c : cols) {
+    if (c.contradicts.row == 0 || (!c.declared && !c.allDates)) continue;
+    const std::string& name = src->Names()[static_cast<std::size_t>(c.col)];
+    const std::string other = OtherOrders(c.contradicts.value, order);
+    if (c.onlyOrder.row != 0) {
+      throw Rejected{"Dates: Col: " + name + " in " + src->Where() + " holds dates in more than one order: " +
+                     c.onlyOrder.value + " on row: " + std::to_string(c.onlyOrder.row) + " reads only as " +
+                     DateOrderName(order) + ", " + c.contradicts.value + " on row: " +
+                     std::to_string(c.contradicts.row) + " only as " + other +
+                     "; its dates cannot be read in one order"};
+    }
+    throw Rejected{"Dates: Col: " + name + " on row: " + std::to_string(c.contradicts.row) + " in " +
+                   src->Where() + " holds " + c.contradicts.value + ", which reads only as " + other +
+                   ", not as " + DateOrderName(order) + " (datefmt=" + OrderArg(order) +
+                   "); give the order the source writes its dates in"};
+  }
+}
+
+// Date constants of a filter that datefmt's order cannot read but another can: the filter
+// would read them as numbers divided (and never match), so the command is refused.
+void CheckFilterDates(const std::string& cond, DateOrder order) {
+  auto dateChar = [](char ch) { return (ch >= '0' && ch <= '9') || ch == '/' || ch == '-'; };
+  for (std::size_t i = 0; i < cond.size();) {
+    const char ch = cond[i];
+    const bool word = std::isalnum(static_cast<unsigned char>(ch)) || ch == '_' || ch == '$';
+    if (!dateChar(ch) || (i > 0 && (std::isalnum(static_cast<unsigned char>(cond[i - 1])) ||
+                                              cond[i - 1] == '_' || cond[i - 1] == '$'))) {
+      // skip the rest of a name or a column reference
+      ++i;
+      while (word && i < cond.size() && (std::isalnum(static_cast<unsigned char>(cond[i])) || cond[i] == '_'))
+        ++i;
+      continue;
+    }
+    std::size_t j = i;
+    while (j < cond.size() && dateChar(cond[j])) ++j;
+    const std::string run = cond.substr(i, j - i);
+    i = j;
+    if (ParseDate(run, order)) continue;
+    const std::string other = OtherOrders(run, order);
+    if (other.empty()) continue;
+    throw Rejected{"Filter: the date " + run + " reads only as " + other + ", not as " +
+                   DateOrderName(order) + " (datefmt=" + OrderArg(order) + ")"};
+  }
+}
+
+// holidays=FILE: one date per line in the source's order, a TAB and a name after it.
+void LoadHolidays(const std::string& path, DateOrder order, HolidayCalendar& calendar) {
+  if (!FileExists(path)) throw Rejected{"Holidays: " + path + " not found"};
+  TextReader reader = OpenTextFile(path);
+  while (!reader.AtEndOfStream()) {
+    const std::string line = reader.ReadLine();
+    if (calendar.AddLine(line, order) != HolidayCalendar::Line::kNotADate) continue;
+    const std::string text(TrimView(line.substr(0, line.find('\t'))));
+    const std::string other = OtherOrders(text, order);
+    throw Rejected{"Holidays: line " + std::to_string(reader.Line()) + " of " + path + ": " + text +
+                   " is not a date in " + DateOrderName(order) + " order (datefmt=" + OrderArg(order) + ")" +
+                   (other.empty() ? std::string() : "; it reads as " + other)};
+  }
+  if (calendar.Days() == 0) throw Rejected{"Holidays: " + path + " holds no dates"};
+}
+
+}  // namespace
+
+std::unique_ptr<RowSource> OpenSource(const SourceArgs& args, std::vector<std::string>& inputs) {
+  const std::string& ds = args.ds;
   if (NoCaseIs(ds, "db")) {
-    const std::string conn = sh.geta("conn");
+    const std::string& conn = args.conn;
     inputs.push_back(conn);
     if (!FileExists(conn)) throw Rejected{"Database: " + conn + " not found"};
     try {
-      return std::make_unique<DbSource>(conn, sh.geta("sql"));
+      return std::make_unique<DbSource>(conn, args.sql);
     } catch (const DbError& e) {
       throw Rejected{e.message};
     }
@@ -153,12 +544,12 @@ std::unique_ptr<RowSource> OpenSource(const cShell& sh, std::vector<std::string>
   if (!NoCaseIs(ds, "file")) {
     throw Rejected{"Data source: ds=" + ds + " is not one of file, db, rng, sel"};
   }
-  const std::string file = sh.geta("file");
+  const std::string& file = args.file;
   if (file.empty()) throw Rejected{"missing file= "};
   inputs.push_back(file);
   cVal val;
   if (!val.FileExists(file)) throw Rejected{val.ErrMsg()};
-  const std::string filespec = sh.geta("filespec");
+  const std::string& filespec = args.filespec;
   if (!filespec.empty() && !val.FileExists(filespec)) throw Rejected{val.ErrMsg()};
   inputs.push_back(filespec);
   try {
@@ -168,40 +559,15 @@ std::unique_ptr<RowSource> OpenSource(const cShell& sh, std::vector<std::string>
   }
 }
 
-// Each column argument must name a column of the source; for a tab-delimited file the
-// engine's own file checks also look at the first rows for numbers or dates.
-void ResolveColumns(const CommandDef& def, const cShell& sh, RowSource& src, bool tabFile,
-                    std::map<std::string, int>& cols) {
-  for (const ColumnArg& c : def.columns) {
-    const std::string name = sh.geta(c.arg);
-    if (name.empty()) {
-      if (c.optional) continue;
-      throw Rejected{std::string("missing: ") + c.arg + "= "};
-    }
-    if (tabFile) {
-      const std::string file = sh.geta("file");
-      cVal val;
-      bool ok = false;
-      switch (c.kind) {
-        case Kind::Text: ok = val.FileHasColName(file, name); break;
-        case Kind::Number: ok = val.FileHasNumericColName(file, name); break;
-        case Kind::Date: ok = val.FileHasDateColName(file, name); break;
-      }
-      if (!ok) throw Rejected{val.ErrMsg()};
-    }
-    const int idx = src.Column(name);
-    if (idx < 0) throw Rejected{"Col: " + name + " in " + src.Where() + " not found"};
-    cols[UCase(std::string(c.arg))] = idx;
-  }
-}
-
-}  // namespace
-
 // The filter is parsed once against the source's header. A filter that does not parse, or
 // that names a column the source lacks, is refused: the engine would select no row, or
 // compare with the name itself, without a word.
 void PrepareFilter(const std::string& cond, Job& job) {
   if (cond.empty()) return;
+  CheckFilterDates(cond, job.order_);
+  job.parser_.SetDateOrder(job.order_);
+  job.op_.SetDateOrder(job.order_);
+  job.op_.SetHolidays(job.Holidays());
   if (!job.parser_.Prepare(cond, job.source_->HeaderLine())) {
     throw Rejected{"Filter: " + job.parser_.ErrMsg()};
   }
@@ -226,6 +592,7 @@ void PrepareFilter(const std::string& cond, Job& job) {
         throw Rejected{"Filter: " + std::string(token) + " names no column of " +
                        job.source_->Where()};
       }
+      job.filterCols_.push_back(static_cast<int>(n) - 1);
     }
     const RpnOp op = RpnOperatorOf(token);
     if (op == RpnOp::kNone) {
@@ -247,10 +614,92 @@ void PrepareFilter(const std::string& cond, Job& job) {
   job.filtered_ = true;
 }
 
+namespace {
+
+// What the run record keeps of a command, whether it completed or not.
+void Record(const Job& j, const cShell& sh, RunInfo* info) {
+  if (!info) return;
+  info->inputs.clear();
+  for (const std::string& f : j.Inputs()) {
+    if (!f.empty()) info->inputs.push_back(f);
+  }
+  if (NoCaseIs(sh.geta("ds"), "db")) {
+    info->database = sh.geta("conn");
+    info->query = sh.geta("sql");
+    info->inputs.clear();  // the connection is named under database
+  }
+  info->outputs.clear();
+  if (!sh.geta("sample").empty()) info->outputs.push_back(sh.geta("sample"));
+  info->rowsRead = j.RowsRead();
+  info->rowsSelected = j.RowsSelected();
+  info->rowsNotEvaluated = j.RowsNotEvaluated();
+  info->totals = j.ControlTotals();
+}
+
+}  // namespace
+
+// The runner's own arguments that shape how the source is read, then the source, its columns
+// and its filter, checked in this order: the columns exist, the dates are in the order given,
+// the first rows hold numbers and dates.
+void PrepareRun(Job& j, const CommandDef& def, const cShell& sh) {
+  if (const std::string f = LCase(j.RunnerArg("datefmt")); !f.empty()) {
+    if (f == "mdy") j.order_ = DateOrder::kMdy;
+    else if (f == "dmy") j.order_ = DateOrder::kDmy;
+    else if (f == "ymd") j.order_ = DateOrder::kYmd;
+    else throw Rejected{"datefmt=" + j.RunnerArg("datefmt") + " is not one of mdy, dmy, ymd"};
+  }
+  if (const std::string k = LCase(j.RunnerArg("keys")); !k.empty()) {
+    if (k == "exact") j.keyMode_ = KeyMode::Exact;
+    else if (k == "trim") j.keyMode_ = KeyMode::Trim;
+    else if (k == "nocase") j.keyMode_ = KeyMode::NoCase;
+    else throw Rejected{"keys=" + j.RunnerArg("keys") + " is not one of exact, trim, nocase"};
+  }
+  if (const std::string h = j.RunnerArg("holidays"); !h.empty()) {
+    LoadHolidays(h, j.order_, j.holidays_);
+    j.customHolidays_ = true;
+    j.inputs_.push_back(h);
+  }
+  if (!def.needsSource) return;
+  // Sequence numbers read by their digits are texts until the run takes the digits out.
+  std::vector<ColumnArg> columns = def.columns;
+  if (!j.RunnerArg("digits").empty()) {
+    for (ColumnArg& c : columns) c.kind = Kind::Text;
+  }
+  const SourceArgs args = SourceOf(sh);
+  j.source_ = OpenSource(args, j.inputs_);
+  const bool tabFile = NoCaseIs(sh.geta("ds"), "file") &&
+                       static_cast<FileSource&>(*j.source_).Layout() == "T";
+  ResolveColumns(columns, sh, j, *j.source_, tabFile, j.cols_, j.keyParts_);
+  PrepareFilter(sh.geta("cond"), j);
+  std::vector<int> dateCols;
+  for (const ColumnArg& c : columns) {
+    if (c.kind == Kind::Date && j.Col(c.arg) >= 0) dateCols.push_back(j.Col(c.arg));
+  }
+  CheckDateOrder(args, j.order_, dateCols, j.filterCols_);
+  if (tabFile) CheckColumnValues(columns, sh, j, j.order_);
+  int needed = 0;
+  for (const auto& c : j.cols_) needed = std::max(needed, c.second + 1);
+  for (const auto& k : j.keyParts_)
+    for (const int c : k.second) needed = std::max(needed, c + 1);
+  j.source_->NeedColumns(needed);
+}
+
 int RunLine(const std::string& line, const Options& options, std::string& report,
             std::string& message, RunInfo* info) {
   cShell sh;
   Job j(sh, options);
+  // Filled on every way out, so that a failed command is on the record too.
+  struct Recorder {
+    const Job& j;
+    const cShell& sh;
+    RunInfo* info;
+    ~Recorder() {
+      try {
+        Record(j, sh, info);
+      } catch (...) {  // memory exhausted: the command's own status stands
+      }
+    }
+  } recorder{j, sh, info};
   try {
     // The runner's own arguments leave the line before the engine sees it.
     const std::string engineLine = TakeRunnerArgs(line, j.runnerArgs_);
@@ -261,7 +710,10 @@ int RunLine(const std::string& line, const Options& options, std::string& report
       report = HelpText();
       return kOk;
     }
-    if (first.ErrStatus()) throw Rejected{first.ErrMsg()};
+    if (first.ErrStatus()) {
+      const std::string hint = Suggestion(engineLine, first);
+      throw Rejected{hint.empty() ? first.ErrMsg() : RTrim(first.ErrMsg()) + hint};
+    }
     const CommandDef* def = FindCommand(code);
     if (!def) {
       throw Rejected{"Command: " + code + " is not run by tarnwick (see tarnwick HE)"};
@@ -282,16 +734,7 @@ int RunLine(const std::string& line, const Options& options, std::string& report
     }
     CheckCommand(full, sh);
 
-    if (def->needsSource) {
-      j.source_ = OpenSource(sh, j.inputs_);
-      const bool tabFile = NoCaseIs(sh.geta("ds"), "file") &&
-                           static_cast<FileSource&>(*j.source_).Layout() == "T";
-      ResolveColumns(*def, sh, *j.source_, tabFile, j.cols_);
-      PrepareFilter(sh.geta("cond"), j);
-      int needed = 0;
-      for (const auto& c : j.cols_) needed = std::max(needed, c.second + 1);
-      j.source_->NeedColumns(needed);
-    }
+    PrepareRun(j, *def, sh);
     cCt ct;
     ct.Cmd(code);
     ct.Recap(sh.geta("recap"));
@@ -299,7 +742,10 @@ int RunLine(const std::string& line, const Options& options, std::string& report
     def->run(j);
     report = j.report;
     if (info) {
-      *info = RunInfo{code, sh.geta("recap"), sh.geta("title"), j.inputs_};
+      info->code = code;
+      info->recap = sh.geta("recap");
+      info->title = sh.geta("title");
+      info->files = j.inputs_;
       if (!sh.geta("sample").empty()) info->files.push_back(sh.geta("sample"));
     }
     if (j.evalFailures_ > 0) {

@@ -9,9 +9,13 @@
 #include <string_view>
 #include <vector>
 
+#include "run_record.h"
 #include "runner_args.h"
 #include "sources.h"
 #include "tarnwick/core/date.h"
+#include "tarnwick/core/int128.h"
+#include "tarnwick/core/holiday_calendar.h"
+#include "tarnwick/core/numeric_text.h"
 #include "tarnwick/expr/parser.h"
 #include "tarnwick/expr/rpn_evaluator.h"
 #include "tarnwick/shell/command_shell.h"
@@ -44,6 +48,12 @@ struct RunInfo {
   std::string recap;
   std::string title;
   std::vector<std::string> files;
+  // For the run record (run_record.h); filled also when the command failed during the run.
+  std::vector<std::string> inputs;   // files read
+  std::vector<std::string> outputs;  // files written
+  std::string database, query;       // a database source
+  std::int64_t rowsRead = 0, rowsSelected = 0, rowsNotEvaluated = 0;
+  std::vector<ControlTotal> totals;
 };
 
 // What a column argument must hold.
@@ -53,9 +63,43 @@ struct ColumnArg {
   const char* arg;
   Kind kind;
   bool optional = false;
+  // A key that may join several columns with "+" (col=VendorNum+InvNum); see KeyColumns.
+  bool composite = false;
+  bool runner = false;  // a runner's own argument (runner_args.h), not an engine argument
 };
 
+// How keys compare (keys=): exactly, without surrounding spaces, or also without letter case.
+enum class KeyMode { Exact, Trim, NoCase };
+
+// A key argument resolved before the run: its columns (one, or the parts of a composite key)
+// and how their texts compare. The key text of a row is the parts, normalised, joined with
+// kKeyJoin, the unit separator, which no field of a ledger holds; reports show each part in a
+// column of its own (ShowCompositeKey in commands.cpp).
+inline constexpr char kKeyJoin = '\x1F';
+struct KeyColumns {
+  std::vector<int> cols;
+  std::vector<std::string> names;  // the columns' names as the source's header writes them
+  KeyMode mode = KeyMode::Exact;
+  bool Composite() const { return cols.size() > 1; }
+};
+// The columns of a key argument's value in `src`: one column, or, where `composite` and no
+// column bears the whole value, the columns named between "+" signs. `tabFile`, when not
+// empty, is the tab-delimited file whose header the engine's check reads first. Throws Rejected.
+KeyColumns ResolveKey(const std::string& arg, const std::string& value, const RowSource& src,
+                      const std::string& tabFile, bool composite);
+// The key text of the current row of `src`.
+void KeyText(const RowSource& src, const KeyColumns& key, std::string& out);
+
+// Where a data source is: the values of ds=, file=, filespec=, conn= and sql= (or of the
+// runner's own arguments naming a second source).
+struct SourceArgs {
+  std::string ds, file, filespec, conn, sql;
+};
+// Opens the source; every file it reads is added to `inputs`. Throws Rejected.
+std::unique_ptr<RowSource> OpenSource(const SourceArgs& args, std::vector<std::string>& inputs);
+
 class Job;
+struct CommandDef;
 void PrepareFilter(const std::string& cond, Job& job);
 
 struct CommandDef {
@@ -94,18 +138,34 @@ class Job {
   // naming the column, the row and the value.
   double Number(int col) const;
   Date DateValue(int col) const;
+  // The order in which the source writes dates (datefmt=).
+  DateOrder Order() const { return order_; }
+  // The key argument `arg` (a key column of def.columns) as resolved before the run.
+  KeyColumns Key(std::string_view arg) const;
+  // The holiday calendar of holidays=, or nullptr for the federal holidays.
+  const HolidayCalendar* Holidays() const { return customHolidays_ ? &holidays_ : nullptr; }
+  // A file the command reads besides its source (a second source), so nothing overwrites it.
+  void AddInput(const std::string& path) { inputs_.push_back(path); }
+  // Marks the start of the run before the first row of the source is read (a command that
+  // reads another source first): errors from then on are errors of the run.
+  void StartRun() { started_ = true; }
   bool Started() const { return started_; }
   std::int64_t RowsSelected() const { return selected_; }
   std::int64_t RowsRead() const { return source_ ? source_->RowNo() : 0; }
+  // Rows on which the filter could not be evaluated (not selected).
+  std::int64_t RowsNotEvaluated() const { return evalFailures_; }
   RowSource& Source() { return *source_; }
   const RowSource& Source() const { return *source_; }
   // Every file the command reads, so that nothing is written over one of them.
   const std::vector<std::string>& Inputs() const { return inputs_; }
+  // Count and exact sum of the values read through Number(), per column, in column order.
+  std::vector<ControlTotal> ControlTotals() const;
 
   std::string report;
 
  private:
   friend void PrepareFilter(const std::string& cond, Job& job);
+  friend void PrepareRun(Job& job, const CommandDef& def, const cShell& sh);
   friend int RunLine(const std::string& line, const Options& options, std::string& report,
                      std::string& message, RunInfo* info);
   void Progress(bool last);
@@ -114,6 +174,12 @@ class Job {
   const Options& options_;
   std::unique_ptr<RowSource> source_;
   std::map<std::string, int> cols_;
+  std::map<std::string, std::vector<int>> keyParts_;  // composite key arguments
+  std::vector<int> filterCols_;                       // 0-based columns the filter names
+  DateOrder order_ = DateOrder::kMdy;
+  KeyMode keyMode_ = KeyMode::Exact;
+  HolidayCalendar holidays_;
+  bool customHolidays_ = false;
   std::vector<std::string> inputs_;
   RunnerArgValues runnerArgs_;
   cCt* ct_ = nullptr;
@@ -125,6 +191,18 @@ class Job {
   cOP op_;
   std::int64_t evalFailures_ = 0;
   std::int64_t selected_ = 0;
+  // Control totals of the amount columns read, by column index. Values with at most four
+  // decimals add up exactly in ten-thousandths; any other value turns the column's sum into a
+  // compensated sum of doubles.
+  struct Total {
+    std::int64_t lastRow = -1;  // a column read twice on one row counts once
+    std::int64_t count = 0;
+    int128_t units = 0;
+    bool exact = true;
+    double sum = 0.0, comp = 0.0;
+  };
+  void Count(int col, double v) const;
+  mutable std::vector<Total> totals_;
 };
 
 

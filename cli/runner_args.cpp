@@ -6,7 +6,41 @@
 namespace tarnwick::cli {
 
 const std::vector<RunnerArgDef>& RunnerArgs() {
+  // The commands that read a data source: their date columns and filters read dates.
+  static constexpr const char* kSources =
+      "BE BA ST SU DU PO XT GA UN AR WD HO NE SP IS CM RN KS TR EX LU JO";
   static const std::vector<RunnerArgDef> table = {
+      {"method", "SA PR",
+       "normal (default: the normal approximation, at least the zero-deviation size and at most "
+       "pop) or exact (binomial; hypergeometric when pop is above 0)"},
+      {"book", "SE", "the column of the sampled items' book amounts (positive)"},
+      {"audit", "SE", "the column of their audited amounts"},
+      {"sign", "BE BA", "the amounts tested: all, positive or negative (default all)"},
+      {"min", "BE BA",
+       "leave out amounts whose absolute value is below this, 10 say (default none)"},
+      {"places", "BE",
+       "decimals of the amount text the digit test reads, 0 to 20 (default: the most "
+       "decimals among the tested amounts)"},
+      {"datefmt", kSources,
+       "how the source writes dates: mdy, dmy or ymd (default mdy); also the filter's date "
+       "constants, agedate= and the holidays= file; a first-rows date that only another order "
+       "reads stops the command"},
+      {"holidays", kSources,
+       "FILE: the holiday calendar for HO and the filter's HO, one date per line, a TAB and a "
+       "name after it (default: the US federal holidays)"},
+      {"keys", "SU DU JO",
+       "how keys compare: exact, trim (surrounding spaces ignored) or nocase (also letter case) "
+       "(default exact)"},
+      {"digits", "GA",
+       "numbers with letters (INV10234, 0496J10): trailing, leading or all digits (default: "
+       "the value must be a number)"},
+      {"file2", "JO", "the second source: a tab-delimited or comma-separated file"},
+      {"filespec2", "JO", "the column specification of a fixed-width second source"},
+      {"conn2", "JO", "the second source: an SQLite database (with sql2=)"},
+      {"sql2", "JO", "the query of the second source (quote it)"},
+      {"key2", "JO", "the key column(s) of the second source, joined by + (default: col=)"},
+      {"match", "JO",
+       "in: the rows whose key is in the second source; out: those whose key is not (default in)"},
   };
   return table;
 }

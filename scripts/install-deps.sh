@@ -8,6 +8,8 @@ command -v cmake >/dev/null || need+=(cmake)
 [ -d /usr/include/benchmark ] || need+=(libbenchmark-dev)
 [ -f /usr/include/xlsxwriter.h ] || need+=(libxlsxwriter-dev)
 [ -f /usr/include/unicode/ucasemap.h ] || need+=(libicu-dev)
+[ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev)
+[ -f /usr/include/openssl/evp.h ] || need+=(libssl-dev)
 if [ ${#need[@]} -gt 0 ]; then
   if [ "$(id -u)" -ne 0 ]; then
     echo "missing packages: ${need[*]} (install them with apt-get as root)" >&2

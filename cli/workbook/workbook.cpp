@@ -457,6 +457,7 @@ ReportWorkbook::ReportWorkbook(std::string path, std::vector<std::string> inputs
 
   // The temporary name is reserved now, beside the target (so the rename stays on one file
   // system), and a folder that cannot be written fails before any command runs.
+  RemoveStaleTempFiles(folder.empty() ? std::string(".") : folder.string());
   std::string stem(1, '.');
   stem += target.filename().string();
   stem += '.';

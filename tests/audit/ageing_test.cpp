@@ -247,21 +247,24 @@ Date ExpectedHoliday(int h, int y) {
     case cAge::kColumbus: return NthWeekday(y, 10, 2, 2);
     case cAge::kVeterans: return Observed(D(y, 11, 11));
     case cAge::kThanksgiving: return NthWeekday(y, 11, 5, 4);
+    case cAge::kJuneteenth: return Observed(D(y, 6, 19));
     default: return Observed(D(y, 12, 25));
   }
 }
 
 TEST(Holidays, EachYearHasExactlyTheObservedDate) {
   constexpr int kFirst = 1950, kLast = 2100;
-  // accepted[h][holiday year] = the dates accepted for that holiday's observance.
-  std::map<int, std::vector<double>> accepted[10];
+  // accepted[h][holiday year] = the dates accepted for that holiday's observance; Juneteenth
+  // (index 10) is a federal holiday from 2021 on.
+  constexpr int kHolidays = 11;
+  std::map<int, std::vector<double>> accepted[kHolidays];
   cAge age;
   for (Date x = D(kFirst, 1, 1); x <= D(kLast, 12, 31); x = x + 1) {
-    std::array<std::int32_t, 10> before{};
-    for (int h = 0; h < 10; ++h) before[h] = age.HolCount(static_cast<std::int16_t>(h));
+    std::array<std::int32_t, kHolidays> before{};
+    for (int h = 0; h < kHolidays; ++h) before[h] = age.HolCount(static_cast<std::int16_t>(h));
     const bool result = age.IsHoliday(DateText(x));
     bool counted = false;
-    for (int h = 0; h < 10; ++h) {
+    for (int h = 0; h < kHolidays; ++h) {
       const int rise = age.HolCount(static_cast<std::int16_t>(h)) - before[h];
       ASSERT_GE(rise, 0);
       ASSERT_LE(rise, 1);
@@ -274,8 +277,12 @@ TEST(Holidays, EachYearHasExactlyTheObservedDate) {
     ASSERT_EQ(result, counted) << DateText(x);
   }
   int friday_new_years = 0;
-  for (int h = 0; h < 10; ++h) {
+  for (int h = 0; h < kHolidays; ++h) {
     for (int y = kFirst; y <= kLast; ++y) {
+      if (h == cAge::kJuneteenth && y < 2021) {
+        EXPECT_EQ(accepted[h].count(y), 0u) << "Juneteenth before 2021: " << y;
+        continue;
+      }
       const Date want = ExpectedHoliday(h, y);
       if (want.year() < kFirst) continue;  // observed on 31 December 1949
       ASSERT_EQ(accepted[h][y].size(), 1u) << "holiday " << h << " year " << y;
@@ -290,6 +297,63 @@ TEST(Holidays, EachYearHasExactlyTheObservedDate) {
           << "holiday " << h << " year " << year;
   }
   EXPECT_GT(friday_new_years, 10);
+}
+
+// Juneteenth from 2021 on, observed by the weekend rule; listed after Memorial Day.
+TEST(Holidays, JuneteenthFrom2021) {
+  const struct {
+    const char* text;
+    bool holiday;
+  } cases[] = {
+      {"6/18/2021", true},   // 19 June 2021 was a Saturday
+      {"6/19/2021", false},  {"6/20/2022", true},  // 19 June 2022 was a Sunday
+      {"6/19/2022", false},  {"6/19/2023", true},  {"6/18/2027", true},  // a Saturday in 2027
+      {"6/19/2027", false},  {"6/19/2020", false}, {"6/19/2019", false}, {"6/18/2020", false},
+  };
+  for (const auto& c : cases) {
+    cAge age;
+    EXPECT_EQ(age.IsHoliday(c.text), c.holiday) << c.text;
+    EXPECT_EQ(age.HolCount(cAge::kJuneteenth), c.holiday ? 1 : 0) << c.text;
+  }
+  cAge age;
+  for (const char* t : {"7/4/2023", "6/19/2023", "5/29/2023", "6/20/2022"}) age.IsHoliday(t);
+  EXPECT_EQ(age.HolReport(),
+            "Holidays: \r\n"
+            "Memorial Day \t1\r\n"
+            "Juneteenth \t2\r\n"
+            "Independence Day \t1\r\n");
+}
+
+// A calendar of the client's own replaces the federal holidays, by name in file order.
+TEST(Holidays, CalendarOfTheClientsOwn) {
+  HolidayCalendar cal;
+  EXPECT_EQ(cal.AddLine("# Canada 2023", DateOrder::kDmy), HolidayCalendar::Line::kNothing);
+  EXPECT_EQ(cal.AddLine("   ", DateOrder::kDmy), HolidayCalendar::Line::kNothing);
+  EXPECT_EQ(cal.AddLine("1/7/2023\tCanada Day", DateOrder::kDmy), HolidayCalendar::Line::kAdded);
+  EXPECT_EQ(cal.AddLine("25/12/2023\tChristmas\r", DateOrder::kDmy), HolidayCalendar::Line::kAdded);
+  EXPECT_EQ(cal.AddLine("2024-12-25\t Christmas ", DateOrder::kDmy), HolidayCalendar::Line::kAdded);
+  EXPECT_EQ(cal.AddLine("26/12/2023", DateOrder::kDmy), HolidayCalendar::Line::kAdded);
+  EXPECT_EQ(cal.AddLine("12/31/2023\tNew Year's Eve", DateOrder::kDmy), HolidayCalendar::Line::kNotADate);
+  ASSERT_EQ(cal.Names(), (std::vector<std::string>{"Canada Day", "Christmas", "12/26/2023"}));
+  EXPECT_EQ(cal.Days(), 4u);
+
+  cAge age;
+  age.Holidays(&cal);
+  EXPECT_FALSE(age.IsHoliday("7/4/2023"));   // no longer a holiday
+  EXPECT_TRUE(age.IsHoliday("7/1/2023"));    // a Saturday, and still the client's holiday
+  EXPECT_TRUE(age.IsHoliday("12/25/2023 10:30"));  // the time of day is ignored
+  EXPECT_TRUE(age.IsHoliday("12/25/2024"));
+  EXPECT_TRUE(age.IsHoliday("12/26/2023"));
+  EXPECT_FALSE(age.IsHoliday("12/25/2022"));
+  EXPECT_EQ(age.HolCount(0), 1);
+  EXPECT_EQ(age.HolCount(1), 2);
+  EXPECT_EQ(age.HolCount(3), 0);
+  EXPECT_EQ(age.HolReport(), "Holidays: \r\nCanada Day\t1\r\nChristmas\t2\r\n12/26/2023\t1\r\n");
+  age.init();
+  EXPECT_EQ(age.HolReport(), "No holidays identified");
+  age.Holidays(nullptr);  // back to the federal holidays
+  EXPECT_TRUE(age.IsHoliday("7/4/2023"));
+  EXPECT_EQ(age.HolCount(cAge::kIndependence), 1);
 }
 
 }  // namespace

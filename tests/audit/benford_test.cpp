@@ -16,6 +16,16 @@
 namespace tarnwick {
 namespace {
 
+// The described lines of a report: everything before the conformity sections that follow them.
+std::string Described(const std::string& report) {
+  for (const char* heading : {"Goodness of fit (Pearson, exact expected)\r\n",
+                              "Conformity by key (first digit, exact expected)\r\n"}) {
+    const std::size_t at = report.find(heading);
+    if (at != std::string::npos) return report.substr(0, at);
+  }
+  return report;
+}
+
 struct DigitCase {
   const char* type;
   const char* text;
@@ -100,7 +110,7 @@ TEST(Benford, FirstDigitTestAgainstIndependentFigures) {
   EXPECT_NEAR(b.dstat(), 0.05297029702970296, 1e-15);
   EXPECT_EQ(b.HiDigit(), 1);
   EXPECT_EQ(b.DF(), 8);
-  EXPECT_EQ(b.Report(),
+  EXPECT_EQ(Described(b.Report()),
             "Benford Report\r\n"
             "High digit \t1\r\n"
             "Chisq \t.93\r\n"
@@ -124,7 +134,7 @@ TEST(Benford, ShapesOfTheOtherTests) {
     for (int i = 0; i < 500; ++i) b.AddObs(std::to_string(1000 + i * 37));
     b.Compute();
     EXPECT_EQ(b.DF(), s.df) << s.type;
-    const std::string r = b.Report();
+    const std::string r = Described(b.Report());
     int lines = 0;
     for (std::size_t p = 0; (p = r.find("\r\n", p)) != std::string::npos; p += 2) ++lines;
     EXPECT_EQ(lines, 7 + s.rows) << s.type;
@@ -180,7 +190,7 @@ TEST(BenfordByKey, SummaryReportRunsAFirstDigitTestPerKey) {
     }
   ba.Item("Y", 1234.5);
   ba.Item("Y", -20);
-  EXPECT_EQ(ba.SummaryReport(),
+  EXPECT_EQ(Described(ba.SummaryReport()),
             "Benford Summary Report\r\n"
             "Variable\tCount\tTotal\tChiSQ\td-stat\r\n"
             "X\t100\t3,280.00\t.9\t.053\r\n"
@@ -271,6 +281,227 @@ TEST(BenfordByKey, PerKeyTestsEqualTestsFedTheDefaultTexts) {
     tail += FormatNumber(reference[k].dstat(), "#.####");
     EXPECT_EQ(line.substr(line.size() - tail.size()), tail) << line;
   }
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+namespace tarnwick {
+namespace {
+
+// A text whose digit value for `type` is d (the leading "1" gives D2, L1 and L2 a first digit).
+std::string TextFor(const std::string& type, int d) {
+  if (type == "F1" || type == "F2") return std::to_string(d);
+  char text[8];
+  std::snprintf(text, sizeof text, type == "L2" ? "1%02d" : "1%d", d);  // D2, L1: "1%d"
+  return text;
+}
+
+// A test fed tallies[i] observations of digit value first + i.
+cBenford Fed(const std::string& type, int first, const std::vector<int>& tallies) {
+  cBenford b;
+  b.btype(type);
+  for (std::size_t i = 0; i < tallies.size(); ++i) {
+    const std::string text = TextFor(type, first + static_cast<int>(i));
+    for (int n = 0; n < tallies[i]; ++n) EXPECT_TRUE(b.AddObs(text));
+  }
+  b.Compute();
+  return b;
+}
+
+std::vector<int> Formula(int first, int last) {
+  std::vector<int> t;
+  for (int d = first; d <= last; ++d) t.push_back(5 + (d * 7) % 13);
+  return t;
+}
+
+// First digits of pop.2009 in the 2009 census of towns (19,509 rows), and of one vendor (16438)
+// of the corporate payments ledger.
+const std::vector<int> kCensus = {5738, 3540, 2342, 1847, 1559, 1370, 1166, 1043, 904};
+const std::vector<int> kVendor = {49, 19, 11, 20, 16, 27, 14, 9, 11};
+
+// Second-digit tallies near 100,000 x the exact proportions, with k moved from digit 9 to 0.
+std::vector<int> SecondDigitsMoved(int k) {
+  std::vector<int> t = {11968, 11389, 10882, 10433, 10031, 9668, 9337, 9035, 8757, 8500};
+  t[0] += k;
+  t[9] -= k;
+  return t;
+}
+
+// Every expected figure below was computed apart from the engine with scipy (chi2.sf) and
+// mpmath at 40 digits: E = N p(d) unrounded with p(d) exact, MAD = mean |O/N - p(d)|,
+// Z = (|O/N - p| - 1/(2N)) / sqrt(p (1 - p) / N).
+TEST(BenfordConformity, FiguresAgainstIndependentComputation) {
+  struct Case {
+    const char* name;
+    const char* type;
+    int first;
+    std::vector<int> tallies;
+    double gof;
+    int df;
+    double p;  // negative: below the double range of the reference, checked as < 1e-300
+    double mad;
+    const char* verdict;
+    std::vector<int> beyond;  // digits whose Z exceeds 1.96
+  };
+  const std::vector<Case> cases = {
+      {"census", "F1", 1, kCensus, 17.523559997044515, 8, 0.025096264035668107,
+       0.0031192605313115373, "Close conformity", {1, 3}},
+      {"vendor", "F1", 1, kVendor, 33.38651561229091, 8, 5.245414163798808e-05,
+       0.034047225283409706, "Nonconformity", {2, 3, 6}},
+      {"hundred", "F1", 1, {35, 15, 12, 10, 8, 6, 5, 5, 4}, 1.4706948314748136, 8,
+       0.9931838618161882, 0.011750832284519458, "Acceptable conformity", {}},
+      {"F2", "F2", 10, Formula(10, 99), 557.5820778554925, 89, 5.806506086788124e-69,
+       0.0066025245625085565, "Nonconformity",
+       {10, 11, 12, 13, 14, 15, 16, 17, 19, 21, 26, 28, 48, 50, 57, 59, 61, 63, 66,
+        68, 70, 72, 74, 76, 77, 79, 81, 83, 85, 87, 88, 89, 90, 92, 94, 96, 98, 99}},
+      {"D2", "D2", 0, Formula(0, 9), 19.307756161412804, 9, 0.022699618781546044,
+       0.035284085179706534, "Nonconformity", {0, 9}},
+      {"D2 close", "D2", 0, SecondDigitsMoved(300), 18.093689945040232, 9, 0.03410199836116642,
+       0.0006011466204515795, "Close conformity", {0, 9}},
+      {"D2 acceptable", "D2", 0, SecondDigitsMoved(4500), 4074.22420538164, 9, -1,
+       0.009001146620451579, "Acceptable conformity", {0, 9}},
+      {"D2 marginal", "D2", 0, SecondDigitsMoved(5500), 6086.247964477229, 9, -1,
+       0.011001146620451579, "Marginally acceptable conformity", {0, 9}},
+      {"D2 nonconformity", "D2", 0, SecondDigitsMoved(7000), 9858.811294186009, 9, -1,
+       0.01400114662045158, "Nonconformity", {0, 9}},
+      {"L1", "L1", 0, Formula(0, 9), 13.571428571428571, 9, 0.13840784303632256,
+       0.03333333333333333, "", {}},
+      {"L2", "L2", 0, Formula(0, 99), 127.79816513761467, 99, 0.027266213984228786,
+       0.002977981651376147, "", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const cBenford b = Fed(c.type, c.first, c.tallies);
+    EXPECT_NEAR(b.GofChisq(), c.gof, 1e-9 * c.gof);
+    EXPECT_EQ(b.GofDF(), c.df);
+    if (c.p >= 0) {
+      EXPECT_NEAR(b.GofPValue(), c.p, 1e-9 * c.p);
+    } else {
+      EXPECT_LT(b.GofPValue(), 1e-300);
+    }
+    EXPECT_NEAR(b.MAD(), c.mad, 1e-15);
+    EXPECT_EQ(b.MADConformity(), c.verdict);
+    std::vector<int> beyond;
+    for (int d = c.first; d < c.first + static_cast<int>(c.tallies.size()); ++d)
+      if (b.Z(d) > cBenford::kZCritical) beyond.push_back(d);
+    EXPECT_EQ(beyond, c.beyond);
+  }
+  // Z of single digits, and the described p-value beside the goodness-of-fit one.
+  const cBenford census = Fed("F1", 1, kCensus);
+  EXPECT_NEAR(census.Z(1), 2.096068876104489, 1e-12);
+  EXPECT_NEAR(census.Z(2), 1.957372, 1e-6);
+  EXPECT_NEAR(census.PValue(), 0.3644152458719351, 1e-9);
+  const cBenford vendor = Fed("F1", 1, kVendor);
+  EXPECT_NEAR(vendor.PValue(), 0.082, 0.0005);
+  EXPECT_NEAR(vendor.Z(6), 4.438698475473318, 1e-12);
+  // The continuity correction larger than the gap gives 0.
+  EXPECT_EQ(Fed("F1", 1, {35, 15, 12, 10, 8, 6, 5, 5, 4}).Z(3), 0.0);
+}
+
+TEST(BenfordConformity, ExactProportionsAndIndexes) {
+  const cBenford d2 = Fed("D2", 0, Formula(0, 9));
+  EXPECT_NEAR(d2.ExactPct(0), 0.11967926859688077, 1e-15);
+  EXPECT_NEAR(d2.ExactPct(9), 0.0849973520576922, 1e-15);
+  EXPECT_EQ(d2.pct(0), 0.1196);  // the described four-decimal table is unchanged
+  std::int16_t i = 120;
+  EXPECT_EQ(d2.Z(i), 0.0);  // entry 99, outside the D2 range
+  EXPECT_EQ(i, 99);
+  const cBenford fresh;
+  EXPECT_EQ(fresh.Z(1), 0.0);
+  EXPECT_EQ(fresh.ExactPct(1), 0.0);
+  EXPECT_EQ(fresh.MADConformity(), "");
+  double close = 0, acceptable = 0, marginal = 0;
+  cBenford b;
+  EXPECT_TRUE(b.MADRanges(close, acceptable, marginal));
+  EXPECT_EQ(marginal, 0.015);
+  b.btype("F2");
+  EXPECT_TRUE(b.MADRanges(close, acceptable, marginal));
+  EXPECT_EQ(close, 0.0012);
+  b.btype("L2");
+  EXPECT_FALSE(b.MADRanges(close, acceptable, marginal));
+}
+
+// The whole report of the census test: the described lines (chi-square of the two-column
+// table 8.74, p .36442) unchanged, the conformity sections after them.
+TEST(BenfordConformity, ReportOfTheCensusTest) {
+  EXPECT_EQ(Fed("F1", 1, kCensus).Report(),
+            "Benford Report\r\n"
+            "High digit \t4\r\n"
+            "Chisq \t8.74\r\n"
+            "p-value \t.36442\r\n"
+            "df \t8\r\n"
+            "D-stat \t00.0087\r\n"
+            "Digit\tObserved\tExpected\r\n"
+            "1\t5,738\t5,873\r\n"
+            "2\t3,540\t3,435\r\n"
+            "3\t2,342\t2,437\r\n"
+            "4\t1,847\t1,891\r\n"
+            "5\t1,559\t1,545\r\n"
+            "6\t1,370\t1,306\r\n"
+            "7\t1,166\t1,131\r\n"
+            "8\t1,043\t998\r\n"
+            "9\t904\t893\r\n"
+            "Goodness of fit (Pearson, exact expected)\r\n"
+            "Observations \t19,509\r\n"
+            "Chisq (goodness of fit) \t17.52\r\n"
+            "df (goodness of fit) \t8\r\n"
+            "p-value (goodness of fit) \t0.0251\r\n"
+            "Mean absolute deviation (MAD)\r\n"
+            "MAD \t0.003119\r\n"
+            "MAD conformity \tClose conformity\r\n"
+            "MAD range\tFrom\tTo\r\n"
+            "Close conformity\t0.000000\t0.006000\r\n"
+            "Acceptable conformity\t0.006000\t0.012000\r\n"
+            "Marginally acceptable conformity\t0.012000\t0.015000\r\n"
+            "Nonconformity\t0.015000\r\n"
+            "Z by digit (continuity corrected)\r\n"
+            "Digit\tObserved proportion\tExpected proportion\tZ\tBeyond 1.96\r\n"
+            "1\t0.29412\t0.30103\t2.096\t*\r\n"
+            "2\t0.18145\t0.17609\t1.957\r\n"
+            "3\t0.12005\t0.12494\t2.055\t*\r\n"
+            "4\t0.09467\t0.09691\t1.043\r\n"
+            "5\t0.07991\t0.07918\t0.365\r\n"
+            "6\t0.07022\t0.06695\t1.817\r\n"
+            "7\t0.05977\t0.05799\t1.046\r\n"
+            "8\t0.05346\t0.05115\t1.448\r\n"
+            "9\t0.04634\t0.04576\t0.371\r\n");
+  // Last-digit tests give their MAD with no verdict, and no range table.
+  const std::string l1 = Fed("L1", 0, Formula(0, 9)).Report();
+  EXPECT_NE(l1.find("MAD \t0.033333\r\nMAD conformity \tno verdict: no published range for "
+                    "last-digit tests\r\nZ by digit"),
+            std::string::npos)
+      << l1;
+}
+
+TEST(BenfordConformity, SummaryByKeyRanksKeys) {
+  cBA ba;
+  // Vendor 16438 of the payments ledger; a key of the census's first digits; one with too few.
+  const double scale[] = {1.0, -10.0, 0.01, 1000.0};
+  int k = 0;
+  for (int d = 1; d <= 9; ++d)
+    for (int n = 0; n < kVendor[static_cast<std::size_t>(d - 1)]; ++n)
+      ba.Item("16438", (d + 0.25) * scale[k++ % 4]);
+  for (int d = 1; d <= 9; ++d)
+    for (int n = 0; n < kCensus[static_cast<std::size_t>(d - 1)]; ++n) ba.Item("towns", d * 100.0 + 7);
+  ba.Item("few", 3);
+  ba.Item("few", 0);  // counted, but has no first digit
+  const std::string r = ba.SummaryReport();
+  const std::string tail = r.substr(r.find("Conformity by key"));
+  EXPECT_EQ(tail,
+            "Conformity by key (first digit, exact expected)\r\n"
+            "Variable\tTested\tMAD\tMAD conformity\tChisq (goodness of fit)\tp-value (goodness of fit)\r\n"
+            "16438\t176\t0.034047\tNonconformity\t33.39\t5.245E-05\r\n"
+            "towns\t19509\t0.003119\tClose conformity\t17.52\t0.0251\r\n"
+            "few\t1\t\tToo few observations\r\n");
+  // The described line of the vendor: chi-square of the two-column table, about half.
+  EXPECT_NE(r.find("\r\n16438\t176\t"), std::string::npos);
+  EXPECT_NEAR(ba.ItemMAD(0), 0.034047225283409706, 1e-15);
+  EXPECT_NEAR(ba.ItemGofPValue(0), 5.245414163798808e-05, 1e-13);
+  EXPECT_NEAR(ba.ItemGofPValue(1), 0.025096264035668107, 1e-12);
+  EXPECT_EQ(ba.ItemMAD(2), 0.0);
+  EXPECT_EQ(ba.ItemMAD(3), 0.0);
+  EXPECT_EQ(ba.ItemGofPValue(-1), 0.0);
 }
 
 }  // namespace

@@ -50,6 +50,60 @@ TEST(SampleSize, FiguresForKnownSettings) {
   EXPECT_THROW(is.RequiredSampleSize(), EngineError);  // beyond 32 bits
 }
 
+// The normal approximation alone says 0 items for an expected rate of 0 and more items than a
+// small population holds; the size is raised to the exact zero-deviation size for an upper
+// limit of rate + precision and capped at the population. Figures from SciPy (norm.ppf) and
+// ln(1 - conf) / ln(1 - rate - precision).
+TEST(SampleSize, NeverZeroAndNeverMoreThanThePopulation) {
+  struct Case {
+    double conf, prec, rate;
+    std::int32_t pop, normal, zero, required;
+  };
+  for (const Case& c : {Case{0.95, 0.05, 0.0, 10000, 0, 59, 59},       // 0.95^59 <= 0.05
+                        Case{0.90, 0.05, 0.0, 10000, 0, 45, 45},
+                        Case{0.95, 0.04, 0.001, 10000, 2, 72, 72},      // normal 2.398
+                        Case{0.99, 0.02, 0.01, 10000, 164, 152, 164},   // normal 164.21 stays
+                        Case{0.95, 0.05, 0.05, 5000, 73, 29, 73},
+                        Case{0.95, 0.05, 0.05, 50, 73, 29, 50},         // the whole population
+                        Case{0.95, 0.05, 0.0, 40, 0, 59, 40},
+                        Case{0.95, 0.1, 0.5, 10000, 96, 4, 96}}) {
+    cIS is;
+    Set(is, c.conf, c.prec, c.rate);
+    is.popsize(c.pop);
+    EXPECT_EQ(is.NormalSampleSize(), c.normal) << c.conf << " " << c.prec << " " << c.rate;
+    EXPECT_EQ(is.ZeroDeviationSize(), c.zero) << c.conf << " " << c.prec << " " << c.rate;
+    EXPECT_EQ(is.RequiredSampleSize(), c.required) << c.conf << " " << c.prec << " " << c.rate;
+    EXPECT_EQ(is.GetPrecision(), c.normal);  // the approximation alone, as before
+  }
+}
+
+TEST(SamplePrecision, NoErrorsGiveTheExactUpperLimit) {
+  cIS is;
+  std::int32_t none = 0;
+  is.actualerrs(none);
+  struct Case {
+    double conf;
+    std::int32_t n, pop;
+    double limit;  // 1 - (1 - conf)^(1 / n)
+  };
+  for (const Case& c : {Case{0.95, 50, 10000, 0.058155079116972264}, Case{0.95, 59, 150, 0.049507609888227},
+                        Case{0.90, 100, 10000, 0.02276277904418933}}) {
+    double conf = c.conf;
+    is.conf(conf);
+    is.SampSize(c.n);
+    is.popsize(c.pop);
+    EXPECT_NEAR(is.GetSampPrec(), c.limit, 1e-12) << c.n;
+  }
+  double zero = 0;
+  is.conf(zero);  // taken as 0.95
+  is.SampSize(50);
+  EXPECT_NEAR(is.GetSampPrec(), 0.058155079116972264, 1e-12);
+  is.SampSize(0);
+  EXPECT_THROW(is.GetSampPrec(), EngineError);  // still the division error
+  is.SampSize(-5);
+  EXPECT_THROW(is.GetSampPrec(), EngineError);
+}
+
 TEST(SampleSize, RatesAndCountsAreLimitedAndWrittenBack) {
   cIS is;
   struct Case {

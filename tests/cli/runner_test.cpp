@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <algorithm>
@@ -12,11 +13,13 @@
 
 #include "cli_support.h"
 #include "tarnwick/audit/ageing.h"
+#include "tarnwick/audit/attribute_sampling.h"
 #include "tarnwick/audit/benford.h"
 #include "tarnwick/audit/interval_sampling.h"
 #include "tarnwick/audit/invoices.h"
 #include "tarnwick/audit/key_summary.h"
 #include "tarnwick/audit/misc.h"
+#include "tarnwick/audit/mus_evaluation.h"
 #include "tarnwick/audit/mus_reconciliation.h"
 #include "tarnwick/audit/stratify.h"
 #include "tarnwick/stats/cross_tab.h"
@@ -118,12 +121,33 @@ std::string BenfordReport(const Table& t, const char* type) {
   return b.Report();
 }
 
+// The lines the runner adds after the class's report for L1 and L2 with no runner argument.
+const char* const kAllAmountsTwoDecimals =
+    "Amounts tested\r\nSign\tall\r\nMinimum absolute amount\tnone\r\n"
+    "Rows left out by sign= and min=\t0\r\n"
+    "Decimals read (places)\t2\tthe most among the tested amounts\r\n";
+
+// L2 reads each amount with the most decimals among them, 2 in the ledger: 10137.3 as
+// 10137.30, its last two digits 30, not 73.
+std::string BenfordL2Report(const Table& t) {
+  cBenford b;
+  b.btype("L2");
+  const int c = t.Col("Amount");
+  for (const auto& r : t.rows) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f", std::fabs(Num(r[c])));
+    b.AddObs(text);
+  }
+  b.Compute();
+  return Raw(b.Report()) + kAllAmountsTwoDecimals;
+}
+
 std::vector<ReportCase> Cases() {
   const std::string f = " file=" + Ledger();
   return {
       {"UN", "UN ds=file" + f + " col=Amount", UnReport},
       {"BE_F1", "BE" + f + " col=Amount", [](const Table& t) { return BenfordReport(t, "F1"); }},
-      {"BE_L2", "BE" + f + " col=amount type=l2", [](const Table& t) { return BenfordReport(t, "L2"); }},
+      {"BE_L2", "BE" + f + " col=amount type=l2", BenfordL2Report},
       {"BA", "BA" + f + " col=Vendor amount=Amount",
        [](const Table& t) {
          cBA ba;
@@ -306,6 +330,98 @@ TEST(Runner, SampleSizeAndPrecisionComeFromTheSamplingClass) {
   EXPECT_NE(pr.out.find("Precision\t0.05418"), std::string::npos) << pr.out;
 }
 
+// The sizes never say 0 nor more than the population; labelled so that the auditor sees which
+// rule set the figure. Figures from SciPy (norm.ppf, binom, hypergeom, beta.ppf).
+TEST(Runner, SampleSizesAndLimitsByMethod) {
+  struct Case {
+    std::string line;
+    std::vector<std::string> lines;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"SA pop=50 conf=95% ep=0.05 er=5%",
+            {"Normal approximation\t73", "Zero-deviation size (exact binomial)\t29",
+             "Size from\tthe population: test every item", "Required sample size\t50"}},
+           {"SA pop=10000 conf=95% ep=0 er=5% method=normal",
+            {"Normal approximation\t0", "Zero-deviation size (exact binomial)\t59",
+             "Size from\tthe zero-deviation size: the normal approximation is too small",
+             "Required sample size\t59"}},
+           {"SA pop=5000 conf=95% ep=0.05 er=5%",
+            {"Size from\tthe normal approximation", "Required sample size\t73"}},
+           {"SA pop=0 conf=95% ep=1% er=4% method=exact",
+            {"Attribute Sample Size (exact)", "Population\tlarge", "Distribution\tbinomial",
+             "Tolerable deviation rate\t5.00%", "Deviations allowed\t1", "Required sample size\t93"}},
+           {"SA pop=10000 conf=95% ep=1.75% er=3.25% method=Exact",
+            {"Population\t10,000", "Distribution\thypergeometric", "Deviations allowed\t3",
+             "Required sample size\t152"}},
+           {"SA pop=50 conf=0.95 ep=0 er=0.05 method=exact", {"Required sample size\t31"}},
+           {"PR pop=10000 conf=0.95 ss=59 nobs=0",
+            {"Basis\texact binomial upper limit (no errors found)", "Precision\t0.0495076098882269"}},
+           {"PR pop=10000 conf=0.95 ss=50 nobs=2", {"Basis\tnormal approximation"}},
+           {"PR pop=0 conf=95% ss=93 nobs=1 method=exact",
+            {"Attribute Sample Evaluation (exact)", "Sample deviation rate\t1.08%",
+             "Upper deviation limit\t5.00%", "Allowance for sampling risk\t3.92%"}},
+           {"PR pop=100 conf=95% ss=20 nobs=1 method=exact",
+            {"Distribution\thypergeometric", "Upper deviation limit\t19.00%"}},
+       }) {
+    const Result r = Tarnwick({c.line});
+    ASSERT_EQ(r.status, 0) << c.line << ": " << r.err;
+    for (const std::string& l : c.lines)
+      EXPECT_NE(r.out.find(l + "\n"), std::string::npos) << c.line << " lacks " << l << ":\n" << r.out;
+  }
+  // The exact report is the class's own, byte for byte.
+  const Result raw = Tarnwick({"--raw", "SA pop=0 conf=95% ep=1% er=4% method=exact"});
+  cAttribute at;
+  double conf = 0.95, tolerable = 0.05, expected = 0.01;
+  at.conf(conf);
+  at.tolerable(tolerable);
+  at.expected(expected);
+  EXPECT_EQ(raw.out, Raw(at.SizeReport()));
+}
+
+// The monetary-unit evaluation reads the sampled items, clean ones included, from any source.
+TEST(Runner, MonetaryUnitEvaluationOfTheSampledItems) {
+  const std::string items = Temp("mus_eval.tsv");
+  WriteFile(items, "Item\tBook\tAudited\nA1\t2000\t1500\nA2\t700\t700\nA3\t5000\t4000\n"
+                   "A4\t15000\t14000\nA5\t3000\t3300\n");
+  const Result r = Tarnwick({"--raw", "SE file=" + items + " book=Book audit=Audited intvl=10000 conf=95%"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  cMUSEval ev;
+  ev.interval(10000);
+  double conf = 0.95;
+  ev.conf(conf);
+  for (const auto& [b, a] : std::vector<std::pair<double, double>>{
+           {2000, 1500}, {700, 700}, {5000, 4000}, {15000, 14000}, {3000, 3300}})
+    ev.AddItem(b, a);
+  EXPECT_EQ(r.out, Raw(ev.Report()));
+  // The worked example's overstatement limit; the understatement of 10 % projects 1,000 and
+  // adds 10 % x 10,000 x 0.748132 (chi2.ppf / 2 factors).
+  EXPECT_NE(r.out.find("Upper misstatement limit\t38,431.51\r\nRank"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Projected misstatement\t1,000.00\r\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Upper misstatement limit\t31,705.45\r\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Items in the sample\t5\r\n"), std::string::npos) << r.out;
+
+  // A filter and the database source give the same evaluation of the rows they select.
+  const Result some = Tarnwick({"SE file=" + items + " book=Book audit=Audited intvl=10000 conf=95% "
+                                "cond=\"$Item <> A5\""});
+  ASSERT_EQ(some.status, 0) << some.err;
+  EXPECT_NE(some.out.find("Upper misstatement limit\t29,957.32\n"), std::string::npos) << some.out;
+
+  // A book amount that monetary units could not have selected stops the run.
+  const std::string bad = Temp("mus_bad.tsv");
+  WriteFile(bad, "Item\tBook\tAudited\nA1\t2000\t1500\nA2\t0\t10\n");
+  const Result e = Tarnwick({"SE file=" + bad + " book=Book audit=Audited intvl=10000 conf=95%"});
+  EXPECT_EQ(e.status, 1);
+  EXPECT_EQ(e.err, "Error 5: Invalid procedure call or argument: Col: Book on row: 3 is not a positive "
+                   "book amount: 0 (monetary units select positive book amounts)\n");
+  EXPECT_EQ(e.out, "");
+
+  const Result he = Tarnwick({"HE"});
+  EXPECT_NE(he.out.find("\n  SE  Monetary-unit sample evaluation"), std::string::npos);
+  EXPECT_NE(he.out.find("        book: the column of the sampled items' book amounts (positive) [runner]"),
+            std::string::npos);
+  EXPECT_NE(he.out.find("        method: normal (default"), std::string::npos);
+}
+
 // The database and comma-separated copies of the ledger give the same reports as the file.
 TEST(Runner, DatabaseAndCommaSeparatedSourcesReadLikeTheFile) {
   const std::string db = Temp("ledger.db");
@@ -370,6 +486,217 @@ TEST(Runner, QuotedCommaSeparatedKeysKeepTheirCommas) {
   EXPECT_EQ(r.out, Raw(ba.SummaryReport()));
 }
 
+// ---- Benford: the amount, not the file's text; sign=, min= and places= ----
+
+// An amount as "%.2f" writes it, with the trailing zeros after the point dropped ("5", "77.8").
+std::string Trimmed(double v) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.2f", v);
+  std::string s = text;
+  while (s.back() == '0') s.pop_back();
+  if (s.back() == '.') s.pop_back();
+  return s;
+}
+
+std::string KeyOf(std::size_t i) {
+  const char keys[3][3] = {"K0", "K1", "K2"};
+  return keys[i % 3];
+}
+
+std::string WriteAmounts(const std::string& name, const std::vector<std::string>& texts) {
+  std::string text = "Key\tAmount\n";
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    text += KeyOf(i);
+    text += '\t';
+    text += texts[i];
+    text += '\n';
+  }
+  const std::string path = Temp(name);
+  WriteFile(path, text);
+  return path;
+}
+
+std::string ClassReport(const char* type, const std::vector<std::string>& texts) {
+  cBenford b;
+  b.btype(type);
+  for (const std::string& t : texts) b.AddObs(t);
+  b.Compute();
+  return Raw(b.Report());
+}
+
+// 77.8 and 77.80, 5 and 5.00 are one amount: every digit test gives one report however the
+// file writes them, the first-digit tests reading 5.00 as 5 (never 50), the last-digit tests
+// reading the cents of every amount.
+TEST(Runner, BenfordReadsTheAmountNotHowTheFileWritesIt) {
+  std::vector<double> amounts = {5, 50, 5, 77.8, 1200.5, 3, 0.5, 10};
+  for (int i = 0; i < 200; ++i) amounts.push_back(((i * 7919) % 250000 + 100) / 100.0);
+  std::vector<std::string> plain, padded, trimmed, cents;
+  for (std::size_t i = 0; i < amounts.size(); ++i) {
+    char two[64];
+    std::snprintf(two, sizeof two, "%.2f", amounts[i]);
+    trimmed.push_back(Trimmed(amounts[i]));
+    cents.push_back(two);
+    plain.push_back(trimmed.back());
+    // The other file writes cents throughout, grouped, some with a currency sign.
+    std::string p = two;
+    if (amounts[i] >= 1000) p.insert(p.size() - 6, ",");
+    padded.push_back(i % 4 == 0 ? "$" + p : p);
+  }
+  const std::string a = WriteAmounts("digits_plain.tsv", plain);
+  const std::string b = WriteAmounts("digits_padded.tsv", padded);
+  const std::string section =
+      "Amounts tested\r\nSign\tall\r\nMinimum absolute amount\tnone\r\n"
+      "Rows left out by sign= and min=\t0\r\nDecimals read (places)\t2\tthe most among the "
+      "tested amounts\r\n";
+  for (const char* type : {"F1", "F2", "D2", "L1", "L2"}) {
+    SCOPED_TRACE(type);
+    const Result ra = Tarnwick({"--raw", "BE file=" + a + " col=Amount type=" + type});
+    const Result rb = Tarnwick({"--raw", "BE file=" + b + " col=Amount type=" + type});
+    ASSERT_EQ(ra.status, 0) << ra.err;
+    ASSERT_EQ(rb.status, 0) << rb.err;
+    EXPECT_EQ(ra.out, rb.out);
+    const bool last = type[0] == 'L';
+    EXPECT_EQ(ra.out, last ? ClassReport(type, cents) + section : ClassReport(type, trimmed));
+  }
+  // Read as the padded file writes them, 5.00 would be a first-two-digit 50.
+  const Result f2 = Tarnwick({"--raw", "BE file=" + b + " col=Amount type=F2"});
+  EXPECT_NE(f2.out, ClassReport("F2", cents));
+}
+
+// Without places= the last-digit tests read the most decimals among all tested amounts, also
+// when the first rows are whole amounts and a later one has more decimals.
+TEST(Runner, BenfordLastDigitsReadTheMostDecimalsOfAllRows) {
+  std::vector<std::string> texts, expected;
+  for (int i = 0; i < 60; ++i) texts.push_back(std::to_string(100 + i * 37));
+  texts.push_back("12.125");
+  for (const std::string& t : texts) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3f", Num(t));
+    expected.push_back(text);
+  }
+  const std::string file = WriteAmounts("digits_late_decimals.tsv", texts);
+  const Result r = Tarnwick({"--raw", "BE file=" + file + " col=Amount type=L1"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, ClassReport("L1", expected) +
+                       "Amounts tested\r\nSign\tall\r\nMinimum absolute amount\tnone\r\n"
+                       "Rows left out by sign= and min=\t0\r\nDecimals read (places)\t3\tthe "
+                       "most among the tested amounts\r\n");
+  EXPECT_NE(r.out.find("\r\n0\t60\t6\r\n"), std::string::npos);  // 60 whole amounts end in .000
+}
+
+// places= rounds (halves away from zero, on the amount's decimal text) or pads; the
+// first-digit tests then drop the trailing zeros.
+TEST(Runner, BenfordPlacesRoundsOrPads) {
+  const std::vector<std::string> texts = {"9.995", "0.004", "12.345", "7", "-3.5"};
+  std::vector<std::string> file;
+  for (int n = 0; n < 3; ++n) file.insert(file.end(), texts.begin(), texts.end());
+  const std::string path = WriteAmounts("digits_places.tsv", file);
+  struct Case {
+    const char* type;
+    const char* places;
+    std::vector<std::string> read;  // what the class reads for each of the five amounts
+  };
+  for (const Case& c : std::vector<Case>{
+           {"L2", "2", {"10.00", "0.00", "12.35", "7.00", "3.50"}},
+           {"F2", "2", {"10", "0", "12.35", "7", "3.5"}},
+           {"L1", "0", {"10", "0", "12", "7", "4"}},
+           {"D2", "4", {"9.995", "0.004", "12.345", "7", "3.5"}}}) {
+    SCOPED_TRACE(c.type);
+    std::vector<std::string> read;
+    for (int n = 0; n < 3; ++n) read.insert(read.end(), c.read.begin(), c.read.end());
+    const Result r = Tarnwick({"--raw", "BE file=" + path + " col=Amount type=" + c.type +
+                                            " places=" + c.places});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, ClassReport(c.type, read) +
+                         "Amounts tested\r\nSign\tall\r\nMinimum absolute amount\tnone\r\n"
+                         "Rows left out by sign= and min=\t0\r\nDecimals read (places)\t" +
+                         c.places + "\tgiven\r\n");
+  }
+}
+
+// Oddly written amounts are read as their shortest exact text, however they are written.
+TEST(Runner, BenfordShortestTextOfOddlyWrittenAmounts) {
+  struct Odd {
+    const char* cell;
+    const char* read;  // the amount's shortest text
+  };
+  const std::vector<Odd> odd = {
+      {"(45.10)", "45.1"},  {"$1,234.50", "1234.5"}, {"-0.0120", "0.012"},
+      {"007.50", "7.5"},    {".5", "0.5"},           {"5.", "5"},
+      {"1.5E+3", "1500"},   {"1234567890123456", "1234567890123456"},
+      {"0.30000000000000004", "0.30000000000000004"}, {"120", "120"}};
+  std::vector<std::string> cells, shortest, padded;
+  for (int n = 0; n < 2; ++n) {
+    for (const Odd& o : odd) {
+      cells.push_back(o.cell);
+      shortest.push_back(o.read);
+      // With 17 decimals, the most among them, for the last-digit tests.
+      std::string p = o.read;
+      const std::size_t dot = p.find('.');
+      const std::size_t have = dot == std::string::npos ? 0 : p.size() - dot - 1;
+      if (dot == std::string::npos) p += '.';
+      p.append(17 - have, '0');
+      padded.push_back(p);
+    }
+  }
+  const std::string path = WriteAmounts("digits_odd.tsv", cells);
+  const Result f2 = Tarnwick({"--raw", "BE file=" + path + " col=Amount type=F2"});
+  ASSERT_EQ(f2.status, 0) << f2.err;
+  EXPECT_EQ(f2.out, ClassReport("F2", shortest));
+  const Result l2 = Tarnwick({"--raw", "BE file=" + path + " col=Amount type=L2"});
+  ASSERT_EQ(l2.status, 0) << l2.err;
+  EXPECT_EQ(l2.out, ClassReport("L2", padded) +
+                        "Amounts tested\r\nSign\tall\r\nMinimum absolute amount\tnone\r\n"
+                        "Rows left out by sign= and min=\t0\r\n"
+                        "Decimals read (places)\t17\tthe most among the tested amounts\r\n");
+}
+
+// sign= and min= leave rows out of the test; min= compares with the absolute value.
+TEST(Runner, BenfordSignAndMinimumChooseTheAmounts) {
+  std::vector<std::string> texts;
+  for (int i = 0; i < 120; ++i) {
+    const double v = ((i * 4409) % 30000) / 100.0 * (i % 3 == 0 ? -1 : 1);
+    texts.push_back(Trimmed(v));
+  }
+  texts.push_back("0");
+  const std::string path = WriteAmounts("digits_signs.tsv", texts);
+  struct Case {
+    std::string args;
+    std::function<bool(double)> keep;
+    const char* sign;
+    const char* min;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"sign=positive min=10", [](double v) { return v > 0 && v >= 10; }, "positive", "10"},
+           {"sign=NEGATIVE", [](double v) { return v < 0; }, "negative", "none"},
+           {"min=100.5", [](double v) { return std::fabs(v) >= 100.5; }, "all", "100.5"},
+           {"sign=all", [](double) { return true; }, "all", "none"}}) {
+    SCOPED_TRACE(c.args);
+    std::vector<std::string> kept;
+    std::int64_t out = 0;
+    cBA ba;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      const double v = Num(texts[i]);
+      if (!c.keep(v)) {
+        ++out;
+        continue;
+      }
+      kept.push_back(texts[i][0] == '-' ? texts[i].substr(1) : texts[i]);
+      ba.Item(KeyOf(i), v);
+    }
+    const std::string section = "Amounts tested\r\nSign\t" + std::string(c.sign) +
+                                "\r\nMinimum absolute amount\t" + c.min +
+                                "\r\nRows left out by sign= and min=\t" + std::to_string(out) + "\r\n";
+    const Result be = Tarnwick({"--raw", "BE file=" + path + " col=Amount " + c.args});
+    ASSERT_EQ(be.status, 0) << be.err;
+    EXPECT_EQ(be.out, ClassReport("F1", kept) + section +
+                          "Decimals read (places)\t2\tthe most among the tested amounts\r\n");
+    const Result summary = Tarnwick({"--raw", "BA file=" + path + " col=Key amount=Amount " + c.args});
+    ASSERT_EQ(summary.status, 0) << summary.err;
+    EXPECT_EQ(summary.out, Raw(ba.SummaryReport()) + section);
+  }
+}
+
 struct RejectCase {
   const char* name;
   std::string line;
@@ -383,7 +710,31 @@ std::vector<RejectCase> Rejections() {
   const std::string db = Temp("reject.db");
   const std::string headerOnly = Temp("header_only.tsv");
   WriteFile(headerOnly, "Vendor\tAmount\n");
+  const std::string M = Temp("mus_items.tsv");
+  WriteFile(M, "Item\tBook\tAudited\n1\t2000\t1500\n");
   return {
+      {"UnknownSamplingMethod", "SA pop=100 conf=95% ep=1% er=4% method=bayes", 2,
+       "method=bayes is not one of normal, exact"},
+      {"ExactPlanWithoutPrecision", "SA pop=0 conf=95% ep=5% er=0 method=exact", 2,
+       "SA: the expected deviation rate must be below the tolerable rate"},
+      {"ExactPlanAboveCertainty", "SA pop=0 conf=95% ep=60% er=50% method=exact", 2,
+       "ep=60% plus er=50% (the tolerable deviation rate) is above 1"},
+      {"ExactSampleOverThePopulation", "PR pop=100 conf=95% ss=200 nobs=1 method=exact", 2,
+       "PR: the sample cannot be larger than the population"},
+      {"ExactMoreDeviationsThanItems", "PR pop=0 conf=95% ss=20 nobs=21 method=exact", 2,
+       "PR: the deviations found must be from 0 to the sample size"},
+      {"MethodOfAnotherCommand", "UN file=" + L + " col=Amount method=exact", 2,
+       "method= is not an argument of UN (see tarnwick HE)"},
+      {"EvaluationWithoutBookColumn", "SE file=" + M + " audit=Audited intvl=10000 conf=95%", 2,
+       "missing: book= "},
+      {"EvaluationBookColumnNotInFile", "SE file=" + M + " book=Bk audit=Audited intvl=10000 conf=95%", 2,
+       "Col: Bk in file: " + M + " not found; the columns are: Item, Book, Audited"},
+      {"EvaluationIntervalNotAboveZero", "SE file=" + M + " book=Book audit=Audited intvl=0 conf=95%", 2,
+       "intvl=0 is not above 0"},
+      {"EvaluationWithoutConfidence", "SE file=" + M + " book=Book audit=Audited intvl=10000", 2,
+       "missing: conf= "},
+      {"EvaluationBadConfidence", "SE file=" + M + " book=Book audit=Audited intvl=10000 conf=1.5", 2,
+       "conf=1.5 is not a fraction from 0 to 1 or a percentage such as 95%"},
       {"FileWithoutRows", "UN file=" + headerOnly + " col=Amount", 2,
        "File has insufficient data (file: " + headerOnly + ")"},
       {"InvalidCommand", "zz file=" + L, 2, "Command: zz is not a valid command"},
@@ -395,7 +746,8 @@ std::vector<RejectCase> Rejections() {
       {"MissingAgeingDate", "AR file=" + L + " agecol=InvDate trancol=Amount", 2, "missing: agedate= "},
       {"MissingFile", "IS file=" + L + ".gone intvl=10 rn=1" + S, 2, "File: " + L + ".gone not found"},
       {"MissingColumn", "CM file=" + L + " col=Amt J=1000 R=1 RN=1" + S, 2,
-       "Col: Amt in file: " + L + " not found"},
+       "Col: Amt in file: " + L + " not found; the columns are: Vendor, InvNum, InvDate, Amount, "
+       "Account, CheckNum, Phone"},
       {"NonNumericAmountColumn", "CM file=" + L + " col=Vendor J=1000 R=1 RN=1" + S, 2,
        "Col: Vendor on row: 2 in file: " + L + " not numeric: V0001"},
       {"NotADateColumn", "WD file=" + L + " col=Amount", 2,
@@ -404,6 +756,18 @@ std::vector<RejectCase> Rejections() {
        "Error 13: Type mismatch: ageing date is not a date: 31/12/2023"},
       {"InvalidDigitType", "BE file=" + L + " col=Amount type=F3", 2,
        "type=F3 is not one of F1, F2, L1, L2, D2"},
+      {"UnknownSign", "BE file=" + L + " col=Amount sign=up", 2,
+       "sign=up is not one of all, positive, negative"},
+      {"NegativeMinimum", "BA file=" + L + " col=Vendor amount=Amount min=-5", 2,
+       "min=-5 is not an amount of 0 or more"},
+      {"MinimumNotANumber", "BE file=" + L + " col=Amount min=ten", 2,
+       "min=ten is not an amount of 0 or more"},
+      {"PlacesOutOfRange", "BE file=" + L + " col=Amount places=21", 2,
+       "places=21 is not a whole number from 0 to 20"},
+      {"PlacesNotOfBA", "BA file=" + L + " col=Vendor amount=Amount places=2", 2,
+       "places= is not an argument of BA (see tarnwick HE)"},
+      {"SignNotOfUN", "UN file=" + L + " col=Amount sign=positive", 2,
+       "sign= is not an argument of UN (see tarnwick HE)"},
       {"IntervalBelowFive", "IS file=" + L + " intvl=4 rn=1" + S, 2,
        "intvl=4 is not a whole number from 5 to 1000000000"},
       {"StartBeyondInterval", "IS file=" + L + " intvl=10 rn=11" + S, 2,
@@ -429,7 +793,7 @@ std::vector<RejectCase> Rejections() {
       {"BadStrata", "ST file=" + L + " col=Amount strata=\"100 10\"", 2, "strata: Out of sequence: 100 > 10"},
       {"MissingQuery", "UN ds=db conn=" + db + " col=Amount", 2, "missing: sql= "},
       {"MissingQueryColumn", "UN ds=db conn=" + db + " sql=\"select Vendor from payments\" col=Amount", 2,
-       "Col: Amount in query: select Vendor from payments not found"},
+       "Col: Amount in query: select Vendor from payments not found; the columns are: Vendor"},
   };
 }
 

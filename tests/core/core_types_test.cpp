@@ -163,6 +163,40 @@ TEST(DateText, RejectedForms) {
   }
 }
 
+// The three orders of date text: serials independent of the code (Python's date.toordinal()
+// minus 693,594, the ordinal of 30 December 1899).
+TEST(DateText, OrdersOfDayMonthAndYear) {
+  struct Case {
+    const char* text;
+    double mdy, dmy, ymd;  // -1: not a date in that order
+  };
+  const Case cases[] = {
+      {"12/31/2023", 45291, -1, -1},
+      {"31/12/2023", -1, 45291, -1},
+      {"1/2/2023", 44928, 44958, -1},     // 2 January or 1 February
+      {"23/12/31", -1, 11680, 45291},     // 23 December 1931, or 31 December 2023
+      {"2023-12-31", 45291, 45291, 45291},  // a four-digit year first in every order
+      {"05.01.24", 45413, 45296, 38376},
+      {"13/13/2023", -1, -1, -1},
+      {"29/2/2023", -1, -1, -1},
+      {"29.2.2024 10:30", -1, 45351.4375, -1},
+  };
+  for (const Case& c : cases) {
+    const DateOrder orders[] = {DateOrder::kMdy, DateOrder::kDmy, DateOrder::kYmd};
+    const double want[] = {c.mdy, c.dmy, c.ymd};
+    for (int k = 0; k < 3; ++k) {
+      const auto d = ParseDate(c.text, orders[k]);
+      if (want[k] < 0) {
+        EXPECT_FALSE(d) << c.text << " order " << k;
+      } else {
+        ASSERT_TRUE(d) << c.text << " order " << k;
+        EXPECT_EQ(d->serial(), want[k]) << c.text << " order " << k;
+      }
+    }
+    EXPECT_EQ(ParseDate(c.text).has_value(), c.mdy >= 0) << c.text;
+  }
+}
+
 TEST(Arith, ConversionsRoundHalvesToEvenAndCheckWidth) {
   EXPECT_EQ(ToLong(2.5), 2);
   EXPECT_EQ(ToLong(3.5), 4);

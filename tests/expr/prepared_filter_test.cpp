@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tarnwick/core/error.h"
+#include "tarnwick/core/holiday_calendar.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/expr/is_num.h"
 #include "tarnwick/shell/report_text.h"
@@ -484,6 +485,53 @@ TEST(PreparedFilter, ComparisonFiltersAgreeOnRandomRows) {
   }
   EXPECT_EQ(rows, 4800);
   EXPECT_GT(answered, 3000);
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+namespace tarnwick {
+namespace {
+
+// A day/month/year source and its filter read alike with the order set on both the parser
+// and the evaluator; the holiday function follows the calendar handed to the evaluator.
+TEST(PreparedFilter, DateOrderAndHolidayCalendar) {
+  const std::string header = "Vendor\tInvDate\tAmount";
+  struct Case {
+    DateOrder order;
+    const char* filter;
+    const char* row;
+    bool selected;
+  };
+  const Case cases[] = {
+      {DateOrder::kDmy, "$InvDate >= 31/12/2023", "V1\t1/1/2024\t5", true},
+      {DateOrder::kDmy, "$InvDate >= 31/12/2023", "V1\t30/12/2023\t5", false},
+      {DateOrder::kDmy, "$InvDate - 25/12/2023 = 7", "V1\t1/1/2024\t5", true},
+      {DateOrder::kDmy, "HO $InvDate", "V1\t4/7/2023\t5", true},    // 4 July
+      {DateOrder::kDmy, "HO $InvDate", "V1\t7/4/2023\t5", false},   // 7 April
+      {DateOrder::kMdy, "HO $InvDate", "V1\t7/4/2023\t5", true},
+      {DateOrder::kYmd, "$InvDate < 24/1/1 AND WE $InvDate", "V1\t23/12/31\t5", true},
+      {DateOrder::kMdy, "$InvDate >= 12/31/2023", "V1\t1/1/2024\t5", true},
+  };
+  for (const Case& c : cases) {
+    cParse p;
+    cOP op;
+    p.SetDateOrder(c.order);
+    op.SetDateOrder(c.order);
+    ASSERT_TRUE(p.Prepare(c.filter, header)) << c.filter << ": " << p.ErrMsg();
+    EXPECT_EQ(p.SelectRow(c.row, op), c.selected) << c.filter << " / " << c.row;
+  }
+
+  HolidayCalendar cal;
+  cal.Add(*Date::FromYmd(2023, 7, 1), "Canada Day");
+  cParse p;
+  cOP op;
+  op.SetHolidays(&cal);
+  ASSERT_TRUE(p.Prepare("HO $InvDate", header));
+  EXPECT_TRUE(p.SelectRow("V1\t7/1/2023\t5", op));
+  EXPECT_FALSE(p.SelectRow("V1\t7/4/2023\t5", op));
+  op.SetHolidays(nullptr);
+  EXPECT_TRUE(p.SelectRow("V1\t7/4/2023\t5", op));
 }
 
 }  // namespace

@@ -114,8 +114,10 @@ TEST_F(BadInput, UnusableFilesAreRefusedWithTheirReason) {
        "File has insufficient data (file: " + P("header.tsv") + ")"},
       {"header without line end", Write("bare.tsv", "Vendor\tAmount"),
        "File has insufficient data (file: " + P("bare.tsv") + ")"},
-      {"binary", Write("binary.tsv", binary), "Col: Vendor in file: " + P("binary.tsv") + " not found"},
-      {"wrong column", Write("ledger.tsv", Ledger(30)), "Col: Amt in file: " + P("ledger.tsv") + " not found"},
+      {"binary", Write("binary.tsv", binary), "Col: Vendor in file: " + P("binary.tsv") +
+                                                       " not found; the first line is no header of column names (it holds control characters)"},
+      {"wrong column", Write("ledger.tsv", Ledger(30)), "Col: Amt in file: " + P("ledger.tsv") +
+                                                         " not found; the columns are: Vendor, Amount"},
   };
   for (const auto& c : cases) {
     const std::string col = c.name == "wrong column" ? "Amt" : "Amount";

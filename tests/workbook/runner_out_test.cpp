@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -76,6 +78,45 @@ TEST_F(RunnerOut, ScriptReportsBecomeSheetsWithTheirCharts) {
     titled |= c.find("Digits of the payments") != std::string::npos;
   EXPECT_TRUE(titled);
   EXPECT_EQ(FileCount(), 2u);  // the script and the workbook, nothing else
+}
+
+// The conformity figures that follow the Benford table are numeric cells that show the
+// printed text; the chart still takes the digit table only.
+TEST_F(RunnerOut, BenfordConformityFiguresAreNumbers) {
+  const std::string book = Path("conformity.xlsx");
+  const auto r = Tarnwick({"--raw", "--out", book, "BE ds=file file=" + Ledger() +
+                                                       " col=Amount sign=positive min=10"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const xlsx_test::Xlsx x(book);
+  struct Expect {
+    const char* ref;
+    const char* label;  // the label in column A of the same row
+    const char* format;  // as the printed text is written: grouped only from 1,000 on
+  };
+  for (const Expect& e : {Expect{"B19", "Chisq (goodness of fit) ", nullptr},
+                          Expect{"B20", "df (goodness of fit) ", "0"},
+                          Expect{"B23", "MAD ", "0.000000"},
+                          Expect{"C26", "Close conformity", "0.000000"}}) {
+    SCOPED_TRACE(e.ref);
+    const std::string row = std::string(e.ref).substr(1);
+    EXPECT_EQ(x.Cell(1, "A" + row).value, e.label);
+    const xlsx_test::CellXml c = x.Cell(1, e.ref);
+    EXPECT_EQ(c.type, "");
+    if (e.format != nullptr) {
+      EXPECT_EQ(c.format, e.format);
+    }
+    std::string printed = Field(r.out, e.label);
+    if (e.ref[0] == 'C') printed = "0.006000";  // the range row's second cell
+    printed.erase(std::remove(printed.begin(), printed.end(), ','), printed.end());
+    EXPECT_DOUBLE_EQ(std::stod(c.value), std::stod(printed));
+  }
+  // Digit 1's Z, in the fourth column of the Z table.
+  EXPECT_EQ(x.Cell(1, "A32").value, "1");
+  EXPECT_EQ(x.Cell(1, "D32").type, "");
+  EXPECT_EQ(x.Cell(1, "D32").format, "0.000");
+  const auto charts = x.Charts();
+  ASSERT_EQ(charts.size(), 1u);
+  EXPECT_NE(charts[0].find("$B$8:$B$16"), std::string::npos);
 }
 
 TEST_F(RunnerOut, NothingWrittenWhenTheRunFailsOrWouldReplaceAFileItUses) {

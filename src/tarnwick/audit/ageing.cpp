@@ -18,10 +18,13 @@ constexpr std::string_view kAmountPattern = "#,###,###.#0";
 
 constexpr std::string_view kDayNames[8] = {"",         "Sunday",   "Monday", "Tuesday",
                                            "Wednesday", "Thursday", "Friday", "Saturday"};
-constexpr std::string_view kHolidayLabels[10] = {
+constexpr std::string_view kHolidayLabels[11] = {
     "New Year's ",   "Martin Luther King ", "President's Day ", "Memorial Day ",
     "Independence Day ", "Labor Day ",      "Columbus Day ",    "Veterans Day ",
-    "Thanksgiving ", "Christmas "};
+    "Thanksgiving ", "Christmas ",          "Juneteenth "};
+// The holidays in the order of the year, as the report lists them.
+constexpr int kReportOrder[11] = {0, 1, 2, 3, 10, 4, 5, 6, 7, 8, 9};
+constexpr int kFirstJuneteenth = 2021;
 
 // Serials of 1 January 100 and 31 December 9999: the calendar's range.
 constexpr double kFirstSerial = -657434.0;
@@ -82,10 +85,22 @@ Variant cAge::init() {
   bands_.fill(Currency{});
   weekdays_.fill(0);
   holidays_.fill(0);
+  calendarCounts_.assign(calendarCounts_.size(), 0);
   return Variant{};
 }
 
+void cAge::Holidays(const HolidayCalendar* calendar) {
+  calendar_ = calendar;
+  holidays_.fill(0);
+  calendarCounts_.assign(calendar ? calendar->Names().size() : 0, 0);
+}
+
 std::int32_t cAge::HolCount(std::int16_t i) const {
+  if (calendar_) {
+    return i >= 0 && static_cast<std::size_t>(i) < calendarCounts_.size()
+               ? calendarCounts_[static_cast<std::size_t>(i)]
+               : 0;
+  }
   if (i < 0) i = 0;
   if (i > 10) i = 10;
   return holidays_[static_cast<std::size_t>(i)];
@@ -202,18 +217,23 @@ std::string cAge::WDReport() const {
 
 std::string cAge::HolReport() const {
   std::int64_t sum = 0;
-  for (int i = 0; i < 10; ++i) sum += holidays_[static_cast<std::size_t>(i)];
+  for (const std::int32_t n : holidays_) sum += n;
+  for (const std::int32_t n : calendarCounts_) sum += n;
   if (sum == 0) return "No holidays identified";
   std::string out = "Holidays: ";
   out += kCrLf;
-  for (int i = 0; i < 10; ++i) {
-    const std::int32_t n = holidays_[static_cast<std::size_t>(i)];
-    if (n <= 0) continue;
-    out += kHolidayLabels[i];
+  auto line = [&](std::string_view label, std::int32_t n) {
+    if (n <= 0) return;
+    out += label;
     out += kTab;
     out += FormatNumber(n, kCountPattern);
     out += kCrLf;
+  };
+  if (calendar_) {
+    for (std::size_t i = 0; i < calendarCounts_.size(); ++i) line(calendar_->Names()[i], calendarCounts_[i]);
+    return out;
   }
+  for (const int i : kReportOrder) line(kHolidayLabels[i], holidays_[static_cast<std::size_t>(i)]);
   return out;
 }
 
@@ -221,12 +241,22 @@ bool cAge::IsHoliday(const std::string& sText) {
   if (sText.size() < 5) return false;
   const std::optional<Date> parsed = ParseDate(sText);
   if (!parsed) return false;
-  const Date x = *parsed;
+  return IsHolidayDate(*parsed);
+}
+
+bool cAge::IsHolidayDate(Date x) {
+  if (calendar_) {
+    const int i = calendar_->Find(x);
+    if (i < 0) return false;
+    std::int32_t& n = calendarCounts_[static_cast<std::size_t>(i)];
+    n = AddChecked(n, 1);
+    return true;
+  }
   const YearMonthDay ymd = x.Ymd();
   const int w = x.Weekday();
   const int y = ymd.year;
 
-  bool found[10] = {};
+  bool found[11] = {};
   switch (ymd.month) {
     case 1:
       found[kNewYear] = NewYearsDay(ymd, w);
@@ -241,6 +271,9 @@ bool cAge::IsHoliday(const std::string& sText) {
       found[kMemorial] = SameDay(x, y, 5, day);
       break;
     }
+    case 6:
+      found[kJuneteenth] = y >= kFirstJuneteenth && FixedHoliday(ymd, w, 6, 19);
+      break;
     case 7:
       found[kIndependence] = FixedHoliday(ymd, w, 7, 4);
       break;
@@ -265,7 +298,7 @@ bool cAge::IsHoliday(const std::string& sText) {
   // Count only after every rule is known so that an overflow leaves the counts as they were.
   std::array<std::int32_t, 11> counts = holidays_;
   bool any = false;
-  for (int i = 0; i < 10; ++i) {
+  for (int i = 0; i < 11; ++i) {
     if (!found[i]) continue;
     counts[static_cast<std::size_t>(i)] = AddChecked(counts[static_cast<std::size_t>(i)], 1);
     any = true;

@@ -1,14 +1,21 @@
 #pragma once
 // cAge: ageing of dated amounts into 81 bands around an ageing date, weekday counts, and the
-// observed United States federal holidays (with the weekend shift of fixed-date holidays).
+// observed United States federal holidays (with the weekend shift of fixed-date holidays), or
+// the days of a holiday calendar of the caller's (HolidayCalendar) in their place.
 // The expression evaluator uses IsHoliday for its holiday function.
+//
+// Juneteenth (19 June, shifted off weekends like the other fixed-date holidays) is a federal
+// holiday from 2021 on. It is counted at index 10 (kJuneteenth), so that the ten holidays of
+// earlier years keep their indexes, and listed after Memorial Day in the holiday report.
 
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tarnwick/core/currency.h"
 #include "tarnwick/core/date.h"
+#include "tarnwick/core/holiday_calendar.h"
 #include "tarnwick/core/variant.h"
 
 namespace tarnwick {
@@ -29,13 +36,15 @@ class cAge {
     kVeterans = 7,
     kThanksgiving = 8,
     kChristmas = 9,
+    kJuneteenth = 10,  // from 2021 on
   };
 
   cAge();
 
   std::string HolReport() const;
   std::string WDReport() const;
-  // Index below 0 reads 0, above 10 reads 10 (always 0).
+  // Index below 0 reads 0, above 10 reads 10. With a calendar of the caller's: the count of
+  // its i-th name (Names() order), 0 outside.
   std::int32_t HolCount(std::int16_t i) const;
   // Index below 1 reads 1, above 7 reads 7.
   std::int32_t WDCount(std::int16_t i) const;
@@ -53,6 +62,11 @@ class cAge {
   std::string BucketDates(std::int16_t i) const;
   // True when the text is a date that is an observed federal holiday; counts the holiday.
   bool IsHoliday(const std::string& sText);
+  // IsHoliday of a date already read (text of at least five characters).
+  bool IsHolidayDate(Date x);
+  // Replaces the federal holidays by the days of `calendar` (nullptr: back to the federal
+  // holidays); the holiday counts start again. The calendar must outlive its use here.
+  void Holidays(const HolidayCalendar* calendar);
 
   // The band (0..80) a date falls in for the current ageing date and width.
   int BandOf(Date d) const;
@@ -66,7 +80,9 @@ class cAge {
   std::int16_t width_ = 30;
   std::array<Currency, kBands> bands_{};
   std::array<std::int32_t, 8> weekdays_{};   // 1..7 used, 1 = Sunday
-  std::array<std::int32_t, 11> holidays_{};  // 0..9 used
+  std::array<std::int32_t, 11> holidays_{};  // 0..10 used
+  const HolidayCalendar* calendar_ = nullptr;
+  std::vector<std::int32_t> calendarCounts_;  // per name of calendar_
 };
 
 }  // namespace tarnwick

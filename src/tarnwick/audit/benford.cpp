@@ -1,5 +1,6 @@
 #include "tarnwick/audit/benford.h"
 
+#include <charconv>
 #include <cmath>
 
 #include "tarnwick/core/arith.h"
@@ -16,6 +17,28 @@ namespace {
 // Second-digit proportions, stored to four decimals (they sum to exactly 1).
 constexpr double kSecondDigit[10] = {0.1196, 0.1139, 0.1088, 0.1043, 0.1003,
                                      0.0967, 0.0934, 0.0904, 0.0876, 0.085};
+
+// Exact second-digit proportions: the sum over the first digits k of log10(1 + 1/(10k + d)).
+const std::array<double, 100>& SecondDigitExact() {
+  static const std::array<double, 100> table = [] {
+    std::array<double, 100> t{};
+    for (int d = 0; d <= 9; ++d)
+      for (int k = 1; k <= 9; ++k) t[static_cast<std::size_t>(d)] += std::log10(1.0 + 1.0 / (10 * k + d));
+    return t;
+  }();
+  return table;
+}
+
+// A p-value to four significant digits as default number text ("0.0251", "5.245E-05"), so
+// that small p-values still rank.
+std::string PValueText(double p) {
+  if (p <= 0) return "0";
+  char buf[32];
+  const auto r = std::to_chars(buf, buf + sizeof buf, p, std::chars_format::scientific, 3);
+  double rounded = p;
+  std::from_chars(buf, r.ptr, rounded);
+  return NumText(rounded);
+}
 
 }  // namespace
 
@@ -115,17 +138,49 @@ void cBenford::AddTally(int value, std::int32_t n) {
   actual_[static_cast<std::size_t>(value)] = tally;
 }
 
+void cBenford::Range(int& lo, int& hi) const {
+  switch (type_) {
+    case Type::F1: lo = 1; hi = 9; return;
+    case Type::F2: lo = 10; hi = 99; return;
+    case Type::L1:
+    case Type::D2: lo = 0; hi = 9; return;
+    case Type::L2: lo = 0; hi = 99; return;
+  }
+}
+
+bool cBenford::MADRanges(double& close, double& acceptable, double& marginal) const {
+  switch (type_) {
+    case Type::F1: close = 0.006; acceptable = 0.012; marginal = 0.015; return true;
+    case Type::D2: close = 0.008; acceptable = 0.010; marginal = 0.012; return true;
+    case Type::F2: close = 0.0012; acceptable = 0.0018; marginal = 0.0022; return true;
+    case Type::L1:
+    case Type::L2: break;
+  }
+  return false;
+}
+
+double cBenford::ExactPct(std::int16_t& i) const {
+  i = Clamp(i);
+  return exp_ ? exp_->exact[static_cast<std::size_t>(i)] : 0.0;
+}
+
+double cBenford::Z(std::int16_t& i) const {
+  i = Clamp(i);
+  return exp_ ? exp_->z[static_cast<std::size_t>(i)] : 0.0;
+}
+
 void cBenford::Compute() {
   if (numObs_ < 10) return;
   int lo = 1, hi = 9;
-  switch (type_) {
-    case Type::F1: lo = 1; hi = 9; break;
-    case Type::F2: lo = 10; hi = 99; break;
-    case Type::L1:
-    case Type::D2: lo = 0; hi = 9; break;
-    case Type::L2: lo = 0; hi = 99; break;
-  }
+  Range(lo, hi);
+  ComputeFigures(lo, hi);
+  report_ = BuildReport(lo, hi);
+}
+
+void cBenford::ComputeFigures(int lo, int hi) {
   if (!exp_) exp_ = std::make_unique<Expectations>();
+  exp_->exact.fill(0);
+  exp_->z.fill(0);
   std::int32_t observedTotal = 0, expectedTotal = 0;
   for (int d = lo; d <= hi; ++d) {
     double p;
@@ -138,6 +193,7 @@ void cBenford::Compute() {
     }
     const auto k = static_cast<std::size_t>(d);
     exp_->pct[k] = p;
+    exp_->exact[k] = type_ == Type::D2 ? SecondDigitExact()[k] : p;
     exp_->expect[k] = ToLong(numObs_ * p);
     observedTotal = AddChecked(observedTotal, actual_[k]);
     expectedTotal = AddChecked(expectedTotal, exp_->expect[k]);
@@ -177,15 +233,44 @@ void cBenford::Compute() {
 
   double cdf = cCephes::ChiSquareDistribution(df_, chisq_);
   cdf = cdf < 0 ? 0 : (cdf > 1 ? 1 : cdf);
-  const double pValue = 1.0 - cdf;
+  pValue_ = 1.0 - cdf;
 
+  // Conformity figures against the exact expected proportions: Pearson's goodness of fit on
+  // the unrounded expected counts, the MAD, and a Z per digit with the continuity correction.
+  const double n = numObs_;
+  const double correction = 1.0 / (2.0 * n);
+  double gof = 0, absDev = 0;
+  for (int d = lo; d <= hi; ++d) {
+    const auto k = static_cast<std::size_t>(d);
+    const double p = exp_->exact[k];
+    const double expected = n * p;
+    const double diff = actual_[k] - expected;
+    gof += diff * diff / expected;
+    const double gap = std::fabs(actual_[k] / n - p);
+    absDev += gap;
+    exp_->z[k] = gap > correction ? (gap - correction) / std::sqrt(p * (1.0 - p) / n) : 0.0;
+  }
+  gofChisq_ = gof;
+  gofDF_ = static_cast<std::int16_t>(hi - lo);
+  double upper = cCephes::ChiSquareCDistribution(gofDF_, gofChisq_);
+  gofP_ = upper < 0 ? 0 : (upper > 1 ? 1 : upper);
+  mad_ = absDev / (hi - lo + 1);
+  double close = 0, acceptable = 0, marginal = 0;
+  if (!MADRanges(close, acceptable, marginal)) verdict_ = "";
+  else if (mad_ <= close) verdict_ = "Close conformity";
+  else if (mad_ <= acceptable) verdict_ = "Acceptable conformity";
+  else if (mad_ <= marginal) verdict_ = "Marginally acceptable conformity";
+  else verdict_ = "Nonconformity";
+}
+
+std::string cBenford::BuildReport(int lo, int hi) const {
   std::string r;
-  r.reserve(64 + 40 * static_cast<std::size_t>(hi - lo + 1));
+  r.reserve(600 + 90 * static_cast<std::size_t>(hi - lo + 1));
   r += "Benford Report";
   r += kCrLf;
   AppendLabelLine(r, "High digit ", NumText(static_cast<std::int32_t>(hiDigit_)));
   AppendLabelLine(r, "Chisq ", chisq_, "##,###.#0");
-  AppendLabelLine(r, "p-value ", pValue, "#.####0");
+  AppendLabelLine(r, "p-value ", pValue_, "#.####0");
   AppendLabelLine(r, "df ", NumText(static_cast<std::int32_t>(df_)));
   AppendLabelLine(r, "D-stat ", dstat_, "00.###0");
   r += "Digit";
@@ -202,7 +287,60 @@ void cBenford::Compute() {
     AppendNumber(r, static_cast<double>(exp_->expect[static_cast<std::size_t>(d)]), "###,###,###,##0");
     r += kCrLf;
   }
-  report_ = std::move(r);
+
+  // The conformity figures follow the described lines, labelled apart from them.
+  r += "Goodness of fit (Pearson, exact expected)";
+  r += kCrLf;
+  AppendLabelLine(r, "Observations ", static_cast<double>(numObs_), "###,###,###,##0");
+  AppendLabelLine(r, "Chisq (goodness of fit) ", gofChisq_, "#,##0.00");
+  AppendLabelLine(r, "df (goodness of fit) ", NumText(static_cast<std::int32_t>(gofDF_)));
+  AppendLabelLine(r, "p-value (goodness of fit) ", PValueText(gofP_));
+  r += "Mean absolute deviation (MAD)";
+  r += kCrLf;
+  AppendLabelLine(r, "MAD ", mad_, "0.000000");
+  double close = 0, acceptable = 0, marginal = 0;
+  if (MADRanges(close, acceptable, marginal)) {
+    AppendLabelLine(r, "MAD conformity ", verdict_);
+    r += "MAD range\tFrom\tTo";
+    r += kCrLf;
+    const struct {
+      const char* name;
+      double from, to;
+    } ranges[] = {{"Close conformity", 0, close},
+                  {"Acceptable conformity", close, acceptable},
+                  {"Marginally acceptable conformity", acceptable, marginal},
+                  {"Nonconformity", marginal, -1}};
+    for (const auto& range : ranges) {
+      r += range.name;
+      r += kTab;
+      AppendNumber(r, range.from, "0.000000");
+      if (range.to >= 0) {
+        r += kTab;
+        AppendNumber(r, range.to, "0.000000");
+      }
+      r += kCrLf;
+    }
+  } else {
+    AppendLabelLine(r, "MAD conformity ", "no verdict: no published range for last-digit tests");
+  }
+  r += "Z by digit (continuity corrected)";
+  r += kCrLf;
+  r += "Digit\tObserved proportion\tExpected proportion\tZ\tBeyond 1.96";
+  r += kCrLf;
+  const double n = numObs_;
+  for (int d = lo; d <= hi; ++d) {
+    const auto k = static_cast<std::size_t>(d);
+    r += NumText(static_cast<std::int32_t>(d));
+    r += kTab;
+    AppendNumber(r, actual_[k] / n, "0.00000");
+    r += kTab;
+    AppendNumber(r, exp_->exact[k], "0.00000");
+    r += kTab;
+    AppendNumber(r, exp_->z[k], "0.000");
+    if (exp_->z[k] > kZCritical) r += "\t*";
+    r += kCrLf;
+  }
+  return r;
 }
 
 // ---- cBA ----
@@ -290,29 +428,60 @@ inline void cBA::Add(std::string_view s, double d, const std::uint32_t* knownHas
       AddChecked<std::int32_t>(rec->firstDigits[static_cast<std::size_t>(digit)], 1);
 }
 
+cBenford cBA::KeyTest(const Record& rec) {
+  cBenford test;
+  for (int digit = 1; digit <= 9; ++digit)
+    if (rec.firstDigits[static_cast<std::size_t>(digit)] > 0)
+      test.AddTally(digit, rec.firstDigits[static_cast<std::size_t>(digit)]);
+  test.Compute();
+  return test;
+}
+
+double cBA::ItemMAD(std::int32_t i) const {
+  if (!InRange(i)) return 0.0;
+  const cBenford test = KeyTest(records_[static_cast<std::size_t>(i)]);
+  return test.NumObs() < 10 ? 0.0 : test.MAD();
+}
+
+double cBA::ItemGofPValue(std::int32_t i) const {
+  if (!InRange(i)) return 0.0;
+  const cBenford test = KeyTest(records_[static_cast<std::size_t>(i)]);
+  return test.NumObs() < 10 ? 0.0 : test.GofPValue();
+}
+
 std::string cBA::SummaryReport() const {
+  // Each key's first-digit test, from the tallies its amounts' texts gave; only its figures
+  // are kept, so a ledger with many keys holds one test at a time.
+  struct Figures {
+    double chisq, dstat, mad, gofChisq, gofP;
+    std::int32_t tested;
+    std::string verdict;
+  };
+  std::vector<Figures> tests;
+  tests.reserve(records_.size());
+  for (const Record& rec : records_) {
+    const cBenford t = KeyTest(rec);
+    tests.push_back({t.chisq(), t.dstat(), t.MAD(), t.GofChisq(), t.GofPValue(), t.NumObs(),
+                     t.MADConformity()});
+  }
+
   std::string r = "Benford Summary Report";
   r += kCrLf;
   r += "Variable\tCount\tTotal\tChiSQ\td-stat";
   r += kCrLf;
   std::int64_t counts = 0;
   double amounts = 0;
-  for (const Record& rec : records_) {
-    // Each key's first-digit test, from the tallies its amounts' texts gave.
-    cBenford test;
-    for (int digit = 1; digit <= 9; ++digit)
-      if (rec.firstDigits[static_cast<std::size_t>(digit)] > 0)
-        test.AddTally(digit, rec.firstDigits[static_cast<std::size_t>(digit)]);
-    test.Compute();
+  for (std::size_t k = 0; k < records_.size(); ++k) {
+    const Record& rec = records_[k];
     r += rec.key;
     r += kTab;
     r += NumText(rec.count);
     r += kTab;
     AppendNumber(r, rec.amount, "###,###.00");
     r += kTab;
-    AppendNumber(r, test.chisq(), "##,###.0");
+    AppendNumber(r, tests[k].chisq, "##,###.0");
     r += kTab;
-    AppendNumber(r, test.dstat(), "#.####");
+    AppendNumber(r, tests[k].dstat, "#.####");
     r += kCrLf;
     counts += rec.count;
     amounts += rec.amount;
@@ -323,6 +492,32 @@ std::string cBA::SummaryReport() const {
   r += kTab;
   AppendNumber(r, amounts, "###,###,###.00");
   r += kCrLf;
+
+  // Figures to rank the keys by nonconformity; a key with too few amounts has none.
+  r += "Conformity by key (first digit, exact expected)";
+  r += kCrLf;
+  r += "Variable\tTested\tMAD\tMAD conformity\tChisq (goodness of fit)\tp-value (goodness of fit)";
+  r += kCrLf;
+  for (std::size_t k = 0; k < records_.size(); ++k) {
+    const Figures& test = tests[k];
+    r += records_[k].key;
+    r += kTab;
+    r += NumText(test.tested);
+    r += kTab;
+    if (test.tested < 10) {
+      r += kTab;
+      r += "Too few observations";
+    } else {
+      AppendNumber(r, test.mad, "0.000000");
+      r += kTab;
+      r += test.verdict;
+      r += kTab;
+      AppendNumber(r, test.gofChisq, "#,##0.00");
+      r += kTab;
+      r += PValueText(test.gofP);
+    }
+    r += kCrLf;
+  }
   return r;
 }
 

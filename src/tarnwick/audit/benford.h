@@ -43,6 +43,37 @@ class cBenford {
   // when the text has no such value.
   bool AddObs(std::string_view vVar);
 
+  // Conformity figures of the last Compute, beside the described ones. The described chisq is
+  // that of a two-column table (observed against rounded expected tallies), about half of the
+  // goodness-of-fit statistic, so its p-value is far too large; these use the expected counts
+  // N * p(d) unrounded, with p(d) exact (for D2 the sum over first digits k of
+  // log10(1 + 1 / (10k + d)), not the four-decimal pct table).
+  // Pearson's goodness-of-fit chi-square, its degrees of freedom (digit values - 1) and its
+  // upper-tail p-value.
+  double GofChisq() const { return gofChisq_; }
+  std::int16_t GofDF() const { return gofDF_; }
+  double GofPValue() const { return gofP_; }
+  // The described p-value: 1 - the clamped lower tail of chisq.
+  double PValue() const { return pValue_; }
+  // Mean absolute deviation of the observed from the expected proportions.
+  double MAD() const { return mad_; }
+  // The published MAD conformity range the MAD falls in (each range holds its upper bound):
+  // "Close conformity", "Acceptable conformity", "Marginally acceptable conformity" or
+  // "Nonconformity"; "" for L1 and L2, which have no published range, and before Compute.
+  std::string MADConformity() const { return verdict_; }
+  // The upper bounds of the close, acceptable and marginally acceptable ranges of the current
+  // digit type; false for L1 and L2.
+  bool MADRanges(double& close, double& acceptable, double& marginal) const;
+  // Per digit value: the exact expected proportion, and the Z statistic of the observed
+  // proportion with the continuity correction 1/(2N) (0 where the correction exceeds the
+  // difference). A Z above kZCritical marks a digit beyond the 5% two-sided critical value.
+  // Indexes are clamped as for Expect; 0 before Compute or outside the type's range.
+  double ExactPct(std::int16_t& i) const;
+  double Z(std::int16_t& i) const;
+  double ExactPct(int i) const { std::int16_t k = Clamp(i); return ExactPct(k); }
+  double Z(int i) const { std::int16_t k = Clamp(i); return Z(k); }
+  static constexpr double kZCritical = 1.96;
+
  private:
   friend class cBA;
   enum class Type { F1, F2, L1, L2, D2 };
@@ -50,12 +81,19 @@ class cBenford {
   static int DigitValue(Type type, std::string_view text);
   // Adds n observations of one digit value; overflow of a counter changes nothing.
   void AddTally(int value, std::int32_t n);
+  // The digit values the current type covers.
+  void Range(int& lo, int& hi) const;
+  // Compute's two halves: every figure from the tallies, then the report text from the figures.
+  void ComputeFigures(int lo, int hi);
+  std::string BuildReport(int lo, int hi) const;
   static std::int16_t Clamp(int i) { return static_cast<std::int16_t>(i < 0 ? 0 : (i > 99 ? 99 : i)); }
   // Expected tallies and proportions exist only once a test has been computed: a summary by
   // key holds one test per key, and most of them never need these tables.
   struct Expectations {
     std::array<std::int32_t, 100> expect{};
     std::array<double, 100> pct{};
+    std::array<double, 100> exact{};  // exact expected proportions
+    std::array<double, 100> z{};
   };
 
   Type type_ = Type::F1;
@@ -67,6 +105,12 @@ class cBenford {
   double dstat_ = 0;
   std::int16_t df_ = 0;
   std::int16_t hiDigit_ = 0;
+  double pValue_ = 0;
+  double gofChisq_ = 0;
+  double gofP_ = 0;
+  std::int16_t gofDF_ = 0;
+  double mad_ = 0;
+  const char* verdict_ = "";
   std::string report_;
 };
 
@@ -84,8 +128,14 @@ class cBA {
   // Item(keys[i], amounts[i]) for i = 0 ... n - 1, in order, with the index slots and records
   // of the batch fetched first (see ApplyFetchedAhead).
   void Items(const std::string_view* keys, const double* amounts, std::size_t n);
-  // Runs every key's first-digit test and renders the "Benford Summary Report".
+  // Runs every key's first-digit test and renders the "Benford Summary Report", followed by
+  // a "Conformity by key" section: per key the amounts tested, the MAD with its conformity
+  // range, and Pearson's goodness-of-fit chi-square and p-value (see cBenford).
   std::string SummaryReport() const;
+  // The MAD and the goodness-of-fit p-value of key i's first-digit test; 0 when i is out of
+  // range or the key has fewer than 10 amounts with a first digit.
+  double ItemMAD(std::int32_t i) const;
+  double ItemGofPValue(std::int32_t i) const;
 
  private:
   // A key's first-digit test is kept as its nine tallies and run when the summary is read:
@@ -102,6 +152,8 @@ class cBA {
   static int FirstDigit(double d, std::string& scratch);
   // Item, with the key's hash when the caller has it already.
   void Add(std::string_view s, double d, const std::uint32_t* knownHash);
+  // The key's first-digit test, computed.
+  static cBenford KeyTest(const Record& rec);
   bool InRange(std::int32_t i) const { return i >= 0 && i < static_cast<std::int32_t>(records_.size()); }
 
   std::vector<Record> records_;

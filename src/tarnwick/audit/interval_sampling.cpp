@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "tarnwick/audit/attribute_sampling.h"
 #include "tarnwick/core/arith.h"
 #include "tarnwick/shell/report_text.h"
 #include "tarnwick/stats/distributions.h"
@@ -68,11 +69,23 @@ double cIS::zscore(double d) const {
 
 double cIS::zscoreo(double /*d*/) const { return -1.0; }
 
-std::int32_t cIS::RequiredSampleSize() {
+std::int32_t cIS::NormalSampleSize() {
   if (conf_ == 0.0) conf_ = 0.95;
   double z = zscore(conf_);
   if (z == -1.0) z = 1.96;
   return SampleSize(z, expect_error_rate_, prec_);
+}
+
+std::int32_t cIS::ZeroDeviationSize() {
+  if (conf_ == 0.0) conf_ = 0.95;
+  return cAttribute::ZeroDeviationSize(conf_, expect_error_rate_ + prec_);
+}
+
+std::int32_t cIS::RequiredSampleSize() {
+  std::int32_t n = NormalSampleSize();
+  const std::int32_t floor = ZeroDeviationSize();
+  if (n < floor) n = floor;
+  return n < popsize_ ? n : popsize_;
 }
 
 std::int32_t cIS::GetPrecision() const {
@@ -83,6 +96,7 @@ double cIS::GetSampPrec() {
   const double n = samp_size_;
   const double p = Div(actual_errs_, n);
   if (conf_ == 0.0) conf_ = 0.95;
+  if (actual_errs_ == 0) return cAttribute::BinomialUpperLimit(0, samp_size_, conf_);
   const double z = zscore(conf_);
   double precision = Sqr(Div(Checked(z * (p * (1.0 - p) * z)), n));
   if (popsize_ > 200) {

@@ -1,9 +1,15 @@
 #pragma once
 // cIS: attribute-sampling sizes and systematic (interval) selection.
-//  - RequiredSampleSize / GetPrecision: n = z^2 p (1 - p) / precision^2 for a confidence level
-//    (z the two-sided normal deviate), without a finite-population correction.
+//  - RequiredSampleSize: the normal approximation n = z^2 p (1 - p) / precision^2 for a
+//    confidence level (z the two-sided normal deviate), without a finite-population
+//    correction, where it gives a usable size; never fewer items than a sample without errors
+//    needs for an upper limit of p + precision at that confidence (the exact binomial size:
+//    59 at 95 % and 5 %), which the approximation undercuts for small expected rates (0 items
+//    at a rate of 0), and never more items than the population.
+//  - GetPrecision: the normal approximation alone.
 //  - GetSampPrec: the precision achieved by a sample with a number of errors, corrected for
-//    populations above 200.
+//    populations above 200. With no errors the approximation is 0, which would claim a
+//    perfect sample: the exact binomial upper limit is given instead.
 //  - AddItem selects every interval-th row from a chosen start; Recon proves that the
 //    selection covered every row fed.
 
@@ -33,9 +39,16 @@ class cIS {
   void actualerrs(std::int32_t& value);
 
   // A confidence of exactly 0 is first set to 0.95; an unusable confidence uses z = 1.96.
+  // The normal size, raised to ZeroDeviationSize and capped at popsize.
   std::int32_t RequiredSampleSize();
+  // The normal approximation that RequiredSampleSize starts from (the same defaults).
+  std::int32_t NormalSampleSize();
+  // The binomial size of a sample without errors for an upper limit of expecterrorrate + prec
+  // at conf (0 taken as 0.95).
+  std::int32_t ZeroDeviationSize();
   // The achieved precision of SampSize items with actualerrs errors; SampSize 0 is the
-  // division-by-zero error. A confidence of exactly 0 is first set to 0.95.
+  // division-by-zero error. A confidence of exactly 0 is first set to 0.95. Without errors:
+  // the exact binomial upper limit 1 - (1 - conf)^(1 / SampSize).
   double GetSampPrec();
   // RequiredSampleSize's formula without its two defaults.
   std::int32_t GetPrecision() const;

@@ -147,7 +147,15 @@ std::optional<int> ParseTime(std::string_view s) {
 
 }  // namespace
 
-std::optional<Date> ParseDate(std::string_view s) {
+const char* DateOrderName(DateOrder order) {
+  switch (order) {
+    case DateOrder::kDmy: return "day/month/year";
+    case DateOrder::kYmd: return "year/month/day";
+    default: return "month/day/year";
+  }
+}
+
+std::optional<Date> ParseDate(std::string_view s, DateOrder order) {
   std::size_t b = 0, e = s.size();
   while (b < e && s[b] == ' ') ++b;
   while (e > b && s[e - 1] == ' ') --e;
@@ -173,6 +181,12 @@ std::optional<Date> ParseDate(std::string_view s) {
     year = a;
     month = c;
     day = d;
+  } else if (order == DateOrder::kYmd) {
+    // a two-digit year first
+    if (na != 2 || nd < 1 || nd > 2) return std::nullopt;
+    year = a < 30 ? 2000 + a : 1900 + a;
+    month = c;
+    day = d;
   } else {
     if (na > 2) return std::nullopt;
     if (nd == 2) {
@@ -182,8 +196,8 @@ std::optional<Date> ParseDate(std::string_view s) {
     } else {
       return std::nullopt;
     }
-    month = a;
-    day = c;
+    month = order == DateOrder::kDmy ? c : a;
+    day = order == DateOrder::kDmy ? a : c;
   }
   auto date = Date::FromYmd(year, month, day);
   if (!date) return std::nullopt;

@@ -49,10 +49,21 @@ inline bool ParsePlainDecimal(std::string_view text, double& value) {
   return true;
 }
 
+// The order in which date text writes day, month and year. The engine's own order is month/
+// day/year; a source written day/month/year or year/month/day is read in its order on request.
+// Text that begins with a four-digit year is read year/month/day in every order.
+enum class DateOrder : std::uint8_t { kMdy, kDmy, kYmd };
+
 // Date text: month/day/year with "/", "-" or "." (one separator throughout); the year in two
 // or four digits (00-29 -> 20xx, 30-99 -> 19xx); optional time "h:mm[:ss]" with optional
 // AM/PM after a blank; surrounding blanks allowed. Also a time alone ("13:45", day 0).
-std::optional<Date> ParseDate(std::string_view text);
+// In the order kDmy the first two numbers change places; in kYmd the year (two or four
+// digits) comes first, then month and day.
+std::optional<Date> ParseDate(std::string_view text, DateOrder order);
+inline std::optional<Date> ParseDate(std::string_view text) { return ParseDate(text, DateOrder::kMdy); }
 inline bool IsDateText(std::string_view text) { return ParseDate(text).has_value(); }
+
+// "month/day/year", "day/month/year" or "year/month/day", for messages.
+const char* DateOrderName(DateOrder order);
 
 }  // namespace tarnwick

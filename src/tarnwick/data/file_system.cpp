@@ -1,15 +1,18 @@
 #include "tarnwick/data/file_system.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <string_view>
 
 #include "tarnwick/core/error.h"
 
@@ -313,6 +316,56 @@ void RemoveTempFiles() noexcept {
     ::unlink(slot.path);
     slot.used = 0;
   }
+}
+
+namespace {
+
+// The process id in a name made by GetTempName ("rad<pid>_<n>_<salt>.tmp", hex), found alone
+// or inside a hidden name; -1 for any other name.
+long TempNameProcess(std::string_view name) {
+  std::size_t at = name.find("rad");
+  if (at == std::string_view::npos || (at != 0 && name[0] != '.')) return -1;
+  std::size_t i = at + 3;
+  auto hex = [&](std::size_t& k, unsigned long& v) {
+    const std::size_t start = k;
+    v = 0;
+    while (k < name.size() && std::isxdigit(static_cast<unsigned char>(name[k])) && k - start < 9) {
+      const char c = name[k++];
+      v = v * 16 + static_cast<unsigned long>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+    }
+    return k > start;
+  };
+  unsigned long pid = 0, n = 0, salt = 0;
+  if (!hex(i, pid) || i >= name.size() || name[i++] != '_') return -1;
+  if (!hex(i, n) || i >= name.size() || name[i++] != '_') return -1;
+  if (!hex(i, salt) || name.substr(i, 4) != ".tmp") return -1;
+  i += 4;
+  // alone, or a runner's hidden file: ".rad…tmp.part" or ".<target>.rad…tmp"
+  if (at == 0 && i != name.size()) return -1;
+  if (at != 0 && i != name.size() && name.substr(i) != ".part") return -1;
+  return pid == 0 ? -1 : static_cast<long>(pid);
+}
+
+}  // namespace
+
+int RemoveStaleTempFiles(const std::string& folder) noexcept {
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return 0;
+  int removed = 0;
+  const long self = static_cast<long>(::getpid());
+  while (const dirent* e = ::readdir(dir)) {
+    const long pid = TempNameProcess(e->d_name);
+    if (pid < 0 || pid == self) continue;
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // still there
+    std::string path = folder.empty() ? std::string() : folder + kPathSeparator;
+    path += e->d_name;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(path.c_str()) == 0) {
+      ++removed;
+    }
+  }
+  ::closedir(dir);
+  return removed;
 }
 
 std::string TempFilePath() {

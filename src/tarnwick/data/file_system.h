@@ -99,6 +99,11 @@ std::string TempFilePath();
 void RegisterTempFile(const std::string& path);
 void ForgetTempFile(const std::string& path);
 void RemoveTempFiles() noexcept;
+// A process killed outright (SIGKILL) cannot remove its files. This removes, from `folder`,
+// the temporary files named by GetTempName (alone, or inside a hidden name beside a target)
+// whose process no longer runs; returns how many it removed. Files of running processes, and
+// every other file, are left alone.
+int RemoveStaleTempFiles(const std::string& folder) noexcept;
 // Removes a file; false when there was none or it could not be removed. Never raises.
 bool DeleteFile(const std::string& path);
 // Replaces `to` by `from` in one step (same file system); FileAccess on failure.

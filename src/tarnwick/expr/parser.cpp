@@ -45,12 +45,12 @@ bool HasDollarDigit(std::string_view s) {
 }
 
 // Length of a leading date: spaces, then a run of digits, "/" and "-" that reads as a date.
-std::size_t DateLength(std::string_view s) {
+std::size_t DateLength(std::string_view s, DateOrder order) {
   if (s.size() < 6) return 0;
   std::size_t i = 0;
   while (i < s.size() && s[i] == ' ') ++i;
   while (i < s.size() && IsDateChar(s[i])) ++i;
-  return ParseDate(s.substr(0, i)) ? i : 0;
+  return ParseDate(s.substr(0, i), order) ? i : 0;
 }
 
 // The usual amount "[-+]digits[.digits]" with at most 15 digits, at most 7 decimals and fewer
@@ -213,7 +213,7 @@ bool cParse::isdigit(std::string_view sChar) const {
 }
 
 std::int16_t cParse::isValDate(std::string_view sText) const {
-  const std::size_t n = DateLength(sText);
+  const std::size_t n = DateLength(sText, order_);
   if (n == 0) return -1;
   return Narrow<std::int16_t>(static_cast<std::int64_t>(n));
 }
@@ -322,7 +322,7 @@ std::string cParse::NextToken(TokType previous) {
     return token;
   }
   // 5. a date; the spaces after it come back as a space token
-  if (const std::size_t n = DateLength(text_); n >= 6) {
+  if (const std::size_t n = DateLength(text_, order_); n >= 6) {
     token = Trim(std::string_view(text_).substr(0, n));
     text_.erase(0, n);
     return token;
@@ -667,6 +667,17 @@ void cParse::RestorePrepared() {
   dirty_ = false;
 }
 
+void cParse::SetDateOrder(DateOrder order) {
+  if (order == order_) return;
+  order_ = order;
+  ownOp_.SetDateOrder(order);
+  // what was converted in the other order is converted again
+  parseMemo_ = false;
+  replaceMemo_ = false;
+  prepared_ = false;
+  programPrepared_ = false;
+}
+
 bool cParse::Prepare(std::string_view filter, std::string_view headerLine) {
   if (prepared_ && filter == prepFilter_ && headerLine == prepHeader_) {
     if (dirty_) {
@@ -797,7 +808,7 @@ void cParse::Compile(const std::string& base) {
         e.kind = e.op == RpnOp::kNone ? Element::Kind::kOperand : Element::Kind::kOperator;
         e.begin = elBegin;
         e.len = static_cast<std::uint32_t>(el.size());
-        if (e.kind == Element::Kind::kOperand) e.kinds = ClassifyOperand(el);
+        if (e.kind == Element::Kind::kOperand) e.kinds = ClassifyOperand(el, order_);
       } else if (codes == 1 && p.pieces.size() == firstPiece + 1 && lit == el.size()) {
         e.kind = Element::Kind::kSlot;
         e.slot = p.pieces.back().slot;

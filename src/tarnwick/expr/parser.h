@@ -140,6 +140,11 @@ class cParse {
   bool SelectRow(std::string_view line, cOP& op);
   bool SelectFields(std::string_view line, std::span<const std::string_view> fields, cOP& op);
 
+  // The order in which the filter's date constants are written (month/day/year unless set):
+  // a constant such as 31/12/2023 is one date token only in the order that reads it. Set it
+  // before Prepare, and give the evaluator the same order (cOP::SetDateOrder).
+  void SetDateOrder(DateOrder order);
+
  private:
   enum class TokType : std::uint8_t { kNone, kOpen, kClose, kComma, kSpace, kOperator, kOperand, kEnd };
 
@@ -265,6 +270,7 @@ class cParse {
   std::vector<SlotValue> values_;
   std::vector<std::string> mixed_;
   cOP ownOp_;  // IsSelected's evaluator, reset by every evaluation
+  DateOrder order_ = DateOrder::kMdy;
 };
 
 }  // namespace tarnwick

@@ -99,7 +99,7 @@ RpnOp RpnOperatorOf(std::string_view element) {
   }
 }
 
-RpnOperandKinds ClassifyOperand(std::string_view text) {
+RpnOperandKinds ClassifyOperand(std::string_view text, DateOrder order) {
   RpnOperandKinds k;
   if (IsTextConstant(text)) {
     k.exact = true;
@@ -110,7 +110,7 @@ RpnOperandKinds ClassifyOperand(std::string_view text) {
     k.numeric = true;
     k.number = *n;
   }
-  if (const auto d = ParseDate(t)) {
+  if (const auto d = ParseDate(t, order)) {
     k.date = true;
     k.serial = d->serial();
   }
@@ -313,7 +313,7 @@ bool cOP::IsNum(Value& v) {
 
 bool cOP::IsDate(Value& v) {
   if (v.date < 0) {
-    const auto d = ParseDate(v.text);
+    const auto d = ParseDate(v.text, order_);
     v.date = d ? 1 : 0;
     v.serial = d ? d->serial() : 0;
   }
@@ -363,9 +363,19 @@ bool cOP::SetTextScratch() {
   return true;
 }
 
-bool cOP::Holiday(std::string_view text) {
-  if (!age_) age_ = std::make_unique<cAge>();
-  return age_->IsHoliday(std::string(text));
+void cOP::SetHolidays(const HolidayCalendar* calendar) {
+  holidays_ = calendar;
+  if (age_) age_->Holidays(calendar);
+}
+
+// The date the operand text was read as (in the evaluator's date order), so that the calendar
+// sees the same day as the other date operations.
+bool cOP::Holiday(double serial) {
+  if (!age_) {
+    age_ = std::make_unique<cAge>();
+    age_->Holidays(holidays_);
+  }
+  return age_->IsHolidayDate(Date(serial));
 }
 
 bool cOP::OperateOne(RpnOp op, Value& x) {
@@ -400,7 +410,7 @@ bool cOP::OperateOne(RpnOp op, Value& x) {
     }
     case RpnOp::kHo:
       if (!IsDate(x)) return false;
-      return SetBool(Holiday(x.text));
+      return SetBool(x.text.size() >= 5 && Holiday(x.serial));
     default:
       return false;
   }
@@ -458,6 +468,13 @@ bool cOP::OperateTwo(RpnOp op, Value& l, Value& r) {
       const double sum = d + e;
       if (sum < kFirstSerial || sum > kLastSerial) Raise(ErrorCode::Overflow, "date sum");
       scratch_ = DateText(Date(sum));
+      if (order_ != DateOrder::kMdy) {
+        // written as the operands are, so that a later operation reads the same day
+        const YearMonthDay ymd = Date(sum).Ymd();
+        scratch_ = order_ == DateOrder::kDmy
+                       ? std::to_string(ymd.day) + "/" + std::to_string(ymd.month) + "/" + std::to_string(ymd.year)
+                       : std::to_string(ymd.year) + "/" + std::to_string(ymd.month) + "/" + std::to_string(ymd.day);
+      }
       return SetTextScratch();
     }
     return false;

@@ -29,9 +29,12 @@
 #include <string_view>
 #include <vector>
 
+#include "tarnwick/core/numeric_text.h"
+
 namespace tarnwick {
 
 class cAge;
+class HolidayCalendar;
 
 // Operators the evaluator knows; kNone marks an operand.
 enum class RpnOp : std::uint8_t {
@@ -56,7 +59,7 @@ struct RpnOperandKinds {
   double number = 0;  // the number when numeric
   double serial = 0;  // the date serial when a date
 };
-RpnOperandKinds ClassifyOperand(std::string_view text);
+RpnOperandKinds ClassifyOperand(std::string_view text, DateOrder order = DateOrder::kMdy);
 // A text constant in single quotes ('000496', 'Acme, Inc.'; '' inside stands for one quote):
 // it is text exactly as written, compared exactly with the other operand as written.
 inline bool IsTextConstant(std::string_view t) {
@@ -108,6 +111,14 @@ class cOP {
   // Marks an evaluation that an arithmetic error left (see cParse): it counts as a failed
   // operation, Err and AnyErr are True and the answer is "#ERR".
   void Abandon();
+
+  // The order in which operand texts write dates (month/day/year unless set); the sum of two
+  // dates is written in the same order, so that later operations read it back.
+  void SetDateOrder(DateOrder order) { order_ = order; }
+  DateOrder GetDateOrder() const { return order_; }
+  // The calendar of the holiday function HO: nullptr (the default) for the observed United
+  // States federal holidays, else a calendar of the caller's, which must outlive its use here.
+  void SetHolidays(const HolidayCalendar* calendar);
 
   // Evaluation steps for prepared filters (cParse drives them with elements it classified
   // once): Begin, then Push*/Apply per element in RPN order, then End, is exactly EvalRPN of
@@ -170,7 +181,7 @@ class cOP {
   bool SetBool(bool b);
   bool SetTextView(std::string_view t);
   bool SetTextScratch();
-  bool Holiday(std::string_view text);
+  bool Holiday(double serial);
 
   static constexpr int kSlots = 101;
   static constexpr int kMaxCount = 99;
@@ -194,6 +205,8 @@ class cOP {
   std::string scratch_;
 
   std::unique_ptr<cAge> age_;
+  const HolidayCalendar* holidays_ = nullptr;
+  DateOrder order_ = DateOrder::kMdy;
 };
 
 }  // namespace tarnwick
