@@ -7,6 +7,7 @@ command -v cmake >/dev/null || need+=(cmake)
 [ -d /usr/include/gtest ] || need+=(libgtest-dev)
 [ -d /usr/include/benchmark ] || need+=(libbenchmark-dev)
 [ -f /usr/include/xlsxwriter.h ] || need+=(libxlsxwriter-dev)
+[ -f /usr/include/unicode/ucasemap.h ] || need+=(libicu-dev)
 [ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev)
 [ -f /usr/include/openssl/evp.h ] || need+=(libssl-dev)
 # Workbook sources (zip container, XML) and databases through ODBC, with the drivers and the

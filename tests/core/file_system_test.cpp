@@ -50,6 +50,22 @@ TEST_F(FileSystemTest, ReadsLfCrlfAndAMissingLastTerminator) {
   EXPECT_EQ(ReadAll(Write("g", "\xff\xfe\x80\n")), V{"\xff\xfe\x80"});
 }
 
+// A UTF-8 byte-order mark at the very start is not text; anywhere else, or a part of one, is.
+TEST_F(FileSystemTest, ByteOrderMarkAtTheStartIsSkipped) {
+  using V = std::vector<std::string>;
+  const std::string bom = "\xEF\xBB\xBF";
+  EXPECT_EQ(ReadAll(Write("a", bom + "Amount\n1\n")), (V{"Amount", "1"}));
+  EXPECT_EQ(ReadAll(Write("b", bom)), V{});  // only the mark: an empty file
+  EXPECT_EQ(ReadAll(Write("c", bom + "\n")), V{""});
+  EXPECT_EQ(ReadAll(Write("d", bom + bom + "x")), V{bom + "x"});  // one mark only
+  EXPECT_EQ(ReadAll(Write("e", "x\n" + bom + "y")), (V{"x", bom + "y"}));
+  EXPECT_EQ(ReadAll(Write("f", "\xEF\xBB")), V{"\xEF\xBB"});
+  EXPECT_EQ(ReadAll(Write("g", "\xEF\xBBx\n")), V{"\xEF\xBBx"});
+  TextReader r = OpenTextFile(Write("h", bom + "ab\n"));
+  EXPECT_EQ(r.ReadLine(), "ab");
+  EXPECT_EQ(r.BytesRead(), 6);  // the mark counts as read, for progress
+}
+
 TEST_F(FileSystemTest, LinesLongerThanTheBufferAndManyLines) {
   std::string big(3 * 1024 * 1024 + 17, 'q');
   std::string content = "head\n";

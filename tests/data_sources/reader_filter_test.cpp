@@ -29,7 +29,7 @@ struct Plain {
     p.SubRow(row);
     rpn = p.RPN();
     op.EvalRPN(rpn);
-    if (op.Err()) return;
+    if (op.AnyErr()) return;  // any operation that failed, not only the last one
     ans = op.ans();
     selected = ans == "TRUE";
   }

@@ -118,7 +118,7 @@ TEST(TypedReader, DetectsTabAndCommaLayouts) {
   csv.GetRow();
   EXPECT_EQ(csv.getcol(0), "Smith, J");
   EXPECT_EQ(csv.getcol(1), "12.50");
-  EXPECT_EQ(csv.getcol(2), "a \"\"b\"\"");  // doubled quotes are not collapsed
+  EXPECT_EQ(csv.getcol(2), "a \"\"b\"\"");  // quotes in a field not quoted are characters
   csv.GetRow();
   EXPECT_EQ(csv.getcol(99), "");  // a trailing comma gives no empty last field...
   EXPECT_EQ(csv.getcol(1), "7");  // ...and the columns before it are in place
@@ -170,6 +170,107 @@ TEST(TypedReader, ReadingErrors) {
     EXPECT_EQ(only.ErrMsg(), "File has insufficient data");
     EXPECT_EQ(only.Hdr(), "");
   }
+}
+
+// A header without a comma is a tab-delimited header, one column when it has no TAB either;
+// with a comma the layout goes by which separator gives more fields, as before.
+TEST(TypedReader, HeaderWithoutACommaIsTabDelimited) {
+  TempDir t;
+  struct Case {
+    std::string body, type;
+    int cols;
+    std::string firstValue;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"Amount\n1,234.56\n", "T", 1, "1,234.56"},
+           {"\"Amount\"\n1,234.56\n", "T", 1, "1,234.56"},
+           {"Amount\tVendor\n1,234.56\tA, B\n", "T", 2, "1,234.56"},
+           {"Amount,Vendor\n1,234.56,x\n", "C", 2, "1"},
+           {"A,B\tC\n1,2\t3\n", "C", 2, "1"},  // 2 comma fields against 2 TAB fields
+           {"\"Amount, net\"\n\"1,234.56\"\n", "C", 1, "1,234.56"},
+       }) {
+    cNFile f;
+    f.FileName(t.Write("h.txt", c.body));
+    ASSERT_FALSE(f.ErrStatus()) << f.ErrMsg();
+    EXPECT_EQ(f.FileType(), c.type) << c.body;
+    EXPECT_EQ(f.NumCols(), c.cols) << c.body;
+    f.GetRow();
+    EXPECT_EQ(f.getcol(0), c.firstValue) << c.body;
+  }
+}
+
+// Quoted fields as spreadsheets write them. A record with a quoted line break is one row; its
+// ThisRow holds its lines with LF between them; later records keep their numbers.
+TEST(TypedReader, QuotedCommaSeparatedRecords) {
+  TempDir t;
+  cNFile f;
+  f.FileName(t.Write("q.csv",
+                     "\"Vendor \"\"name\"\"\",Memo,Amount\r\n"
+                     "\"Acme, Inc.\",\"two\r\nlines, \"\"quoted\"\"\",5\r\n"
+                     "\"\",\"\"\"\",\"\"\r\n"
+                     "a\"b,\"x\"y,7\r\n"
+                     "plain,row,8\r\n"));
+  ASSERT_FALSE(f.ErrStatus()) << f.ErrMsg();
+  EXPECT_EQ(f.FileType(), "C");
+  EXPECT_EQ(f.NumCols(), 3);
+  EXPECT_EQ(f.HdrCols(0), "Vendor \"name\"");
+  EXPECT_EQ(f.GetColNo("VENDOR \"NAME\""), 0);
+  EXPECT_EQ(f.GetRow(), "\"Acme, Inc.\",\"two\nlines, \"\"quoted\"\"\",5");
+  EXPECT_EQ(f.getcol(0), "Acme, Inc.");
+  EXPECT_EQ(f.getcol(1), "two\nlines, \"quoted\"");
+  EXPECT_EQ(f.getcol(2), "5");
+  EXPECT_EQ(f.Row(), 1);
+  f.GetRow();  // empty quoted fields, one holding a quote
+  EXPECT_EQ(f.getcol(0), "");
+  EXPECT_EQ(f.getcol(1), "\"");
+  EXPECT_EQ(f.getcol(2), "");
+  f.GetRow();  // a quote inside an unquoted field is a character; text after a closing quote goes on
+  EXPECT_EQ(f.getcol(0), "a\"b");
+  EXPECT_EQ(f.getcol(1), "xy");
+  EXPECT_EQ(f.getcol(2), "7");
+  EXPECT_EQ(f.GetRow(), "plain,row,8");
+  EXPECT_EQ(f.getcol(1), "row");
+  EXPECT_TRUE(f.Eof());
+  EXPECT_EQ(f.Row(), 4);
+  f.Infix("$Memo = 'row' OR $Vendor = 'Acme, Inc.'");
+  EXPECT_TRUE(f.IsSelected());
+
+  // A quote never closed: the record ends with the file, and the message names its first line.
+  cNFile open;
+  open.FileName(t.Write("open.csv", "A,B\n1,2\n3,\"4\n5,6\n"));
+  EXPECT_TRUE(open.ErrStatus());
+  EXPECT_EQ(open.ErrMsg(), "Line 3 has a quoted field that is not closed");
+  EXPECT_EQ(open.GetRow(), "1,2");
+  EXPECT_EQ(open.GetRow(), "3,\"4\n5,6");
+  EXPECT_EQ(open.getcol(1), "4\n5,6");
+  EXPECT_TRUE(open.Eof());
+  EXPECT_EQ(open.Row(), 2);
+}
+
+// A byte-order mark is not part of the first column's name, in every layout.
+TEST(TypedReader, ByteOrderMarkIsNotPartOfTheFirstName) {
+  TempDir t;
+  const std::string bom = "\xEF\xBB\xBF";
+  for (const std::string& body : {bom + "Amount\tVendor\n5\tA\n", bom + "Amount,Vendor\n5,A\n",
+                                  bom + "Amount\n5\n"}) {
+    cNFile f;
+    f.FileName(t.Write("b.txt", body));
+    EXPECT_EQ(f.HdrCols(0), "Amount") << body;
+    EXPECT_EQ(f.GetColNo("amount"), 0) << body;
+    EXPECT_EQ(f.Hdr().substr(0, 6), "Amount") << body;
+  }
+  cFile d;
+  d.FileName(t.Write("d.txt", bom + "Amount\tVendor\n5\tA\n"));
+  EXPECT_EQ(d.Headers(), "Amount\tVendor");
+  EXPECT_EQ(d.GetColNo("AMOUNT"), 0);
+  // a print file's first line is skipped as its header, mark and all
+  cNFile p;
+  p.FileSpec(t.Write("spec.txt", bom + "Layout\nName\t1\t4\tA\n"));
+  p.FileName(t.Write("p.prn", bom + "HEAD\nAbcd\n"));
+  ASSERT_FALSE(p.ErrStatus()) << p.ErrMsg();
+  EXPECT_EQ(p.HdrCols(0), "Name");
+  p.GetRow();
+  EXPECT_EQ(p.getcol(0), "Abcd");
 }
 
 TEST(TypedReader, MoreThan101CommaFieldsKeepTheirPlace) {

@@ -64,7 +64,11 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"12/31/2007", Rpn({"12/31/2007"})},
         ParseCase{"$d < 12/31/2007 ", Rpn({"$D", "12/31/2007", "<"})},
         ParseCase{"1/1/8", Rpn({"1", "1", "8", "/", "/"})},
-        ParseCase{"$\"Vendor Name\" = 'x'", Rpn({"$\"VENDOR NAME\"", "'", "X", "'", "="})},
+        // a text constant in single quotes stays as written (it was split into ', X and ')
+        ParseCase{"$\"Vendor Name\" = 'x'", Rpn({"$\"VENDOR NAME\"", "'x'", "="})},
+        ParseCase{"$V = 'Acme, Inc.' OR $V = 'O''Brien (UK)'",
+                  Rpn({"$V", "'Acme, Inc.'", "=", "$V", "'O''Brien (UK)'", "=", "OR"})},
+        ParseCase{"UCASE($n) = café", Rpn({"$N", "UCASE", "CAFÉ", "="})},
         ParseCase{"!x", Rpn({"!", "X"})},
         ParseCase{"  $a", Rpn({"$A"})},
         ParseCase{"   ", ""}));
@@ -105,7 +109,12 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorCase{") a (", "", "Unbalanced parens"},
                       ErrorCase{"", "", "No input to parse"},
                       ErrorCase{kLateClose.c_str(), "", "Unbalanced parens - too many ("},
-                      ErrorCase{kLateOpen.c_str(), "", "Unbalanced parens - too many )"}));
+                      ErrorCase{kLateOpen.c_str(), "", "Unbalanced parens - too many )"},
+                      // a text constant in single quotes must be closed; what it holds is text
+                      ErrorCase{"$a = 'abc", "Unbalanced quotes", "Unbalanced quotes"},
+                      ErrorCase{"$a = 'x''", "Unbalanced quotes", "Unbalanced quotes"},
+                      ErrorCase{"$a = '(' AND (", "Unbalanced parentheses", "Unbalanced parentheses"},
+                      ErrorCase{"$a = '\"' AND \"", "Unbalanced quotes", "Unbalanced quotes"}));
 
 TEST(Parse, StateAroundTheConversion) {
   cParse p;
@@ -314,7 +323,19 @@ INSTANTIATE_TEST_SUITE_P(
         FilterCase{"$1 = \"acme\"", {false, false, false, false, false, false}},
         FilterCase{"$2 = \"acme\"", {true, false, true, false, true, false}},
         FilterCase{"$Nothing = 1", {false, false, false, false, false, false}},
-        FilterCase{"(($Amount > 0)", {false, false, false, false, false, false}}));
+        FilterCase{"(($Amount > 0)", {false, false, false, false, false, false}},
+        // an operation that failed selects nothing, whatever is left on the stack
+        FilterCase{"$Amount / 0 < 1", {false, false, false, false, false, false}},
+        FilterCase{"$Amount / $Amount = 1", {false, true, true, false, true, true}},
+        FilterCase{"SQR($Amount) < 20", {true, false, true, true, false, false}},
+        FilterCase{"LN($Amount) > 0", {false, false, true, false, true, false}},
+        // text constants: exact, as the row wrote its value
+        FilterCase{"$Amount = '1,234.50'", {false, false, false, false, true, false}},
+        FilterCase{"$Amount = '(500.00)' OR $Amount = '0.00'", {false, false, false, true, false, true}},
+        FilterCase{"$Vendor = 'acme'", {false, false, true, false, false, false}},
+        FilterCase{"$Vendor = '$2'", {false, false, false, false, false, false}},
+        FilterCase{"RIGHT($Account, 2) = 10", {true, true, false, true, false, false}},
+        FilterCase{"$Vendor = ACMÉ OR $Vendor = gamma", {false, false, false, true, false, false}}));
 
 TEST(IsSelected, AnswerAndRpnAfterTheRow) {
   cParse p;

@@ -23,6 +23,7 @@ namespace {
 // Everything a caller can observe after one row.
 struct Outcome {
   bool threw = false;
+  bool abandoned = false;  // the plain evaluation left by an arithmetic error
   ErrorCode code = ErrorCode::InvalidArgument;
   bool selected = false;
   std::string errMsg, rest, rpn, deb;
@@ -81,9 +82,16 @@ Outcome Plain(cParse& p, const std::string& filter, const std::string& header, c
     p.parse();
     if (!p.Err()) {
       p.ReplaceColnames();
-      p.SubRow(row);
-      op.EvalRPN(p.RPN());
-      o.selected = !op.Err() && op.ans() == "TRUE";
+      // A row selects only when no operation failed; an arithmetic error of the evaluation
+      // leaves the row unselected as a failed operation, and the prepared path says so.
+      try {
+        p.SubRow(row);
+        op.EvalRPN(p.RPN());
+      } catch (const EngineError&) {
+        op.Abandon();
+        o.abandoned = true;
+      }
+      o.selected = !op.AnyErr() && op.ans() == "TRUE";
     }
   } catch (const EngineError& e) {
     o.threw = true;
@@ -290,7 +298,7 @@ TEST(PreparedFilter, RandomAndMutatedInput) {
       ++agreed;
       parsed += a.errMsg.empty();
       selected += a.selected;
-      threw += a.threw;
+      threw += a.threw || a.abandoned;
       noticed += a.notices > 0;
       answered += !a.opErr && a.errMsg.empty() && a.ans != "#ERR";
     }

@@ -55,6 +55,34 @@ INSTANTIATE_TEST_SUITE_P(
         EvalCase{Rpn({"1000", "LOG"}), "3", false},
         EvalCase{Rpn({"1", "LN"}), "0", false},
         EvalCase{Rpn({"9", "10", "<"}), "TRUE", false},   // numbers, not texts
+        // text constants in single quotes: exact, letter case and leading zeros included
+        EvalCase{Rpn({"'000496'", "'000496'", "="}), "TRUE", false},
+        EvalCase{Rpn({"'000496'", "496", "="}), "FALSE", false},
+        EvalCase{Rpn({"496.", "'496'", "="}), "TRUE", false},  // without the added point
+        EvalCase{Rpn({"'Acme, Inc.'", "ACME, INC.", "="}), "FALSE", false},
+        EvalCase{Rpn({"Acme, Inc.", "'Acme, Inc.'", "="}), "TRUE", false},
+        EvalCase{Rpn({"\"x\"", "'\"x\"'", "="}), "FALSE", false},  // quotes in it are its text
+        EvalCase{Rpn({"O'Brien", "'O''Brien'", "="}), "TRUE", false},
+        EvalCase{Rpn({"'b'", "'a'", ">"}), "TRUE", false},
+        EvalCase{Rpn({"'B'", "'a'", "<"}), "TRUE", false},   // exact: byte order
+        EvalCase{Rpn({"'12'", "1", "+"}), "#ERR", true},     // text, not a number
+        EvalCase{Rpn({"'#ERR'", "'#ERR'", "="}), "TRUE", false},
+        EvalCase{Rpn({"'ab'", "UCASE", "'AB'", "="}), "TRUE", false},
+        // LEFT and RIGHT of a whole number drop the point its substitution added
+        EvalCase{Rpn({"100301.", "2", "RIGHT"}), "01", false},
+        EvalCase{Rpn({"100301.", "2", "RIGHT", "01", "="}), "TRUE", false},
+        EvalCase{Rpn({"100311.", "2", "RIGHT", "01", "="}), "FALSE", false},
+        EvalCase{Rpn({"1234.5", "2", "RIGHT"}), ".5", false},
+        EvalCase{Rpn({"x.", "1", "RIGHT"}), ".", false},  // not a number: as it is
+        EvalCase{Rpn({"'007.'", "3", "LEFT"}), "007", false},
+        // letters beyond ASCII
+        EvalCase{Rpn({"café", "CAFÉ", "="}), "TRUE", false},
+        EvalCase{Rpn({"Straße", "UCASE"}), "STRASSE", false},
+        EvalCase{Rpn({"ÀÉÎ", "LCASE"}), "àéî", false},
+        EvalCase{Rpn({"éa", "ÉB", "<"}), "TRUE", false},
+        EvalCase{Rpn({"zé", "ÉZ", "<"}), "TRUE", false},  // "ZÉ" before "ÉZ" in UTF-8
+        // bytes of a single-byte code page are not UTF-8: kept, the ASCII letters cased
+        EvalCase{Rpn({"\xE9t\xE9", "UCASE"}), "\xE9T\xE9", false},
         // dates
         EvalCase{Rpn({"12/31/2007", "1/1/2008", "<"}), "TRUE", false},
         EvalCase{Rpn({"1/31/2008", "1/1/2008", "-"}), "30", false},
@@ -267,6 +295,26 @@ TEST(EvalRpn, AnyErrRemembersAFailureInsideTheExpression) {
   op.EvalRPN("7\t0\t/");
   EXPECT_TRUE(op.Err());
   EXPECT_TRUE(op.AnyErr());
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+namespace tarnwick {
+namespace {
+
+// An evaluation left by an arithmetic error counts as a failed operation.
+TEST(EvalRpn, AbandonMarksTheEvaluationFailed) {
+  cOP op;
+  op.EvalRPN("\t1\t1\t=");
+  ASSERT_EQ(op.ans(), "TRUE");
+  EXPECT_THROW(op.EvalRPN("\t-4\tSQR\t2\t<"), EngineError);  // EvalRPN itself still raises
+  op.Abandon();
+  EXPECT_TRUE(op.Err());
+  EXPECT_TRUE(op.AnyErr());
+  EXPECT_EQ(op.ans(), "#ERR");
+  op.EvalRPN("\t1\t1\t=");
+  EXPECT_FALSE(op.AnyErr());
 }
 
 }  // namespace

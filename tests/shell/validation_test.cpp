@@ -134,6 +134,14 @@ TEST_F(FileCheckTest, FileExistsAndColumnNames) {
   EXPECT_FALSE(v.FileExists(GetSpecialFolder(2)));  // a folder is not a data file
 }
 
+// A byte-order mark before the header is not part of the first column's name.
+TEST_F(FileCheckTest, ByteOrderMarkBeforeTheHeader) {
+  const std::string f = Write({"\xEF\xBB\xBF" "Amount\tDate", "1,250.50\t1/2/2024", "7\t1/3/2024"});
+  EXPECT_TRUE(v.FileHasColName(f, "AMOUNT"));
+  EXPECT_TRUE(v.FileHasNumericColName(f, "Amount")) << v.ErrMsg();
+  EXPECT_TRUE(v.FileHasDateColName(f, "Date")) << v.ErrMsg();
+}
+
 TEST_F(FileCheckTest, EmptyHeaderHasNoColumns) {
   for (const std::string& f : {Write({}), Write({"   ", "1"})}) {
     EXPECT_FALSE(v.FileHasColName(f, "")) << f;

@@ -22,6 +22,7 @@ namespace {
 
 constexpr std::size_t kReadBlock = 1 << 20;
 constexpr std::size_t kWriteBlock = 1 << 20;
+constexpr char kBom[] = "\xEF\xBB\xBF";
 
 [[noreturn]] void RaiseFor(int err, const std::string& path) {
   switch (err) {
@@ -49,6 +50,7 @@ TextReader& TextReader::operator=(TextReader&& o) noexcept {
     pos_ = o.pos_;
     end_ = o.end_;
     eof_ = o.eof_;
+    bomChecked_ = o.bomChecked_;
     line_ = o.line_;
     consumed_ = o.consumed_;
     size_ = o.size_;
@@ -74,20 +76,37 @@ bool TextReader::Fill() {
     pos_ = 0;
   }
   if (buf_.size() - end_ < kReadBlock / 2) buf_.resize(buf_.size() * 2);
+  bool got = false;
   for (;;) {
     const ssize_t n = ::read(fd_, buf_.data() + end_, buf_.size() - end_);
     if (n > 0) {
       end_ += static_cast<std::size_t>(n);
-      return true;
+      got = true;
+      // The first bytes may be a byte-order mark split over two reads (a pipe): read on.
+      if (!bomChecked_ && end_ - pos_ < 3 && std::memcmp(buf_.data() + pos_, kBom, end_ - pos_) == 0) continue;
+      SkipBom();
+      if (pos_ < end_) return true;
+      continue;  // nothing but the mark so far
     }
     if (n == 0) {
       eof_ = true;
-      return false;
+      SkipBom();
+      return got && pos_ < end_;
     }
     if (errno == EINTR) continue;
     const int err = errno;
     eof_ = true;
     Raise(ErrorCode::FileAccess, std::strerror(err));
+  }
+}
+
+void TextReader::SkipBom() {
+  // A UTF-8 byte-order mark is how some programs say what the text is; it is not text.
+  if (bomChecked_) return;
+  bomChecked_ = true;
+  if (end_ - pos_ >= 3 && std::memcmp(buf_.data() + pos_, kBom, 3) == 0) {
+    pos_ += 3;
+    consumed_ += 3;
   }
 }
 

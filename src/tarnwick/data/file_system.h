@@ -10,6 +10,7 @@
 namespace tarnwick {
 
 // A buffered line reader. Lines of any length; no allocation per line beyond the line itself.
+// A UTF-8 byte-order mark at the start of the file is skipped: it is not part of the first line.
 class TextReader {
  public:
   TextReader() = default;
@@ -40,12 +41,14 @@ class TextReader {
  private:
   friend TextReader OpenTextFile(const std::string& path);
   bool Fill();  // false when nothing more can be read
+  void SkipBom();
 
   int fd_ = -1;
   std::vector<char> buf_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   bool eof_ = false;
+  bool bomChecked_ = false;
   std::int64_t line_ = 0;
   std::int64_t consumed_ = 0;
   std::int64_t size_ = 0;

@@ -35,7 +35,8 @@ RowFilter::Outcome RowFilter::Run(const std::string& infix, std::string_view hea
   if (impl_->parser.Err()) return Outcome::ParseError;
   const bool selected = split ? impl_->parser.SelectRow(row, impl_->op)
                               : impl_->parser.SelectFields(row, fields, impl_->op);
-  if (impl_->op.Err()) return Outcome::EvalError;
+  // a failed operation anywhere in the expression, not only the last one
+  if (impl_->op.AnyErr()) return Outcome::EvalError;
   ans = impl_->op.ans();
   return selected ? Outcome::True : Outcome::False;
 }

@@ -99,34 +99,26 @@ void cNFile::SizeColumns() {
   types_.assign(n, 'A');
 }
 
-std::size_t cNFile::SplitComma(std::string_view line) {
-  // A comma ends a field unless an odd number of quotes has been seen in it. A last field is
-  // kept only when it is not empty. Surrounding quotes are removed; doubled quotes stay.
-  spans_.clear();
-  std::size_t total = 0;
-  std::size_t from = 0;
-  bool inQuotes = false;
-  auto keep = [&](std::size_t end) {
-    ++total;
-    if (spans_.size() >= kMaxCommaFields) return;
-    std::size_t a = from, b = end;
-    if (b - a >= 2 && line[a] == '"' && line[b - 1] == '"') {
-      ++a;
-      --b;
+bool cNFile::ReadOnQuoted(std::string& record) {
+  // The record holds a quoted line break: it goes on over the following lines, kept with
+  // "\n" between them. A quote never closed would take the rest of the file as one field;
+  // the file's end, or a record beyond the largest a spreadsheet writes, stops it with an error.
+  for (;;) {
+    if (reader_.AtEndOfStream()) {
+      comma_.Finish();
+      SetError("Line " + NumText(recordLine_) + " has a quoted field that is not closed");
+      return false;
     }
-    spans_.push_back({static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b - a)});
-  };
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (c == '"') {
-      inQuotes = !inQuotes;
-    } else if (c == ',' && !inQuotes) {
-      keep(i);
-      from = i + 1;
+    const std::string_view next = reader_.ReadLineView();
+    record += '\n';
+    record.append(next);
+    if (comma_.Continue(next)) return true;
+    if (record.size() > kMaxQuotedRecord) {
+      comma_.Finish();
+      SetError("Line " + NumText(recordLine_) + " has a quoted field that is not closed");
+      return false;
     }
   }
-  if (from < line.size()) keep(line.size());
-  return total;
 }
 
 void cNFile::SplitPrn(std::string_view line) {
@@ -174,21 +166,25 @@ void cNFile::FillValues(std::string_view line) {
     for (std::size_t k = got; k < n; ++k) values_[k] = {};
     return;
   }
-  if (type_ == 'C') {
-    if (SplitComma(line) > kMaxCommaFields)
-      SetError("Line " + NumText(reader_.Line()) + " has more than 101 fields");
-  } else {
-    return;
-  }
-  for (std::size_t k = 0; k < n; ++k) values_[k] = k < spans_.size() ? spans_[k].in(line) : std::string_view();
+  if (type_ != 'C') return;
+  // split as the line was read (NextRow)
+  if (comma_.Total() > kMaxCommaFields)
+    SetError("Line " + NumText(recordLine_) + " has more than 101 fields");
+  const std::size_t kept = comma_.Spans().size();
+  for (std::size_t k = 0; k < n; ++k) values_[k] = k < kept ? comma_.Field(k, line) : std::string_view();
 }
 
 void cNFile::NextRow() {
   if (eof_) return;
   if (!open_) Raise(ErrorCode::FileAccess, "no file is open: " + fileName_);
   row_ = reader_.ReadLineView();
+  recordLine_ = reader_.Line();
   lineCopied_ = false;
-  if (!reader_.HasBuffered()) {
+  if (type_ == 'C' && !comma_.Start(row_, kMaxCommaFields)) {
+    record_.assign(row_);
+    ReadOnQuoted(record_);
+    row_ = record_;
+  } else if (!reader_.HasBuffered()) {
     // the end-of-stream test below reads the next block over this line: keep a copy
     line_.assign(row_);
     row_ = line_;
@@ -259,6 +255,8 @@ std::string cNFile::Headers() {
     return "";
   }
   reader_.ReadLine(header_);
+  recordLine_ = reader_.Line();
+  bool unclosed = false;
   if (reader_.AtEndOfStream()) {
     header_.clear();
     SetError("File has insufficient data");
@@ -267,23 +265,32 @@ std::string cNFile::Headers() {
   if (type_ == 0) {
     SplitTabSpans(header_, spans_);
     const std::size_t t = spans_.size();
-    const std::size_t total = SplitComma(header_);
+    // A header without a comma names its columns between TABs, one column when it has none.
+    const bool comma = header_.find(',') != std::string::npos;
+    const bool open = comma && !comma_.Start(header_, kMaxCommaFields);
+    const std::size_t total = comma ? comma_.Total() : 0;
     const std::size_t w = std::min(total, kMaxCommaFields);
-    if (w < t) {
+    if (!comma || w < t) {
       type_ = 'T';
       if (t > 32767) Raise(ErrorCode::Overflow, "more than 32767 columns");
       numCols_ = static_cast<std::int16_t>(t);
-      SplitTabSpans(header_, spans_);
     } else {
       type_ = 'C';
-      numCols_ = static_cast<std::int16_t>(w);
-      if (total > kMaxCommaFields) SetError("Line 1 has more than 101 fields");
+      if (open && !ReadOnQuoted(header_)) unclosed = true;
+      const std::size_t all = comma_.Total();
+      numCols_ = static_cast<std::int16_t>(std::min(all, kMaxCommaFields));
+      if (all > kMaxCommaFields) SetError("Line 1 has more than 101 fields");
     }
     SizeColumns();
   } else if (type_ == 'T') {
     SplitTabSpans(header_, spans_);
   } else if (type_ == 'C') {
-    SplitComma(header_);
+    if (!comma_.Start(header_, kMaxCommaFields) && !ReadOnQuoted(header_)) unclosed = true;
+  }
+  if (unclosed || reader_.AtEndOfStream()) {  // a quoted header name ran on to the end
+    header_.clear();
+    if (!unclosed) SetError("File has insufficient data");
+    return "";
   }
   if (type_ == 'F') {
     HandlePrn();
@@ -298,8 +305,13 @@ std::string cNFile::Headers() {
     ParsePrn(header_, "H");
   } else {
     const std::size_t n = static_cast<std::size_t>(numCols_);
-    for (std::size_t k = 0; k < n; ++k)
-      names_[k] = k < spans_.size() ? std::string(spans_[k].in(header_)) : std::string();
+    if (type_ == 'C') {
+      const std::size_t kept = comma_.Spans().size();
+      for (std::size_t k = 0; k < n; ++k) names_[k] = k < kept ? std::string(comma_.Field(k, header_)) : std::string();
+    } else {
+      for (std::size_t k = 0; k < n; ++k)
+        names_[k] = k < spans_.size() ? std::string(spans_[k].in(header_)) : std::string();
+    }
     GuessTypes();
   }
   hdr_ = header_;

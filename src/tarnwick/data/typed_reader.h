@@ -3,7 +3,7 @@
 // of column names and, per line, column values by 0-based column number, with a guessed or
 // declared type letter per column and the same row filter as cFile.
 //   "T" tab-delimited text with a header line;
-//   "C" comma-separated text with a header line (double quotes group text holding commas);
+//   "C" comma-separated text with a header line (fields in double quotes, see below);
 //   "F" a fixed-width print file described by a column specification; its first line is
 //       skipped as a header and the names come from the column specification.
 // The same object carries the fixed-width conversion (Process, ErrorReport).
@@ -11,9 +11,19 @@
 // The end-of-file flag is Eof() (EOF is a macro of the C library). Column values are views
 // into the current line, valid until the next GetRow or ParsePrn.
 //
-// A comma-separated line holds at most 101 fields. A line with more keeps its first 101 in
+// Comma-separated records follow the usual rules of spreadsheets (RFC 4180): a field in double
+// quotes may hold commas and line breaks, and a doubled quote inside it stands for one quote.
+// A record with a quoted line break goes on over the next lines: it is one row (Row counts
+// records), its ThisRow holds the lines with "\n" between them, and messages name the file
+// line where it begins. A quote never closed (by the end of the file, or within 16 MiB) sets
+// ErrStatus with "Line <n> has a quoted field that is not closed".
+// A header without a comma is never comma-separated (a one-column file is "T").
+//
+// A comma-separated record holds at most 101 fields. One with more keeps its first 101 in
 // place (no column moves), drops the rest, and sets ErrStatus with the message
 // "Line <n> has more than 101 fields", n counting the file's lines from 1 (the header).
+//
+// A UTF-8 byte-order mark at the start of the file is not part of the first name.
 
 #include <array>
 #include <cstdint>
@@ -35,6 +45,8 @@ class RowFilter;
 class cNFile {
  public:
   static constexpr std::size_t kMaxCommaFields = 101;
+  // A quoted field still open after this many bytes is taken for a quote that was never closed.
+  static constexpr std::size_t kMaxQuotedRecord = 16u << 20;
 
   cNFile();
   ~cNFile();
@@ -84,6 +96,10 @@ class cNFile {
   const std::string& GetRow();
   // GetRow for callers that read the values: the line is not copied out (see RowView).
   void NextRow();
+  // Where the values of a comma-separated record that holds a quote lie: its fields, unquoted,
+  // one after another (the values of any other line are views into RowView). Valid as long as
+  // the values.
+  std::string_view QuotedValues() const { return type_ == 'C' && comma_.Quoted() ? comma_.Text() : std::string_view(); }
   // The column values of the current line, slots 0 ... NumCols, as RowCols gives them.
   const std::vector<std::string_view>& RowValues() const { return values_; }
   std::string Headers();
@@ -125,7 +141,8 @@ class cNFile {
   void FillValues(std::string_view line);
   void SplitPrn(std::string_view line);
   void GuessTypes();
-  std::size_t SplitComma(std::string_view line);
+  // Reads on while the comma-separated record begun in `record` has a quoted field open.
+  bool ReadOnQuoted(std::string& record);
 
   FixedWidthSpec spec_;
   std::string fileName_;
@@ -151,6 +168,9 @@ class cNFile {
   std::string rebuiltRow_;
   bool rowRebuilt_ = false;
   std::vector<FieldSpan> spans_;
+  CommaRecord comma_;          // the current "C" record (or the header) split
+  std::string record_;         // a "C" record of several lines, "\n" between them
+  std::int64_t recordLine_ = 0;  // the file line (from 1, the header) where the record begins
   std::vector<std::string_view> tabFields_;  // a "T" row_ split at every TAB
   bool tabFieldsOfLine_ = false;             // tabFields_ holds the split of row_
   std::int32_t rows_ = 0;

@@ -5,9 +5,11 @@
 #include <cstring>
 
 #include "tarnwick/core/arith.h"
+#include "tarnwick/core/error.h"
 #include "tarnwick/core/field_split.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/text.h"
+#include "tarnwick/core/unicode_case.h"
 #include "tarnwick/expr/is_num.h"
 #include "tarnwick/platform/notice.h"
 #include "tarnwick/shell/report_text.h"
@@ -150,7 +152,7 @@ void cParse::DestCol(std::string_view name) { destCol_.assign(name); }
 std::int16_t cParse::getcol() const {
   std::int16_t found = -1;
   for (std::size_t k = 0; k < headerFields_.size(); ++k)
-    if (EqualsNoCase(headerFields_[k], destCol_)) found = static_cast<std::int16_t>(k);
+    if (EqualsNoCaseText(headerFields_[k], destCol_)) found = static_cast<std::int16_t>(k);
   return found;
 }
 
@@ -160,9 +162,33 @@ void cParse::Infix(std::string_view text) {
   text_.assign(text);
   infixCopy_.assign(text);
   errMsg_.clear();
-  const std::size_t quotes = CountChar(text, '"');
-  const std::size_t open = CountChar(text, '('), close = CountChar(text, ')');
-  if (quotes % 2 != 0) errMsg_ = "Unbalanced quotes";
+  // Double quotes and parentheses count everywhere but inside a text constant in single
+  // quotes, which must be closed too ('' inside it is one quote).
+  std::size_t quotes = 0, open = 0, close = 0;
+  bool single = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (single) {
+      if (c == '\'') {
+        if (i + 1 < text.size() && text[i + 1] == '\'') {
+          ++i;
+        } else {
+          single = false;
+        }
+      }
+      continue;
+    }
+    if (c == '"') {
+      ++quotes;
+    } else if (c == '(') {
+      ++open;
+    } else if (c == ')') {
+      ++close;
+    } else if (c == '\'' && quotes % 2 == 0) {
+      single = true;
+    }
+  }
+  if (quotes % 2 != 0 || single) errMsg_ = "Unbalanced quotes";
   if (open != close) errMsg_ = "Unbalanced parentheses";
 }
 
@@ -230,7 +256,8 @@ std::string cParse::GetName(std::string_view s) const {
       if (c == '"') quoted = false;
     } else if (c == '"') {
       quoted = true;
-    } else if (!(IsLetter(c) || IsDigitChar(c) || c == '_' || c == '$')) {
+    } else if (!(IsLetter(c) || IsDigitChar(c) || c == '_' || c == '$' ||
+                 static_cast<unsigned char>(c) >= 0x80)) {  // letters beyond ASCII (UTF-8)
       break;
     }
     ++i;
@@ -258,6 +285,23 @@ std::string cParse::NextToken(TokType previous) {
     std::size_t n = 1;
     while (n < text_.size() && (IsDigitChar(text_[n]) || text_[n] == '+' || text_[n] == '-' || text_[n] == '.'))
       ++n;
+    takeTrimmed(n);
+    return token;
+  }
+  // a text constant in single quotes, to its closing quote ('' inside is one quote)
+  if (c == '\'') {
+    std::size_t n = 1;
+    while (n < text_.size()) {
+      if (text_[n] == '\'') {
+        if (n + 1 < text_.size() && text_[n + 1] == '\'') {
+          n += 2;
+          continue;
+        }
+        ++n;
+        break;
+      }
+      ++n;
+    }
     takeTrimmed(n);
     return token;
   }
@@ -311,7 +355,11 @@ void cParse::Emit(std::string_view token) {
   const std::string_view t = TrimView(token);
   if (t.empty() || t == "(") return;
   rpn_ += '\t';
-  for (const char c : t) rpn_ += UpperChar(c);
+  if (IsTextConstant(t)) {
+    rpn_.append(t);  // as written
+  } else {
+    AppendUpper(rpn_, t);
+  }
 }
 
 void cParse::PushOp(const std::string& op) {
@@ -443,7 +491,7 @@ void cParse::ReplaceColnames() {
       if (name.back() == '"') name = name.size() >= 2 ? name.substr(1, name.size() - 2) : std::string();
     }
     for (std::size_t k = 0; k < headerFields_.size(); ++k) {
-      if (EqualsNoCase(name, headerFields_[k])) {
+      if (EqualsNoCaseText(name, headerFields_[k])) {
         el.assign(1, '$');
         el += std::to_string(k + 1);
         changed = true;
@@ -507,6 +555,18 @@ bool cParse::Normalise(std::string_view value, std::string& out, double& number)
   return true;
 }
 
+namespace {
+
+// Whether position p of an RPN text lies inside an element that is a text constant.
+bool InTextConstant(std::string_view rpn, std::size_t p) {
+  const std::size_t tab = rpn.rfind('\t', p);
+  const std::size_t begin = tab == std::string_view::npos ? 0 : tab + 1;
+  const std::size_t end = std::min(rpn.find('\t', p), rpn.size());
+  return IsTextConstant(rpn.substr(begin, end - begin));
+}
+
+}  // namespace
+
 void cParse::SubTextImpl(std::string_view code, std::string_view value, Notice notice) {
   std::string rendered;
   double number = 0;
@@ -524,7 +584,7 @@ void cParse::SubTextImpl(std::string_view code, std::string_view value, Notice n
   std::size_t from = 0;
   while (p != std::string::npos) {
     const std::size_t after = p + code.size();
-    if (after < rpn_.size() && IsDigitChar(rpn_[after])) {
+    if ((after < rpn_.size() && IsDigitChar(rpn_[after])) || InTextConstant(rpn_, p)) {
       p = rpn_.find(code, p + 1);
       continue;
     }
@@ -576,9 +636,13 @@ bool cParse::IsSelected() {
     Compile(rpn_);
     programPrepared_ = false;
   }
-  RunRow(row_, {}, true, Notice::kAlways, ownOp_);
+  try {
+    RunRow(row_, {}, true, Notice::kAlways, ownOp_);
+  } catch (const EngineError&) {
+    ownOp_.Abandon();
+  }
   ans_ = ownOp_.ans();
-  return ans_ == "TRUE";
+  return !ownOp_.AnyErr() && ans_ == "TRUE";
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -665,8 +729,14 @@ bool cParse::Select(std::string_view line, std::span<const std::string_view> fie
     Compile(prepRpn_);
     programPrepared_ = true;
   }
-  RunRow(line, fields, split, Notice::kOnce, op);
-  return !op.Err() && op.ans() == "TRUE";
+  try {
+    RunRow(line, fields, split, Notice::kOnce, op);
+  } catch (const EngineError&) {
+    // an operation beyond the number range or outside its function's domain: like any failed
+    // operation, the row could not be evaluated
+    op.Abandon();
+  }
+  return !op.AnyErr() && op.ans() == "TRUE";
 }
 
 void cParse::Compile(const std::string& base) {
@@ -707,7 +777,9 @@ void cParse::Compile(const std::string& base) {
       const auto firstPiece = static_cast<std::uint32_t>(p.pieces.size());
       std::size_t lit = 0;
       std::size_t codes = 0;
-      for (std::size_t j = 0; j + 1 < el.size(); ++j) {
+      // a text constant in single quotes holds no column code
+      const std::size_t scanTo = IsTextConstant(el) ? 0 : el.size();
+      for (std::size_t j = 0; j + 1 < scanTo; ++j) {
         if (el[j] != '$' || !IsDigitChar(el[j + 1])) continue;
         std::size_t k = j + 1;
         while (k < el.size() && IsDigitChar(el[k])) ++k;
@@ -820,6 +892,7 @@ TARNWICK_SHORT_LOOPS cParse::ValueScan cParse::ScanValue(std::string_view f) {
 // and date tests are left to the evaluator unless its characters rule them out.
 void cParse::SetText(SlotValue& v, std::string_view text, const ValueScan& scan) {
   v.text = text;
+  v.written = {};
   v.op = RpnOperatorOf(text);
   v.num = scan.numberChars ? -1 : 0;
   v.number = 0;
@@ -836,8 +909,11 @@ void cParse::FindComparisons(Program& p) const {
   for (std::uint32_t i = 0; i < p.elems.size(); ++i) {
     const Element& e = p.elems[i];
     if (e.kind == Element::Kind::kOperand) {
-      // a constant that fails every operation would change the shape of the evaluation
-      if (UnquoteOperand(std::string_view(p.base).substr(e.begin, e.len)) == "#ERR") return;
+      // a constant that fails every operation would change the shape of the evaluation; a text
+      // constant with a doubled quote needs the stack's own copy
+      const std::string_view el = std::string_view(p.base).substr(e.begin, e.len);
+      std::string_view plain;
+      if (e.kinds.exact ? !PlainTextConstant(el, plain) : UnquoteOperand(el) == "#ERR") return;
       stack.push_back(i);
     } else if (e.kind == Element::Kind::kSlot) {
       stack.push_back(i);
@@ -851,7 +927,9 @@ void cParse::FindComparisons(Program& p) const {
           slot = x.slot;
           return;
         }
-        o.text = UnquoteOperand(std::string_view(p.base).substr(x.begin, x.len));
+        const std::string_view el = std::string_view(p.base).substr(x.begin, x.len);
+        o.exact = x.kinds.exact;
+        if (!o.exact || !PlainTextConstant(el, o.text)) o.text = UnquoteOperand(el);
         o.num = x.kinds.numeric ? 1 : 0;
         o.number = x.kinds.number;
         o.date = x.kinds.date ? 1 : 0;
@@ -881,6 +959,7 @@ cOP::Operand cParse::SlotOperand(std::int32_t slot) const {
   const SlotValue& v = values_[static_cast<std::size_t>(slot)];
   cOP::Operand o;
   o.text = UnquoteOperand(v.text);
+  o.written = v.written;
   o.num = v.num;
   o.number = v.number;
   o.date = v.date;
@@ -949,6 +1028,7 @@ void cParse::RunRow(std::string_view line, std::span<const std::string_view> fie
       double number = 0;
       if (const std::size_t n = PlainAmount(f, v.plain, number)) {
         v.text = std::string_view(v.plain, n);
+        v.written = f;
         v.op = RpnOp::kNone;
         v.num = 1;
         v.number = number;
@@ -958,6 +1038,7 @@ void cParse::RunRow(std::string_view line, std::span<const std::string_view> fie
       const ValueScan scan = ScanValue(f);
       if (scan.amountChars && Normalise(f, v.rendered, number)) {
         v.text = v.rendered;
+        v.written = f;
         v.op = RpnOp::kNone;
         v.num = 1;
         v.number = number;
@@ -1010,7 +1091,7 @@ void cParse::RunRow(std::string_view line, std::span<const std::string_view> fie
         if (v.op != RpnOp::kNone) {
           op.Apply(v.op);
         } else {
-          op.PushOperand(v.text, v.num, v.number, v.date, 0);
+          op.PushOperand(v.text, v.num, v.number, v.date, 0, v.written);
         }
         break;
       }

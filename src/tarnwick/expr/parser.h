@@ -37,8 +37,12 @@
 // comparisons; with different texts it prepares anew.
 //
 // SelectRow(line, op) is, on the state Prepare left: SubRow(line) then op.EvalRPN(RPN()). It
-// returns true exactly when the filter parsed, op.Err() is False after the evaluation and
-// op.ans() is "TRUE". When the filter did not parse it returns false and leaves op untouched.
+// returns true exactly when the filter parsed, no operation of the evaluation failed
+// (op.AnyErr() is False: "$Amount / 0 < 1" selects nothing) and op.ans() is "TRUE". An
+// arithmetic error of the evaluation (a number beyond the range, LN or SQR outside their
+// domain) does not leave SelectRow: the evaluation is abandoned (op.Abandon(): AnyErr, answer
+// "#ERR") and the row is not selected. When the filter did not parse it returns false and
+// leaves op untouched.
 // If the parser was changed through its other members since Prepare, SelectRow first restores
 // the prepared state, so it can be called for row after row without calling Prepare again.
 // The line is copied into the parser (no allocation once the copy buffer has grown); the views
@@ -55,8 +59,16 @@
 // is why RPN() is not a const member: a holder that shows it from a const method keeps its
 // parser mutable). SelectRow before any Prepare acts as after Prepare("", ""): the parser
 // reports "No input to parse" and no row is selected.
-// Arithmetic errors of the evaluation (see cOP) leave SelectRow as EngineError, as they leave
-// EvalRPN.
+// IsSelected selects by the same rule. EvalRPN itself still raises its arithmetic errors.
+//
+// Text constants in single quotes ('000496', 'Acme, Inc.', '' for a quote inside) reach the
+// RPN exactly as written, quotes included, and hold no column code; the evaluator compares
+// them exactly with the other operand as the row wrote it. This is the one place where a
+// prepared filter and the plain calling order differ: a prepared filter hands the evaluator a
+// value rendered as a number (000496 as "496.") together with its text in the row, while the
+// plain text substitution keeps only the rendering, from which the evaluator can drop no more
+// than the point added to a whole number (rows taking the literal path, below, do the same).
+// Tokens are upper-cased by Unicode's case mapping (letters beyond ASCII too).
 //
 // Per row the work is: split the line up to the highest column the filter uses (unless the
 // reader handed its fields over), normalise the values of the columns it uses (a plain decimal
@@ -112,7 +124,8 @@ class cParse {
   std::string parse();
   bool isOP(std::string_view sText) const;
   void testname();
-  // The name token at the front of the text (letters, digits, "_", "$", quoted parts).
+  // The name token at the front of the text (letters, also beyond ASCII, digits, "_", "$",
+  // quoted parts).
   std::string GetName(std::string_view sText) const;
   void SubRow(std::string_view sInRow);
   void subtext(std::string_view incode, std::string_view inval);
@@ -178,6 +191,7 @@ class cParse {
   };
   struct SlotValue {
     std::string_view text;
+    std::string_view written;  // the row's text of a value rendered as a number
     RpnOp op = RpnOp::kNone;  // the value reads as an operator
     // what the value's unquoted text is: -1 not yet tested, 0 no, 1 yes
     std::int8_t num = -1, date = -1;

@@ -9,6 +9,7 @@
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/text.h"
+#include "tarnwick/core/unicode_case.h"
 #include "tarnwick/shell/report_text.h"
 
 namespace tarnwick {
@@ -37,18 +38,6 @@ bool Compare(RpnOp op, const T& a, const T& b) {
     case RpnOp::kEq: return a == b;
     default: return a != b;
   }
-}
-
-// Three-way comparison of two texts without regard to (ASCII) letter case.
-int CompareNoCase(std::string_view a, std::string_view b) {
-  const std::size_t n = a.size() < b.size() ? a.size() : b.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto x = static_cast<unsigned char>(UpperChar(a[i]));
-    const auto y = static_cast<unsigned char>(UpperChar(b[i]));
-    if (x != y) return x < y ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
 }
 
 // Quarter of month m (1..12) when the year ends with month n.
@@ -112,6 +101,10 @@ RpnOp RpnOperatorOf(std::string_view element) {
 
 RpnOperandKinds ClassifyOperand(std::string_view text, DateOrder order) {
   RpnOperandKinds k;
+  if (IsTextConstant(text)) {
+    k.exact = true;
+    return k;
+  }
   const std::string_view t = UnquoteOperand(text);
   if (const auto n = ParseNumber(t)) {
     k.numeric = true;
@@ -199,9 +192,30 @@ cOP::Value cOP::Pop() {
   return stack_[static_cast<std::size_t>(count_--)].v;
 }
 
-void cOP::PushOperand(std::string_view text) { PushSlot().v = Value{text}; }
+void cOP::PushConstant(Slot& s, std::string_view quoted) {
+  std::string_view text;
+  if (!PlainTextConstant(quoted, text)) {
+    // '' inside stands for one quote
+    s.own.clear();
+    const std::string_view inner = quoted.substr(1, quoted.size() - 2);
+    for (std::size_t i = 0; i < inner.size(); ++i) {
+      s.own += inner[i];
+      if (inner[i] == '\'' && i + 1 < inner.size() && inner[i + 1] == '\'') ++i;
+    }
+    text = s.own;
+  }
+  s.v = Value{text, 0, 0, 0, 0};
+  s.v.exact = true;
+}
+
+void cOP::PushOperand(std::string_view text) {
+  Slot& s = PushSlot();
+  if (IsTextConstant(text)) return PushConstant(s, text);
+  s.v = Value{text};
+}
 
 void cOP::PushOperand(std::string_view text, const RpnOperandKinds& kinds) {
+  if (kinds.exact) return PushConstant(PushSlot(), text);
   Value& v = PushSlot().v;
   v.text = text;
   v.num = kinds.numeric ? 1 : 0;
@@ -210,18 +224,29 @@ void cOP::PushOperand(std::string_view text, const RpnOperandKinds& kinds) {
   v.serial = kinds.serial;
 }
 
-void cOP::PushOperand(std::string_view text, std::int8_t num, double number, std::int8_t date, double serial) {
+void cOP::PushOperand(std::string_view text, std::int8_t num, double number, std::int8_t date, double serial,
+                      std::string_view written) {
   Value& v = PushSlot().v;
   v.text = text;
   v.num = num;
   v.number = number;
   v.date = date;
   v.serial = serial;
+  v.written = written;
+  v.exact = false;
+}
+
+void cOP::Abandon() {
+  err_ = true;
+  ++failures_;
+  count_ = 0;
+  ans_.assign("#ERR");
+  finalCount_ = 0;
 }
 
 bool cOP::CompareOperands(RpnOp op, const Operand& l, const Operand& r) {
-  Value a{l.text, l.num, l.date, l.number, l.serial};
-  Value b{r.text, r.num, r.date, r.number, r.serial};
+  Value a{l.text, l.num, l.date, l.number, l.serial, l.written, l.exact};
+  Value b{r.text, r.num, r.date, r.number, r.serial, r.written, r.exact};
   if (!OperateTwo(op, a, b)) ++failures_;
   err_ = false;
   return bresult_;
@@ -248,8 +273,9 @@ void cOP::Apply(RpnOp op) {
     a = Pop();
   }
   // The kinds a value carries were found for its unquoted text, so only the text changes.
-  a.text = UnquoteOperand(a.text);
-  b.text = UnquoteOperand(b.text);
+  // A constant in single quotes is text as written.
+  if (!a.exact) a.text = UnquoteOperand(a.text);
+  if (!b.exact) b.text = UnquoteOperand(b.text);
   if (!Operate(op, a, b)) {
     err_ = true;
     ++failures_;
@@ -296,11 +322,12 @@ bool cOP::IsDate(Value& v) {
 
 bool cOP::Operate(RpnOp op, Value& a, Value& b) {
   if (op == RpnOp::kNone) return false;
+  const bool aErr = !a.exact && a.text == "#ERR";
   if (IsOneOperand(op)) {
-    if (a.text == "#ERR") return false;
+    if (aErr) return false;
     return OperateOne(op, a);
   }
-  if (a.text == "#ERR" || b.text == "#ERR") return false;
+  if (aErr || (!b.exact && b.text == "#ERR")) return false;
   return OperateTwo(op, a, b);
 }
 
@@ -366,12 +393,12 @@ bool cOP::OperateOne(RpnOp op, Value& x) {
       if (!IsNum(x)) return false;
       return SetNumber(Log(x.number) / std::log(10.0));
     case RpnOp::kLcase:
-      scratch_.assign(x.text);
-      for (char& c : scratch_) c = LowerChar(c);
+      scratch_.clear();
+      AppendLower(scratch_, x.text);
       return SetTextScratch();
     case RpnOp::kUcase:
-      scratch_.assign(x.text);
-      for (char& c : scratch_) c = UpperChar(c);
+      scratch_.clear();
+      AppendUpper(scratch_, x.text);
       return SetTextScratch();
     case RpnOp::kWd:
       if (!IsDate(x)) return false;
@@ -389,9 +416,29 @@ bool cOP::OperateOne(RpnOp op, Value& x) {
   }
 }
 
+std::string_view cOP::WithoutAddedPoint(Value& v) {
+  // a whole number rendered by the substitution ends with a point the row did not have
+  if (v.text.size() > 1 && v.text.back() == '.' && IsNum(v)) return v.text.substr(0, v.text.size() - 1);
+  return v.text;
+}
+
+std::string_view cOP::AsWritten(Value& v) {
+  if (v.exact) return v.text;
+  if (v.written.data() != nullptr) return UnquoteOperand(v.written);
+  return WithoutAddedPoint(v);
+}
+
 bool cOP::OperateTwo(RpnOp op, Value& l, Value& r) {
   // LEFT and RIGHT cut the text of their first operand whatever it looks like.
-  if (op == RpnOp::kLeft || op == RpnOp::kRight) return TextOp(op, l, r);
+  if (op == RpnOp::kLeft || op == RpnOp::kRight) {
+    l.text = WithoutAddedPoint(l);
+    return TextOp(op, l, r);
+  }
+  // a text constant in single quotes is matched exactly, as written
+  if ((l.exact || r.exact) && IsComparison(op)) {
+    const int c = AsWritten(l).compare(AsWritten(r));
+    return SetBool(Compare(op, c < 0 ? -1 : c > 0 ? 1 : 0, 0));
+  }
 
   if (IsNum(l) && IsNum(r)) {
     const double a = l.number, b = r.number;
@@ -464,7 +511,7 @@ bool cOP::OperateTwo(RpnOp op, Value& l, Value& r) {
 }
 
 bool cOP::TextOp(RpnOp op, Value& l, Value& r) {
-  if (IsComparison(op)) return SetBool(Compare(op, CompareNoCase(l.text, r.text), 0));
+  if (IsComparison(op)) return SetBool(Compare(op, CompareNoCaseText(l.text, r.text), 0));
   if (op == RpnOp::kLeft || op == RpnOp::kRight) {
     if (!IsNum(r)) return false;
     const std::int16_t n = ToInteger(r.number);

@@ -14,8 +14,14 @@
 // LEFT/RIGHT count).
 //
 // LEFT and RIGHT take the text of their first operand whatever it looks like, so LEFT of an
-// account number works like LEFT of a name; the other operators are dispatched on the kinds
-// of both operands (numbers, then dates, then QTR, AND/OR, then text).
+// account number works like LEFT of a name; a whole number that the substitution rendered
+// with a trailing point is cut without it (RIGHT of cheque 100301, substituted as "100301.",
+// is "01", not "1."). A comparison with a text constant in single quotes compares the two
+// texts exactly (letter case too), a substituted value as the row wrote it when the
+// substitution said so (PushOperand's `written`), else without the added point.
+// The other operators are dispatched on the kinds of both operands (numbers, then dates, then
+// QTR, AND/OR, then text). Text comparisons ignore letter case, and UCASE / LCASE map letters
+// beyond ASCII too (Unicode casing of UTF-8 text).
 
 #include <cstdint>
 #include <memory>
@@ -49,10 +55,22 @@ RpnOp RpnOperatorOf(std::string_view element);
 struct RpnOperandKinds {
   bool numeric = false;
   bool date = false;
+  bool exact = false;  // a text constant in single quotes: neither a number nor a date
   double number = 0;  // the number when numeric
   double serial = 0;  // the date serial when a date
 };
 RpnOperandKinds ClassifyOperand(std::string_view text, DateOrder order = DateOrder::kMdy);
+// A text constant in single quotes ('000496', 'Acme, Inc.'; '' inside stands for one quote):
+// it is text exactly as written, compared exactly with the other operand as written.
+inline bool IsTextConstant(std::string_view t) {
+  return t.size() >= 2 && t.front() == '\'' && t.back() == '\'';
+}
+// The text of a constant in single quotes, when it holds no doubled quote (else false).
+inline bool PlainTextConstant(std::string_view t, std::string_view& text) {
+  if (!IsTextConstant(t)) return false;
+  text = t.substr(1, t.size() - 2);
+  return text.find('\'') == std::string_view::npos;
+}
 // Removes the quotes of an operand as the evaluator does before an operation.
 inline std::string_view UnquoteOperand(std::string_view t) {
   if (t.size() >= 2 && t.front() == '"') {
@@ -90,6 +108,9 @@ class cOP {
   // Evaluates one operation on two operand texts (quotes removed first); pushes nothing.
   // A one-operand operator uses sarg1 only. Returns False.
   bool feval(std::string_view sop, std::string_view sarg1, std::string_view sarg2);
+  // Marks an evaluation that an arithmetic error left (see cParse): it counts as a failed
+  // operation, Err and AnyErr are True and the answer is "#ERR".
+  void Abandon();
 
   // The order in which operand texts write dates (month/day/year unless set); the sum of two
   // dates is written in the same order, so that later operations read it back.
@@ -107,7 +128,10 @@ class cOP {
   void PushOperand(std::string_view text, const RpnOperandKinds& kinds);
   // An operand whose kinds are partly known (-1 not yet tested, 0 no, 1 yes; the number and
   // the serial are read only when known to be one).
-  void PushOperand(std::string_view text, std::int8_t num, double number, std::int8_t date, double serial);
+  // `written` is the text a substituted value had in the row before it was rendered as a
+  // number: comparisons with a text constant read that.
+  void PushOperand(std::string_view text, std::int8_t num, double number, std::int8_t date, double serial,
+                   std::string_view written = {});
   void Apply(RpnOp op);
   void End();
 
@@ -119,6 +143,8 @@ class cOP {
     std::string_view text;  // quotes removed
     std::int8_t num = -1, date = -1;  // -1 not yet tested, 0 no, 1 yes
     double number = 0, serial = 0;
+    std::string_view written = {};  // a substituted value's text in the row
+    bool exact = false;        // a text constant in single quotes (text without them)
   };
   bool CompareOperands(RpnOp op, const Operand& l, const Operand& r);
   bool Combine(RpnOp op, bool a, bool b);
@@ -131,6 +157,8 @@ class cOP {
     std::int8_t date = -1;
     double number = 0;
     double serial = 0;
+    std::string_view written = {};  // the row's text of a substituted value, when it differs
+    bool exact = false;        // a text constant in single quotes
   };
   struct Slot {
     Value v;
@@ -146,6 +174,9 @@ class cOP {
   bool OperateOne(RpnOp op, Value& x);
   bool OperateTwo(RpnOp op, Value& l, Value& r);
   bool TextOp(RpnOp op, Value& l, Value& r);
+  std::string_view AsWritten(Value& v);
+  std::string_view WithoutAddedPoint(Value& v);
+  void PushConstant(Slot& s, std::string_view quoted);
   bool SetNumber(double x);
   bool SetBool(bool b);
   bool SetTextView(std::string_view t);
