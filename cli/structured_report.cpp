@@ -440,6 +440,7 @@ class Reader {
     while (t.keys.size() < n) {
       t.headings.emplace_back();
       t.keys.push_back(UniqueKey(t.keys, "column_" + std::to_string(t.keys.size() + 1)));
+      for (Json& earlier : t.rows) earlier[t.keys.back()] = t.source ? Json("") : Json();
     }
     Json row = Json::object();
     for (std::size_t k = 0; k < t.keys.size(); ++k) {
