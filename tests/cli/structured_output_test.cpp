@@ -457,6 +457,20 @@ TEST(StructuredOutput, FailedCommandPrintsNothingAndKeepsItsStatusAndMessage) {
   EXPECT_EQ(bad.out, "");
 }
 
+TEST(StructuredOutput, SourceTextThatIsNotUtf8StillGivesADocument) {
+  const std::string file = Temp("latin1.tsv");
+  WriteFile(file, "Id\tName\n1\tCaf\xe9, \"Le\"\n");
+  const std::string line = "EX file=" + file + " cond=\"$Id = 1\"";
+  const Result js = Tarnwick({"--format", "json", line});
+  ASSERT_EQ(js.status, 0) << js.err;
+  const json doc = json::parse(js.out);
+  EXPECT_EQ(doc.at("tables").at("rows").at("rows").at(0).at("Name"), "Caf\xef\xbf\xbd, \"Le\"");
+  const Result csv = Tarnwick({"--format", "csv", line});
+  const auto rows = ReadCsv(csv.out);
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows.back(), (std::vector<std::string>{"1", "Caf\xe9, \"Le\""}));
+}
+
 TEST(StructuredOutput, CsvKeepsTheRunnersLineEnds) {
   const std::string line = "WD file=" + Ledger() + " col=InvDate";
   const Result plain = Tarnwick({"--format", "csv", line});
