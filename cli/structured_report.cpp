@@ -237,7 +237,7 @@ struct Table {
 
 class Reader {
  public:
-  explicit Reader(std::string_view code) : code_(code), hint_(HintOf(code)) {
+  explicit Reader(std::string_view code) : hint_(HintOf(code)) {
     for (const TableHint& t : TableHints()) {
       if (code == t.code) tableHints_.push_back(&t);
     }
@@ -515,7 +515,6 @@ class Reader {
     tables_.push_back(std::move(t));
   }
 
-  std::string code_;
   const ReportHint* hint_;
   std::vector<const TableHint*> tableHints_;
   std::vector<bool> used_;
