@@ -1172,6 +1172,7 @@ std::string HelpText() {
   s += "options: --raw (keep CR LF line ends)  --timing (timing line on standard error)\r\n";
   s += "         --max-in-memory N (UN: above N amounts use the external sort; 10000000)\r\n";
   s += "         --out FILE.xlsx (also every report of the run in one workbook)\r\n";
+  s += "         --format json|csv (each report as JSON or comma-separated text: docs/json.md)\r\n";
   s += "\r\n";
   s += "Data sources (every command that reads rows):\r\n";
   s += "  ds=file file=PATH      a tab-delimited or comma-separated file with a header line\r\n";

@@ -6,11 +6,13 @@
 //   --max-in-memory N   UN keeps up to N amounts in memory, then uses the external sort
 //   --out FILE.xlsx     also every report of the run in one workbook
 //   --log FILE.json     the run record: inputs with SHA-256, rows, control totals, outputs
+//   --format json|csv   each report as JSON or comma-separated text (docs/json.md)
 //   --version           the tool's version
 //
 // Reports go to standard output with the platform's line ends (--raw keeps CR LF); messages go
 // to standard error. Exit status 0 done, 2 command rejected, 1 engine error during the run.
-// The workbook is written only when the whole run succeeds.
+// The workbook is written only when the whole run succeeds. With --format json a script's
+// reports form one array, closed also when a command fails (the reports that completed).
 
 #include <unistd.h>
 
@@ -22,6 +24,7 @@
 
 #include "run_record.h"
 #include "runner.h"
+#include "structured_report.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/text.h"
 #include "tarnwick/data/file_system.h"
@@ -70,8 +73,9 @@ void Print(const std::string& report, bool raw) {
 
 int Usage() {
   std::fputs("usage: tarnwick [--raw] [--timing] [--max-in-memory N] [--out FILE.xlsx]\n"
-             "                [--log FILE.json] 'COMMAND name=value ...'\n"
-             "       tarnwick [--raw] [--timing] [--out FILE.xlsx] [--log FILE.json] -f SCRIPT\n"
+             "                [--log FILE.json] [--format json|csv] 'COMMAND name=value ...'\n"
+             "       tarnwick [--raw] [--timing] [--out FILE.xlsx] [--log FILE.json]\n"
+             "                [--format json|csv] -f SCRIPT\n"
              "       tarnwick HE   (the commands and their arguments)\n"
              "       tarnwick --version\n",
              stderr);
@@ -108,6 +112,45 @@ bool EndsWithNoCase(const std::string& s, std::string_view tail) {
 // The run record of --log, when asked for.
 RunRecord* g_record = nullptr;
 
+// How reports are printed (--format): the engine's text, or read back into JSON or CSV.
+enum class Format { kText, kJson, kCsv };
+Format g_format = Format::kText;
+bool g_inScript = false;   // a script's JSON reports go into one array
+bool g_printed = false;    // a report of the run has been printed
+
+// Prints a report of the run in the format asked for; false (with the message shown) when the
+// report could not be converted.
+bool PrintReport(const std::string& line, const RunInfo& info, const std::string& report,
+                 bool raw) {
+  if (g_format == Format::kText) {
+    Print(report, raw);
+    return true;
+  }
+  std::string out;
+  try {
+    const std::string code = info.code.empty() ? std::string("HE") : info.code;
+    const CommandDef* def = FindCommand(code);
+    const Json doc = ReportObject(MaskPassword(line), code, info.recap,
+                                  def != nullptr && def->needsSource, report);
+    if (g_format == Format::kJson) {
+      if (g_inScript) out = g_printed ? ",\n" : "\n";
+      out += doc.dump(2, ' ', false, Json::error_handler_t::replace);
+      if (!g_inScript) out += '\n';
+    } else {
+      const char* eol = raw ? "\r\n" : "\n";
+      if (g_printed) out = eol;
+      out += ReportCsv(doc, eol);
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "Format: the report could not be converted: %s\n", e.what());
+    return false;
+  }
+  g_printed = true;
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  std::fflush(stdout);
+  return true;
+}
+
 int RunOne(const std::string& line, const Options& opt, bool raw, const std::string& where,
            Book* book) {
   std::string report, message;
@@ -118,9 +161,9 @@ int RunOne(const std::string& line, const Options& opt, bool raw, const std::str
   int status = RunLine(line, opt, report, message, &info);
   message = MaskPassword(message);  // a connection string may be quoted in it
   if (status == kOk) {
-    Print(report, raw);
+    if (!PrintReport(line, info, report, raw)) status = kEngineError;
     if (!message.empty()) std::fprintf(stderr, "%s\n", message.c_str());
-    if (!File(book, info, report)) status = kEngineError;
+    if (status == kOk && !File(book, info, report)) status = kEngineError;
   } else {
     std::fprintf(stderr, "%s%s\n", where.c_str(), message.c_str());
   }
@@ -153,20 +196,24 @@ int RunScript(const std::string& path, const Options& opt, bool raw, Book* book)
   }
   cSym sym;
   std::string line;
+  g_inScript = true;
+  if (g_format == Format::kJson) std::fputs("[", stdout);
+  int status = kOk;
   bool first = true;
-  for (std::int64_t n = 1; !in.AtEndOfStream(); ++n) {
+  for (std::int64_t n = 1; status == kOk && !in.AtEndOfStream(); ++n) {
     in.ReadLine(line);
     const std::string t = Trim(line);
     if (t.empty() || t[0] == '#') continue;
     sym.Text(t);
     if (sym.DidTran()) continue;
-    if (!first) std::fputs(raw ? "\r\n" : "\n", stdout);
+    if (!first && g_format == Format::kText) std::fputs(raw ? "\r\n" : "\n", stdout);
     first = false;
-    const int status =
-        RunOne(sym.TranVal(), opt, raw, path + ":" + std::to_string(n) + ": ", book);
-    if (status != kOk) return status;
+    status = RunOne(sym.TranVal(), opt, raw, path + ":" + std::to_string(n) + ": ", book);
   }
-  return kOk;
+  // The array holds the reports that completed, so that it is whole also after a failure.
+  if (g_format == Format::kJson) std::fputs(g_printed ? "\n]\n" : "]\n", stdout);
+  std::fflush(stdout);
+  return status;
 }
 
 int Run(const std::string& script, const std::string& line, const Options& opt, bool raw,
@@ -246,6 +293,19 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tarnwick: --log %s: the run record is JSON; name it FILE.json\n",
                      log.c_str());
         return kRejected;
+      }
+    } else if (a == "--format") {
+      if (i + 1 >= argc) return Usage();
+      const std::string f = LCase(std::string(argv[++i]));
+      if (f == "json") {
+        g_format = Format::kJson;
+      } else if (f == "csv") {
+        g_format = Format::kCsv;
+      } else if (f == "text") {
+        g_format = Format::kText;
+      } else {
+        std::fprintf(stderr, "tarnwick: --format %s: give json, csv or text\n", argv[i]);
+        return Usage();
       }
     } else if (a == "--version") {
       std::printf("tarnwick %s\n", TARNWICK_VERSION);
