@@ -7,6 +7,9 @@ namespace tarnwick::cli {
 
 const std::vector<RunnerArgDef>& RunnerArgs() {
   static const std::vector<RunnerArgDef> table = {
+      {"wholetol", "SP",
+       "days the whole invoice may lie from each of its parts, 0 to 36500, or any "
+       "(default: datetol)"},
   };
   return table;
 }
