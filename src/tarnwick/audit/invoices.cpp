@@ -25,8 +25,8 @@ cCR::cCR() {
   sp_report_ = "Split Invoice Report";
   sp_report_ += kCrLf;
   sp_report_ +=
-      "Vendno\tInv No\tAmount\tFirst Part Inv No\tFirst Part Amount\tSecond Part Inv No\tSecond Part Amount\t"
-      "Days Between Parts\tDateTol";
+      "Vendno\tInv No\tAmount\tFirst Part Inv No\tFirst Part Amount\tSecond Part Inv No\t"
+      "Second Part Amount\tDays Between Parts\tDateTol";
   sp_report_ += kCrLf;
 }
 
