@@ -46,9 +46,9 @@ void Append(std::string& out, const std::string& part) {
   out += part;
 }
 
-// A whole-number argument; anything else is refused before the run.
-std::int32_t WholeArg(const Job& job, const char* name, std::int32_t lo, std::int32_t hi) {
-  const std::string text = job.Arg(name);
+// A whole number given as `name`; anything else is refused before the run.
+std::int32_t WholeNumber(const char* name, const std::string& text, std::int32_t lo,
+                         std::int32_t hi) {
   std::int32_t v = 0;
   const char* b = text.data();
   const char* e = b + text.size();
@@ -58,6 +58,11 @@ std::int32_t WholeArg(const Job& job, const char* name, std::int32_t lo, std::in
                    std::to_string(lo) + " to " + std::to_string(hi)};
   }
   return v;
+}
+
+// A whole-number argument of the engine's command table.
+std::int32_t WholeArg(const Job& job, const char* name, std::int32_t lo, std::int32_t hi) {
+  return WholeNumber(name, job.Arg(name), lo, hi);
 }
 
 // In memory while the amounts fit; past the limit the amounts so far move to the external
@@ -525,11 +530,22 @@ void RunNE(Job& job) {
 }
 
 // Splits: an invoice may be split into parts entered before or after it, so every invoice is
-// tested once all are in.
+// tested once all are in. The whole must lie within wholetol= days of each part (by default
+// datetol=): without that bound a ledger of a year pairs every two invoices of a vendor that
+// happen to add up to a third one of any date, millions of lines no one can review.
 void RunSP(Job& job) {
   cCR cr;
-  cr.DateTol(WholeArg(job, "datetol", 0, 36500));
+  const std::int32_t dateTol = WholeArg(job, "datetol", 0, 36500);
+  cr.DateTol(dateTol);
   cr.SimTol(WholeArg(job, "simtol", 0, 1000000));
+  const std::string wholeText = job.RunnerArg("wholetol");
+  std::int32_t wholeTol = dateTol;
+  if (EqualsNoCase(wholeText, "any")) {
+    wholeTol = -1;
+  } else if (!wholeText.empty()) {
+    wholeTol = WholeNumber("wholetol", wholeText, 0, 36500);
+  }
+  cr.WholeTol(wholeTol);
   const KeyColumns v = job.Key("vendno");
   const int n = job.Col("invno"), d = job.Col("invdate"), a = job.Col("invamt");
   std::string vendor, invno;
@@ -545,6 +561,17 @@ void RunSP(Job& job) {
   for (std::int32_t i = 0; i < count; ++i) cr.SplitTran();
   job.report = cr.SPReport();
   ShowCompositeKey(job.report, v, "Vendno");
+  // The closing note: how many splits, and the date windows they were found in.
+  job.report += "Splits found: ";
+  job.report += kTab;
+  job.report += NumText(cr.SPCount());
+  job.report += kTab;
+  job.report += "(parts within " + std::to_string(dateTol) + " days of each other, ";
+  job.report += wholeTol < 0 ? std::string("the whole at any date")
+                             : "the whole within " + std::to_string(wholeTol) +
+                                   " days of each part";
+  job.report += ")";
+  job.report += kCrLf;
 }
 
 void RunIS(Job& job) {
@@ -1110,8 +1137,9 @@ const std::vector<CommandDef>& Commands() {
       {"SP", "Split invoices",
        {"vendno: the vendor column, or columns joined by +", "invno: the invoice number column",
         "invdate: the invoice date column", "invamt: the amount column",
-        "datetol: days within which invoices are taken together",
-        "simtol: the amount tolerance of a split"},
+        "datetol: days within which the two parts of a split lie",
+        "simtol: required by the command table, not used by the test (the parts must add up "
+        "to the whole within 0.02)"},
        true, {{"vendno", T, false, true}, {"invno", T}, {"invdate", D}, {"invamt", N}}, RunSP},
       {"IS", "Interval sample with reconciliation",
        {"intvl: the sampling interval in rows (at least 5)", "rn: the start, 1 to intvl (the first row taken is intvl - rn + 1)",

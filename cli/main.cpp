@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "run_record.h"
 #include "runner.h"
@@ -69,6 +70,15 @@ void Print(const std::string& report, bool raw) {
   if (!out.empty() && out.back() != '\n') out += raw ? "\r\n" : "\n";
   std::fwrite(out.data(), 1, out.size(), stdout);
   std::fflush(stdout);
+}
+
+// A workbook's file name: something before ".xlsx" (in any case) in its last path part.
+bool WorkbookName(const std::string& path) {
+  constexpr std::string_view kExt = ".xlsx";
+  if (path.size() <= kExt.size()) return false;
+  if (!EqualsNoCase(std::string_view(path).substr(path.size() - kExt.size()), kExt)) return false;
+  const char before = path[path.size() - kExt.size() - 1];
+  return before != '/';
 }
 
 int Usage() {
@@ -286,6 +296,11 @@ int main(int argc, char** argv) {
     } else if (a == "--out") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') return Usage();
       out = argv[++i];
+      if (!WorkbookName(out)) {
+        std::fprintf(stderr, "tarnwick: --out %s: the workbook's file name must end in .xlsx\n",
+                     out.c_str());
+        return kRejected;
+      }
     } else if (a == "--log") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') return Usage();
       log = argv[++i];

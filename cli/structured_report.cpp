@@ -43,7 +43,7 @@ const std::vector<TableHint>& TableHints() {
       {"GA", "Gap", "gaps"},
       {"AR", "Amount", "bands"},
       {"NE", "Closeness", "pairs"},
-      {"SP", "Diff", "splits"},
+      {"SP", "First Part Inv No", "splits"},
       {"SE", "Overstatements", "overstatements"},
       {"SE", "Understatements", "understatements"},
       {"RN", "Digits", "digits"},

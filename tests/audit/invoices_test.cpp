@@ -18,7 +18,8 @@ Date D(int y, int m, int d) { return *Date::FromYmd(y, m, d); }
 const std::string kNearHeading =
     "Near Miss Report \r\nVendno\tAmt\tInv Date \tSecond Date\tInvno\tSuspect Invno\tCloseness\r\n";
 const std::string kSplitHeading =
-    "Split Invoice Report\r\nVendno\tInv No\tInv No2 \tAmount\tAmount2\tAmount 3\tDiff\r\n";
+    "Split Invoice Report\r\nVendno\tInv No\tAmount\tFirst Part Inv No\tFirst Part Amount\t"
+    "Second Part Inv No\tSecond Part Amount\tDays Between Parts\tDateTol\r\n";
 
 int Lines(const std::string& s) {
   int n = 0;
@@ -92,30 +93,30 @@ TEST(NearMiss, AddAllThenTestFindsEachPairFromBothSides) {
                 "V\t75.5\t3/7/2008 12:00:00 PM\t3/9/2008\tA-7\tA-9\t1\r\n");
 }
 
-TEST(SplitInvoices, SumsWithinTwoCentsInBothOrders) {
+// One line per pair of parts: two different invoices, the earlier-stored one first, both
+// invoice numbers shown. The whole's own date is not compared unless WholeTol is set.
+TEST(SplitInvoices, SumsWithinTwoCentsOncePerPair) {
   struct Case {
     double second, third;
     std::string lines;
   };
   const Case cases[] = {
-      {40, 60.01,
-       "V\tP1\tS2\t60.01\t100\t40\t2\t5\r\n"
-       "V\tP1\tS3\t40\t100\t60.01\t2\t5\r\n"},
-      {40, 59.98,
-       "V\tP1\tS2\t59.98\t100\t40\t2\t5\r\n"
-       "V\tP1\tS3\t40\t100\t59.98\t2\t5\r\n"},
+      {40, 60.01, "V\tP1\t100\tS2\t40\tS3\t60.01\t2\t5\r\n"},
+      {40, 59.98, "V\tP1\t100\tS2\t40\tS3\t59.98\t2\t5\r\n"},
       {40, 60.03, ""},
       {40, 59.97, ""},
-      {50, 7, "V\tP1\tS2\t50\t100\t50\t0\t5\r\n"},  // i = j: one invoice counted twice
+      {50, 7, ""},  // one invoice of 50 is not two parts of 100
+      {50, 50, "V\tP1\t100\tS2\t50\tS3\t50\t2\t5\r\n"},  // two invoices of 50 are
   };
   for (const Case& c : cases) {
     cCR cr;
-    cr.AddItem("V", "P1", D(2009, 6, 30), 100);  // its own date is never compared
+    cr.AddItem("V", "P1", D(2009, 6, 30), 100);
     cr.AddItem("V", "S2", D(2009, 6, 1), c.second);
     cr.AddItem("V", "S3", D(2009, 6, 3), c.third);
     cr.AddItem("W", "S4", D(2009, 6, 1), 60);
-    cr.SplitTran();
+    for (int k = 0; k < 4; ++k) cr.SplitTran();
     EXPECT_EQ(cr.SPReport(), kSplitHeading + c.lines) << c.second << " + " << c.third;
+    EXPECT_EQ(cr.SPCount(), c.lines.empty() ? 0 : 1);
   }
   // Dates of the two parts beyond the tolerance: nothing.
   cCR cr;
@@ -125,6 +126,49 @@ TEST(SplitInvoices, SumsWithinTwoCentsInBothOrders) {
   cr.SplitTran();
   EXPECT_EQ(cr.SPReport(), kSplitHeading);
   EXPECT_EQ(cr.NEReport(), kNearHeading);
+}
+
+// WholeTol bounds the whole's date against each part's, in whole days (halves to even).
+TEST(SplitInvoices, WholeWithinWholeTolOfEachPart) {
+  struct Case {
+    std::int32_t wholeTol;
+    Date whole;
+    bool found;
+  };
+  const Date june1 = D(2009, 6, 1), june3 = D(2009, 6, 3);
+  const Case cases[] = {
+      {-1, D(2009, 12, 31), true},  // not compared
+      {5, D(2009, 6, 30), false},
+      {5, D(2009, 6, 6), true},         // 5 and 3 days
+      {5, D(2009, 6, 7), false},        // 6 days from the first part
+      {5, D(2009, 5, 29), true},        // 3 and 5 days before
+      {5, D(2009, 5, 28), false},       // 6 days before the second part
+      {5, D(2009, 6, 5) + 0.5, true},   // 4.5 days rounds to 4
+      {5, D(2009, 6, 6) + 0.5, false},  // 5.5 days rounds to 6
+      {0, D(2009, 6, 2), false},
+      {1, D(2009, 6, 2), true},
+  };
+  for (const Case& c : cases) {
+    for (const bool add_first : {true, false}) {
+      cCR cr;
+      cr.WholeTol(c.wholeTol);
+      EXPECT_EQ(cr.WholeTol(), c.wholeTol);
+      cr.AddItem("V", "S2", june1, 40);
+      if (!add_first) cr.SplitTran();
+      cr.AddItem("V", "S3", june3, 60);
+      if (!add_first) cr.SplitTran();
+      cr.AddItem("V", "P1", c.whole, 100);
+      cr.SplitTran();
+      if (add_first) {
+        cr.SplitTran();
+        cr.SplitTran();
+      }
+      EXPECT_EQ(cr.SPReport(),
+                kSplitHeading + (c.found ? "V\tP1\t100\tS2\t40\tS3\t60\t2\t5\r\n" : ""))
+          << c.wholeTol << " " << DateText(c.whole) << " add first " << add_first;
+    }
+  }
+  EXPECT_EQ(cCR().WholeTol(), -1);
 }
 
 // A long table: the invoices past the two-hundredth are kept and tested like the rest, in
@@ -168,10 +212,8 @@ TEST(LongTables, EveryInvoiceIsKept) {
       fill(cr, k);
       cr.SplitTran();
     }
-    // 449 (vendor V2) = 446 + 443, both V2 and within the tolerance: found in both orders.
-    EXPECT_EQ(cr.SPReport(), kSplitHeading +
-                                 "V2\tN449\tN443\t1446\t2889\t1443\t0\t5\r\n"
-                                 "V2\tN449\tN446\t1443\t2889\t1446\t0\t5\r\n");
+    // 449 (vendor V2) = 446 + 443, both V2 and within the tolerance: found once.
+    EXPECT_EQ(cr.SPReport(), kSplitHeading + "V2\tN449\t2889\tN443\t1443\tN446\t1446\t0\t5\r\n");
   }
 }
 
@@ -188,8 +230,9 @@ TEST(LongTables, TestCallsAheadOfTheInvoicesLeaveBlankSlots) {
                                "V\t10\t5/2/2011\t5/2/2011\t2\t1\t1\r\n");
 }
 
-// The tests looked up through the vendor and amount index must write what a plain scan of
-// every pair writes, in the same order, in both ways of calling them.
+// The tests looked up through the vendor, amount and date indexes must write what a plain scan
+// of every pair writes, in the same order, in both ways of calling them, with and without the
+// whole's date window.
 TEST(LongTables, IndexedLookupMatchesAPlainScan) {
   struct Inv {
     std::string vendor, invno;
@@ -207,6 +250,7 @@ TEST(LongTables, IndexedLookupMatchesAPlainScan) {
     invs.push_back(v);
   }
   cCR helper;
+  for (const std::int32_t whole_tol : {-1, 0, 3})
   for (const bool add_first : {true, false}) {
     std::string near = kNearHeading, split = kSplitHeading;
     for (std::size_t p = 0; p < invs.size(); ++p) {
@@ -219,19 +263,23 @@ TEST(LongTables, IndexedLookupMatchesAPlainScan) {
           near += P.vendor + "\t" + NumText(P.amount) + "\t" + DateText(P.date) + "\t" +
                   DateText(I.date) + "\t" + P.invno + "\t" + I.invno + "\t" +
                   NumText(static_cast<std::int32_t>(helper.ld(I.invno, P.invno))) + "\r\n";
-        for (std::size_t j = 0; j < count; ++j) {
+        for (std::size_t j = i + 1; j < count; ++j) {
           const Inv& J = invs[j];
           if (j == p || J.vendor != I.vendor) continue;
           const double gap = std::nearbyint(std::fabs(I.date - J.date));
+          const bool near_whole = whole_tol < 0 ||
+                                  (std::nearbyint(std::fabs(P.date - I.date)) <= whole_tol &&
+                                   std::nearbyint(std::fabs(P.date - J.date)) <= whole_tol);
           if (std::nearbyint(std::fabs(J.amount + I.amount - P.amount) * 10000) <= 200 &&
-              gap <= 5)
-            split += P.vendor + "\t" + P.invno + "\t" + I.invno + "\t" + NumText(J.amount) +
-                     "\t" + NumText(P.amount) + "\t" + NumText(I.amount) + "\t" +
-                     NumText(gap) + "\t5\r\n";
+              gap <= 5 && near_whole)
+            split += P.vendor + "\t" + P.invno + "\t" + NumText(P.amount) + "\t" + I.invno +
+                     "\t" + NumText(I.amount) + "\t" + J.invno + "\t" + NumText(J.amount) +
+                     "\t" + NumText(gap) + "\t5\r\n";
         }
       }
     }
     cCR near_cr, split_cr;
+    split_cr.WholeTol(whole_tol);
     for (std::size_t k = 0; k < invs.size(); ++k) {
       near_cr.AddItem(invs[k].vendor, invs[k].invno, invs[k].date, invs[k].amount);
       split_cr.AddItem(invs[k].vendor, invs[k].invno, invs[k].date, invs[k].amount);
@@ -247,9 +295,10 @@ TEST(LongTables, IndexedLookupMatchesAPlainScan) {
       }
     }
     EXPECT_GT(Lines(near), 40);
-    EXPECT_GT(Lines(split), 100);
+    EXPECT_GT(Lines(split), whole_tol < 0 ? 100 : 10);
     EXPECT_EQ(near_cr.NEReport(), near) << "add first " << add_first;
-    EXPECT_EQ(split_cr.SPReport(), split) << "add first " << add_first;
+    EXPECT_EQ(split_cr.SPReport(), split) << "add first " << add_first << " whole tol " << whole_tol;
+    EXPECT_EQ(split_cr.SPCount(), Lines(split) - 2);
   }
 }
 

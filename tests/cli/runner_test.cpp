@@ -142,6 +142,19 @@ std::string BenfordL2Report(const Table& t) {
   return Raw(b.Report()) + kAllAmountsTwoDecimals;
 }
 
+// SP as the runner wires it: every invoice added, then each tested once, then the count.
+std::string SplitReport(const Table& t, std::int32_t wholeTol, const std::string& window) {
+  cCR cr;
+  cr.DateTol(3);
+  cr.WholeTol(wholeTol);
+  for (const auto& r : t.rows)
+    cr.AddItem(r[t.Col("Vendor")], r[t.Col("InvNum")], Day(r[t.Col("InvDate")]),
+               Num(r[t.Col("Amount")]));
+  for (std::size_t i = 0; i < t.rows.size(); ++i) cr.SplitTran();
+  return cr.SPReport() + "Splits found: \t" + std::to_string(cr.SPCount()) +
+         "\t(parts within 3 days of each other, " + window + ")\r\n";
+}
+
 std::vector<ReportCase> Cases() {
   const std::string f = " file=" + Ledger();
   return {
@@ -186,16 +199,16 @@ std::vector<ReportCase> Cases() {
          }
          return cr.NEReport();
        }},
+      // The whole within datetol= of each part unless wholetol= says otherwise; a closing
+      // line with the count.
       {"SP", "SP" + f + " vendno=Vendor invno=InvNum invdate=InvDate invamt=Amount datetol=3 simtol=4",
-       [](const Table& t) {
-         cCR cr;
-         cr.DateTol(3);
-         for (const auto& r : t.rows)
-           cr.AddItem(r[t.Col("Vendor")], r[t.Col("InvNum")], Day(r[t.Col("InvDate")]),
-                      Num(r[t.Col("Amount")]));
-         for (std::size_t i = 0; i < t.rows.size(); ++i) cr.SplitTran();
-         return cr.SPReport();
-       }},
+       [](const Table& t) { return SplitReport(t, 3, "the whole within 3 days of each part"); }},
+      {"SP_WholeTol", "SP" + f + " vendno=Vendor invno=InvNum invdate=InvDate invamt=Amount "
+                           "datetol=3 simtol=4 WholeTol=40",
+       [](const Table& t) { return SplitReport(t, 40, "the whole within 40 days of each part"); }},
+      {"SP_AnyWholeDate", "SP" + f + " vendno=Vendor invno=InvNum invdate=InvDate invamt=Amount "
+                               "datetol=3 simtol=4 wholetol=ANY",
+       [](const Table& t) { return SplitReport(t, -1, "the whole at any date"); }},
       {"ST", "ST" + f + " col=Amount strata=\"-1000 0 100 1000 10000 100000\"",
        [](const Table& t) {
          cStratify st;
@@ -789,6 +802,14 @@ std::vector<RejectCase> Rejections() {
       {"FilterNamesNoColumn", "IS file=" + L + " intvl=10 rn=1 cond=\"$Amt > 5\"" + S, 2,
        "Filter: $AMT names no column of file: " + L},
       {"ExtractWithoutCondition", "EX file=" + L + S, 2, "missing: cond= "},
+      {"WholeTolNotAWholeNumber",
+       "SP file=" + L + " vendno=Vendor invno=InvNum invdate=InvDate invamt=Amount datetol=3 "
+       "simtol=4 wholetol=soon", 2, "wholetol=soon is not a whole number from 0 to 36500"},
+      {"WholeTolBeyondItsRange",
+       "SP file=" + L + " vendno=Vendor invno=InvNum invdate=InvDate invamt=Amount datetol=3 "
+       "simtol=4 wholetol=-1", 2, "wholetol=-1 is not a whole number from 0 to 36500"},
+      {"WholeTolOfAnotherCommand", "NE file=" + L + " vendno=Vendor invno=InvNum invdate=InvDate "
+       "invamt=Amount datetol=3 wholetol=3", 2, "wholetol= is not an argument of NE (see tarnwick HE)"},
       {"BadStrata", "ST file=" + L + " col=Amount strata=\"100 10\"", 2, "strata: Out of sequence: 100 > 10"},
       {"MissingQuery", "UN ds=db conn=" + db + " col=Amount", 2, "missing: sql= "},
       {"MissingQueryColumn", "UN ds=db conn=" + db + " sql=\"select Vendor from payments\" col=Amount", 2,
@@ -882,6 +903,18 @@ TEST(Runner, HelpListsEveryCommandWithTheEngineTables) {
     EXPECT_NE(r.out.find("source checks (all sources, db): agecol trancol agedate colwidth conn sql"),
               std::string::npos);
     EXPECT_NE(r.out.find("required: sheet acct col1 col2"), std::string::npos);
+    // SP: what simtol= is not, and the runner's own window of the whole's date.
+    const std::size_t sp = r.out.find("\n  SP  Split invoices\n");
+    ASSERT_NE(sp, std::string::npos);
+    const std::string spHelp = r.out.substr(sp, r.out.find("\n  IS  ", sp) - sp);
+    EXPECT_NE(spHelp.find("\n        simtol: required by the command table, not used by the test "
+                          "(the parts must add up to the whole within 0.02)\n"),
+              std::string::npos)
+        << spHelp;
+    EXPECT_NE(spHelp.find("\n        wholetol: days the whole invoice may lie from each of its "
+                          "parts, 0 to 36500, or any (default: datetol) [runner]\n"),
+              std::string::npos)
+        << spHelp;
   }
   EXPECT_EQ(Tarnwick({}).status, 2);
   EXPECT_EQ(Tarnwick({"--bogus", "HE"}).status, 2);

@@ -218,7 +218,7 @@ std::vector<CommandCase> Cases() {
   const std::string inv = " vendno=Vendor invno=InvNum invdate=InvDate invamt=Amount";
   return {
       {"UN", "UN " + L + " col=Amount",
-       {{"/fields/n", 3000}, {"/fields/median", 1951.2}, {"/fields/amt_neg", -451549.31},
+       {{"/fields/n", 3000}, {"/fields/median", 1951.19}, {"/fields/amt_neg", -451549.31},
         {"/tables/histogram/rows/0/count", 1675}, {"/tables/top_bottom/rows/0/top", 999919.04},
         {"/tables/top_bottom/rows/0/item_2", 1}}},
       {"UNExternal", "UN " + L + " col=Amount",
@@ -261,8 +261,9 @@ std::vector<CommandCase> Cases() {
       {"NE", "NE " + L + inv + " datetol=5",
        {{"/tables/pairs/rows/1/suspect_invno", "INV10139"}, {"/tables/pairs/rows/1/amt", 8.6},
         {"/tables/pairs/rows/1/inv_date", "7/11/2023"}}},
-      {"SP", "SP " + L + inv + " datetol=3 simtol=4",
-       {{"/tables/splits/rows/0/vendno", "V0001"}, {"/tables/splits/rows/0/amount", 104.85}}},
+      {"SP", "SP " + L + inv + " datetol=3 simtol=4 wholetol=any",
+       {{"/tables/splits/rows/0/vendno", "V0001"}, {"/tables/splits/rows/0/amount", 85.35},
+        {"/tables/splits/rows/0/first_part_inv_no", "INV11066"}}},
       {"IS", "IS " + L + " intvl=100 rn=7 sample=" + Temp("picked.tsv"),
        {{"/fields/samp_size", 30}, {"/fields/subtract_starting_rn", -7}, {"/fields/diff_s_b_0", 0}}},
       {"CM", "CM " + L + " col=Amount J=500000 R=1 RN=1000 sample=" + Temp("mus.tsv"),

@@ -46,7 +46,52 @@ INSTANTIATE_TEST_SUITE_P(
         PatternCase{12345678, "#########.#######", "12345678."},
         PatternCase{1e20, "###,##0", "100,000,000,000,000,000,000"},
         PatternCase{-3, "###,###,##0", "-3"}, PatternCase{999.995, "###,###.00", "1,000.00"},
-        PatternCase{-0.0001, "###,###.00", ".00"}));
+        PatternCase{-0.0001, "###,###.00", ".00"},
+        // The exact value of the double is rounded, not its product with a power of ten: the
+        // double nearest 99999999999.99499 is 99999999999.9949951171875 (times 100 it would
+        // round up to a half), 0.015 is 0.01499999999999999944..., 0.0045 is 0.00449999...
+        PatternCase{99999999999.99499, "###,###.00", "99,999,999,999.99"},
+        PatternCase{-99999999999.99499, "###,###.00", "-99,999,999,999.99"},
+        PatternCase{0.015, "#,###,###,###.00", ".01"}, PatternCase{1.005, "0.00", "1.00"},
+        PatternCase{2.675, "##,###.#0", "2.67"}, PatternCase{0.0045, ".0%", ".4%"},
+        PatternCase{0.00045, "##.#0%", ".04%"}, PatternCase{0.000155, "###,###.####0", ".00015"},
+        PatternCase{0.375, "##,###.#0", ".38"},  // an exact half still goes away from zero
+        PatternCase{4503599627370495.5, "0", "4503599627370496"},
+        PatternCase{9007199254740993.0, "###,##0.00", "9,007,199,254,740,992.00"},
+        PatternCase{5e-324, "#.####0", ".00000"}, PatternCase{1.7976931348623157e308, ".0%",
+        "17976931348623157081452742373170435679807056752584499659891747680315726078002853876058"
+        "95586327668781715404589535143824642343213268894641827684675467035375169860499105765512"
+        "82076245490090389328944075868508455133942304583236903222948165808559332123348274797826"
+        "20414472316873817718091929988125040402618412485836800.0%"}));
+
+TEST(FormatNumber, RoundScaledIsTheExactValueRounded) {
+  struct Case {
+    double value;
+    int decimals;
+    bool ok;
+    std::uint64_t scaled;
+  };
+  const Case cases[] = {
+      {99999999999.99499, 2, true, 9999999999999ULL},
+      {-0.015, 2, true, 1},  // the magnitude
+      {0.125, 2, true, 13},
+      {0.0, 7, true, 0},
+      {5e-324, 19, true, 0},
+      {18446744073709549568.0, 0, true, 18446744073709549568ULL},  // the largest below 2^64
+      {18446744073709551616.0, 0, false, 0},                       // 2^64
+      {184467440737095.53, 4, true, 1844674407370955313ULL},  // 184467440737095.53125
+      {1844674407370955.2, 4, false, 0},  // 18446744073709552500 is beyond 64 bits
+      {1.5, 20, false, 0},
+      {std::nan(""), 2, false, 0},
+  };
+  for (const Case& c : cases) {
+    std::uint64_t out = 12345;
+    EXPECT_EQ(RoundScaled(c.value, c.decimals, out), c.ok) << c.value;
+    if (c.ok) {
+      EXPECT_EQ(out, c.scaled) << c.value;
+    }
+  }
+}
 
 TEST(FormatNumber, FixedPointAmountsAreExact) {
   EXPECT_EQ(FormatNumber(Currency::FromRaw(INT64_MAX), "###,###,###,###,###.#0"),

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <random>
 #include <string>
@@ -360,16 +361,29 @@ TEST(PreparedFilter, AmountsRenderAndCompareAsThePlainPath) {
 }
 
 
+// |v| rounded to seven decimals, halves away from zero, as a count of 1E-7, from the exact
+// decimal expansion of the double that printf writes (every double below 2^53 has one of at
+// most 1074 decimals, so 1100 decimals write it in full).
+double ExactSevenDecimals(double v) {
+  static char buf[1500];
+  std::snprintf(buf, sizeof buf, "%.1100f", std::fabs(v));
+  const char* dot = std::strchr(buf, '.');
+  double n = 0;
+  for (const char* c = buf; c != dot; ++c) n = n * 10 + (*c - '0');
+  for (int k = 1; k <= 7; ++k) n = n * 10 + (dot[k] - '0');
+  return dot[8] >= '5' ? n + 1 : n;
+}
+
 // The substitution's rendering of amounts as it was written before the direct rendering of
-// plain decimals, kept here as the reference: IsNUM, then "#########.#######" by rounding
-// |v| * 1E7, zero as "0"; the number is the one that text reads as.
+// plain decimals, kept here as the reference: IsNUM, then "#########.#######" by rounding the
+// exact |v| to seven decimals, zero as "0"; the number is the one that text reads as.
 bool ReferenceNormalise(std::string_view value, std::string& out, double& number) {
   double v = 0;
   if (!IsNUM(value, v)) return false;
   out.clear();
-  const double scaled = std::fabs(v) * 1e7;
+  const double scaled = ExactSevenDecimals(v);
   if (scaled < 9007199254740992.0) {
-    const auto n = static_cast<std::uint64_t>(std::round(scaled));
+    const auto n = static_cast<std::uint64_t>(scaled);
     if (n == 0) {
       out.assign(1, '0');
       number = 0;

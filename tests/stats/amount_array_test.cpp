@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <string>
@@ -156,6 +157,36 @@ TEST(AmountArray, PercentilesRoundHalvesToEven) {
   EXPECT_EQ(ten.QRange(), 60);
 }
 
+TEST(AmountArray, QRangeSortsTheArrayFirst) {
+  struct Case {
+    std::vector<double> added;
+    double qrange;
+  };
+  const Case cases[] = {
+      {{100, 90, 80, 70, 60, 50, 40, 30, 20, 10}, 60},  // unsorted it read 30 - 90 = -60
+      {{5, 1, 4, 2, 3}, 3},                              // 4 - 1; unsorted 2 - 5 = -3
+  };
+  for (const Case& c : cases) {
+    cDoubleArray a;
+    for (double x : c.added) a.AddItem(x);
+    EXPECT_EQ(a.QRange(), c.qrange);
+    EXPECT_EQ(a.Element(0), *std::min_element(c.added.begin(), c.added.end()));
+  }
+}
+
+// Sum X2 and USS are the exact sum of the squares rounded once: a plain running sum leaves
+// 1e8 squared at 10,000,000,000,000,000 and drops the thousand squares of 0.1.
+TEST(AmountArray, SumOfSquaresIsExact) {
+  cDoubleArray a;
+  a.AddItem(1e8);
+  for (int k = 0; k < 1000; ++k) a.AddItem(0.1);
+  EXPECT_EQ(a.USS(), 1.000000000000001e+16);
+  const std::string r = a.StatReport();
+  EXPECT_EQ(Field(r, "Sum X2: "), "10,000,000,000,000,010");
+  EXPECT_EQ(Field(r, "USS: "), "10,000,000,000,000,010");
+  EXPECT_EQ(Field(r, "Mean: "), "99,900.20");
+}
+
 TEST(AmountArray, ElementReadsTheCurrentOrder) {
   cDoubleArray a = Filled({3, -1, 2});
   EXPECT_EQ(a.Element(0), 3);
@@ -211,8 +242,9 @@ TEST(AmountArray, OLReportWithZScores) {
   cDoubleArray a = Filled({9, 4, 2, 5, 4, 7, 4, 5, 1, 3, 8, 6});
   // mean 58/12, s = 2.3677121037112188 (python statistics.stdev)
   const std::string r = a.OLReport();
+  // Bottom z-scores keep their sign: an amount below the mean has a negative z.
   EXPECT_EQ(r.rfind("Top/Bottom 10 Report\r\nItem\tTop\tz-score\tItem\tBottom\tz-score\r\n"
-                    "1\t9\t1.75978602302861\t1\t1\t1.61900314118632\r\n",
+                    "1\t9\t1.75978602302861\t1\t1\t-1.61900314118632\r\n",
                     0),
             0u);
   EXPECT_NE(r.find("\r\n10\t3\t-0.774305850132588\t10\t7\t0.915088731974877\r\n"),
@@ -221,7 +253,7 @@ TEST(AmountArray, OLReportWithZScores) {
   cDoubleArray tiny = Filled({2, 7});
   EXPECT_EQ(tiny.OLReport(),
             "Top/Bottom 10 Report\r\nItem\tTop\tz-score\tItem\tBottom\tz-score\r\n"
-            "1\t7\t0.707106781186547\t1\t2\t0.707106781186547\r\n"
+            "1\t7\t0.707106781186547\t1\t2\t-0.707106781186547\r\n"
             "2\t2\t-0.707106781186547\t2\t7\t0.707106781186547\r\n");
 }
 

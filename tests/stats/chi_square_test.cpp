@@ -282,12 +282,13 @@ TEST(NewChi, SmallCellsRaiseTheWarning) {
   EXPECT_EQ(run.chi.DF(), 2);
   EXPECT_NEAR(run.chi.chisq(), 19792621.0 / 447811, 1e-12);
   EXPECT_EQ(run.chi.ContAdj(), 0.0);
-  EXPECT_EQ(run.chi.CramerPhi(), 0.0);
-  EXPECT_EQ(run.chi.PhiCoeff(), 0.0);
+  // The warning leaves the measures alone: sqrt(chi2 / 267) = 0.4068634196 (scipy).
+  EXPECT_NEAR(run.chi.CramerPhi(), 0.4068634196257653, 1e-15);
+  EXPECT_NEAR(run.chi.PhiCoeff(), 0.4068634196257653, 1e-15);
   // p-value exp(-x / 2) = 2.5e-10 for two degrees of freedom.
   EXPECT_EQ(run.chi.Report(),
-            "DF is 2\r\nChiSQ: 44.19860\r\np-value: .00000\r\nCramer Phi: .00000\r\n"
-            "Phi Coeff: .00000\r\nWarning - Chi Square may not be valid due to observations < 5");
+            "DF is 2\r\nChiSQ: 44.19860\r\np-value: .00000\r\nCramer Phi: .40686\r\n"
+            "Phi Coeff: .40686\r\nWarning - Chi Square may not be valid due to observations < 5");
 
   // One small cell in six is within the allowed fifth; p-value exp(-9.669237 / 2) = .00795.
   NewChiRun fine;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "tarnwick/core/error.h"
 #include "tarnwick/stats/cross_tab.h"
@@ -16,11 +17,12 @@ TEST(CrossTab, CountAndAmountTablesInOrderOfFirstAppearance) {
   EXPECT_EQ(x.XtabResults(0), " \tX\tY\r\nA\t1\t1\t\r\nB\t1\t0\t\r\n");
   EXPECT_EQ(x.XtabResults(1), " \tX\tY\r\nA\t10\t5\t\r\nB\t2.5\t0\t\r\n");
   // Counts [[1,1],[1,0]]: chi-square 0.75 on one degree of freedom; expected counts below 1
-  // make the test unreliable, so Cramer's phi is reported as 0. The p-value is erfc(sqrt(0.375)).
+  // make the test unreliable, but Cramer's phi is still sqrt(0.75 / 3). The p-value is
+  // erfc(sqrt(0.375)).
   EXPECT_EQ(x.XtabChiSq(),
             "Chi Square: \t.75\r\n"
             "DF: \t1\r\n"
-            "Cramer's phi: \t.0000\r\n"
+            "Cramer's phi: \t.5000\r\n"
             "p-value: \t.386476\r\n");
   std::string report = "Cross Tabs Report: \r\n";
   report += x.XtabChiSq();
@@ -47,6 +49,35 @@ TEST(CrossTab, ChiSquareOfATwoByTwoTable) {
             "Cramer's phi: \t.0891\r\n"
             "p-value: \t.372998\r\n");
   EXPECT_EQ(x.XtabResults(1), " \tc1\tc2\r\nr1\t12.5\t25\t\r\nr2\t37.5\t50\t\r\n");
+}
+
+// A small expected count sets the validity warning, but Cramer's phi is still computed: a
+// strong association does not read as none. Figures from scipy.stats.chi2_contingency.
+TEST(CrossTab, SmallExpectedCellsKeepCramersPhi) {
+  struct Case {
+    std::vector<std::vector<int>> counts;
+    const char* section;
+  };
+  const Case cases[] = {
+      // expected 1 x 1 / 19 = 0.05 in the corner; chi2 38, phi sqrt(38 / (19 x 2)) = 1
+      {{{9, 0, 0}, {0, 9, 0}, {0, 0, 1}},
+       "Chi Square: \t38.00\r\nDF: \t4\r\nCramer's phi: \t1.0000\r\np-value: \t.000000\r\n"},
+      // smallest expected 2.7, six of nine cells below 6; chi2 39.237863, phi .8086806
+      {{{0, 9, 1}, {8, 0, 1}, {1, 1, 9}},
+       "Chi Square: \t39.24\r\nDF: \t4\r\nCramer's phi: \t.8087\r\np-value: \t.000000\r\n"},
+      // expected 1 x 1 / 7 = 0.14; chi2 7, phi 1, p .0081510
+      {{{6, 0}, {0, 1}},
+       "Chi Square: \t7.00\r\nDF: \t1\r\nCramer's phi: \t1.0000\r\np-value: \t.008151\r\n"},
+  };
+  for (const Case& c : cases) {
+    cXtab x;
+    const std::string labels = "012";
+    for (std::size_t i = 0; i < c.counts.size(); ++i)
+      for (std::size_t j = 0; j < c.counts[i].size(); ++j)
+        for (int n = 0; n < c.counts[i][j]; ++n)
+          x.AddItem(labels.substr(i, 1), labels.substr(j, 1), 1);
+    EXPECT_EQ(x.XtabChiSq(), c.section);
+  }
 }
 
 TEST(CrossTab, LabelsAreCaseSensitive) {

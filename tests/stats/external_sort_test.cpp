@@ -16,6 +16,7 @@
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/data/file_system.h"
+#include "tarnwick/stats/amount_array.h"
 #include "tarnwick/stats/external_sort.h"
 #include "../support/engine_error.h"
 
@@ -296,6 +297,36 @@ TEST_F(ExternalSortTest, StatReportText) {
     Fill(d, c.amounts);
     EXPECT_EQ(d.StatReport(), c.report);
   }
+}
+
+// The same amounts in memory and through the sort, in different orders (the sort accumulates
+// each run in ascending order): the mean and USS are the same doubles, so the reports agree to
+// the last printed digit, and CV (s over a mean near zero) agrees as far as s does. A plain
+// running mean made CV differ in its seventh digit. Figures: python fractions.Fraction.
+TEST_F(ExternalSortTest, MeanUSSAndCVAgreeWithTheInMemoryFigures) {
+  std::vector<double> amounts;
+  for (int k = 0; k < 50; ++k)
+    for (double x : {250650816.25, -250650816.25, 0.07, 1234.567, -1234.567, 0.003})
+      amounts.push_back(x);
+  amounts.push_back(0.01);
+  cDoubleArray a;
+  for (double x : amounts) a.AddItem(x);
+  cSort s;
+  std::vector<double> first(amounts.begin(), amounts.begin() + 150);
+  std::vector<double> second(amounts.rbegin(), amounts.rend() - 150);
+  s.AddArray(first, static_cast<std::int32_t>(first.size()));
+  s.AddArray(second, static_cast<std::int32_t>(second.size()));
+  s.MergeFiles();
+  s.CompP();
+  ASSERT_EQ(s.N(), 301);
+  EXPECT_EQ(a.USS(), 6.282583168831542e+18);  // a plain sum: 6.282583168831526e+18
+  EXPECT_EQ(s.USS(), a.USS());
+  EXPECT_NE(s.StatReport().find("\r\nUSS: \t6,282,583,168,831,542,272.00\r\n"),
+            std::string::npos);
+  EXPECT_NE(a.StatReport().find("\r\nUSS: \t6,282,583,168,831,542,272\r\n"), std::string::npos);
+  // exact s / mean = 144713316.2362923 / 0.012159468438538207
+  EXPECT_NEAR(a.CV() / 11901286389.924585, 1.0, 1e-13);
+  EXPECT_NEAR(s.CV() / 11901286389.924585, 1.0, 1e-13);
 }
 
 TEST_F(ExternalSortTest, HistogramAndExtremeReports) {

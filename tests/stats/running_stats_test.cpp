@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "tarnwick/core/error.h"
 #include "tarnwick/stats/running_stats.h"
@@ -46,6 +48,49 @@ TEST(RunningStats, AgreesWithTwoPassFormulasOnAwkwardData) {
   EXPECT_NEAR(s.Mean(), 1000000.0833333334, 1e-8);
   EXPECT_NEAR(s.SampStdDev(), 0.7569125885243729, 1e-8);
   EXPECT_NEAR(s.PopStdDev(), 0.6909634979907083, 1e-8);
+}
+
+// Amounts on which a plain running sum drifts: one large square that swallows a thousand small
+// ones, and a balanced journal whose debits and credits cancel. The mean (the exact sum rounded
+// once, over N) and the sum of squares (exact, rounded once) are the same in every order.
+// Expected figures: python fractions.Fraction sums of the same doubles.
+std::vector<double> LargeAndSmall() {
+  std::vector<double> v{1e8};
+  v.insert(v.end(), 1000, 0.1);
+  return v;
+}
+std::vector<double> BalancedJournal() {
+  std::vector<double> v;
+  for (int k = 0; k < 50; ++k)
+    for (double x : {250650816.25, -250650816.25, 0.07, 1234.567, -1234.567, 0.003}) v.push_back(x);
+  v.push_back(0.01);
+  return v;
+}
+
+TEST(RunningStats, MeanAndSumOfSquaresAreExactInAnyOrder) {
+  struct Case {
+    const char* name;
+    std::vector<double> amounts;
+    double mean;  // float(float(exact sum) / N)
+    double sumX2;  // float(exact sum of squares)
+  };
+  const Case cases[] = {
+      // a plain sum of the squares stays at 1e16; a running mean ends at 99900.19980019408
+      {"large and small", LargeAndSmall(), 99900.1998001998, 1.000000000000001e+16},
+      // a plain sum of the squares gives 6.282583168831526e+18; a running mean 0.01215947010
+      {"balanced journal", BalancedJournal(), 0.012159468438538207, 6.282583168831542e+18},
+  };
+  for (const Case& c : cases) {
+    std::vector<double> order = c.amounts;
+    for (int k = 0; k < 3; ++k) {
+      if (k == 1) std::reverse(order.begin(), order.end());
+      if (k == 2) std::sort(order.begin(), order.end());
+      cStat s;
+      for (double x : order) s.Simple(x);
+      EXPECT_EQ(s.Mean(), c.mean) << c.name << " order " << k;
+      EXPECT_EQ(s.SumX2(), c.sumX2) << c.name << " order " << k;
+    }
+  }
 }
 
 TEST(RunningStats, SingleAmountAndFixedPointRounding) {

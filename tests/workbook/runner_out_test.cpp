@@ -133,16 +133,46 @@ TEST_F(RunnerOut, NothingWrittenWhenTheRunFailsOrWouldReplaceAFileItUses) {
   EXPECT_NE(failed.err.find("not written"), std::string::npos) << failed.err;
   EXPECT_EQ(ReadAll(book), "earlier");
 
-  // The script itself, and a data file the run reads.
-  const std::string data = Path("ledger.tsv");
-  WriteFile(data, ReadAll(Ledger()));
+  // The script itself, and a data file the run reads (a workbook, the ledger as a source).
+  const std::string data = Path("ledger.xlsx");
+  WriteFile(data, ReadAll(std::string(TARNWICK_SOURCE_DIR) + "/tests/data/workbooks/ledger.xlsx"));
   const auto overScript = Tarnwick({"--out", script, "-f", script});
   EXPECT_EQ(overScript.status, 2);
   const auto overData = Tarnwick({"--out", data, "BE ds=file file=" + data + " col=Amount"});
   EXPECT_NE(overData.status, 0);
   EXPECT_NE(overData.err.find("would replace"), std::string::npos) << overData.err;
-  EXPECT_EQ(ReadAll(data), ReadAll(Ledger()));
+  EXPECT_EQ(ReadAll(data), ReadAll(std::string(TARNWICK_SOURCE_DIR) + "/tests/data/workbooks/ledger.xlsx"));
   EXPECT_EQ(FileCount(), 3u);  // the earlier workbook, the script and the data: no leftovers
+}
+
+// A workbook's name ends in .xlsx (in any case) with something before it; anything else is
+// refused before the run, and nothing is written under it.
+TEST_F(RunnerOut, RefusesANameThatIsNotAWorkbook) {
+  struct Case {
+    const char* name;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {"report.csv", false}, {"report.xlsx.csv", false}, {"report", false},
+      {".xlsx", false},      {"report.xls", false},      {"Report.XLSX", true},
+      {"audit.xlsx", true},
+  };
+  const std::string line = "SA pop=3000 conf=95% ep=5% er=5%";
+  for (const Case& c : cases) {
+    const std::string book = Path(c.name);
+    const auto r = Tarnwick({"--out", book, line});
+    if (c.accepted) {
+      EXPECT_EQ(r.status, 0) << c.name << ": " << r.err;
+      EXPECT_TRUE(fs::exists(book)) << c.name;
+      fs::remove(book);
+    } else {
+      EXPECT_EQ(r.status, 2) << c.name;
+      EXPECT_EQ(r.err, "tarnwick: --out " + book + ": the workbook's file name must end in .xlsx\n");
+      EXPECT_EQ(r.out, "");
+    }
+    EXPECT_EQ(FileCount(), 0u) << c.name;
+  }
+  EXPECT_EQ(Tarnwick({"--out", ".xlsx", line}).status, 2);
 }
 
 }  // namespace

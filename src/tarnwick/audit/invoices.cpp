@@ -24,7 +24,9 @@ cCR::cCR() {
   ne_report_ += kCrLf;
   sp_report_ = "Split Invoice Report";
   sp_report_ += kCrLf;
-  sp_report_ += "Vendno\tInv No\tInv No2 \tAmount\tAmount2\tAmount 3\tDiff";
+  sp_report_ +=
+      "Vendno\tInv No\tAmount\tFirst Part Inv No\tFirst Part Amount\tSecond Part Inv No\t"
+      "Second Part Amount\tDays Between Parts\tDateTol";
   sp_report_ += kCrLf;
 }
 
@@ -35,6 +37,7 @@ void cCR::Store(Invoice item) {
   v.slots.push_back(slot);
   // A non-finite amount can never meet an amount condition, so it is left out of the order.
   if (std::isfinite(item.amount)) v.by_amount.emplace_back(item.amount, slot);
+  if (std::isfinite(item.date.serial())) v.by_date.emplace_back(item.date.serial(), slot);
   items_.push_back(std::move(item));
 }
 
@@ -48,25 +51,37 @@ void cCR::Advance() {
   while (Count() < position_) Store(Invoice{});
 }
 
+namespace {
+
+// Brings a lazily sorted list up to date: the unsorted tail is sorted and merged in.
+void SortTail(std::vector<std::pair<double, std::int32_t>>& list, std::size_t& sorted) {
+  if (sorted == list.size()) return;
+  const auto mid = list.begin() + static_cast<std::ptrdiff_t>(sorted);
+  std::sort(mid, list.end());
+  std::inplace_merge(list.begin(), mid, list.end());
+  sorted = list.size();
+}
+
+// The first entry of a sorted list whose key is at least x.
+auto FirstFrom(const std::vector<std::pair<double, std::int32_t>>& list, double x) {
+  return std::lower_bound(
+      list.begin(), list.end(), x,
+      [](const std::pair<double, std::int32_t>& e, double v) { return e.first < v; });
+}
+
+}  // namespace
+
 cCR::VendorIndex* cCR::VendorOf(const Invoice& p) {
   const auto it = by_vendor_.find(p.vendor);
   if (it == by_vendor_.end()) return nullptr;
   VendorIndex& v = it->second;
-  if (v.sorted < v.by_amount.size()) {
-    const auto mid = v.by_amount.begin() + static_cast<std::ptrdiff_t>(v.sorted);
-    std::sort(mid, v.by_amount.end());
-    std::inplace_merge(v.by_amount.begin(), mid, v.by_amount.end());
-    v.sorted = v.by_amount.size();
-  }
+  SortTail(v.by_amount, v.sorted);
   return &v;
 }
 
-void cCR::SlotsInRange(const VendorIndex& v, double lo, double hi) {
+void cCR::SlotsInRange(const std::vector<Keyed>& by_amount, double lo, double hi) {
   candidates_.clear();
-  const auto first = std::lower_bound(
-      v.by_amount.begin(), v.by_amount.end(), lo,
-      [](const std::pair<double, std::int32_t>& e, double x) { return e.first < x; });
-  for (auto it = first; it != v.by_amount.end() && it->first <= hi; ++it)
+  for (auto it = FirstFrom(by_amount, lo); it != by_amount.end() && it->first <= hi; ++it)
     if (it->second != position_) candidates_.push_back(it->second);
   std::sort(candidates_.begin(), candidates_.end());
 }
@@ -77,7 +92,7 @@ Variant cCR::nemisstrans() {
   const VendorIndex* v = VendorOf(p);
   if (v != nullptr && std::isfinite(p.amount)) {
     // Same vendor and exactly the same amount, in slot order.
-    SlotsInRange(*v, p.amount, p.amount);
+    SlotsInRange(v->by_amount, p.amount, p.amount);
     for (const std::int32_t i : candidates_) {
       const Invoice& other = items_[static_cast<std::size_t>(i)];
       if (!(DayGap(p.date, other.date) <= date_tol_)) continue;
@@ -102,47 +117,79 @@ Variant cCR::nemisstrans() {
   return Variant{};
 }
 
+void cCR::Splits(const Invoice& p, const std::vector<std::int32_t>& slots,
+                 const std::vector<Keyed>& by_amount) {
+  for (const std::int32_t i : slots) {
+    if (i == position_) continue;
+    const Invoice& a = items_[static_cast<std::size_t>(i)];
+    if (!std::isfinite(a.amount)) continue;
+    // j's amount must lie within two cents of P - i; the range is widened for the rounding of
+    // large amounts and every candidate is then tested exactly.
+    const double target = p.amount - a.amount;
+    const double margin = 0.03 + 1e-12 * (std::fabs(p.amount) + std::fabs(a.amount));
+    SlotsInRange(by_amount, target - margin, target + margin);
+    for (const std::int32_t j : candidates_) {
+      // Two different invoices, each pair once: the part stored later is the second.
+      if (j <= i) continue;
+      const Invoice& b = items_[static_cast<std::size_t>(j)];
+      // In ten-thousandths, so that a difference of exactly two cents is inside the tolerance
+      // whichever way the binary fractions of the amounts happen to round.
+      if (!(RoundHalfEven(std::fabs(b.amount + a.amount - p.amount) * 10000.0) <= 200.0))
+        continue;
+      const double gap = DayGap(a.date, b.date);
+      if (!(gap <= date_tol_)) continue;
+      std::string& out = sp_report_;
+      out += p.vendor;
+      out += kTab;
+      out += p.invno;
+      out += kTab;
+      AppendNumText(out, p.amount);
+      out += kTab;
+      out += a.invno;
+      out += kTab;
+      AppendNumText(out, a.amount);
+      out += kTab;
+      out += b.invno;
+      out += kTab;
+      AppendNumText(out, b.amount);
+      out += kTab;
+      AppendNumText(out, gap);
+      out += kTab;
+      AppendNumText(out, static_cast<double>(date_tol_));
+      out += kCrLf;
+      ++sp_count_;
+    }
+  }
+}
+
 Variant cCR::SplitTran() {
   if (position_ >= Count()) Store(Invoice{});
   const Invoice& p = items_[static_cast<std::size_t>(position_)];
-  // Every i and j of a finding share P's vendor, so only that vendor's invoices are looked at.
-  const VendorIndex* v = VendorOf(p);
+  // Every part of a finding shares P's vendor, so only that vendor's invoices are looked at.
+  VendorIndex* v = VendorOf(p);
   if (v != nullptr && std::isfinite(p.amount)) {
-    for (const std::int32_t i : v->slots) {
-      if (i == position_) continue;
-      const Invoice& a = items_[static_cast<std::size_t>(i)];
-      if (!std::isfinite(a.amount)) continue;
-      // j's amount must lie within two cents of P - i; the range is widened for the rounding
-      // of large amounts and every candidate is then tested exactly.
-      const double target = p.amount - a.amount;
-      const double margin = 0.03 + 1e-12 * (std::fabs(p.amount) + std::fabs(a.amount));
-      SlotsInRange(*v, target - margin, target + margin);
-      for (const std::int32_t j : candidates_) {
-        const Invoice& b = items_[static_cast<std::size_t>(j)];
-        // In ten-thousandths, so that a difference of exactly two cents is inside the
-        // tolerance whichever way the binary fractions of the amounts happen to round.
-        if (!(RoundHalfEven(std::fabs(b.amount + a.amount - p.amount) * 10000.0) <= 200.0))
-          continue;
-        const double gap = DayGap(a.date, b.date);
-        if (!(gap <= date_tol_)) continue;
-        std::string& out = sp_report_;
-        out += p.vendor;
-        out += kTab;
-        out += p.invno;
-        out += kTab;
-        out += a.invno;
-        out += kTab;
-        AppendNumText(out, b.amount);
-        out += kTab;
-        AppendNumText(out, p.amount);
-        out += kTab;
-        AppendNumText(out, a.amount);
-        out += kTab;
-        AppendNumText(out, gap);
-        out += kTab;
-        AppendNumText(out, static_cast<double>(date_tol_));
-        out += kCrLf;
+    if (whole_tol_ < 0) {
+      Splits(p, v->slots, v->by_amount);
+    } else {
+      // Only the vendor's invoices dated within WholeTol days of the whole can be its parts:
+      // they are found through the date order, then ordered by amount for the pairing.
+      SortTail(v->by_date, v->date_sorted);
+      const double from = p.date.serial() - whole_tol_ - 1.0;
+      const double to = p.date.serial() + whole_tol_ + 1.0;
+      window_slots_.clear();
+      window_by_amount_.clear();
+      for (auto it = FirstFrom(v->by_date, from); it != v->by_date.end() && it->first <= to;
+           ++it) {
+        const std::int32_t slot = it->second;
+        const Invoice& part = items_[static_cast<std::size_t>(slot)];
+        if (slot == position_ || !std::isfinite(part.amount)) continue;
+        if (!(DayGap(p.date, part.date) <= whole_tol_)) continue;
+        window_slots_.push_back(slot);
+        window_by_amount_.emplace_back(part.amount, slot);
       }
+      std::sort(window_slots_.begin(), window_slots_.end());
+      std::sort(window_by_amount_.begin(), window_by_amount_.end());
+      Splits(p, window_slots_, window_by_amount_);
     }
   }
   Advance();

@@ -2,8 +2,10 @@
 // cCR: two payables tests on invoices of one vendor that lie close together in time.
 //  - Near misses: the same amount within DateTol days (a duplicate entered with a mistyped
 //    number); each pair is listed with the edit distance between the invoice numbers.
-//  - Split invoices: one invoice equal (within 0.02) to the sum of two invoices of the same
-//    vendor dated within DateTol days of each other.
+//  - Split invoices: one invoice (the whole) equal (within 0.02) to the sum of two other,
+//    different invoices of the same vendor (its parts) dated within DateTol days of each other,
+//    and, when WholeTol is set, each part within WholeTol days of the whole. Each pair of parts
+//    is written once per whole, the earlier-stored part first.
 // Invoices are added with AddItem; each test call examines the invoice at the test position
 // and advances it. Either add an invoice and test it at once (each invoice is tested against
 // those before it), or add them all and then test once per invoice (pairs are found from both
@@ -26,15 +28,22 @@ class cCR {
   cCR();
 
   void DateTol(std::int32_t days) { date_tol_ = days; }
-  // Kept for callers that set it; neither test applies a closeness limit.
+  // Kept for callers that set it; neither test reads it (no closeness limit, and the split
+  // test's amount tolerance is a fixed 0.02).
   void SimTol(std::int32_t value) { sim_tol_ = value; }
   std::int32_t SimTol() const { return sim_tol_; }
+  // Split test: days the whole invoice may lie from each of its parts (whole days, halves to
+  // even, as DateTol). Negative, the default: the whole's date is not compared.
+  void WholeTol(std::int32_t days) { whole_tol_ = days; }
+  std::int32_t WholeTol() const { return whole_tol_; }
 
   void AddItem(const std::string& sVendor, const std::string& sInvNo, Date dInvDate, double dAmt);
   Variant nemisstrans();
   Variant SplitTran();
   const std::string& NEReport() const { return ne_report_; }
   const std::string& SPReport() const { return sp_report_; }
+  // Lines written to the split report so far (its findings).
+  std::int64_t SPCount() const { return sp_count_; }
   // Levenshtein distance with unit costs, case-sensitive.
   std::int16_t ld(std::string_view s, std::string_view t) const;
 
@@ -50,12 +59,17 @@ class cCR {
     double amount = 0.0;
   };
 
-  // One vendor's invoices: every slot in ascending order, and the slots of finite amounts
-  // ordered by amount (sorted lazily: the tail added since the last test is merged in).
+  using Keyed = std::pair<double, std::int32_t>;  // (amount or date, slot)
+
+  // One vendor's invoices: every slot in ascending order, the slots of finite amounts ordered
+  // by amount, and the slots of finite dates ordered by date (each sorted lazily: the tail
+  // added since the last test is merged in).
   struct VendorIndex {
     std::vector<std::int32_t> slots;
-    std::vector<std::pair<double, std::int32_t>> by_amount;
+    std::vector<Keyed> by_amount;
     std::size_t sorted = 0;
+    std::vector<Keyed> by_date;
+    std::size_t date_sorted = 0;
   };
 
   void Store(Invoice item);
@@ -63,17 +77,26 @@ class cCR {
   void Advance();
   // The tested invoice's vendor, its amount order brought up to date; nullptr if none.
   VendorIndex* VendorOf(const Invoice& p);
-  // Slots (other than the tested one) whose amounts lie in [lo, hi], in ascending slot order.
-  void SlotsInRange(const VendorIndex& v, double lo, double hi);
+  // Slots (other than the tested one) of `by_amount` whose amounts lie in [lo, hi], in
+  // ascending slot order.
+  void SlotsInRange(const std::vector<Keyed>& by_amount, double lo, double hi);
+  // The split findings of the whole p: parts i taken from `slots` (ascending), parts j > i
+  // looked up in `by_amount` (the same invoices ordered by amount).
+  void Splits(const Invoice& p, const std::vector<std::int32_t>& slots,
+              const std::vector<Keyed>& by_amount);
 
   std::vector<Invoice> items_;
   std::unordered_map<std::string, VendorIndex> by_vendor_;
   std::vector<std::int32_t> candidates_;
+  std::vector<std::int32_t> window_slots_;  // the split test's parts near the whole's date
+  std::vector<Keyed> window_by_amount_;
   std::int32_t position_ = 0;
   std::int32_t date_tol_ = 5;
   std::int32_t sim_tol_ = 4;
+  std::int32_t whole_tol_ = -1;
   std::string ne_report_;
   std::string sp_report_;
+  std::int64_t sp_count_ = 0;
   mutable std::vector<std::int32_t> ld_row_;
 };
 

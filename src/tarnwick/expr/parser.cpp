@@ -519,11 +519,10 @@ bool cParse::Normalise(std::string_view value, std::string& out, double& number)
   if (!IsNUM(value, v)) return false;
   out.clear();
   // "#########.#######" for the usual magnitudes, by the same steps as the number patterns:
-  // round |v| * 1E7 half away from zero, no integer digits for a zero integer part, a trailing
-  // point for a whole number; the number is the one that text reads as.
-  const double scaled = std::fabs(v) * 1e7;
-  if (scaled < 9007199254740992.0) {
-    const auto n = static_cast<std::uint64_t>(std::round(scaled));
+  // round the exact |v| to seven decimals, halves away from zero, no integer digits for a zero
+  // integer part, a trailing point for a whole number; the number is the one that text reads as.
+  std::uint64_t n = 0;
+  if (RoundScaled(v, 7, n) && n < 9007199254740992ULL) {
     if (n == 0) {
       // Zero would render as a lone "." which is not a number; keep it numeric.
       out.assign(1, '0');

@@ -1,6 +1,7 @@
 #include "tarnwick/shell/report_text.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -72,7 +73,9 @@ constexpr std::uint64_t kPow10[] = {1ULL,
                                     100000000000000ULL,
                                     1000000000000000ULL,
                                     10000000000000000ULL,
-                                    100000000000000000ULL};
+                                    100000000000000000ULL,
+                                    1000000000000000000ULL,
+                                    10000000000000000000ULL};
 
 // Writes the digits of v (at least one) to the end of buf; returns the start.
 char* U128Digits(uint128_t v, char* end) {
@@ -135,20 +138,31 @@ void EmitScaled(std::string& out, const Pattern& pat, bool negative, uint128_t s
        std::string_view(fbuf, static_cast<std::size_t>(decimals)));
 }
 
+// A finite non-negative double as m / 2^k with m a whole number below 2^53; m is 0 for zero.
+int Binary(double mag, std::uint64_t& m) {
+  const auto bits = std::bit_cast<std::uint64_t>(mag);
+  const int biased = static_cast<int>(bits >> 52);
+  m = bits & ((std::uint64_t{1} << 52) - 1);
+  if (biased == 0) return 1074;  // subnormal (or zero): m / 2^1074
+  m |= std::uint64_t{1} << 52;
+  return 1075 - biased;
+}
+
+// round(m * 10^p / 2^k), halves away from zero, exactly: m below 2^53, p at most 19, so the
+// product stays below 2^117.
+uint128_t ScaleExact(std::uint64_t m, int p, int k) {
+  const uint128_t prod = static_cast<uint128_t>(m) * kPow10[p];
+  if (k >= 118) return 0;  // below half of one unit of the last place
+  const uint128_t q = prod >> k;
+  const uint128_t rest = prod - (q << k);
+  const uint128_t half = static_cast<uint128_t>(1) << (k - 1);
+  return rest >= half ? q + 1 : q;
+}
+
 }  // namespace
 
 void AppendNumber(std::string& out, double value, std::string_view pattern) {
   const Pattern pat = ParsePattern(pattern);
-  // A percentage of a finite value near the top of the double range overflows when scaled; it
-  // is then written from the unscaled digits with the point moved two places.
-  bool shiftPoint = false;
-  if (pat.percent) {
-    if (std::isfinite(value) && !std::isfinite(value * 100.0)) {
-      shiftPoint = true;
-    } else {
-      value *= 100.0;
-    }
-  }
   if (!std::isfinite(value)) {
     AppendNumText(out, value);
     return;
@@ -156,29 +170,32 @@ void AppendNumber(std::string& out, double value, std::string_view pattern) {
   const bool negative = std::signbit(value);
   const double mag = std::fabs(value);
   const int d = pat.decimals;
-  if (d <= 15 && !shiftPoint) {
-    const double scaled = mag * static_cast<double>(kPow10[d]);
-    if (scaled < 9007199254740992.0) {  // 2^53: the rounded value is an exact whole number
-      EmitScaled(out, pat, negative, static_cast<std::uint64_t>(std::round(scaled)), d);
-      return;
-    }
+  // A percentage moves the point two places: the digits are those of the value itself, so
+  // neither the scaling by 100 nor by the decimals rounds anything before the one rounding of
+  // the exact value of the double (99999999999.99499 with "###,###.00" is 99,999,999,999.99).
+  const int p = pat.percent ? d + 2 : d;
+  std::uint64_t m = 0;
+  const int k = Binary(mag, m);  // mag = m / 2^k
+  if (m == 0 || (k > 0 && p <= 19)) {
+    EmitScaled(out, pat, negative, m == 0 ? 0 : ScaleExact(m, p, k), d);
+    return;
   }
-  // Beyond 2^53 the double has no digits below the point worth rounding: print it exactly. The
-  // text has up to 309 integer digits and as many decimals as the pattern asks for.
-  const int precision = shiftPoint ? d + 2 : d;
+  // A whole number (no binary digits below the point), or more decimals than the exact path
+  // carries: the fixed text of the double is its exact value to the last digit asked for. It
+  // has up to 309 integer digits.
   char local[400];
   std::string heap;
   char* buf = local;
   std::size_t cap = sizeof local;
-  if (const std::size_t need = 312 + static_cast<std::size_t>(precision); need > cap) {
+  if (const std::size_t need = 312 + static_cast<std::size_t>(p); need > cap) {
     heap.resize(need);
     buf = heap.data();
     cap = need;
   }
-  const auto r = std::to_chars(buf, buf + cap, mag, std::chars_format::fixed, precision);
+  const auto r = std::to_chars(buf, buf + cap, mag, std::chars_format::fixed, p);
   std::string_view all(buf, static_cast<std::size_t>(r.ptr - buf));
   std::size_t dot = all.find('.');
-  if (shiftPoint) {
+  if (pat.percent) {
     // "I.FFrest" -> "IFF.rest": the percentage digits without a second rounding
     std::rotate(buf + dot, buf + dot + 1, buf + dot + 3);
     dot += 2;
@@ -186,6 +203,23 @@ void AppendNumber(std::string& out, double value, std::string_view pattern) {
   }
   Emit(out, pat, negative, all.substr(0, dot),
        dot >= all.size() ? std::string_view() : all.substr(dot + 1));
+}
+
+bool RoundScaled(double value, int decimals, std::uint64_t& out) {
+  if (!std::isfinite(value) || decimals < 0 || decimals > 19) return false;
+  std::uint64_t m = 0;
+  const int k = Binary(std::fabs(value), m);
+  if (m == 0) {
+    out = 0;
+    return true;
+  }
+  // m is below 2^53, so a whole number m * 2^-k with -k of 12 or more is 2^64 or more.
+  if (k <= -12) return false;
+  const uint128_t r = k > 0 ? ScaleExact(m, decimals, k)
+                            : (static_cast<uint128_t>(m) << -k) * kPow10[decimals];
+  if (r >> 64 != 0) return false;
+  out = static_cast<std::uint64_t>(r);
+  return true;
 }
 
 void AppendNumber(std::string& out, Currency value, std::string_view pattern) {

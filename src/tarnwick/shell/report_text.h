@@ -24,6 +24,12 @@ std::string FormatNumber(std::int32_t value, std::string_view pattern);
 std::string FormatNumber(std::int64_t value, std::string_view pattern);
 std::string FormatNumber(Currency value, std::string_view pattern);
 
+// |value| x 10^decimals rounded to a whole number, halves away from zero, from the exact value
+// of the double (no product rounded on the way): the digits a pattern with that many decimals
+// writes. False for a value that is not finite, decimals outside 0..19, or a result of 2^64 or
+// more.
+bool RoundScaled(double value, int decimals, std::uint64_t& out);
+
 // One "label<TAB>value<CR LF>" line of a report, the value as text or through a pattern.
 void AppendLabelLine(std::string& out, std::string_view label, std::string_view value);
 void AppendLabelLine(std::string& out, std::string_view label, double value, std::string_view pattern);

@@ -222,7 +222,10 @@ double cDoubleArray::SEM() {
   return Div(fig_.sd, std::sqrt(static_cast<double>(fig_.count)));
 }
 
-double cDoubleArray::QRange() { return Percentile(75) - Percentile(25); }
+double cDoubleArray::QRange() {
+  SortIfNeeded();
+  return Percentile(75) - Percentile(25);
+}
 
 std::int16_t cDoubleArray::NumberBins() const { return Narrow<std::int16_t>(numberBins_); }
 
@@ -380,7 +383,7 @@ std::string cDoubleArray::OLReport() {
     out += kTab;
     AppendNumText(out, lo);
     out += kTab;
-    AppendNumText(out, std::fabs(Checked((lo - fig_.mean) / s)));
+    AppendNumText(out, Checked((lo - fig_.mean) / s));
     out += kCrLf;
   }
   return out;

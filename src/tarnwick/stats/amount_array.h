@@ -33,7 +33,7 @@ class cDoubleArray {
   double USS();
   double Range();
   double SEM();
-  // Percentile(75) - Percentile(25) over the array in its current order.
+  // Percentile(75) - Percentile(25), the array sorted first.
   double QRange();
   std::int16_t NumberBins() const;
   // Bin i of the last histogram, i from 0 to 30; other values are the subscript error.
@@ -57,6 +57,7 @@ class cDoubleArray {
   // least 0) in the current order; 0 for other i.
   double Percentile(std::int32_t i) const;
   std::string HistoReport();
+  // The ten largest and ten smallest amounts with their signed z-scores (amount - mean) / s.
   std::string OLReport();
   std::string StatReport();
   // Running figures and extreme lists only; the amount is not stored.

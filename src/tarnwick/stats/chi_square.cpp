@@ -281,14 +281,18 @@ void cNewChi::Compute() {
   smallObserved_ = smallObserved;
 }
 
+// Both measures are computed whenever they are defined, the validity warning or not: a small
+// expected cell makes the p-value doubtful, not the strength of the association. Where a
+// measure is not defined (no items, or a table of one row or one column) it is 0 under the
+// warning, as before; without the warning that is the division-by-zero error.
 double cNewChi::PhiCoeff() const {
-  if (err_) return 0.0;
+  if (err_ && total_ == 0) return 0.0;
   return Sqr(Div(chisq_, total_));
 }
 
 double cNewChi::CramerPhi() const {
-  if (err_) return 0.0;
   const std::int32_t k = (rows_ - 1 < cols_ - 1) ? rows_ - 1 : cols_ - 1;
+  if (err_ && (total_ == 0 || k < 1)) return 0.0;
   return Sqr(Div(chisq_, static_cast<double>(total_) * k));
 }
 

@@ -106,7 +106,8 @@ class cNewChi {
   // A cell with expected count 0 (an empty row or column, a total of 0) is the division-by-zero
   // error; the results of the last successful Compute then stay.
   void Compute();
-  // 0 when Err is True.
+  // Cramer's phi sqrt(chi2 / (T x min(rows - 1, cols - 1))) and phi sqrt(chi2 / T), whatever
+  // Err says; 0 under Err where a measure is not defined (T of 0, one row or one column).
   double CramerPhi() const;
   double PhiCoeff() const;
   // (cols - 1) x (rows - 1), at least 1.

@@ -319,7 +319,8 @@ bool cSort::Simple(double dAmt) {
       pos = AddChecked(pos, std::int32_t{1});
       sumPos = sumPos + r;
     }
-    const double uss = Checked(uss_ + dAmt * dAmt);
+    const detail::ExactSum sumX = sumX_.Plus(dAmt);
+    const detail::ExactSum sumX2 = sumX2_.PlusSquare(dAmt);
     n_ = n;
     min_ = mn;
     max_ = mx;
@@ -329,7 +330,9 @@ bool cSort::Simple(double dAmt) {
     countPos_ = pos;
     sumNeg_ = sumNeg;
     sumPos_ = sumPos;
-    uss_ = uss;
+    sumX_ = sumX;
+    sumX2_ = sumX2;
+    uss_ = sumX2.Value();
     return true;
   } catch (const EngineError&) {
     return false;
@@ -399,7 +402,8 @@ Variant cSort::MergeFiles() {
 
 void cSort::StatisticsPasses() {
   const double n = n_;
-  mean_ = Div(sum_.ToDouble(), n);
+  // The exact sum of the unrounded amounts, as the in-memory statistics take it.
+  mean_ = Div(sumX_.Value(), n);
   const double range = Difference(max_, min_);
   numBins_ = ToInteger(Div(Log(n), std::log(2.0)));
   binWidth_ = Div(range, numBins_);
@@ -411,7 +415,10 @@ void cSort::StatisticsPasses() {
   // amount is negative.
   const double scale = std::max(std::fabs(max_.ToDouble()), std::fabs(min_.ToDouble()));
 
-  double scaled1 = 0.0, scaled2 = 0.0, css = 0.0;
+  // The sums of the passes are compensated: over millions of rows a plain running sum drifts
+  // in the digits the reports print (CSS in its last five). Each term keeps its own rounding,
+  // which does not add up the way the drift does.
+  detail::ExactSum scaled1, scaled2, css;
   double median = 0.0, lowMiddle = 0.0;
   double runValue = 0.0, modeValue = 0.0;
   std::int64_t runLength = 0, modeLength = 0;
@@ -420,9 +427,9 @@ void cSort::StatisticsPasses() {
     for (std::int32_t r = 1; r <= n_; ++r) {
       const double x = ParseAmount(in.ReadLineView());
       const double a = Div(x, range) - Div(mean_, range);
-      scaled1 += a * a;
+      scaled1 = scaled1.Plus(a * a);
       const double b = Div(x, scale) - Div(mean_, scale);
-      scaled2 += b * b;
+      scaled2 = scaled2.Plus(b * b);
 
       if (n_ % 2 == 1) {
         if (r == (n_ + 1) / 2) median = x;
@@ -456,31 +463,31 @@ void cSort::StatisticsPasses() {
       if (r <= k) bottom_[static_cast<std::size_t>(r)] = x;
       if (r >= n_ - k + 1) top_[static_cast<std::size_t>(n_ - r + 1)] = x;
 
-      css += (x - mean_) * (x - mean_);
+      css = css.Plus((x - mean_) * (x - mean_));
     }
   }
   median_ = median;
   mode_ = modeLength >= 2 ? modeValue : 0.0;
-  css_ = Checked(css);
-  s_ = Checked(Sqr(Div(scaled1, n - 1)) * range);
-  scaledS_ = Sqr(Div(scaled2, n - 1));
+  css_ = css.Value();
+  s_ = Checked(Sqr(Div(scaled1.Value(), n - 1)) * range);
+  scaledS_ = Sqr(Div(scaled2.Value(), n - 1));
 
   if (scale == 0.0) return;
-  double sum3 = 0.0, sum4 = 0.0;
+  detail::ExactSum sum3, sum4;
   {
     TextReader in = OpenTextFile(output_);
     for (std::int32_t r = 1; r <= n_; ++r) {
       const double x = ParseAmount(in.ReadLineView());
       const double z = Div(Div(x, scale) - Div(mean_, scale), scaledS_);
       const double z2 = z * z;
-      sum3 += z2 * z;
-      sum4 += z2 * z2;
+      sum3 = sum3.Plus(z2 * z);
+      sum4 = sum4.Plus(z2 * z2);
     }
   }
   // Evaluated left to right, as written: sum / (N - 1) * N / (N - 2) ...
-  skewness_ = Checked(Div(Div(sum3, n - 1) * n, n - 2));
+  skewness_ = Checked(Div(Div(sum3.Value(), n - 1) * n, n - 2));
   kurtosis_ = n < 4 ? 0.0
-                    : Checked(Div(Div(Div(sum4, n - 1) * n, n - 2) * (n + 1), n - 3) -
+                    : Checked(Div(Div(Div(sum4.Value(), n - 1) * n, n - 2) * (n + 1), n - 3) -
                               Div(Div(3.0 * (n - 1), n - 2) * (n - 1), n - 3));
 }
 

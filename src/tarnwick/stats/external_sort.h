@@ -18,6 +18,7 @@
 #include "tarnwick/core/currency.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/variant.h"
+#include "tarnwick/stats/running_stats.h"
 
 namespace tarnwick {
 
@@ -132,6 +133,9 @@ class cSort {
   Currency min_, max_, sum_;
   std::int32_t countZero_ = 0, countNeg_ = 0, countPos_ = 0;
   Currency sumPos_, sumNeg_;
+  // The exact sums of the unrounded amounts and of their squares (rounded once when read), so
+  // that the mean and USS are those of the in-memory statistics on the same amounts.
+  detail::ExactSum sumX_, sumX2_;
   double uss_ = 0.0;
 
   double mean_ = 0.0, s_ = 0.0, scaledS_ = 0.0, css_ = 0.0, median_ = 0.0, mode_ = 0.0;

@@ -75,10 +75,10 @@ Currency RunningFigures::Add(double x) {
   if (std::isnan(x)) Raise(ErrorCode::InvalidArgument);
   const Currency cx = Currency::FromDouble(x);  // overflow beyond the fixed-point range
 
-  // The mean is recomputed from the previous one rather than incremented.
-  const double n = static_cast<double>(count);
-  const double newMean = Checked((n * mean + x) / (n + 1.0));
+  // The mean is the exact sum divided by the count, so it carries no drift of a running sum.
   const std::int32_t newCount = AddChecked<std::int32_t>(count, 1);
+  const ExactSum newSumX = sumX.Plus(x);
+  const double newMean = Checked(newSumX.Value() / static_cast<double>(newCount));
 
   double newSd = sd;
   if (newCount >= 2) {
@@ -104,7 +104,7 @@ Currency RunningFigures::Add(double x) {
     newPos = AddChecked<std::int32_t>(countPos, 1);
     newSumPos = sumPos + cx;
   }
-  const double newSquares = Checked(sumSquares + x * x);
+  const ExactSum newSumX2 = sumX2.PlusSquare(x);
 
   // Nothing can fail from here on.
   count = newCount;
@@ -116,7 +116,9 @@ Currency RunningFigures::Add(double x) {
   countNeg = newNeg;
   sumPos = newSumPos;
   sumNeg = newSumNeg;
-  sumSquares = newSquares;
+  sumX = newSumX;
+  sumX2 = newSumX2;
+  sumSquares = newSumX2.Value();
   lists.Add(x);
   return cx;
 }
