@@ -87,9 +87,10 @@ void RunUN(Job& job) {
     Append(job.report, big->BottomNReport(10));
     return;
   }
-  job.report = a.StatReport();
-  Append(job.report, a.HistoReport());
-  Append(job.report, a.OLReport());
+  // One or two amounts, or all equal: the figures that can be computed, the others marked.
+  job.report = a.StatReportNA();
+  Append(job.report, a.HistoReportNA());
+  Append(job.report, a.OLReportNA());
 }
 
 void RunTR(Job& job) {
@@ -100,8 +101,6 @@ void RunTR(Job& job) {
   if (v.size() > static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max())) {
     Raise(ErrorCode::Overflow, "a trend reads at most 32,767 values");
   }
-  cTrend t;
-  t.linest(v, static_cast<std::int16_t>(v.size()));
   std::string& r = job.report;
   r = "Trend of " + job.Arg("col");
   r += kCrLf;
@@ -111,6 +110,38 @@ void RunTR(Job& job) {
     AppendNumText(r, value);
     r += kCrLf;
   };
+  if (!v.empty() && v.size() < 3) {
+    // The trend class needs three values. With two the line through them is still drawn
+    // (by the regression class), R squared says nothing; with one there is no line at all.
+    const std::string na = v.size() == 1 ? "n/a (needs 2 or more values)" : std::string();
+    auto missing = [&](const char* label, const std::string& why) {
+      r += label;
+      r += kTab;
+      r += why;
+      r += kCrLf;
+    };
+    cRegression reg;
+    if (v.size() == 2) {
+      reg.AddObs(1, v[0]);
+      reg.AddObs(2, v[1]);
+      reg.fComputeSlope();
+    }
+    auto fitted = [&](double x, double y) {
+      reg.CheckPredicted(x, y);
+      return reg.PointEstimate();
+    };
+    line("Observations", static_cast<double>(v.size()));
+    if (na.empty()) line("Slope", reg.M()); else missing("Slope", na);
+    if (na.empty()) line("Intercept", reg.B()); else missing("Intercept", na);
+    missing("R squared", "n/a (needs 3 or more values)");
+    line("First actual", v.front());
+    if (na.empty()) line("First expected", fitted(1, v.front())); else missing("First expected", na);
+    line("Last actual", v.back());
+    if (na.empty()) line("Last expected", fitted(2, v.back())); else missing("Last expected", na);
+    return;
+  }
+  cTrend t;
+  t.linest(v, static_cast<std::int16_t>(v.size()));
   line("Observations", static_cast<double>(v.size()));
   line("Slope", t.Slope());
   line("Intercept", t.Intercept());
@@ -447,18 +478,38 @@ void FeedKeysInBatches(Job& job, const KeyColumns& key, int a, Summary& summary,
   std::array<std::string, kBatch> keys;
   std::array<std::string_view, kBatch> views;
   std::array<double, kBatch> amounts;
+  std::array<std::int64_t, kBatch> rows;
   std::size_t n = 0;
+  // An error of a batch names its row: the amount that is beyond the fixed-point range, or
+  // else the rows whose amounts were being added.
+  auto items = [&] {
+    try {
+      summary.Items(views.data(), amounts.data(), n);
+    } catch (const EngineError& e) {
+      if (n == 0 || std::string_view(e.what()).find("row") != std::string_view::npos) throw;
+      const std::string where = " in " + job.Source().Where();
+      const std::string column = a < 0 ? std::string() : job.Source().Names()[static_cast<std::size_t>(a)];
+      for (std::size_t i = 0; i < n; ++i) {
+        if (a < 0 || std::fabs(amounts[i]) <= 922337203685477.0) continue;
+        throw EngineError(e.code(), "the amount on row: " + std::to_string(rows[i]) + where + " (" + column + ": " +
+                                        NumText(amounts[i]) + ") is beyond the fixed-point range");
+      }
+      throw EngineError(e.code(), "while adding rows: " + std::to_string(rows[0]) + " to " +
+                                      std::to_string(rows[n - 1]) + where);
+    }
+  };
   while (job.Next()) {
     amounts[n] = a < 0 ? 0.0 : job.Number(a);
     if (select != nullptr && !select->Keep(amounts[n])) continue;
     KeyText(job.Source(), key, keys[n]);
     views[n] = keys[n];
+    rows[n] = job.RowsRead() + 1;
     if (++n == kBatch) {
-      summary.Items(views.data(), amounts.data(), n);
+      items();
       n = 0;
     }
   }
-  summary.Items(views.data(), amounts.data(), n);
+  items();
 }
 
 // A composite key's parts are joined with kKeyJoin in the engine's records. In the report each

@@ -151,6 +151,12 @@ class Job {
   void StartRun() { started_ = true; }
   bool Started() const { return started_; }
   std::int64_t RowsSelected() const { return selected_; }
+  // True while a selected row is being processed (between Next() returning true and the next
+  // call), so that an error of the run can name the row.
+  bool InRow() const { return inRow_; }
+  // " on row: N in <source> (Col: value, ...)": the current row, counted with the header as
+  // row 1, and the values of the command's columns on it.
+  std::string RowContext() const;
   std::int64_t RowsRead() const { return source_ ? source_->RowNo() : 0; }
   // Rows on which the filter could not be evaluated (not selected).
   std::int64_t RowsNotEvaluated() const { return evalFailures_; }
@@ -184,7 +190,11 @@ class Job {
   RunnerArgValues runnerArgs_;
   cCt* ct_ = nullptr;
   bool started_ = false;
+  bool inRow_ = false;
+  // Progress on a terminal: when the run started, when the line was last written, its width.
   bool progressShown_ = false;
+  std::int64_t progressStart_ = 0, progressLast_ = 0;
+  std::size_t progressWidth_ = 0;
   // Row filter (cond=): prepared once on the source's header, asked row by row.
   bool filtered_ = false;
   cParse parser_;
