@@ -947,11 +947,34 @@ void RunKS(Job& job) {
       r += kCrLf;
     }
   }
+  // A period that totals 0 has no cumulative shares: its accounts are listed with their
+  // amounts, and the shares and the D-stat are marked rather than shown as 0.
+  const std::string na = t1 == 0.0 && t2 == 0.0 ? "n/a (both periods total 0)"
+                         : t1 == 0.0            ? "n/a (period 1 totals 0)"
+                                                : "n/a (period 2 totals 0)";
+  if (t1 == 0.0 || t2 == 0.0) {
+    for (const Row& row : rows) {
+      r += row.acct;
+      r += kTab;
+      AppendNumber(r, row.v1, "###,###,###,###.00");
+      r += kTab;
+      AppendNumber(r, row.v2, "###,###,###,###.00");
+      r += "\tn/a\tn/a\tn/a";
+      r += kCrLf;
+    }
+  }
   r += "Totals\t";
   AppendNumber(r, ks.Total1(), "###,###,###,###.00");
   r += kTab;
   AppendNumber(r, ks.Total2(), "###,###,###,###.00");
   r += kCrLf;
+  if (t1 == 0.0 || t2 == 0.0) {
+    r += "D-stat\t" + na;
+    r += kCrLf;
+    r += "Largest difference at\t" + na;
+    r += kCrLf;
+    return;
+  }
   r += "D-stat\t";
   AppendNumber(r, ks.dstat(), "#0.####0");
   r += kCrLf;
