@@ -113,7 +113,10 @@ void Job::Progress(bool last) {
     line += pct;
   }
   if (elapsed > 0) line += "  " + Grouped(static_cast<std::int64_t>(static_cast<double>(rows) / elapsed)) + " rows/s";
-  if (done > 0.001 && done < 1) line += "  about " + Duration(elapsed * (1 - done) / done) + " left";
+  if (done > 0.001 && done < 1) {
+    const double left = elapsed * (1 - done) / done;
+    line += left < 1 ? std::string("  less than 1 s left") : "  about " + Duration(left) + " left";
+  }
   const std::size_t width = line.size();
   if (line.size() < progressWidth_) line.append(progressWidth_ - line.size(), ' ');
   progressWidth_ = std::max(progressWidth_, width);

@@ -35,7 +35,7 @@ struct Rejected {
 
 struct Options {
   bool timing = false;    // cCt's one-line report on standard error
-  bool progress = false;  // rows read, on standard error (set when it is a terminal)
+  bool progress = false;  // progress of long reads on standard error (set when it is a terminal)
   // Above this many amounts UN leaves memory for the engine's external sort.
   std::int32_t maxInMemory = 10'000'000;
 };
@@ -119,6 +119,12 @@ const CommandDef* FindCommand(std::string_view code);
 class Job {
  public:
   Job(const cShell& shell, const Options& options) : shell_(shell), options_(options) {}
+  // A run that stops early (an error) leaves no progress line under its message.
+  ~Job() {
+    if (progressShown_) Progress(true);
+  }
+  Job(const Job&) = delete;
+  Job& operator=(const Job&) = delete;
 
   std::string Arg(std::string_view name) const { return shell_.geta(name); }
   // A runner's own argument (runner_args.h) as given on the line; "" when absent.
