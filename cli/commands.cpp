@@ -1237,30 +1237,91 @@ const std::vector<CommandDef>& Commands() {
   return table;
 }
 
+namespace {
+
+// One working example per command, on the sample files under examples/ (run from the
+// repository's root). The end-to-end tests run every one of them.
+const char* Example(std::string_view code) {
+  static constexpr std::pair<std::string_view, const char*> kExamples[] = {
+      {"BE", "tarnwick BE file=examples/payments.tsv col=Amount type=F1 sign=positive min=10"},
+      {"BA", "tarnwick BA file=examples/payments.tsv col=Vendor amount=Amount"},
+      {"ST", "tarnwick 'ST file=examples/payments.tsv col=Amount strata=\"0 100 1000 10000\"'"},
+      {"SU", "tarnwick SU file=examples/payments.tsv col=Vendor amount=Amount"},
+      {"DU", "tarnwick DU file=examples/payments.tsv col=InvNum amount=Amount"},
+      {"PO", "tarnwick PO file=examples/payments.tsv col=Vendor amount=Amount"},
+      {"XT", "tarnwick XT file=examples/payments.tsv col1=Account col2=Vendor amount=Amount"},
+      {"GA", "tarnwick GA file=examples/payments.tsv col=CheckNum"},
+      {"UN", "tarnwick UN file=examples/payments.tsv col=Amount"},
+      {"AR", "tarnwick AR file=examples/payments.tsv agecol=InvDate trancol=Amount agedate=12/31/2023"},
+      {"WD", "tarnwick WD file=examples/payments.tsv col=InvDate"},
+      {"HO", "tarnwick HO file=examples/payments.tsv col=InvDate"},
+      {"NE", "tarnwick NE file=examples/payments.tsv vendno=Vendor invno=InvNum invdate=InvDate "
+             "invamt=Amount datetol=5"},
+      {"SP", "tarnwick SP file=examples/payments.tsv vendno=Vendor invno=InvNum invdate=InvDate "
+             "invamt=Amount datetol=3 simtol=4"},
+      {"IS", "tarnwick IS file=examples/payments.tsv intvl=100 rn=7 sample=/tmp/picked.tsv"},
+      {"CM", "tarnwick CM file=examples/payments.tsv col=Amount J=500000 R=1 RN=1000 sample=/tmp/mus.tsv"},
+      {"SA", "tarnwick SA pop=3000 conf=95% ep=1% er=4% method=exact"},
+      {"PR", "tarnwick PR pop=3000 conf=95% ss=93 nobs=1 method=exact"},
+      {"SE", "tarnwick SE file=examples/mus_audited.tsv book=Book audit=Audited intvl=500000 conf=95%"},
+      {"RN", "tarnwick RN file=examples/payments.tsv col=Amount"},
+      {"KS", "tarnwick KS file=examples/trial_balance.tsv acct=Account col1=PY col2=CY"},
+      {"TR", "tarnwick 'TR file=examples/payments.tsv col=Amount cond=\"$Vendor = V0005\"'"},
+      {"EX", "tarnwick 'EX file=examples/payments.tsv cond=\"$Amount >= 9000 AND $Vendor = V0013\"'"},
+      {"LU", "tarnwick LU file=examples/payments.tsv col=Phone"},
+      {"JO", "tarnwick JO file=examples/payments.tsv col=Vendor file2=examples/vendors.tsv "
+             "key2=VendorNo match=out"},
+  };
+  for (const auto& [c, line] : kExamples) {
+    if (c == code) return line;
+  }
+  return nullptr;
+}
+
+// A runner's argument that (nearly) every command reading a source takes: datefmt=, holidays=.
+bool SourceWide(const RunnerArgDef& r) {
+  std::size_t sources = 0, taking = 0;
+  for (const CommandDef& c : Commands()) {
+    if (!c.needsSource) continue;
+    ++sources;
+    if (RunnerArgApplies(r, c.code)) ++taking;
+  }
+  return taking + 1 >= sources && taking > 2;
+}
+
+}  // namespace
+
 std::string HelpText() {
   std::string s;
   s += "usage: tarnwick [OPTIONS] 'COMMAND name=value ...'\r\n";
   s += "       tarnwick [OPTIONS] -f SCRIPT   one command per line, # comments, <name>=text symbols\r\n";
-  s += "       tarnwick HE | --help\r\n";
+  s += "       tarnwick HE | --help | --version\r\n";
   s += "options: --raw (keep CR LF line ends)  --timing (timing line on standard error)\r\n";
   s += "         --max-in-memory N (UN: above N amounts use the external sort; 10000000)\r\n";
   s += "         --out FILE.xlsx (also every report of the run in one workbook)\r\n";
+  s += "         --log FILE.json (the run record: inputs with their SHA-256, rows, control totals)\r\n";
   s += "\r\n";
   s += "Data sources (every command that reads rows):\r\n";
-  s += "  ds=file file=PATH      a tab-delimited or comma-separated file with a header line\r\n";
+  s += "  file=PATH              a tab-delimited or comma-separated file with a header line\r\n";
   s += "    filespec=SPEC        ... or a fixed-width print file with its column specification\r\n";
-  s += "  ds=db conn=PATH sql=Q  the rows of an SQLite query (quote it: sql=\"select ...\")\r\n";
-  s += "  ds=rng, ds=sel         worksheet ranges: they need the spreadsheet\r\n";
-  s += "  sample=PATH            the file that receives selected rows (written whole or not at all)\r\n";
-  s += "  cond=FILTER            selects rows (any source)\r\n";
+  s += "  conn=PATH sql=Q        the rows of an SQLite query (quote it: sql=\"select ...\")\r\n";
+  s += "  cond=FILTER            selects rows (any source): cond=\"$Amount >= 9000 AND $Vendor = V0013\"\r\n";
   s += "  recap=NAME             names the report (default: the command code)\r\n";
-  s += "  datefmt=mdy|dmy|ymd    the order of the source's dates (also the filter's and agedate's)\r\n";
+  s += "  title=TEXT             the chart's title in the --out workbook\r\n";
   s += "  col=A+B                a key of several columns (SU DU BA JO, vendno= of NE SP)\r\n";
-  s += "  ds defaults to db when conn= or sql= is given, else to file.\r\n";
+  // The runner's arguments that every command reading rows takes are listed here, once.
+  for (const RunnerArgDef& r : RunnerArgs()) {
+    if (!SourceWide(r)) continue;
+    s += "  ";
+    s += r.name;
+    s += ": ";
+    s += r.help;
+    s += " [runner]\r\n";
+  }
+  s += "A value with spaces goes in double quotes, and the whole command in single quotes in a\r\n";
+  s += "shell: tarnwick 'ST file=ledger.tsv col=Amount strata=\"0 100 1000\"'.\r\n";
   s += "\r\n";
-  s += "Commands:\r\n";
-  cNVal nval;
-  cOVal oval;
+  s += "Commands (the arguments each needs; [runner] marks the runner's own):\r\n";
   for (const CommandDef& c : Commands()) {
     s += "  ";
     s += c.code;
@@ -1274,31 +1335,20 @@ std::string HelpText() {
       s += kCrLf;
     }
     for (const RunnerArgDef& r : RunnerArgs()) {
-      if (!RunnerArgApplies(r, c.code)) continue;
+      if (!RunnerArgApplies(r, c.code) || SourceWide(r)) continue;
       s += "        ";
       s += r.name;
       s += ": ";
       s += r.help;
       s += " [runner]\r\n";
     }
-    const std::string need = nval.Getit(c.code);
-    const std::string req = oval.GetitReq(c.code);
-    const std::string opt = oval.GetitOpt(c.code);
-    auto names = [&](const char* label, const std::string& list) {
-      if (list.empty()) return;
-      s += label;
-      s += RTrim(list);
+    if (const char* example = Example(c.code)) {
+      s += "        example: ";
+      s += example;
       s += kCrLf;
-    };
-    names("        source checks (all sources, db): ", need);
-    names("        required: ", req);
-    names("        optional: ", opt);
+    }
   }
   s += "\r\n";
-  s += "sheet= is the worksheet of the spreadsheet; here the report goes to standard output.\r\n";
-  s += "--out FILE.xlsx also files every report of the run in one workbook, a worksheet named\r\n";
-  s += "by its recap, with charts for BE, ST, UN, AR, WD, RN and KS (title= names the chart);\r\n";
-  s += "it is written only when the whole run succeeds.\r\n";
   s += "BE and BA: sign= and min= leave rows out of the test (min= compares the absolute value,\r\n";
   s += "so sign=all min=10 keeps -250 and 250 and leaves out -5). BE reads each amount as a number:\r\n";
   s += "F1, F2 and D2 without trailing zeros (5.00 is 5, never 50), L1 and L2 with places= decimals\r\n";

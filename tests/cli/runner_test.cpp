@@ -871,7 +871,7 @@ TEST(Runner, TimingLineOnStandardError) {
       << r.err;
 }
 
-TEST(Runner, HelpListsEveryCommandWithTheEngineTables) {
+TEST(Runner, HelpListsEveryCommandWithItsArgumentsInWords) {
   for (const char* arg : {"HE", "--help"}) {
     const Result r = Tarnwick({arg});
     ASSERT_EQ(r.status, 0);
@@ -879,10 +879,14 @@ TEST(Runner, HelpListsEveryCommandWithTheEngineTables) {
                              "NE", "SP", "IS", "CM", "SA", "PR", "RN", "KS", "TR", "EX", "LU"}) {
       EXPECT_NE(r.out.find(std::string("\n  ") + code + "  "), std::string::npos) << code;
     }
-    // From the requirement tables: the argument rows of AR and the required names of KS.
-    EXPECT_NE(r.out.find("source checks (all sources, db): agecol trancol agedate colwidth conn sql"),
+    // The arguments a command needs here, in words, with an example (run by the examples
+    // test); none of the spreadsheet's: no sheet=, ulc= or field arguments.
+    EXPECT_NE(r.out.find("\n  KS  Two-period account comparison\n        acct: the account column\n"),
               std::string::npos);
-    EXPECT_NE(r.out.find("required: sheet acct col1 col2"), std::string::npos);
+    EXPECT_NE(r.out.find("        example: tarnwick KS file=examples/trial_balance.tsv acct=Account col1=PY col2=CY\n"),
+              std::string::npos);
+    for (const char* spreadsheet : {"sheet", "ulc", "fldno", "iamount", "agefld", "tranfld", "required:"})
+      EXPECT_EQ(r.out.find(spreadsheet), std::string::npos) << spreadsheet;
   }
   EXPECT_EQ(Tarnwick({}).status, 2);
   EXPECT_EQ(Tarnwick({"--bogus", "HE"}).status, 2);
