@@ -66,8 +66,12 @@ void RunUN(Job& job) {
   const int c = job.Col("col");
   cDoubleArray a;
   std::unique_ptr<cNewDouble> big;
+  double first = 0.0;
+  bool allEqual = true;  // the external sort has no report for amounts that are all equal
   while (job.Next()) {
     const double v = job.Number(c);
+    if (job.RowsSelected() == 1) first = v;
+    allEqual = allEqual && v == first;
     if (big) {
       big->AddItem(v);
       continue;
@@ -80,7 +84,15 @@ void RunUN(Job& job) {
     }
   }
   if (big) {
-    job.report = big->StatReport();
+    try {
+      job.report = big->StatReport();
+    } catch (const EngineError& e) {
+      if (e.code() != ErrorCode::DivisionByZero) throw;
+      Raise(e.code(), "the external sort's statistics need amounts that differ: " +
+                          (allEqual ? "all " + std::to_string(big->N()) + " amounts are " + NumText(first)
+                                    : "only " + std::to_string(big->N()) + " amounts were read") +
+                          "; with --max-in-memory above that count the report marks what cannot be computed");
+    }
     Append(job.report, big->HistoReport());
     Append(job.report, big->PercentileReport());
     Append(job.report, big->TopNReport(10));

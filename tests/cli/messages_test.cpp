@@ -66,6 +66,21 @@ TEST(Messages, UnivariateStatisticsOfOneValueKeepWhatCanBeComputed) {
   EXPECT_NE(r.out.find("1\t250\tn/a\t1\t250\tn/a\n"), std::string::npos) << r.out;
 }
 
+// Past --max-in-memory the external sort has no figures for amounts that are all equal; the
+// message says why and what to do instead.
+TEST(Messages, ExternalSortOfEqualAmountsSaysWhy) {
+  const std::string file = Temp("equal.tsv");
+  WriteFile(file, "Amount\n50\n50\n50\n50\n");
+  const Result r = Tarnwick({"--max-in-memory", "2", "UN file=" + file + " col=Amount"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Error 11: Division by zero: the external sort's statistics need amounts that differ: all 4 "
+                   "amounts are 50; with --max-in-memory above that count the report marks what cannot be "
+                   "computed (at the end of the run, after 4 selected rows)\n");
+  const Result in = Tarnwick({"UN file=" + file + " col=Amount"});
+  EXPECT_EQ(in.status, 0) << in.err;
+  EXPECT_EQ(Field(in.out, "Skewness: "), "n/a (the amounts are all equal)");
+}
+
 TEST(Messages, PeriodThatTotalsZeroHasNoShares) {
   const std::string file = Temp("ks.tsv");
   WriteFile(file, "Acct\tP1\tP2\nA\t0\t5\nB\t0\t6\n");
