@@ -846,13 +846,12 @@ int RunLine(const std::string& line, const Options& options, std::string& report
   } catch (const EngineError& e) {
     message = "Error " + std::to_string(static_cast<int>(e.code())) + ": " + e.what();
     // Which row, with which values; the engine's own messages of a row's value name it already.
-    if (!j.Started() || std::string_view(e.what()).find("row") != std::string_view::npos) {
-    } else if (j.InRow()) {
-      message += j.RowContext();
-    } else if (j.RowsSelected() == 0) {
-      message += " (no rows were selected)";
-    } else {
-      message += " (at the end of the run, after " + std::to_string(j.RowsSelected()) + " selected rows)";
+    const bool named = std::string_view(e.what()).find("row") != std::string_view::npos;
+    if (j.Started() && !named) {
+      const std::int64_t n = j.RowsSelected();
+      if (j.InRow()) message += j.RowContext();
+      else if (n == 0) message += " (no rows were selected)";
+      else message += " (at the end of the run, after " + std::to_string(n) + (n == 1 ? " selected row)" : " selected rows)");
     }
     return j.Started() ? kEngineError : kRejected;
   } catch (const std::exception& e) {
