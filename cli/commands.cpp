@@ -71,8 +71,12 @@ void RunUN(Job& job) {
   const int c = job.Col("col");
   cDoubleArray a;
   std::unique_ptr<cNewDouble> big;
+  double first = 0.0;
+  bool allEqual = true;  // the external sort has no report for amounts that are all equal
   while (job.Next()) {
     const double v = job.Number(c);
+    if (job.RowsSelected() == 1) first = v;
+    allEqual = allEqual && v == first;
     if (big) {
       big->AddItem(v);
       continue;
@@ -85,16 +89,25 @@ void RunUN(Job& job) {
     }
   }
   if (big) {
-    job.report = big->StatReport();
+    try {
+      job.report = big->StatReport();
+    } catch (const EngineError& e) {
+      if (e.code() != ErrorCode::DivisionByZero) throw;
+      Raise(e.code(), "the external sort's statistics need amounts that differ: " +
+                          (allEqual ? "all " + std::to_string(big->N()) + " amounts are " + NumText(first)
+                                    : "only " + std::to_string(big->N()) + " amounts were read") +
+                          "; with --max-in-memory above that count the report marks what cannot be computed");
+    }
     Append(job.report, big->HistoReport());
     Append(job.report, big->PercentileReport());
     Append(job.report, big->TopNReport(10));
     Append(job.report, big->BottomNReport(10));
     return;
   }
-  job.report = a.StatReport();
-  Append(job.report, a.HistoReport());
-  Append(job.report, a.OLReport());
+  // One or two amounts, or all equal: the figures that can be computed, the others marked.
+  job.report = a.StatReportNA();
+  Append(job.report, a.HistoReportNA());
+  Append(job.report, a.OLReportNA());
 }
 
 void RunTR(Job& job) {
@@ -105,8 +118,6 @@ void RunTR(Job& job) {
   if (v.size() > static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max())) {
     Raise(ErrorCode::Overflow, "a trend reads at most 32,767 values");
   }
-  cTrend t;
-  t.linest(v, static_cast<std::int16_t>(v.size()));
   std::string& r = job.report;
   r = "Trend of " + job.Arg("col");
   r += kCrLf;
@@ -116,6 +127,38 @@ void RunTR(Job& job) {
     AppendNumText(r, value);
     r += kCrLf;
   };
+  if (!v.empty() && v.size() < 3) {
+    // The trend class needs three values. With two the line through them is still drawn
+    // (by the regression class), R squared says nothing; with one there is no line at all.
+    const std::string na = v.size() == 1 ? "n/a (needs 2 or more values)" : std::string();
+    auto missing = [&](const char* label, const std::string& why) {
+      r += label;
+      r += kTab;
+      r += why;
+      r += kCrLf;
+    };
+    cRegression reg;
+    if (v.size() == 2) {
+      reg.AddObs(1, v[0]);
+      reg.AddObs(2, v[1]);
+      reg.fComputeSlope();
+    }
+    auto fitted = [&](double x, double y) {
+      reg.CheckPredicted(x, y);
+      return reg.PointEstimate();
+    };
+    line("Observations", static_cast<double>(v.size()));
+    if (na.empty()) line("Slope", reg.M()); else missing("Slope", na);
+    if (na.empty()) line("Intercept", reg.B()); else missing("Intercept", na);
+    missing("R squared", "n/a (needs 3 or more values)");
+    line("First actual", v.front());
+    if (na.empty()) line("First expected", fitted(1, v.front())); else missing("First expected", na);
+    line("Last actual", v.back());
+    if (na.empty()) line("Last expected", fitted(2, v.back())); else missing("Last expected", na);
+    return;
+  }
+  cTrend t;
+  t.linest(v, static_cast<std::int16_t>(v.size()));
   line("Observations", static_cast<double>(v.size()));
   line("Slope", t.Slope());
   line("Intercept", t.Intercept());
@@ -452,18 +495,38 @@ void FeedKeysInBatches(Job& job, const KeyColumns& key, int a, Summary& summary,
   std::array<std::string, kBatch> keys;
   std::array<std::string_view, kBatch> views;
   std::array<double, kBatch> amounts;
+  std::array<std::int64_t, kBatch> rows;
   std::size_t n = 0;
+  // An error of a batch names its row: the amount that is beyond the fixed-point range, or
+  // else the rows whose amounts were being added.
+  auto items = [&] {
+    try {
+      summary.Items(views.data(), amounts.data(), n);
+    } catch (const EngineError& e) {
+      if (n == 0 || std::string_view(e.what()).find("row") != std::string_view::npos) throw;
+      const std::string where = " in " + job.Source().Where();
+      const std::string column = a < 0 ? std::string() : job.Source().Names()[static_cast<std::size_t>(a)];
+      for (std::size_t i = 0; i < n; ++i) {
+        if (a < 0 || std::fabs(amounts[i]) <= 922337203685477.0) continue;
+        throw EngineError(e.code(), "the amount on row: " + std::to_string(rows[i]) + where + " (" + column + ": " +
+                                        NumText(amounts[i]) + ") is beyond the fixed-point range");
+      }
+      throw EngineError(e.code(), "while adding rows: " + std::to_string(rows[0]) + " to " +
+                                      std::to_string(rows[n - 1]) + where);
+    }
+  };
   while (job.Next()) {
     amounts[n] = a < 0 ? 0.0 : job.Number(a);
     if (select != nullptr && !select->Keep(amounts[n])) continue;
     KeyText(job.Source(), key, keys[n]);
     views[n] = keys[n];
+    rows[n] = job.RowsRead() + 1;
     if (++n == kBatch) {
-      summary.Items(views.data(), amounts.data(), n);
+      items();
       n = 0;
     }
   }
-  summary.Items(views.data(), amounts.data(), n);
+  items();
 }
 
 // A composite key's parts are joined with kKeyJoin in the engine's records. In the report each
@@ -923,11 +986,34 @@ void RunKS(Job& job) {
       r += kCrLf;
     }
   }
+  // A period that totals 0 has no cumulative shares: its accounts are listed with their
+  // amounts, and the shares and the D-stat are marked rather than shown as 0.
+  const std::string na = t1 == 0.0 && t2 == 0.0 ? "n/a (both periods total 0)"
+                         : t1 == 0.0            ? "n/a (period 1 totals 0)"
+                                                : "n/a (period 2 totals 0)";
+  if (t1 == 0.0 || t2 == 0.0) {
+    for (const Row& row : rows) {
+      r += row.acct;
+      r += kTab;
+      AppendNumber(r, row.v1, "###,###,###,###.00");
+      r += kTab;
+      AppendNumber(r, row.v2, "###,###,###,###.00");
+      r += "\tn/a\tn/a\tn/a";
+      r += kCrLf;
+    }
+  }
   r += "Totals\t";
   AppendNumber(r, ks.Total1(), "###,###,###,###.00");
   r += kTab;
   AppendNumber(r, ks.Total2(), "###,###,###,###.00");
   r += kCrLf;
+  if (t1 == 0.0 || t2 == 0.0) {
+    r += "D-stat\t" + na;
+    r += kCrLf;
+    r += "Largest difference at\t" + na;
+    r += kCrLf;
+    return;
+  }
   r += "D-stat\t";
   AppendNumber(r, ks.dstat(), "#0.####0");
   r += kCrLf;
@@ -1192,35 +1278,96 @@ const std::vector<CommandDef>& Commands() {
   return table;
 }
 
+namespace {
+
+// One working example per command, on the sample files under examples/ (run from the
+// repository's root). The end-to-end tests run every one of them.
+const char* Example(std::string_view code) {
+  static constexpr std::pair<std::string_view, const char*> kExamples[] = {
+      {"BE", "tarnwick BE file=examples/payments.tsv col=Amount type=F1 sign=positive min=10"},
+      {"BA", "tarnwick BA file=examples/payments.tsv col=Vendor amount=Amount"},
+      {"ST", "tarnwick 'ST file=examples/payments.tsv col=Amount strata=\"0 100 1000 10000\"'"},
+      {"SU", "tarnwick SU file=examples/payments.tsv col=Vendor amount=Amount"},
+      {"DU", "tarnwick DU file=examples/payments.tsv col=InvNum amount=Amount"},
+      {"PO", "tarnwick PO file=examples/payments.tsv col=Vendor amount=Amount"},
+      {"XT", "tarnwick XT file=examples/payments.tsv col1=Account col2=Vendor amount=Amount"},
+      {"GA", "tarnwick GA file=examples/payments.tsv col=CheckNum"},
+      {"UN", "tarnwick UN file=examples/payments.tsv col=Amount"},
+      {"AR", "tarnwick AR file=examples/payments.tsv agecol=InvDate trancol=Amount agedate=12/31/2023"},
+      {"WD", "tarnwick WD file=examples/payments.tsv col=InvDate"},
+      {"HO", "tarnwick HO file=examples/payments.tsv col=InvDate"},
+      {"NE", "tarnwick NE file=examples/payments.tsv vendno=Vendor invno=InvNum invdate=InvDate "
+             "invamt=Amount datetol=5"},
+      {"SP", "tarnwick SP file=examples/payments.tsv vendno=Vendor invno=InvNum invdate=InvDate "
+             "invamt=Amount datetol=3 simtol=4"},
+      {"IS", "tarnwick IS file=examples/payments.tsv intvl=100 rn=7 sample=/tmp/picked.tsv"},
+      {"CM", "tarnwick CM file=examples/payments.tsv col=Amount J=500000 R=1 RN=1000 sample=/tmp/mus.tsv"},
+      {"SA", "tarnwick SA pop=3000 conf=95% ep=1% er=4% method=exact"},
+      {"PR", "tarnwick PR pop=3000 conf=95% ss=93 nobs=1 method=exact"},
+      {"SE", "tarnwick SE file=examples/mus_audited.tsv book=Book audit=Audited intvl=500000 conf=95%"},
+      {"RN", "tarnwick RN file=examples/payments.tsv col=Amount"},
+      {"KS", "tarnwick KS file=examples/trial_balance.tsv acct=Account col1=PY col2=CY"},
+      {"TR", "tarnwick 'TR file=examples/payments.tsv col=Amount cond=\"$Vendor = V0005\"'"},
+      {"EX", "tarnwick 'EX file=examples/payments.tsv cond=\"$Amount >= 9000 AND $Vendor = V0013\"'"},
+      {"LU", "tarnwick LU file=examples/payments.tsv col=Phone"},
+      {"JO", "tarnwick JO file=examples/payments.tsv col=Vendor file2=examples/vendors.tsv "
+             "key2=VendorNo match=out"},
+  };
+  for (const auto& [c, line] : kExamples) {
+    if (c == code) return line;
+  }
+  return nullptr;
+}
+
+// A runner's argument that (nearly) every command reading a source takes: datefmt=, holidays=.
+bool SourceWide(const RunnerArgDef& r) {
+  std::size_t sources = 0, taking = 0;
+  for (const CommandDef& c : Commands()) {
+    if (!c.needsSource) continue;
+    ++sources;
+    if (RunnerArgApplies(r, c.code)) ++taking;
+  }
+  return taking + 1 >= sources && taking > 2;
+}
+
+}  // namespace
+
 std::string HelpText() {
   std::string s;
   s += "usage: tarnwick [OPTIONS] 'COMMAND name=value ...'\r\n";
   s += "       tarnwick [OPTIONS] -f SCRIPT   one command per line, # comments, <name>=text symbols\r\n";
-  s += "       tarnwick HE | --help\r\n";
+  s += "       tarnwick HE | --help | --version\r\n";
   s += "options: --raw (keep CR LF line ends)  --timing (timing line on standard error)\r\n";
   s += "         --max-in-memory N (UN: above N amounts use the external sort; 10000000)\r\n";
   s += "         --out FILE.xlsx (also every report of the run in one workbook)\r\n";
   s += "         --format json|csv (each report as JSON or comma-separated text: docs/json.md)\r\n";
+  s += "         --log FILE.json (the run record: inputs with their SHA-256, rows, control totals)\r\n";
   s += "\r\n";
   s += "Data sources (every command that reads rows):\r\n";
-  s += "  ds=file file=PATH      a tab-delimited or comma-separated file with a header line\r\n";
+  s += "  file=PATH              a tab-delimited or comma-separated file with a header line\r\n";
   s += "    filespec=SPEC        ... or a fixed-width print file with its column specification\r\n";
   s += "    file=BOOK.xlsx       ... or a workbook's first worksheet (sheet=NAME: another one)\r\n";
   s += "  ds=rng file=BOOK.xlsx sheet=NAME ulc=B3\r\n";
-  s += "                         the range whose header row starts at ulc, down to an empty row\r\n";
-  s += "  ds=db conn=PATH sql=Q  the rows of an SQLite query (quote it: sql=\"select ...\")\r\n";
+  s += "                         the block whose header row starts at cell ulc, down to an empty row\r\n";
+  s += "  conn=PATH sql=Q        the rows of an SQLite query (quote it: sql=\"select ...\")\r\n";
   s += "    conn=\"Driver=...;\"   ... or of any database through ODBC (\"DSN=...\" too)\r\n";
-  s += "  ds=sel                 the current selection: it needs the spreadsheet\r\n";
-  s += "  sample=PATH            the file that receives selected rows (written whole or not at all)\r\n";
-  s += "  cond=FILTER            selects rows (any source)\r\n";
+  s += "  cond=FILTER            selects rows (any source): cond=\"$Amount >= 9000 AND $Vendor = V0013\"\r\n";
   s += "  recap=NAME             names the report (default: the command code)\r\n";
-  s += "  datefmt=mdy|dmy|ymd    the order of the source's dates (also the filter's and agedate's)\r\n";
+  s += "  title=TEXT             the chart's title in the --out workbook\r\n";
   s += "  col=A+B                a key of several columns (SU DU BA JO, vendno= of NE SP)\r\n";
-  s += "  ds defaults to db when conn= or sql= is given, else to file.\r\n";
+  // The runner's arguments that every command reading rows takes are listed here, once.
+  for (const RunnerArgDef& r : RunnerArgs()) {
+    if (!SourceWide(r)) continue;
+    s += "  ";
+    s += r.name;
+    s += ": ";
+    s += r.help;
+    s += " [runner]\r\n";
+  }
+  s += "A value with spaces goes in double quotes, and the whole command in single quotes in a\r\n";
+  s += "shell: tarnwick 'ST file=ledger.tsv col=Amount strata=\"0 100 1000\"'.\r\n";
   s += "\r\n";
-  s += "Commands:\r\n";
-  cNVal nval;
-  cOVal oval;
+  s += "Commands (the arguments each needs; [runner] marks the runner's own):\r\n";
   for (const CommandDef& c : Commands()) {
     s += "  ";
     s += c.code;
@@ -1234,31 +1381,20 @@ std::string HelpText() {
       s += kCrLf;
     }
     for (const RunnerArgDef& r : RunnerArgs()) {
-      if (!RunnerArgApplies(r, c.code)) continue;
+      if (!RunnerArgApplies(r, c.code) || SourceWide(r)) continue;
       s += "        ";
       s += r.name;
       s += ": ";
       s += r.help;
       s += " [runner]\r\n";
     }
-    const std::string need = nval.Getit(c.code);
-    const std::string req = oval.GetitReq(c.code);
-    const std::string opt = oval.GetitOpt(c.code);
-    auto names = [&](const char* label, const std::string& list) {
-      if (list.empty()) return;
-      s += label;
-      s += RTrim(list);
+    if (const char* example = Example(c.code)) {
+      s += "        example: ";
+      s += example;
       s += kCrLf;
-    };
-    names("        source checks (all sources, db): ", need);
-    names("        required: ", req);
-    names("        optional: ", opt);
+    }
   }
   s += "\r\n";
-  s += "sheet= names the worksheet of a workbook source; the report goes to standard output.\r\n";
-  s += "--out FILE.xlsx also files every report of the run in one workbook, a worksheet named\r\n";
-  s += "by its recap, with charts for BE, ST, UN, AR, WD, RN and KS (title= names the chart);\r\n";
-  s += "it is written only when the whole run succeeds.\r\n";
   s += "BE and BA: sign= and min= leave rows out of the test (min= compares the absolute value,\r\n";
   s += "so sign=all min=10 keeps -250 and 250 and leaves out -5). BE reads each amount as a number:\r\n";
   s += "F1, F2 and D2 without trailing zeros (5.00 is 5, never 50), L1 and L2 with places= decimals\r\n";

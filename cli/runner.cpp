@@ -1,6 +1,7 @@
 #include "runner.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cctype>
 #include <cstdio>
@@ -31,10 +32,11 @@ int Job::Col(std::string_view arg) const {
 
 bool Job::Next() {
   started_ = true;
+  inRow_ = false;
   if (!source_) return false;
   while (source_->Next()) {
     if (ct_) ct_->Item();
-    if (options_.progress && (source_->RowNo() & 0xFFFF) == 0) Progress(false);
+    if (options_.progress && (source_->RowNo() & 0x3FFF) == 0) Progress(false);
     bool selected = true;
     if (filtered_) {
       selected = parser_.SelectRow(source_->RowLine(), op_);
@@ -47,6 +49,7 @@ bool Job::Next() {
     }
     if (selected) {
       ++selected_;
+      inRow_ = true;
       return true;
     }
   }
@@ -54,20 +57,94 @@ bool Job::Next() {
   return false;
 }
 
+namespace {
+
+std::int64_t NowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// 1234567 as "1,234,567".
+std::string Grouped(std::int64_t n) {
+  std::string digits = std::to_string(n);
+  std::string out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
+}
+
+// Seconds as "45 s", "3 min 20 s" or "1 h 05 min".
+std::string Duration(double seconds) {
+  const auto s = static_cast<std::int64_t>(seconds + 0.5);
+  char buf[48];
+  if (s < 60) std::snprintf(buf, sizeof buf, "%lld s", static_cast<long long>(s));
+  else if (s < 3600) std::snprintf(buf, sizeof buf, "%lld min %02lld s", static_cast<long long>(s / 60), static_cast<long long>(s % 60));
+  else std::snprintf(buf, sizeof buf, "%lld h %02lld min", static_cast<long long>(s / 3600), static_cast<long long>(s % 3600 / 60));
+  return buf;
+}
+
+}  // namespace
+
+// The line on a terminal's standard error: rows read, the share of the input, rows per second
+// and the time left, rewritten in place at most ten times a second. Runs shorter than half a
+// second show nothing; the line is wiped when the source is read to its end.
 void Job::Progress(bool last) {
   if (last) {
-    std::fputs("\r                                        \r", stderr);
+    std::fprintf(stderr, "\r%*s\r", static_cast<int>(progressWidth_), "");
+    std::fflush(stderr);
+    progressShown_ = false;
     return;
   }
-  progressShown_ = true;
-  const double done = source_->Done();
-  if (done >= 0) {
-    std::fprintf(stderr, "\r%lld rows read (%d%%)", static_cast<long long>(source_->RowNo()),
-                 static_cast<int>(done * 100));
-  } else {
-    std::fprintf(stderr, "\r%lld rows read", static_cast<long long>(source_->RowNo()));
+  const std::int64_t now = NowMs();
+  if (progressStart_ == 0) {
+    progressStart_ = progressLast_ = now;
+    return;
   }
+  if (now - progressLast_ < 100 || (!progressShown_ && now - progressStart_ < 500)) return;
+  progressLast_ = now;
+  progressShown_ = true;
+  const double elapsed = static_cast<double>(now - progressStart_) / 1000.0;
+  const std::int64_t rows = source_->RowNo();
+  std::string line = Grouped(rows) + " rows read";
+  const double done = source_->Done();
+  if (done > 0 && done <= 1) {
+    char pct[16];
+    std::snprintf(pct, sizeof pct, "  %3d%%", static_cast<int>(done * 100));
+    line += pct;
+  }
+  if (elapsed > 0) line += "  " + Grouped(static_cast<std::int64_t>(static_cast<double>(rows) / elapsed)) + " rows/s";
+  if (done > 0.001 && done < 1) {
+    const double left = elapsed * (1 - done) / done;
+    line += left < 1 ? std::string("  less than 1 s left") : "  about " + Duration(left) + " left";
+  }
+  const std::size_t width = line.size();
+  if (line.size() < progressWidth_) line.append(progressWidth_ - line.size(), ' ');
+  progressWidth_ = std::max(progressWidth_, width);
+  std::fprintf(stderr, "\r%s", line.c_str());
   std::fflush(stderr);
+}
+
+std::string Job::RowContext() const {
+  if (!source_) return {};
+  std::string out = " on row: " + std::to_string(source_->RowNo() + 1) + " in " + source_->Where();
+  std::vector<int> cols;
+  for (const auto& c : cols_) cols.push_back(c.second);
+  for (const auto& k : keyParts_) cols.insert(cols.end(), k.second.begin(), k.second.end());
+  std::sort(cols.begin(), cols.end());
+  cols.erase(std::unique(cols.begin(), cols.end()), cols.end());
+  const auto& names = source_->Names();
+  std::string values;
+  for (const int c : cols) {
+    if (c < 0 || static_cast<std::size_t>(c) >= names.size()) continue;
+    std::string_view v = source_->Field(c);
+    if (!values.empty()) values += ", ";
+    values += names[static_cast<std::size_t>(c)] + ": " + std::string(v.substr(0, 60));
+    if (v.size() > 60) values += "...";
+  }
+  if (!values.empty()) out += " (" + values + ")";
+  return out;
 }
 
 namespace {
@@ -805,7 +882,14 @@ int RunLine(const std::string& line, const Options& options, std::string& report
     return j.Started() && !e.input ? kEngineError : kRejected;
   } catch (const EngineError& e) {
     message = "Error " + std::to_string(static_cast<int>(e.code())) + ": " + e.what();
-    if (j.Started() && j.RowsSelected() == 0) message += " (no rows were selected)";
+    // Which row, with which values; the engine's own messages of a row's value name it already.
+    const bool named = std::string_view(e.what()).find("row") != std::string_view::npos;
+    if (j.Started() && !named) {
+      const std::int64_t n = j.RowsSelected();
+      if (j.InRow()) message += j.RowContext();
+      else if (n == 0) message += " (no rows were selected)";
+      else message += " (at the end of the run, after " + std::to_string(n) + (n == 1 ? " selected row)" : " selected rows)");
+    }
     return j.Started() ? kEngineError : kRejected;
   } catch (const std::exception& e) {
     // Anything else (memory exhausted, say) still ends with a message and a status.

@@ -35,7 +35,7 @@ struct Rejected {
 
 struct Options {
   bool timing = false;    // cCt's one-line report on standard error
-  bool progress = false;  // rows read, on standard error (set when it is a terminal)
+  bool progress = false;  // progress of long reads on standard error (set when it is a terminal)
   // Above this many amounts UN leaves memory for the engine's external sort.
   std::int32_t maxInMemory = 10'000'000;
 };
@@ -120,6 +120,12 @@ const CommandDef* FindCommand(std::string_view code);
 class Job {
  public:
   Job(const cShell& shell, const Options& options) : shell_(shell), options_(options) {}
+  // A run that stops early (an error) leaves no progress line under its message.
+  ~Job() {
+    if (progressShown_) Progress(true);
+  }
+  Job(const Job&) = delete;
+  Job& operator=(const Job&) = delete;
 
   std::string Arg(std::string_view name) const { return shell_.geta(name); }
   // A runner's own argument (runner_args.h) as given on the line; "" when absent.
@@ -152,6 +158,12 @@ class Job {
   void StartRun() { started_ = true; }
   bool Started() const { return started_; }
   std::int64_t RowsSelected() const { return selected_; }
+  // True while a selected row is being processed (between Next() returning true and the next
+  // call), so that an error of the run can name the row.
+  bool InRow() const { return inRow_; }
+  // " on row: N in <source> (Col: value, ...)": the current row, counted with the header as
+  // row 1, and the values of the command's columns on it.
+  std::string RowContext() const;
   std::int64_t RowsRead() const { return source_ ? source_->RowNo() : 0; }
   // Rows on which the filter could not be evaluated (not selected).
   std::int64_t RowsNotEvaluated() const { return evalFailures_; }
@@ -186,7 +198,11 @@ class Job {
   RunnerArgValues runnerArgs_;
   cCt* ct_ = nullptr;
   bool started_ = false;
+  bool inRow_ = false;
+  // Progress on a terminal: when the run started, when the line was last written, its width.
   bool progressShown_ = false;
+  std::int64_t progressStart_ = 0, progressLast_ = 0;
+  std::size_t progressWidth_ = 0;
   // Row filter (cond=): prepared once on the source's header, asked row by row.
   bool filtered_ = false;
   cParse parser_;

@@ -67,6 +67,7 @@ class FileSource : public RowSource {
   void NeedColumns(int n) override;
   // "T", "C" or "F".
   const std::string& Layout() const { return reader_.FileType(); }
+  double Done() const override { return reader_.Done(); }
 
  private:
   cNFile reader_;

@@ -376,7 +376,8 @@ TEST(Help, ListsTheNewArgumentsAndJoin) {
   const Result r = Tarnwick({"HE"});
   ASSERT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("\n  JO  Rows whose key is (or is not) in a second source\n"), std::string::npos);
-  for (const char* a : {"        datefmt: how the source writes dates", "        holidays: FILE: the holiday calendar",
+  // datefmt= and holidays= apply to every command that reads rows: listed once, with the sources.
+  for (const char* a : {"\n  datefmt: how the source writes dates", "\n  holidays: FILE: the holiday calendar",
                         "        keys: how keys compare", "        digits: numbers with letters",
                         "        file2: the second source", "        match: in: the rows"})
     EXPECT_NE(r.out.find(a), std::string::npos) << a;

@@ -122,6 +122,11 @@ class cNFile {
   void MaxErrors(const Variant& v) { spec_.MaxErrors(v); }
 
   const FixedWidthSpec& Spec() const { return spec_; }
+  // Share of the open file read so far, 0 to 1, for a progress display; -1 when unknown.
+  double Done() const {
+    return reader_.Size() > 0 ? static_cast<double>(reader_.BytesRead()) / static_cast<double>(reader_.Size())
+                              : -1.0;
+  }
 
   // On a "T" file, split only the first n columns of each line from the next GetRow on;
   // the columns after them read as "". For callers that need a few columns of a wide file.

@@ -148,11 +148,10 @@ void cDoubleArray::BringUpToDate() {
   // The scale is the largest absolute amount, never a negative figure, so the signs of the
   // deviations (and with them the skewness) are those of the amounts themselves.
   const double scale = std::max(std::fabs(min_.ToDouble()), std::fabs(max_.ToDouble()));
-  if (scale == 0.0) {
-    median_ = median;
-    mode_ = mode;
-    return;
-  }
+  // Median and mode stand even when the moments below cannot be computed.
+  median_ = median;
+  mode_ = mode;
+  if (scale == 0.0) return;
   const double dn = static_cast<double>(n);
   double sumY = 0.0;
   for (std::int32_t i = 0; i < n; ++i) sumY += a[i] / scale;
@@ -180,8 +179,6 @@ void cDoubleArray::BringUpToDate() {
                        Div(Div(3.0 * (dn - 1.0), dn - 2.0) * (dn - 1.0), dn - 3.0));
   }
 
-  median_ = median;
-  mode_ = mode;
   skewness_ = skewness;
   kurtosis_ = kurtosis;
   current_ = true;
@@ -444,5 +441,148 @@ std::string cDoubleArray::SimpleReport() const {
 }
 
 std::string cDoubleArray::TopBottomReport() const { return detail::TopBottomText(fig_); }
+
+// ---- reports that keep what can be computed -----------------------------------------------
+
+namespace {
+
+// True when `report` ran; false when it raised the division-by-zero error on data that has
+// amounts (the partial report is then built). Any other error goes on to the caller.
+template <class Report>
+bool Ran(Report&& report, std::int32_t count, std::string& out) {
+  try {
+    out = report();
+    return true;
+  } catch (const EngineError& e) {
+    if (e.code() != ErrorCode::DivisionByZero || count == 0) throw;
+  }
+  return false;
+}
+
+std::string NotAvailable(std::string_view why) { return "n/a (" + std::string(why) + ")"; }
+
+}  // namespace
+
+std::string cDoubleArray::StatReportNA() {
+  std::string out;
+  if (Ran([this] { return StatReport(); }, count_, out)) return out;
+  const std::int32_t n = count_;
+  bool moments = true;
+  try {
+    BringUpToDate();
+  } catch (const EngineError& e) {
+    if (e.code() != ErrorCode::DivisionByZero) throw;
+    moments = false;  // fewer than three amounts, or all equal: their deviations are all 0
+  }
+  moments = moments && current_;  // amounts all 0 leave the moments uncomputed
+  const std::string twoOrMore = NotAvailable("needs 2 or more amounts");
+  const std::string momentsWhy =
+      NotAvailable(n < 3 ? "needs 3 or more amounts" : "the amounts are all equal");
+  const std::string kurtosisWhy =
+      NotAvailable(n < 3 ? "needs 4 or more amounts" : "the amounts are all equal");
+
+  constexpr std::string_view kMoney = "#,###,###,###.00";
+  constexpr std::string_view kWhole = "#,###,###,##0";
+  constexpr std::string_view kRatio = "###,###.####0";
+  out.reserve(800);
+  out += "Population Statistics";
+  out += kCrLf;
+  const auto line = [&out](std::string_view label, const std::string& value) {
+    out += label;
+    out += kTab;
+    out += value;
+    out += kCrLf;
+  };
+  line("Min: ", FormatNumber(min_, kMoney));
+  line("Max: ", FormatNumber(max_, kMoney));
+  line("Mean: ", FormatNumber(fig_.mean, kMoney));
+  line("Sum: ", FormatNumber(fig_.sum, kMoney));
+  line("Sum X2: ", FormatNumber(fig_.sumSquares, kWhole));
+  line("N: ", FormatNumber(fig_.count, kWhole));
+  line("Median: ", FormatNumber(median_, kMoney));
+  line("Count Positive: ", FormatNumber(fig_.countPos, kWhole));
+  line("Sum Positive: ", FormatNumber(fig_.sumPos, kMoney));
+  line("Std Dev: ", n < 2 ? twoOrMore : FormatNumber(fig_.sd, kMoney));
+  line("Skewness: ", moments ? FormatNumber(skewness_, kRatio) : momentsWhy);
+  line("Kurtosis: ", moments ? FormatNumber(kurtosis_, kRatio) : kurtosisWhy);
+  line("Mode: ", NumText(mode_));
+  line("Count Neg: ", FormatNumber(fig_.countNeg, kWhole));
+  line("Amt Neg: ", FormatNumber(fig_.sumNeg, kMoney));
+  line("Count Zero: ", FormatNumber(fig_.countZero, kWhole));
+  line("CV: ", n < 2                 ? twoOrMore
+               : fig_.mean == 0.0    ? NotAvailable("the mean is 0")
+                                     : FormatNumber(Div(fig_.sd, fig_.mean), kMoney));
+  line("Variance: ", n < 2 ? twoOrMore : FormatNumber(fig_.sd * fig_.sd, kWhole));
+  line("QRange: ", FormatNumber(QRange(), kWhole));
+  line("Stdevp: ", FormatNumber(PopSd(), kWhole));
+  line("USS: ", FormatNumber(fig_.sumSquares, kWhole));
+  line("Range: ", FormatNumber((max_ - min_).ToDouble(), kWhole));
+  line("SEM: ", n < 2 ? twoOrMore
+                      : FormatNumber(Div(fig_.sd, std::sqrt(static_cast<double>(n))), kMoney));
+  return out;
+}
+
+// One or two amounts, or all equal: there are no bins of any width, so one bin holds them all.
+std::string cDoubleArray::HistoReportNA() {
+  std::string out;
+  if (Ran([this] { return HistoReport(); }, count_, out)) return out;
+  SortIfNeeded();
+  double amount = 0.0;
+  for (std::int32_t i = 0; i < count_; ++i) amount += data_[i];
+  numberBins_ = 1;
+  binWidth_ = 0.0;
+  binCounts_.fill(0);
+  binAmounts_.fill(0.0);
+  binCounts_[0] = count_;
+  binAmounts_[0] = Checked(amount);
+  out += "Histogram Report: ";
+  out += kCrLf;
+  out += "Bin Start\tBin End\tCount\tAmt";
+  out += kCrLf;
+  AppendNumber(out, min_.ToDouble(), "###,###.00");
+  out += kTab;
+  AppendNumber(out, max_.ToDouble(), "###,###.00");
+  out += kTab;
+  out += NumText(count_);
+  out += kTab;
+  AppendNumber(out, binAmounts_[0], "###,###.00");
+  out += kCrLf;
+  out += "Bins";
+  out += kTab;
+  out += NotAvailable(count_ == 1       ? "one amount: one bin holds it"
+                     : min_ == max_ ? "the amounts are all equal: one bin holds them all"
+                                    : "needs 3 or more amounts: one bin holds them all");
+  out += kCrLf;
+  return out;
+}
+
+// A standard deviation of 0 (one amount, or all equal) leaves the z-scores without a unit.
+std::string cDoubleArray::OLReportNA() {
+  std::string out;
+  if (Ran([this] { return OLReport(); }, count_, out)) return out;
+  SortIfNeeded();
+  const std::int32_t k = std::min<std::int32_t>(count_, 10);
+  out += "Top/Bottom 10 Report";
+  out += kCrLf;
+  out += "Item\tTop\tz-score\tItem\tBottom\tz-score";
+  out += kCrLf;
+  for (std::int32_t j = 1; j <= k; ++j) {
+    out += NumText(j);
+    out += kTab;
+    AppendNumText(out, data_[count_ - j]);
+    out += "\tn/a\t";
+    out += NumText(j);
+    out += kTab;
+    AppendNumText(out, data_[j - 1]);
+    out += "\tn/a";
+    out += kCrLf;
+  }
+  out += "z-score";
+  out += kTab;
+  out += NotAvailable(count_ == 1 ? "needs 2 or more amounts"
+                                  : "the amounts are all equal: the standard deviation is 0");
+  out += kCrLf;
+  return out;
+}
 
 }  // namespace tarnwick

@@ -67,6 +67,15 @@ class cDoubleArray {
   std::string SimpleReport() const;
   std::string TopBottomReport() const;
 
+  // StatReport, HistoReport and OLReport for data on which some figures cannot be computed
+  // (one or two amounts, amounts all equal, a mean of 0): where the report raises the
+  // division-by-zero error, these print every figure that can be computed and, in place of
+  // each other one, "n/a" and the reason. For any other data they are those reports, byte for
+  // byte. With no amounts they raise the error as the reports do.
+  std::string StatReportNA();
+  std::string HistoReportNA();
+  std::string OLReportNA();
+
  private:
   static constexpr int kBins = 31;
 
