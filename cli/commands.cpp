@@ -609,6 +609,11 @@ void RunSP(Job& job) {
     wholeTol = WholeNumber("wholetol", wholeText, 0, 36500);
   }
   cr.WholeTol(wholeTol);
+  const std::string pairsText = LCase(job.RunnerArg("pairs"));
+  if (!pairsText.empty() && pairsText != "first" && pairsText != "all") {
+    throw Rejected{"pairs=" + job.RunnerArg("pairs") + " is not one of first, all"};
+  }
+  cr.EveryPair(pairsText == "all");
   const KeyColumns v = job.Key("vendno");
   const int n = job.Col("invno"), d = job.Col("invdate"), a = job.Col("invamt");
   std::string vendor, invno;
@@ -627,9 +632,15 @@ void RunSP(Job& job) {
   // The closing note: how many splits, and the date windows they were found in.
   job.report += "Splits found: ";
   job.report += kTab;
-  job.report += NumText(cr.SPCount());
+  job.report += NumText(cr.SPPairs());
   job.report += kTab;
-  job.report += "(parts within " + std::to_string(dateTol) + " days of each other, ";
+  if (!cr.EveryPair()) {
+    job.report += "(" + NumText(cr.SPCount()) + " whole invoices listed once each, with their "
+                  "first pair; pairs=all lists every pair; ";
+  } else {
+    job.report += "(";
+  }
+  job.report += "parts within " + std::to_string(dateTol) + " days of each other, ";
   job.report += wholeTol < 0 ? std::string("the whole at any date")
                              : "the whole within " + std::to_string(wholeTol) +
                                    " days of each part";

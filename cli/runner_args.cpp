@@ -42,6 +42,9 @@ const std::vector<RunnerArgDef>& RunnerArgs() {
       {"key2", "JO", "the key column(s) of the second source, joined by + (default: col=)"},
       {"match", "JO",
        "in: the rows whose key is in the second source; out: those whose key is not (default in)"},
+      {"pairs", "SP",
+       "first: each whole invoice once, with its first pair of parts and the number of pairs "
+       "(default); all: every pair of parts on a line"},
       {"wholetol", "SP",
        "days the whole invoice may lie from each of its parts, 0 to 36500, or any "
        "(default: datetol)"},

@@ -129,6 +129,34 @@ TEST(SplitInvoices, SumsWithinTwoCentsOncePerPair) {
 }
 
 // WholeTol bounds the whole's date against each part's, in whole days (halves to even).
+// A fixed-price vendor makes many pairs for one whole: listed once, with the first pair found
+// (parts in stored order) and the number of pairs; the pair count stays the pairs'.
+TEST(SplitInvoices, EachWholeOnceWithItsPairCount) {
+  cCR cr;
+  cr.DateTol(5);
+  cr.EveryPair(false);
+  cr.AddItem("V", "W1", D(2009, 6, 2), 150);
+  cr.AddItem("V", "A", D(2009, 6, 1), 90);
+  cr.AddItem("V", "B", D(2009, 6, 1), 60);
+  cr.AddItem("V", "C", D(2009, 6, 2), 90);
+  cr.AddItem("V", "D", D(2009, 6, 3), 60);
+  cr.AddItem("V", "W2", D(2009, 6, 2), 100);  // no two others add up to it
+  for (int k = 0; k < 6; ++k) cr.SplitTran();
+  // W1 = A+B, A+D, C+B, C+D: four pairs, one line; B, D (60) and W2 are no wholes.
+  EXPECT_EQ(cr.SPReport(), std::string("Split Invoice Report\r\n"
+                                       "Vendno\tInv No\tAmount\tFirst Part Inv No\tFirst Part Amount\t"
+                                       "Second Part Inv No\tSecond Part Amount\tDays Between Parts\t"
+                                       "DateTol\tPairs\r\n"
+                                       "V\tW1\t150\tA\t90\tB\t60\t0\t5\t4\r\n"));
+  EXPECT_EQ(cr.SPCount(), 1);
+  EXPECT_EQ(cr.SPPairs(), 4);
+  // Switched back before any finding, the heading loses its column again.
+  cCR back;
+  back.EveryPair(false);
+  back.EveryPair(true);
+  EXPECT_EQ(back.SPReport(), kSplitHeading);
+}
+
 TEST(SplitInvoices, WholeWithinWholeTolOfEachPart) {
   struct Case {
     std::int32_t wholeTol;

@@ -142,17 +142,24 @@ std::string BenfordL2Report(const Table& t) {
   return Raw(b.Report()) + kAllAmountsTwoDecimals;
 }
 
-// SP as the runner wires it: every invoice added, then each tested once, then the count.
-std::string SplitReport(const Table& t, std::int32_t wholeTol, const std::string& window) {
+// SP as the runner wires it: every invoice added, then each tested once, then the count; by
+// default each whole once (pairs=first), with pairs=all every pair.
+std::string SplitReport(const Table& t, std::int32_t wholeTol, const std::string& window,
+                        bool everyPair = false) {
   cCR cr;
   cr.DateTol(3);
   cr.WholeTol(wholeTol);
+  cr.EveryPair(everyPair);
   for (const auto& r : t.rows)
     cr.AddItem(r[t.Col("Vendor")], r[t.Col("InvNum")], Day(r[t.Col("InvDate")]),
                Num(r[t.Col("Amount")]));
   for (std::size_t i = 0; i < t.rows.size(); ++i) cr.SplitTran();
-  return cr.SPReport() + "Splits found: \t" + std::to_string(cr.SPCount()) +
-         "\t(parts within 3 days of each other, " + window + ")\r\n";
+  const std::string listed =
+      everyPair ? "(" : "(" + std::to_string(cr.SPCount()) +
+                            " whole invoices listed once each, with their first pair; pairs=all "
+                            "lists every pair; ";
+  return cr.SPReport() + "Splits found: \t" + std::to_string(cr.SPPairs()) + "\t" + listed +
+         "parts within 3 days of each other, " + window + ")\r\n";
 }
 
 std::vector<ReportCase> Cases() {
@@ -209,6 +216,9 @@ std::vector<ReportCase> Cases() {
       {"SP_AnyWholeDate", "SP" + f + " vendno=Vendor invno=InvNum invdate=InvDate invamt=Amount "
                                "datetol=3 simtol=4 wholetol=ANY",
        [](const Table& t) { return SplitReport(t, -1, "the whole at any date"); }},
+      {"SP_EveryPair", "SP" + f + " vendno=Vendor invno=InvNum invdate=InvDate invamt=Amount "
+                                  "datetol=3 simtol=4 wholetol=any pairs=all",
+       [](const Table& t) { return SplitReport(t, -1, "the whole at any date", true); }},
       {"ST", "ST" + f + " col=Amount strata=\"-1000 0 100 1000 10000 100000\"",
        [](const Table& t) {
          cStratify st;

@@ -30,6 +30,20 @@ cCR::cCR() {
   sp_report_ += kCrLf;
 }
 
+void cCR::EveryPair(bool every) {
+  if (every == every_pair_) return;
+  every_pair_ = every;
+  // The heading is the report's last line until a finding is written.
+  const std::string_view pairs = "\tPairs";
+  sp_report_.resize(sp_report_.size() - 2);  // its CR LF
+  if (every) {
+    sp_report_.resize(sp_report_.size() - pairs.size());
+  } else {
+    sp_report_ += pairs;
+  }
+  sp_report_ += kCrLf;
+}
+
 void cCR::Store(Invoice item) {
   const std::int32_t slot = Count();
   AddChecked(slot, std::int32_t{1});  // the table is counted in 32 bits
@@ -119,6 +133,7 @@ Variant cCR::nemisstrans() {
 
 void cCR::Splits(const Invoice& p, const std::vector<std::int32_t>& slots,
                  const std::vector<Keyed>& by_amount) {
+  std::int64_t pairs = 0;  // of this whole
   for (const std::int32_t i : slots) {
     if (i == position_) continue;
     const Invoice& a = items_[static_cast<std::size_t>(i)];
@@ -138,6 +153,8 @@ void cCR::Splits(const Invoice& p, const std::vector<std::int32_t>& slots,
         continue;
       const double gap = DayGap(a.date, b.date);
       if (!(gap <= date_tol_)) continue;
+      ++sp_pairs_;
+      if (++pairs > 1 && !every_pair_) continue;  // the first pair stands for the whole
       std::string& out = sp_report_;
       out += p.vendor;
       out += kTab;
@@ -156,9 +173,14 @@ void cCR::Splits(const Invoice& p, const std::vector<std::int32_t>& slots,
       AppendNumText(out, gap);
       out += kTab;
       AppendNumText(out, static_cast<double>(date_tol_));
-      out += kCrLf;
+      if (every_pair_) out += kCrLf;
       ++sp_count_;
     }
+  }
+  if (!every_pair_ && pairs > 0) {
+    sp_report_ += kTab;
+    AppendNumText(sp_report_, static_cast<double>(pairs));
+    sp_report_ += kCrLf;
   }
 }
 

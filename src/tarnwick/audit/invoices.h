@@ -36,14 +36,23 @@ class cCR {
   // even, as DateTol). Negative, the default: the whole's date is not compared.
   void WholeTol(std::int32_t days) { whole_tol_ = days; }
   std::int32_t WholeTol() const { return whole_tol_; }
+  // Split test: every pair of parts on a line of its own (true, the default), or each whole
+  // once (false): its first pair, and a last column "Pairs" with how many pairs add up to it.
+  // A vendor billing fixed prices makes many pairs per whole; one line each keeps the list
+  // reviewable. Set before the first test call (it writes the heading).
+  void EveryPair(bool every);
+  bool EveryPair() const { return every_pair_; }
 
   void AddItem(const std::string& sVendor, const std::string& sInvNo, Date dInvDate, double dAmt);
   Variant nemisstrans();
   Variant SplitTran();
   const std::string& NEReport() const { return ne_report_; }
   const std::string& SPReport() const { return sp_report_; }
-  // Lines written to the split report so far (its findings).
+  // Lines written to the split report so far (its findings): pairs, or wholes when
+  // EveryPair is false.
   std::int64_t SPCount() const { return sp_count_; }
+  // Pairs of parts found so far, whichever way they are listed.
+  std::int64_t SPPairs() const { return sp_pairs_; }
   // Levenshtein distance with unit costs, case-sensitive.
   std::int16_t ld(std::string_view s, std::string_view t) const;
 
@@ -97,6 +106,8 @@ class cCR {
   std::string ne_report_;
   std::string sp_report_;
   std::int64_t sp_count_ = 0;
+  std::int64_t sp_pairs_ = 0;
+  bool every_pair_ = true;
   mutable std::vector<std::int32_t> ld_row_;
 };
 
