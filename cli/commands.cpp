@@ -395,6 +395,35 @@ std::string_view UnpackedText(std::uint64_t packed, int places, char* buf) {
   return {buf, static_cast<std::size_t>(p - buf)};
 }
 
+// The common case of the first- and second-digit tests without places=: a cell of plain
+// decimals ([-]digits[.digits]) needs only its fractional zeros dropped, since the digit test
+// passes over the sign, the point and leading zeros; nothing is copied. False for any other
+// cell, which goes through AmountText.
+bool TrimmedPlain(std::string_view cell, std::string_view& text, int& decimals) {
+  std::size_t i = cell.size() > 0 && cell[0] == '-' ? 1 : 0;
+  const std::size_t digitsStart = i;
+  std::size_t dot = std::string_view::npos;
+  for (; i < cell.size(); ++i) {
+    const char ch = cell[i];
+    if (ch >= '0' && ch <= '9') continue;
+    if (ch != '.' || dot != std::string_view::npos) return false;
+    dot = i;
+  }
+  if (i == digitsStart || (dot == digitsStart && i == digitsStart + 1)) return false;
+  // Beyond 15 digits two texts may share a double: the amount's own text decides then.
+  if (i - digitsStart > (dot == std::string_view::npos ? 15u : 16u)) return false;
+  std::size_t end = cell.size();
+  if (dot != std::string_view::npos) {
+    while (end > dot + 1 && cell[end - 1] == '0') --end;
+    if (end == dot + 1) end = dot;
+    decimals = end > dot ? static_cast<int>(end - dot - 1) : 0;
+  } else {
+    decimals = 0;
+  }
+  text = cell.substr(0, end);
+  return true;
+}
+
 std::string_view AmountText(double v, std::string_view cell, int places, bool trim, char* buf,
                             int& decimals) {
   char* begin = buf + 1;  // buf[0] takes a carry out of the leading digit
@@ -466,6 +495,9 @@ void RunBE(Job& job) {
       std::uint64_t packed = 0;
       if (PackShortest(v, job.Text(c), buf.data(), packed, decimals)) kept.push_back(packed);
       else keptWhole.push_back(v);
+    } else if (std::string_view plain; !lastDigits && places < 0 &&
+                                        TrimmedPlain(job.Text(c), plain, decimals)) {
+      b.AddObs(plain);
     } else {
       b.AddObs(AmountText(v, job.Text(c), places, !lastDigits, buf.data(), decimals));
     }

@@ -177,19 +177,23 @@ void Job::Count(int col, double v) const {
   if (t.lastRow == row) return;
   t.lastRow = row;
   ++t.count;
-  // Neumaier's compensated sum, kept always so that a late inexact value needs no second pass.
+  if (t.exact) {
+    // Amounts of at most four decimals add up exactly in ten-thousandths.
+    const double scaled = v * 10000.0;
+    const double units = std::nearbyint(scaled);
+    std::int64_t sum = 0;
+    if (std::fabs(scaled - units) <= 1e-3 && std::fabs(units) < 9e15 &&
+        !__builtin_add_overflow(t.units, static_cast<std::int64_t>(units), &sum)) {
+      t.units = sum;
+      return;
+    }
+    // From here on a compensated sum of doubles, starting from the exact sum so far.
+    t.exact = false;
+    t.sum = static_cast<double>(static_cast<long double>(t.units) / 10000.0L);
+  }
   const double s = t.sum + v;
   t.comp += std::fabs(t.sum) >= std::fabs(v) ? (t.sum - s) + v : (v - s) + t.sum;
   t.sum = s;
-  if (t.exact) {
-    const double scaled = v * 10000.0;
-    const double units = std::nearbyint(scaled);
-    if (std::fabs(scaled - units) <= 1e-3 && std::fabs(units) < 9e15) {
-      t.units += static_cast<std::int64_t>(units);
-    } else {
-      t.exact = false;
-    }
-  }
 }
 
 std::vector<ControlTotal> Job::ControlTotals() const {

@@ -215,9 +215,9 @@ class Job {
   struct Total {
     std::int64_t lastRow = -1;  // a column read twice on one row counts once
     std::int64_t count = 0;
-    int128_t units = 0;
+    std::int64_t units = 0;  // ten-thousandths, while every value has at most four decimals
     bool exact = true;
-    double sum = 0.0, comp = 0.0;
+    double sum = 0.0, comp = 0.0;  // Neumaier's sum, once a value had more decimals
   };
   void Count(int col, double v) const;
   mutable std::vector<Total> totals_;
