@@ -1171,6 +1171,7 @@ std::string HelpText() {
   s += "       tarnwick HE | --help\r\n";
   s += "options: --raw (keep CR LF line ends)  --timing (timing line on standard error)\r\n";
   s += "         --max-in-memory N (UN: above N amounts use the external sort; 10000000)\r\n";
+  s += "         --threads N (threads reading a delimited file; 1: one; default: the cores)\r\n";
   s += "         --out FILE.xlsx (also every report of the run in one workbook)\r\n";
   s += "         --format json|csv (each report as JSON or comma-separated text: docs/json.md)\r\n";
   s += "\r\n";

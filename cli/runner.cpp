@@ -36,7 +36,11 @@ bool Job::Next() {
     if (ct_) ct_->Item();
     if (options_.progress && (source_->RowNo() & 0xFFFF) == 0) Progress(false);
     bool selected = true;
-    if (filtered_) {
+    if (filtered_ && source_->Prefiltered()) {
+      const FilterOutcome o = source_->Outcome();
+      selected = o == FilterOutcome::kSelected;
+      if (o == FilterOutcome::kNotEvaluated) ++evalFailures_;
+    } else if (filtered_) {
       selected = parser_.SelectRow(source_->RowLine(), op_);
       // A failed operation pushes nothing and need not be the last one; an answer that is not a
       // truth value also means the row could not be evaluated.
@@ -718,6 +722,21 @@ void PrepareRun(Job& j, const CommandDef& def, const cShell& sh) {
   for (const auto& k : j.keyParts_)
     for (const int c : k.second) needed = std::max(needed, c + 1);
   j.source_->NeedColumns(needed);
+  if (auto* file = dynamic_cast<FileSource*>(j.source_.get()); file && j.options_.threads > 1) {
+    FilterSetup setup;
+    if (j.filtered_) {
+      // Each reading thread prepares its own copy of the filter exactly as PrepareFilter did.
+      auto holidays = j.customHolidays_ ? std::make_shared<const HolidayCalendar>(j.holidays_) : nullptr;
+      setup = [cond = sh.geta("cond"), header = j.source_->HeaderLine(), order = j.order_,
+               holidays](cParse& parser, cOP& op) {
+        parser.SetDateOrder(order);
+        op.SetDateOrder(order);
+        op.SetHolidays(holidays.get());
+        parser.Prepare(cond, header);
+      };
+    }
+    file->ReadInParallel(j.options_.threads, std::move(setup));
+  }
 }
 
 int RunLine(const std::string& line, const Options& options, std::string& report,
