@@ -148,7 +148,7 @@ void BlockReader::ReadAll() {
       const std::size_t target = carry.size() + want;
       while (!eof && carry.size() < target) {
         const std::size_t at = carry.size();
-        carry.resize(std::max(target, at + 65536));
+        carry.resize(target);
         const ssize_t got = ::read(fd, carry.data() + at, carry.size() - at);
         if (got < 0) {
           carry.resize(at);
