@@ -98,6 +98,22 @@ struct BlockReader::Block {
   std::size_t faultRow = 0;
   std::int64_t faultLine = 0;
   std::exception_ptr thrown;
+
+  void Reset() {
+    last = done = false;
+    bytes = 0;
+    rows = 0;
+    lines = 0;
+    values.clear();
+    lineRefs.clear();
+    quoted.clear();
+    outcomes.clear();
+    unquoted.clear();
+    fault = Fault::kNone;
+    faultRow = 0;
+    faultLine = 0;
+    thrown = nullptr;
+  }
 };
 
 std::size_t BlockReader::DefaultBlockBytes() {
@@ -105,7 +121,7 @@ std::size_t BlockReader::DefaultBlockBytes() {
     const long long n = std::atoll(v);
     if (n >= 1) return static_cast<std::size_t>(n);
   }
-  return std::size_t{4} << 20;
+  return std::size_t{1} << 20;
 }
 
 BlockReader::BlockReader(const std::string& path, Layout layout, int threads, FilterSetup filter,
@@ -185,11 +201,20 @@ void BlockReader::ReadAll() {
       if (carry.size() < blockBytes_) readMore(blockBytes_ - carry.size());
       if (carry.empty() && eof) break;
       const std::size_t end = cut();
-      auto b = std::make_unique<Block>();
-      std::string rest = carry.substr(end);
-      carry.resize(end);
-      b->data = std::move(carry);
-      carry = std::move(rest);
+      std::unique_ptr<Block> b;
+      {
+        // a block the caller is done with: its buffers are grown already
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!free_.empty()) {
+          b = std::move(free_.back());
+          free_.pop_back();
+        }
+      }
+      if (!b) b = std::make_unique<Block>();
+      b->Reset();
+      std::swap(b->data, carry);
+      carry.assign(b->data, end, std::string::npos);
+      b->data.resize(end);
       b->bytes = static_cast<std::int64_t>(b->data.size()) + taken;
       taken = 0;
       if (carry.empty() && !eof) readMore(1);
@@ -385,6 +410,8 @@ bool BlockReader::Next(const std::string& where) {
       }
       lineBase_ += b.lines;
       bytesDone_ += b.bytes;
+      std::lock_guard<std::mutex> lock(mutex_);
+      free_.push_back(std::move(current_));
       current_.reset();
     }
     {

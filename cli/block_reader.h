@@ -65,7 +65,7 @@ class BlockReader {
   std::int64_t Size() const { return size_; }
 
   // The block size: TARNWICK_BLOCK_BYTES when set (tests use tiny blocks so that records
-  // straddle block ends), else 4 MiB.
+  // straddle block ends), else 1 MiB.
   static std::size_t DefaultBlockBytes();
 
  private:
@@ -85,6 +85,7 @@ class BlockReader {
   std::condition_variable changed_;
   std::deque<std::unique_ptr<Block>> blocks_;  // read, not yet taken, in file order
   std::deque<Block*> todo_;                    // read, not yet processed
+  std::vector<std::unique_ptr<Block>> free_;   // taken and done with, for reuse
   bool readerDone_ = false;
   bool stop_ = false;
   std::exception_ptr readerError_;
