@@ -92,6 +92,10 @@ struct BlockReader::Block {
   std::vector<Ref> lineRefs;           // per row: its first line (tab files: the whole line)
   std::vector<std::uint8_t> quoted;    // per row: values in `unquoted`
   std::vector<FilterOutcome> outcomes; // per row, when filtered
+  // per row and Layout::numbers / dates column: read (1) or not, and the value
+  std::vector<std::uint8_t> numberOk, dateOk;
+  std::vector<double> numbers;
+  std::vector<Date> dates;
   std::string unquoted;
   // A failure at row `faultRow` (rows before it are good), on block line `faultLine` (from 1).
   Fault fault = Fault::kNone;
@@ -108,6 +112,10 @@ struct BlockReader::Block {
     lineRefs.clear();
     quoted.clear();
     outcomes.clear();
+    numberOk.clear();
+    dateOk.clear();
+    numbers.clear();
+    dates.clear();
     unquoted.clear();
     fault = Fault::kNone;
     faultRow = 0;
@@ -131,6 +139,10 @@ BlockReader::BlockReader(const std::string& path, Layout layout, int threads, Fi
   // A few blocks per worker keep them busy while the caller takes one; no more, for memory.
   maxBlocks_ = static_cast<std::size_t>(n) * 2 + 2;
   values_.assign(layout_.columns + 1, std::string_view());
+  numberOk_.assign(layout_.numbers.size(), 0);
+  number_.assign(layout_.numbers.size(), 0.0);
+  dateOk_.assign(layout_.dates.size(), 0);
+  date_.assign(layout_.dates.size(), Date());
   struct stat st {};
   if (::stat(path_.c_str(), &st) == 0) size_ = static_cast<std::int64_t>(st.st_size);
   reader_ = std::thread([this] { ReadAll(); });
@@ -300,6 +312,22 @@ void BlockReader::Process(Block& b, cParse* parser, cOP* op, std::string& scratc
   auto at = [d](std::string_view v) { return static_cast<std::uint32_t>(v.data() - d); };
   const std::size_t keep = layout_.keep;
   std::vector<std::string_view> split(std::max<std::size_t>(keep, 1));
+  // The numbers and dates of the row just stored.
+  auto convert = [&](std::string_view base) {
+    const Ref* v = b.values.data() + b.values.size() - keep;
+    for (const int c : layout_.numbers) {
+      const auto x = static_cast<std::size_t>(c) < keep ? ParseNumber(base.substr(v[c].from, v[c].len))
+                                                        : std::optional<double>();
+      b.numberOk.push_back(x.has_value());
+      b.numbers.push_back(x.value_or(0.0));
+    }
+    for (const int c : layout_.dates) {
+      const auto x = static_cast<std::size_t>(c) < keep ? ParseDate(base.substr(v[c].from, v[c].len), layout_.order)
+                                                        : std::optional<Date>();
+      b.dateOk.push_back(x.has_value());
+      b.dates.push_back(x.value_or(Date()));
+    }
+  };
   CommaRecord comma;
   std::string_view ln;
   while (nextLine(ln)) {
@@ -311,6 +339,7 @@ void BlockReader::Process(Block& b, cParse* parser, cOP* op, std::string& scratc
           b.values.push_back(j < k ? Ref{at(split[j]), static_cast<std::uint32_t>(split[j].size())} : Ref{});
         b.lineRefs.push_back({at(ln), static_cast<std::uint32_t>(ln.size())});
         b.quoted.push_back(0);
+        convert(b.data);
         if (parser) b.outcomes.push_back(Ask(*parser, *op, ln));
         ++b.rows;
         continue;
@@ -357,6 +386,7 @@ void BlockReader::Process(Block& b, cParse* parser, cOP* op, std::string& scratc
         b.values.push_back(j < kept ? Ref{base + spans[j].from, spans[j].len} : Ref{});
       b.lineRefs.push_back({at(ln), static_cast<std::uint32_t>(ln.size())});
       b.quoted.push_back(comma.Quoted() ? 1 : 0);
+      convert(comma.Quoted() ? std::string_view(b.unquoted) : std::string_view(b.data));
       if (parser) {
         // the filter reads the values joined by TAB, as the runner rebuilds the row
         scratch.clear();
@@ -374,6 +404,10 @@ void BlockReader::Process(Block& b, cParse* parser, cOP* op, std::string& scratc
       b.lineRefs.resize(r);
       b.quoted.resize(r);
       if (parser) b.outcomes.resize(r);
+      b.numberOk.resize(r * layout_.numbers.size());
+      b.numbers.resize(r * layout_.numbers.size());
+      b.dateOk.resize(r * layout_.dates.size());
+      b.dates.resize(r * layout_.dates.size());
       b.rows = r;
       b.fault = Fault::kThrown;
       b.faultRow = r;
@@ -396,6 +430,15 @@ bool BlockReader::Next(const std::string& where) {
         for (std::size_t j = 0; j < keep; ++j) values_[j] = std::string_view(base + v[j].from, v[j].len);
         line_ = std::string_view(b.data.data() + b.lineRefs[row_].from, b.lineRefs[row_].len);
         if (!b.outcomes.empty()) outcome_ = b.outcomes[row_];
+        const std::size_t nn = layout_.numbers.size(), nd = layout_.dates.size();
+        for (std::size_t k = 0; k < nn; ++k) {
+          numberOk_[k] = b.numberOk[row_ * nn + k];
+          number_[k] = b.numbers[row_ * nn + k];
+        }
+        for (std::size_t k = 0; k < nd; ++k) {
+          dateOk_[k] = b.dateOk[row_ * nd + k];
+          date_[k] = b.dates[row_ * nd + k];
+        }
         ++row_;
         return true;
       }
@@ -428,6 +471,20 @@ bool BlockReader::Next(const std::string& where) {
     }
     changed_.notify_all();  // room for the reader
   }
+}
+
+const double* BlockReader::Number(int col) const {
+  for (std::size_t k = 0; k < layout_.numbers.size(); ++k) {
+    if (layout_.numbers[k] == col) return numberOk_[k] ? &number_[k] : nullptr;
+  }
+  return nullptr;
+}
+
+const Date* BlockReader::DateOf(int col) const {
+  for (std::size_t k = 0; k < layout_.dates.size(); ++k) {
+    if (layout_.dates[k] == col) return dateOk_[k] ? &date_[k] : nullptr;
+  }
+  return nullptr;
 }
 
 }  // namespace tarnwick::cli

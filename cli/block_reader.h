@@ -23,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+#include "tarnwick/core/date.h"
+#include "tarnwick/core/numeric_text.h"
 #include "tarnwick/expr/parser.h"
 #include "tarnwick/expr/rpn_evaluator.h"
 
@@ -42,6 +44,10 @@ class BlockReader {
     bool comma = false;        // comma-separated, else tab-delimited
     std::size_t columns = 0;   // the header's columns: Field slots
     std::size_t keep = 0;      // columns split per row (the rest read as ""); <= columns
+    // Columns read as numbers and as dates (in `order`) on the workers, by the very functions
+    // the runner reads them with; columns at or beyond `keep` are left to the runner.
+    std::vector<int> numbers, dates;
+    DateOrder order = DateOrder::kMdy;
   };
   // Starts reading `path` after its header record. `filter` may be empty (no row filter).
   // `blockBytes` is the size of a block as read (a block ends at the first record end after it).
@@ -60,6 +66,10 @@ class BlockReader {
   // The current physical line of a tab-delimited row (the filter's and the sample's line).
   std::string_view Line() const { return line_; }
   FilterOutcome Outcome() const { return outcome_; }
+  // Column `col` of the current row read as a number or a date on a worker; nullptr when the
+  // column was not read there or its text is not one (the runner reads it, and complains).
+  const double* Number(int col) const;
+  const Date* DateOf(int col) const;
   // Bytes of the file handed out so far, and its size, for the progress indicator.
   std::int64_t BytesDone() const { return bytesDone_; }
   std::int64_t Size() const { return size_; }
@@ -101,6 +111,9 @@ class BlockReader {
   std::vector<std::string_view> values_;
   std::string_view line_;
   FilterOutcome outcome_ = FilterOutcome::kSelected;
+  std::vector<std::uint8_t> numberOk_, dateOk_;  // per Layout::numbers / dates, current row
+  std::vector<double> number_;
+  std::vector<Date> date_;
   std::int64_t bytesDone_ = 0;
   std::int64_t size_ = 0;
 };

@@ -90,6 +90,10 @@ std::string NotText(const Job& job, int col, std::string_view what) {
 }  // namespace
 
 double Job::Number(int col) const {
+  if (const double* read = source_->ReadNumber(col)) {
+    Count(col, *read);
+    return *read;
+  }
   const auto v = ParseNumber(Text(col));
   if (!v) Raise(ErrorCode::TypeMismatch, NotText(*this, col, "not numeric: "));
   Count(col, *v);
@@ -165,6 +169,7 @@ std::string OtherOrders(std::string_view text, DateOrder order) {
 }  // namespace
 
 Date Job::DateValue(int col) const {
+  if (const Date* read = source_->ReadDate(col)) return *read;
   const auto v = ParseDate(Text(col), order_);
   if (!v) {
     std::string msg = NotText(*this, col, "not a date value:");
@@ -735,7 +740,14 @@ void PrepareRun(Job& j, const CommandDef& def, const cShell& sh) {
         parser.Prepare(cond, header);
       };
     }
-    file->ReadInParallel(j.options_.threads, std::move(setup));
+    std::vector<int> numbers, dates;
+    for (const ColumnArg& c : columns) {
+      const int col = j.Col(c.arg);
+      if (col < 0 || c.kind == Kind::Text) continue;
+      std::vector<int>& to = c.kind == Kind::Number ? numbers : dates;
+      if (std::find(to.begin(), to.end(), col) == to.end()) to.push_back(col);
+    }
+    file->ReadInParallel(j.options_.threads, std::move(setup), std::move(numbers), std::move(dates), j.order_);
   }
 }
 

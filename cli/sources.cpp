@@ -57,13 +57,17 @@ void FileSource::NeedColumns(int n) {
   reader_.LimitColumns(static_cast<std::int16_t>(keep_));
 }
 
-bool FileSource::ReadInParallel(int threads, FilterSetup filter) {
+bool FileSource::ReadInParallel(int threads, FilterSetup filter, std::vector<int> numbers,
+                                std::vector<int> dates, DateOrder order) {
   const std::string& layout = Layout();
   if (threads < 2 || rowNo_ != 0 || (layout != "T" && layout != "C")) return false;
   BlockReader::Layout l;
   l.comma = layout == "C";
   l.columns = count_;
   l.keep = keep_ > 0 ? static_cast<std::size_t>(keep_) : count_;
+  l.numbers = std::move(numbers);
+  l.dates = std::move(dates);
+  l.order = order;
   filtered_ = static_cast<bool>(filter);
   parallel_ = std::make_unique<BlockReader>(reader_.FileName(), l, threads, std::move(filter),
                                             BlockReader::DefaultBlockBytes());

@@ -47,6 +47,10 @@ class RowSource {
   // outcome here; the others leave the filter to the runner.
   virtual bool Prefiltered() const { return false; }
   virtual FilterOutcome Outcome() const { return FilterOutcome::kSelected; }
+  // Column `col` of the current row as a number or a date when the source has read it so (on
+  // its reading threads); nullptr otherwise.
+  virtual const double* ReadNumber(int col) const { (void)col; return nullptr; }
+  virtual const Date* ReadDate(int col) const { (void)col; return nullptr; }
   // "file: <path>", "file: <path> sheet: <name>" or "query: <sql>", for messages about this
   // source.
   const std::string& Where() const { return where_; }
@@ -73,13 +77,17 @@ class FileSource : public RowSource {
   // "T", "C" or "F".
   const std::string& Layout() const { return reader_.FileType(); }
   // Reads the rows, from the first on, with `threads` worker threads (block_reader.h), each
-  // asking the row filter prepared by `filter` when that is given. Tab-delimited and
-  // comma-separated files only: false (one thread goes on) for a print file or threads < 2.
-  // Call after NeedColumns and before the first Next.
-  bool ReadInParallel(int threads, FilterSetup filter);
+  // asking the row filter prepared by `filter` when that is given and reading the columns
+  // `numbers` as numbers and `dates` as dates in `order`. Tab-delimited and comma-separated
+  // files only: false (one thread goes on) for a print file or threads < 2. Call after
+  // NeedColumns and before the first Next.
+  bool ReadInParallel(int threads, FilterSetup filter, std::vector<int> numbers = {},
+                      std::vector<int> dates = {}, DateOrder order = DateOrder::kMdy);
   bool Prefiltered() const override { return parallel_ && filtered_; }
   FilterOutcome Outcome() const override { return parallel_->Outcome(); }
   double Done() const override;
+  const double* ReadNumber(int col) const override { return parallel_ ? parallel_->Number(col) : nullptr; }
+  const Date* ReadDate(int col) const override { return parallel_ ? parallel_->DateOf(col) : nullptr; }
 
  private:
   cNFile reader_;

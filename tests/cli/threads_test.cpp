@@ -109,6 +109,8 @@ std::vector<Case> Cases() {
       {"BE", big, "BE col=Amount type=F1"},
       {"ST", big, "ST col=Amount strata=\"0 100 1000 10000 100000\""},
       {"XT", big, "XT col1=Vendor col2=Account amount=Amount"},
+      {"HO", big, "HO col=InvDate"},
+      {"HOcsv", csv, "HO col=InvDate " + kFilter},
       {"EXbig", big, "EX " + kFilter, true},
       {"EXtab", tab, "EX " + kFilter, true},
       {"SUtab", tab, "SU col=Vendor amount=Amount " + kFilter},
