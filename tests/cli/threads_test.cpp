@@ -292,3 +292,28 @@ TEST(Threads, BlocksGiveTheOneThreadRows) {
 }
 
 }  // namespace
+
+namespace {
+
+// A quoted field that runs on past the largest record a spreadsheet writes is refused on the
+// line where it began, even though a quote closes it later, whatever the block size.
+TEST(Threads, OverlongQuotedFieldFailsWhereOneThreadFails) {
+  std::string text = "a,b\n" + Repeat("1,2\n", 30) + "3,\"";
+  const std::string line(999, 'q');
+  while (text.size() < cNFile::kMaxQuotedRecord + (2u << 20)) {
+    text += line;
+    text += '\n';
+  }
+  text += "\",4\n5,6\n";
+  const std::string path = Write("overlong.csv", text);
+  const Rows one = OneThread(path);
+  EXPECT_EQ(one.error, "Line 32 has a quoted field that is not closed (w)");
+  EXPECT_EQ(one.values.size(), 30u);
+  for (const std::size_t block : {std::size_t{4096}, std::size_t{1} << 20, std::size_t{64} << 20}) {
+    const Rows many = Blocks(path, block, 2);
+    EXPECT_EQ(many.error, one.error) << block;
+    EXPECT_EQ(many.values, one.values) << block;
+  }
+}
+
+}  // namespace
