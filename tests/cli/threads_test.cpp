@@ -280,7 +280,7 @@ TEST(Threads, BlocksGiveTheOneThreadRows) {
     const Rows one = OneThread(path);
     EXPECT_EQ(one.error, t.error) << t.name;
     ASSERT_FALSE(one.values.empty()) << t.name;
-    for (std::size_t block = 1; block <= t.text.size() + 1; block += block < 100 ? 1 : 37) {
+    for (std::size_t block = 1; block <= t.text.size() + 1; block += block < 40 ? 1 : 23) {
       for (const int threads : {1, 3}) {
         const Rows many = Blocks(path, block, threads);
         EXPECT_EQ(many.values, one.values) << t.name << " block " << block;
