@@ -4,6 +4,8 @@
 //   tarnwick [--raw] [--timing] -f SCRIPT                  one command per line
 //   tarnwick HE | --help                                   the commands and their arguments
 //   --max-in-memory N   UN keeps up to N amounts in memory, then uses the external sort
+//   --threads N         threads that read a delimited file (default: the machine's cores);
+//                       every report is the same for every N, 1 reads on one thread
 //   --out FILE.xlsx     also every report of the run in one workbook
 //   --log FILE.json     the run record: inputs with SHA-256, rows, control totals, outputs
 //   --format json|csv   each report as JSON or comma-separated text (docs/json.md)
@@ -16,12 +18,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "run_record.h"
 #include "runner.h"
@@ -82,7 +86,7 @@ bool WorkbookName(const std::string& path) {
 }
 
 int Usage() {
-  std::fputs("usage: tarnwick [--raw] [--timing] [--max-in-memory N] [--out FILE.xlsx]\n"
+  std::fputs("usage: tarnwick [--raw] [--timing] [--max-in-memory N] [--threads N] [--out FILE.xlsx]\n"
              "                [--log FILE.json] [--format json|csv] 'COMMAND name=value ...'\n"
              "       tarnwick [--raw] [--timing] [--out FILE.xlsx] [--log FILE.json]\n"
              "                [--format json|csv] -f SCRIPT\n"
@@ -274,6 +278,7 @@ int main(int argc, char** argv) {
   // those beside a sample or workbook go when that folder is written to next.
   RemoveStaleTempFiles(GetSpecialFolder(2));
   Options opt;
+  opt.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   opt.progress = ::isatty(2) != 0;
   bool raw = false;
   std::string script;
@@ -293,6 +298,11 @@ int main(int argc, char** argv) {
       const long long n = std::atoll(argv[++i]);
       if (n < 1 || n > 200'000'000) return Usage();
       opt.maxInMemory = static_cast<std::int32_t>(n);
+    } else if (a == "--threads") {
+      if (i + 1 >= argc) return Usage();
+      const long long n = std::atoll(argv[++i]);
+      if (n < 1 || n > 256) return Usage();
+      opt.threads = static_cast<int>(n);
     } else if (a == "--out") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') return Usage();
       out = argv[++i];

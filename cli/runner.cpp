@@ -38,7 +38,11 @@ bool Job::Next() {
     if (ct_) ct_->Item();
     if (options_.progress && (source_->RowNo() & 0x3FFF) == 0) Progress(false);
     bool selected = true;
-    if (filtered_) {
+    if (filtered_ && source_->Prefiltered()) {
+      const FilterOutcome o = source_->Outcome();
+      selected = o == FilterOutcome::kSelected;
+      if (o == FilterOutcome::kNotEvaluated) ++evalFailures_;
+    } else if (filtered_) {
       selected = parser_.SelectRow(source_->RowLine(), op_);
       // A failed operation pushes nothing and need not be the last one; an answer that is not a
       // truth value also means the row could not be evaluated.
@@ -163,6 +167,10 @@ std::string NotText(const Job& job, int col, std::string_view what) {
 }  // namespace
 
 double Job::Number(int col) const {
+  if (const double* read = source_->ReadNumber(col)) {
+    Count(col, *read);
+    return *read;
+  }
   const auto v = ParseNumber(Text(col));
   if (!v) Raise(ErrorCode::TypeMismatch, NotText(*this, col, "not numeric: "));
   Count(col, *v);
@@ -242,6 +250,7 @@ std::string OtherOrders(std::string_view text, DateOrder order) {
 }  // namespace
 
 Date Job::DateValue(int col) const {
+  if (const Date* read = source_->ReadDate(col)) return *read;
   const auto v = ParseDate(Text(col), order_);
   if (!v) {
     std::string msg = NotText(*this, col, "not a date value:");
@@ -799,6 +808,28 @@ void PrepareRun(Job& j, const CommandDef& def, const cShell& sh) {
   for (const auto& k : j.keyParts_)
     for (const int c : k.second) needed = std::max(needed, c + 1);
   j.source_->NeedColumns(needed);
+  if (auto* file = dynamic_cast<FileSource*>(j.source_.get()); file && j.options_.threads > 1) {
+    FilterSetup setup;
+    if (j.filtered_) {
+      // Each reading thread prepares its own copy of the filter exactly as PrepareFilter did.
+      auto holidays = j.customHolidays_ ? std::make_shared<const HolidayCalendar>(j.holidays_) : nullptr;
+      setup = [cond = sh.geta("cond"), header = j.source_->HeaderLine(), order = j.order_,
+               holidays](cParse& parser, cOP& op) {
+        parser.SetDateOrder(order);
+        op.SetDateOrder(order);
+        op.SetHolidays(holidays.get());
+        parser.Prepare(cond, header);
+      };
+    }
+    std::vector<int> numbers, dates;
+    for (const ColumnArg& c : columns) {
+      const int col = j.Col(c.arg);
+      if (col < 0 || c.kind == Kind::Text) continue;
+      std::vector<int>& to = c.kind == Kind::Number ? numbers : dates;
+      if (std::find(to.begin(), to.end(), col) == to.end()) to.push_back(col);
+    }
+    file->ReadInParallel(j.options_.threads, std::move(setup), std::move(numbers), std::move(dates), j.order_);
+  }
 }
 
 int RunLine(const std::string& line, const Options& options, std::string& report,

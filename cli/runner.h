@@ -38,6 +38,9 @@ struct Options {
   bool progress = false;  // progress of long reads on standard error (set when it is a terminal)
   // Above this many amounts UN leaves memory for the engine's external sort.
   std::int32_t maxInMemory = 10'000'000;
+  // Threads that read a delimited file's rows (block_reader.h); 1 reads on the calling thread.
+  // Reports are the same for every count.
+  int threads = 1;
 };
 
 // What a command that ran tells its caller besides the report, so that the report can be

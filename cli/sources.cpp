@@ -53,10 +53,40 @@ FileSource::FileSource(const std::string& path, const std::string& filespec) {
 void FileSource::NeedColumns(int n) {
   // Only a tab-delimited line is its own RowLine; the others are rebuilt from every field.
   if (!tab_ || n < 0 || static_cast<std::size_t>(n) >= count_) return;
-  reader_.LimitColumns(static_cast<std::int16_t>(n > 0 ? n : 1));
+  keep_ = n > 0 ? n : 1;
+  reader_.LimitColumns(static_cast<std::int16_t>(keep_));
+}
+
+bool FileSource::ReadInParallel(int threads, FilterSetup filter, std::vector<int> numbers,
+                                std::vector<int> dates, DateOrder order) {
+  const std::string& layout = Layout();
+  if (threads < 2 || rowNo_ != 0 || (layout != "T" && layout != "C")) return false;
+  BlockReader::Layout l;
+  l.comma = layout == "C";
+  l.columns = count_;
+  l.keep = keep_ > 0 ? static_cast<std::size_t>(keep_) : count_;
+  l.numbers = std::move(numbers);
+  l.dates = std::move(dates);
+  l.order = order;
+  filtered_ = static_cast<bool>(filter);
+  parallel_ = std::make_unique<BlockReader>(reader_.FileName(), l, threads, std::move(filter),
+                                            BlockReader::DefaultBlockBytes());
+  values_ = parallel_->Values();
+  return true;
+}
+
+double FileSource::Done() const {
+  if (!parallel_) return reader_.Done();  // one thread: the typed reader knows its place
+  if (parallel_->Size() <= 0) return -1.0;
+  return static_cast<double>(parallel_->BytesDone()) / static_cast<double>(parallel_->Size());
 }
 
 bool FileSource::Next() {
+  if (parallel_) {
+    if (!parallel_->Next(where_)) return false;
+    ++rowNo_;
+    return true;
+  }
   if (reader_.Eof()) return false;
   reader_.NextRow();
   if (reader_.ErrStatus()) throw FileError{reader_.ErrMsg() + " (" + where_ + ")"};
@@ -65,7 +95,7 @@ bool FileSource::Next() {
 }
 
 std::string_view FileSource::RowLine() {
-  if (tab_) return reader_.RowView();
+  if (tab_) return parallel_ ? parallel_->Line() : reader_.RowView();
   return RowSource::RowLine();
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "block_reader.h"
 #include "tarnwick/data/file_system.h"
 #include "tarnwick/data/typed_reader.h"
 
@@ -42,6 +43,14 @@ class RowSource {
   virtual std::int64_t LineNo() const { return rowNo_ + 1; }
   // Done share in 0..1 for the progress indicator, or -1 when unknown.
   virtual double Done() const { return -1.0; }
+  // A source that asks the row filter itself (on its reading threads) gives the current row's
+  // outcome here; the others leave the filter to the runner.
+  virtual bool Prefiltered() const { return false; }
+  virtual FilterOutcome Outcome() const { return FilterOutcome::kSelected; }
+  // Column `col` of the current row as a number or a date when the source has read it so (on
+  // its reading threads); nullptr otherwise.
+  virtual const double* ReadNumber(int col) const { (void)col; return nullptr; }
+  virtual const Date* ReadDate(int col) const { (void)col; return nullptr; }
   // "file: <path>", "file: <path> sheet: <name>" or "query: <sql>", for messages about this
   // source.
   const std::string& Where() const { return where_; }
@@ -67,11 +76,25 @@ class FileSource : public RowSource {
   void NeedColumns(int n) override;
   // "T", "C" or "F".
   const std::string& Layout() const { return reader_.FileType(); }
-  double Done() const override { return reader_.Done(); }
+  // Reads the rows, from the first on, with `threads` worker threads (block_reader.h), each
+  // asking the row filter prepared by `filter` when that is given and reading the columns
+  // `numbers` as numbers and `dates` as dates in `order`. Tab-delimited and comma-separated
+  // files only: false (one thread goes on) for a print file or threads < 2. Call after
+  // NeedColumns and before the first Next.
+  bool ReadInParallel(int threads, FilterSetup filter, std::vector<int> numbers = {},
+                      std::vector<int> dates = {}, DateOrder order = DateOrder::kMdy);
+  bool Prefiltered() const override { return parallel_ && filtered_; }
+  FilterOutcome Outcome() const override { return parallel_->Outcome(); }
+  double Done() const override;
+  const double* ReadNumber(int col) const override { return parallel_ ? parallel_->Number(col) : nullptr; }
+  const Date* ReadDate(int col) const override { return parallel_ ? parallel_->DateOf(col) : nullptr; }
 
  private:
   cNFile reader_;
   bool tab_ = false;  // a tab-delimited file: each line is its own RowLine
+  int keep_ = 0;      // columns NeedColumns asked for (0: all)
+  std::unique_ptr<BlockReader> parallel_;
+  bool filtered_ = false;
 };
 
 struct FileError {
