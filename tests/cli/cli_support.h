@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -14,6 +15,27 @@
 #include <vector>
 
 namespace cli_test {
+
+// The files of a test process go in one folder of its own (ctest runs the cases side by side),
+// removed when the process ends, so that runs leave nothing behind.
+inline const std::string& ProcessFolder() {
+  static const struct Folder {
+    std::string path;
+    Folder() {
+      std::string pattern = ::testing::TempDir() + "/tarnwick-test-XXXXXX";
+      if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+      path = pattern;
+    }
+    ~Folder() {
+      std::error_code ec;
+      std::filesystem::remove_all(path, ec);
+    }
+  } folder;
+  return folder.path;
+}
+
+// A path in the process's folder.
+inline std::string Temp(const std::string& name) { return ProcessFolder() + "/" + name; }
 
 inline std::string Binary() { return std::string(TARNWICK_BINARY_DIR) + "/tarnwick"; }
 inline std::string Ledger() { return std::string(TARNWICK_SOURCE_DIR) + "/examples/payments.tsv"; }

@@ -14,23 +14,6 @@ using namespace cli_test;
 
 namespace {
 
-const std::string& Folder() {
-  static const struct F {
-    std::string path;
-    F() {
-      std::string pattern = ::testing::TempDir() + "/tarnwick-dates-XXXXXX";
-      if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-      path = pattern;
-    }
-    ~F() {
-      std::error_code ec;
-      fs::remove_all(path, ec);
-    }
-  } folder;
-  return folder.path;
-}
-
-std::string Temp(const std::string& name) { return Folder() + "/" + name; }
 
 std::string Made(const std::string& name, const std::string& text) {
   WriteFile(Temp(name), text);

@@ -14,23 +14,6 @@ using namespace cli_test;
 
 namespace {
 
-const std::string& Folder() {
-  static const struct Dir {
-    std::string path;
-    Dir() {
-      std::string pattern = ::testing::TempDir() + "/tarnwick-read-XXXXXX";
-      if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-      path = pattern;
-    }
-    ~Dir() {
-      std::error_code ec;
-      std::filesystem::remove_all(path, ec);
-    }
-  } dir;
-  return dir.path;
-}
-
-std::string Temp(const std::string& name) { return Folder() + "/" + name; }
 
 const std::string kBom = "\xEF\xBB\xBF";
 

@@ -61,25 +61,6 @@ std::string Join(std::initializer_list<std::string> parts) {
 }
 
 // Names of their own per process: ctest runs the cases side by side.
-// The files of a test process go in one folder of the temporary folder, removed when the
-// process ends, so that runs leave nothing behind.
-const std::string& RunFolder() {
-  static const struct Folder {
-    std::string path;
-    Folder() {
-      std::string pattern = ::testing::TempDir() + "/tarnwick-cli-XXXXXX";
-      if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-      path = pattern;
-    }
-    ~Folder() {
-      std::error_code ec;
-      std::filesystem::remove_all(path, ec);
-    }
-  } folder;
-  return folder.path;
-}
-
-std::string Temp(const std::string& name) { return RunFolder() + "/" + name; }
 
 std::vector<std::string> RowsOf(const std::string& file) {
   std::vector<std::string> lines;

@@ -24,22 +24,6 @@ std::string Book(const std::string& name) {
   return std::string(TARNWICK_SOURCE_DIR) + "/tests/data/workbooks/" + name;
 }
 
-// The files of a test process go in one folder of its own, removed when the process ends.
-std::string Temp(const std::string& name) {
-  static const struct Folder {
-    std::string path;
-    Folder() {
-      std::string pattern = ::testing::TempDir() + "/tarnwick-sources-XXXXXX";
-      if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-      path = pattern;
-    }
-    ~Folder() {
-      std::error_code ec;
-      fs::remove_all(path, ec);
-    }
-  } folder;
-  return folder.path + "/" + name;
-}
 
 const Table& Data() {
   static const Table t = ReadTable(Ledger());

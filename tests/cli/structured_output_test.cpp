@@ -20,24 +20,6 @@ using nlohmann::json;
 
 namespace {
 
-// The files of a test process go in one folder of its own, removed when the process ends.
-const std::string& Folder() {
-  static const struct Dir {
-    std::string path;
-    Dir() {
-      std::string pattern = ::testing::TempDir() + "/tarnwick-json-XXXXXX";
-      if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-      path = pattern;
-    }
-    ~Dir() {
-      std::error_code ec;
-      std::filesystem::remove_all(path, ec);
-    }
-  } dir;
-  return dir.path;
-}
-
-std::string Temp(const std::string& name) { return Folder() + "/" + name; }
 
 // --- the text report's figures, read independently of the runner ---------------------------
 
