@@ -20,4 +20,4 @@ cmake --build "$build" -j"$jobs" --target tarnwick_cli tests_cli
 
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:exitcode=66:second_deadlock_stack=1}
 # a shorter large file: the instrumented runner is ten times slower
-THREADS_TEST_ROWS=${THREADS_TEST_ROWS:-40000} "$build/tests/tests_cli" --gtest_filter='Threads*'
+THREADS_TEST_ROWS=${THREADS_TEST_ROWS:-10000} "$build/tests/tests_cli" --gtest_filter='Threads*'
