@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tarnwick/core/default_text.h"
-#include "tarnwick/data/file_system.h"
+#include "tarnwick/platform/file_system.h"
 #include "tarnwick/stats/external_sort.h"
 #include "tarnwick/stats/sequences.h"
 

@@ -32,7 +32,7 @@ cat >"$WORK/driver.cpp" <<'CPP'
 #include <string>
 
 #include "tarnwick/core/default_text.h"
-#include "tarnwick/data/file_system.h"
+#include "tarnwick/platform/file_system.h"
 #include "tarnwick/stats/external_sort.h"
 
 // Amounts in cents from -1,000,000.00 to 9,000,000.00, a fixed 64-bit LCG so both sides see

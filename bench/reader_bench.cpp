@@ -12,7 +12,7 @@
 #include <string>
 
 #include "tarnwick/data/delimited_reader.h"
-#include "tarnwick/data/file_system.h"
+#include "tarnwick/platform/file_system.h"
 #include "tarnwick/data/typed_reader.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "tarnwick/data/file_system.h"
+#include "tarnwick/platform/file_system.h"
 #include "workbook.h"
 
 namespace {

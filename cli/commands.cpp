@@ -29,7 +29,7 @@
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/key_index.h"
 #include "tarnwick/core/text.h"
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 #include "tarnwick/shell/requirements.h"
 #include "tarnwick/stats/amount_array.h"
 #include "tarnwick/stats/cross_tab.h"

@@ -32,7 +32,7 @@
 #include "structured_report.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/text.h"
-#include "tarnwick/data/file_system.h"
+#include "tarnwick/platform/file_system.h"
 #include "tarnwick/shell/symbols.h"
 #ifdef TARNWICK_HAVE_WORKBOOK
 #include "workbook.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tarnwick/data/file_system.h"
+#include "tarnwick/platform/file_system.h"
 
 namespace tarnwick::cli {
 

@@ -10,7 +10,7 @@
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/text.h"
-#include "tarnwick/data/file_system.h"
+#include "tarnwick/platform/file_system.h"
 #include "tarnwick/shell/requirements.h"
 #include "tarnwick/shell/validation.h"
 #include "odbc_source.h"

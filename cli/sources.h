@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "block_reader.h"
-#include "tarnwick/data/file_system.h"
+#include "tarnwick/platform/file_system.h"
 #include "tarnwick/data/typed_reader.h"
 
 struct sqlite3;

@@ -14,7 +14,7 @@
 #include "fuzz_check.h"
 #include "tarnwick/core/currency.h"
 #include "tarnwick/core/numeric_text.h"
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 
 namespace tarnwick_fuzz {
 namespace format_number {

@@ -12,7 +12,7 @@
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/numeric_text.h"
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 
 namespace tarnwick_fuzz {
 namespace number_text {

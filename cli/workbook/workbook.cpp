@@ -20,7 +20,7 @@
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/text.h"
-#include "tarnwick/data/file_system.h"
+#include "tarnwick/platform/file_system.h"
 
 namespace tarnwick::cli {
 

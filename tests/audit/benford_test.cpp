@@ -11,7 +11,7 @@
 #include "tarnwick/audit/benford.h"
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 
 namespace tarnwick {
 namespace {

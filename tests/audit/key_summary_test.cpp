@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tarnwick/core/error.h"
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 #include "../support/engine_error.h"
 
 namespace tarnwick {

@@ -26,7 +26,7 @@
 #include "tarnwick/stats/external_sort.h"
 #include "tarnwick/stats/sequences.h"
 #include "tarnwick/core/numeric_text.h"
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/stats/amount_array.h"
 #include "tarnwick/stats/regression.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "tarnwick/core/error.h"
-#include "tarnwick/data/file_system.h"
+#include "tarnwick/platform/file_system.h"
 
 namespace tarnwick {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 
 namespace tarnwick {
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "tarnwick/core/error.h"
-#include "tarnwick/data/file_system.h"
+#include "tarnwick/platform/file_system.h"
 #include "tarnwick/data/print_conversion.h"
 #include "temp_files.h"
 

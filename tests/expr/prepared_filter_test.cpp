@@ -14,7 +14,7 @@
 #include "tarnwick/core/holiday_calendar.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/expr/is_num.h"
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 #include "tarnwick/expr/parser.h"
 #include "tarnwick/platform/notice.h"
 

@@ -17,7 +17,7 @@
 #include "../../fuzz/format_number_props.h"
 #include "../../fuzz/number_text_props.h"
 #include "../../fuzz/reader_props.h"
-#include "tarnwick/data/file_system.h"
+#include "tarnwick/platform/file_system.h"
 
 namespace fs = std::filesystem;
 

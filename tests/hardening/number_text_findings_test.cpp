@@ -9,7 +9,7 @@
 #include "tarnwick/core/date.h"
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/numeric_text.h"
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 
 using namespace tarnwick;
 

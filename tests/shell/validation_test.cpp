@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tarnwick/data/file_system.h"
+#include "tarnwick/platform/file_system.h"
 #include "tarnwick/shell/validation.h"
 
 namespace tarnwick {

@@ -15,7 +15,7 @@
 
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
-#include "tarnwick/data/file_system.h"
+#include "tarnwick/platform/file_system.h"
 #include "tarnwick/stats/amount_array.h"
 #include "tarnwick/stats/external_sort.h"
 #include "../support/engine_error.h"

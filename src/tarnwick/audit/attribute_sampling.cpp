@@ -6,7 +6,7 @@
 
 #include "tarnwick/core/arith.h"
 #include "tarnwick/core/error.h"
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 #include "tarnwick/stats/distributions.h"
 
 namespace tarnwick {

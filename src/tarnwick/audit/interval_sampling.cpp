@@ -4,7 +4,7 @@
 
 #include "tarnwick/audit/attribute_sampling.h"
 #include "tarnwick/core/arith.h"
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 #include "tarnwick/stats/distributions.h"
 
 namespace tarnwick {

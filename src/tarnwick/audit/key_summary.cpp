@@ -17,7 +17,7 @@
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/key_index.h"
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 
 namespace tarnwick {
 

@@ -9,7 +9,7 @@
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/text.h"
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 
 namespace tarnwick {
 

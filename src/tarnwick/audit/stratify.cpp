@@ -8,7 +8,7 @@
 #include "tarnwick/core/int128.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/text.h"
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 
 namespace tarnwick {
 

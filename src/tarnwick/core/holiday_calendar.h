@@ -19,6 +19,20 @@
 
 namespace tarnwick {
 
+// The observed United States federal holidays, the calendar used without a HolidayCalendar:
+// New Year's Day, Martin Luther King Day, Presidents' Day, Memorial Day, Independence Day,
+// Labor Day, Columbus Day, Veterans Day, Thanksgiving, Christmas, and Juneteenth from 2021 on.
+// A holiday on a fixed date that falls on a Saturday is observed on the Friday before, on a
+// Sunday on the Monday after. Sets found[i] for the holidays that fall on `day`, in that order
+// (index 10 is Juneteenth), and says whether any does. A time of day never matches a holiday
+// computed as the nth weekday of a month.
+constexpr int kFederalHolidays = 11;
+bool FederalHolidays(Date day, bool (&found)[kFederalHolidays]);
+inline bool IsFederalHoliday(Date day) {
+  bool found[kFederalHolidays] = {};
+  return FederalHolidays(day, found);
+}
+
 class HolidayCalendar {
  public:
   enum class Line : std::uint8_t { kAdded, kNothing, kNotADate };

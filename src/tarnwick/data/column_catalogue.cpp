@@ -5,7 +5,7 @@
 #include "tarnwick/core/arith.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/numeric_text.h"
-#include "tarnwick/data/file_system.h"
+#include "tarnwick/platform/file_system.h"
 
 namespace tarnwick {
 

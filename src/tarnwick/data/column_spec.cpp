@@ -9,9 +9,9 @@
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/text.h"
-#include "tarnwick/data/file_system.h"
+#include "tarnwick/platform/file_system.h"
 #include "tarnwick/platform/notice.h"
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 
 namespace tarnwick {
 

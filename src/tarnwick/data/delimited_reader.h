@@ -15,7 +15,7 @@
 
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/field_split.h"
-#include "tarnwick/data/file_system.h"
+#include "tarnwick/platform/file_system.h"
 
 namespace tarnwick {
 

@@ -4,8 +4,8 @@
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/text.h"
-#include "tarnwick/data/file_system.h"
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/platform/file_system.h"
+#include "tarnwick/core/report_text.h"
 
 namespace tarnwick {
 

@@ -7,7 +7,7 @@
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/text.h"
 #include "tarnwick/data/row_filter.h"
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 
 namespace tarnwick {
 

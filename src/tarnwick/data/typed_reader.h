@@ -36,7 +36,7 @@
 #include "tarnwick/core/variant.h"
 #include "tarnwick/data/column_spec.h"
 #include "tarnwick/core/field_split.h"
-#include "tarnwick/data/file_system.h"
+#include "tarnwick/platform/file_system.h"
 
 namespace tarnwick {
 

@@ -12,7 +12,7 @@
 #include "tarnwick/core/unicode_case.h"
 #include "tarnwick/expr/is_num.h"
 #include "tarnwick/platform/notice.h"
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 
 namespace tarnwick {
 

@@ -2,15 +2,15 @@
 
 #include <cmath>
 
-#include "tarnwick/audit/ageing.h"
 #include "tarnwick/core/arith.h"
 #include "tarnwick/core/date.h"
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
+#include "tarnwick/core/holiday_calendar.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/text.h"
 #include "tarnwick/core/unicode_case.h"
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 
 namespace tarnwick {
 
@@ -363,19 +363,13 @@ bool cOP::SetTextScratch() {
   return true;
 }
 
-void cOP::SetHolidays(const HolidayCalendar* calendar) {
-  holidays_ = calendar;
-  if (age_) age_->Holidays(calendar);
-}
+void cOP::SetHolidays(const HolidayCalendar* calendar) { holidays_ = calendar; }
 
 // The date the operand text was read as (in the evaluator's date order), so that the calendar
 // sees the same day as the other date operations.
 bool cOP::Holiday(double serial) {
-  if (!age_) {
-    age_ = std::make_unique<cAge>();
-    age_->Holidays(holidays_);
-  }
-  return age_->IsHolidayDate(Date(serial));
+  const Date day(serial);
+  return holidays_ ? holidays_->Find(day) >= 0 : IsFederalHoliday(day);
 }
 
 bool cOP::OperateOne(RpnOp op, Value& x) {

@@ -33,7 +33,6 @@
 
 namespace tarnwick {
 
-class cAge;
 class HolidayCalendar;
 
 // Operators the evaluator knows; kNone marks an operand.
@@ -204,7 +203,6 @@ class cOP {
   ResultText resultKind_ = ResultText::kView;
   std::string scratch_;
 
-  std::unique_ptr<cAge> age_;
   const HolidayCalendar* holidays_ = nullptr;
   DateOrder order_ = DateOrder::kMdy;
 };

@@ -2,7 +2,7 @@
 
 #include "tarnwick/core/arith.h"
 #include "tarnwick/platform/perf_counter.h"
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 
 namespace tarnwick {
 

@@ -9,7 +9,7 @@
 
 #include "tarnwick/core/arith.h"
 #include "tarnwick/core/default_text.h"
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 #include "tarnwick/stats/sort_doubles.h"
 
 namespace tarnwick {

@@ -2,7 +2,7 @@
 
 #include "tarnwick/core/arith.h"
 #include "tarnwick/core/default_text.h"
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 #include "tarnwick/stats/chi_square.h"
 #include "tarnwick/stats/distributions.h"
 #include "tarnwick/stats/sequences.h"

@@ -11,8 +11,8 @@
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/int128.h"
 #include "tarnwick/core/numeric_text.h"
-#include "tarnwick/data/file_system.h"
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/platform/file_system.h"
+#include "tarnwick/core/report_text.h"
 #include "tarnwick/stats/sort_doubles.h"
 
 namespace tarnwick {

@@ -1,4 +1,4 @@
-#include "tarnwick/data/file_system.h"
+#include "tarnwick/platform/file_system.h"
 
 #include <dirent.h>
 #include <fcntl.h>

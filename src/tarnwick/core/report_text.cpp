@@ -1,4 +1,4 @@
-#include "tarnwick/shell/report_text.h"
+#include "tarnwick/core/report_text.h"
 
 #include <algorithm>
 #include <bit>
