@@ -1,5 +1,5 @@
 // End-to-end tests of the workbook and ODBC sources: the same ledger as a workbook written by
-// xlsxwriter (tests/data/workbooks/make_workbooks.py), as a range of a worksheet, as an SQLite
+// xlsxwriter (tests/testdata/workbooks/make_workbooks.py), as a range of a worksheet, as an SQLite
 // database read through the SQLite ODBC driver and as a PostgreSQL table gives byte for byte
 // the reports of the tab-separated file; bad input is refused with its message and status and
 // without output.
@@ -21,7 +21,7 @@ using namespace cli_test;
 namespace {
 
 std::string Book(const std::string& name) {
-  return std::string(TARNWICK_SOURCE_DIR) + "/tests/data/workbooks/" + name;
+  return std::string(TARNWICK_SOURCE_DIR) + "/tests/testdata/workbooks/" + name;
 }
 
 

@@ -21,7 +21,7 @@ namespace tarnwick {
 namespace {
 
 // ---------------------------------------------------------------------------------------------
-// Golden values: every row of tests/data/distribution-golden.tsv within its tolerance.
+// Golden values: every row of tests/testdata/distribution-golden.tsv within its tolerance.
 
 struct GoldenRow {
   std::string function;

@@ -135,13 +135,13 @@ TEST_F(RunnerOut, NothingWrittenWhenTheRunFailsOrWouldReplaceAFileItUses) {
 
   // The script itself, and a data file the run reads (a workbook, the ledger as a source).
   const std::string data = Path("ledger.xlsx");
-  WriteFile(data, ReadAll(std::string(TARNWICK_SOURCE_DIR) + "/tests/data/workbooks/ledger.xlsx"));
+  WriteFile(data, ReadAll(std::string(TARNWICK_SOURCE_DIR) + "/tests/testdata/workbooks/ledger.xlsx"));
   const auto overScript = Tarnwick({"--out", script, "-f", script});
   EXPECT_EQ(overScript.status, 2);
   const auto overData = Tarnwick({"--out", data, "BE ds=file file=" + data + " col=Amount"});
   EXPECT_NE(overData.status, 0);
   EXPECT_NE(overData.err.find("would replace"), std::string::npos) << overData.err;
-  EXPECT_EQ(ReadAll(data), ReadAll(std::string(TARNWICK_SOURCE_DIR) + "/tests/data/workbooks/ledger.xlsx"));
+  EXPECT_EQ(ReadAll(data), ReadAll(std::string(TARNWICK_SOURCE_DIR) + "/tests/testdata/workbooks/ledger.xlsx"));
   EXPECT_EQ(FileCount(), 3u);  // the earlier workbook, the script and the data: no leftovers
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Writes the workbook fixtures of the runner's tests into this folder.
 
-    /usr/bin/python3 tests/data/workbooks/make_workbooks.py
+    /usr/bin/python3 tests/testdata/workbooks/make_workbooks.py
 
 ledger.xlsx, ledger1904.xlsx and divzero.xlsx are written by xlsxwriter (another program than
 the one under test) from examples/payments.tsv; kinds.xlsx is written part by part with
