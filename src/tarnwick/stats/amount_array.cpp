@@ -386,22 +386,15 @@ std::string cDoubleArray::OLReport() {
   return out;
 }
 
-std::string cDoubleArray::StatReport() {
-  BringUpToDate();
-  // Every figure first, so a failure (CV of a zero mean) leaves no half-built text behind.
-  const double cv = CV();
-  const double var = Var();
-  const double qrange = QRange();
-  const double popsd = PopStdDev().ToDouble();
-  const double uss = USS();
-  const double range = Range();
-  const double sem = SEM();
+namespace {
+constexpr std::string_view kStatMoney = "#,###,###,###.00";
+constexpr std::string_view kStatWhole = "#,###,###,##0";
+constexpr std::string_view kStatRatio = "###,###.####0";
+}  // namespace
 
-  constexpr std::string_view kMoney = "#,###,###,###.00";
-  constexpr std::string_view kWhole = "#,###,###,##0";
-  constexpr std::string_view kRatio = "###,###.####0";
+std::string cDoubleArray::StatText(const SpreadCells& c) const {
   std::string out;
-  out.reserve(640);
+  out.reserve(800);
   out += "Population Statistics";
   out += kCrLf;
   const auto line = [&out](std::string_view label, const std::string& value) {
@@ -410,30 +403,47 @@ std::string cDoubleArray::StatReport() {
     out += value;
     out += kCrLf;
   };
-  line("Min: ", FormatNumber(min_, kMoney));
-  line("Max: ", FormatNumber(max_, kMoney));
-  line("Mean: ", FormatNumber(fig_.mean, kMoney));
-  line("Sum: ", FormatNumber(fig_.sum, kMoney));
-  line("Sum X2: ", FormatNumber(fig_.sumSquares, kWhole));
-  line("N: ", FormatNumber(fig_.count, kWhole));
-  line("Median: ", FormatNumber(median_, kMoney));
-  line("Count Positive: ", FormatNumber(fig_.countPos, kWhole));
-  line("Sum Positive: ", FormatNumber(fig_.sumPos, kMoney));
-  line("Std Dev: ", FormatNumber(fig_.sd, kMoney));
-  line("Skewness: ", FormatNumber(skewness_, kRatio));
-  line("Kurtosis: ", FormatNumber(kurtosis_, kRatio));
+  line("Min: ", FormatNumber(min_, kStatMoney));
+  line("Max: ", FormatNumber(max_, kStatMoney));
+  line("Mean: ", FormatNumber(fig_.mean, kStatMoney));
+  line("Sum: ", FormatNumber(fig_.sum, kStatMoney));
+  line("Sum X2: ", FormatNumber(fig_.sumSquares, kStatWhole));
+  line("N: ", FormatNumber(fig_.count, kStatWhole));
+  line("Median: ", FormatNumber(median_, kStatMoney));
+  line("Count Positive: ", FormatNumber(fig_.countPos, kStatWhole));
+  line("Sum Positive: ", FormatNumber(fig_.sumPos, kStatMoney));
+  line("Std Dev: ", c.sd);
+  line("Skewness: ", c.skewness);
+  line("Kurtosis: ", c.kurtosis);
   line("Mode: ", NumText(mode_));
-  line("Count Neg: ", FormatNumber(fig_.countNeg, kWhole));
-  line("Amt Neg: ", FormatNumber(fig_.sumNeg, kMoney));
-  line("Count Zero: ", FormatNumber(fig_.countZero, kWhole));
-  line("CV: ", FormatNumber(cv, kMoney));
-  line("Variance: ", FormatNumber(var, kWhole));
-  line("QRange: ", FormatNumber(qrange, kWhole));
-  line("Stdevp: ", FormatNumber(popsd, kWhole));
-  line("USS: ", FormatNumber(uss, kWhole));
-  line("Range: ", FormatNumber(range, kWhole));
-  line("SEM: ", FormatNumber(sem, kMoney));
+  line("Count Neg: ", FormatNumber(fig_.countNeg, kStatWhole));
+  line("Amt Neg: ", FormatNumber(fig_.sumNeg, kStatMoney));
+  line("Count Zero: ", FormatNumber(fig_.countZero, kStatWhole));
+  line("CV: ", c.cv);
+  line("Variance: ", c.variance);
+  line("QRange: ", c.qrange);
+  line("Stdevp: ", c.popsd);
+  line("USS: ", c.uss);
+  line("Range: ", c.range);
+  line("SEM: ", c.sem);
   return out;
+}
+
+std::string cDoubleArray::StatReport() {
+  BringUpToDate();
+  // Every figure first, so a failure (CV of a zero mean) leaves no half-built text behind.
+  SpreadCells c;
+  c.cv = FormatNumber(CV(), kStatMoney);
+  c.variance = FormatNumber(Var(), kStatWhole);
+  c.qrange = FormatNumber(QRange(), kStatWhole);
+  c.popsd = FormatNumber(PopStdDev().ToDouble(), kStatWhole);
+  c.uss = FormatNumber(USS(), kStatWhole);
+  c.range = FormatNumber(Range(), kStatWhole);
+  c.sem = FormatNumber(SEM(), kStatMoney);
+  c.sd = FormatNumber(fig_.sd, kStatMoney);
+  c.skewness = FormatNumber(skewness_, kStatRatio);
+  c.kurtosis = FormatNumber(kurtosis_, kStatRatio);
+  return StatText(c);
 }
 
 std::string cDoubleArray::SimpleReport() const {
@@ -480,46 +490,20 @@ std::string cDoubleArray::StatReportNA() {
       NotAvailable(n < 3 ? "needs 3 or more amounts" : "the amounts are all equal");
   const std::string kurtosisWhy =
       NotAvailable(n < 3 ? "needs 4 or more amounts" : "the amounts are all equal");
-
-  constexpr std::string_view kMoney = "#,###,###,###.00";
-  constexpr std::string_view kWhole = "#,###,###,##0";
-  constexpr std::string_view kRatio = "###,###.####0";
-  out.reserve(800);
-  out += "Population Statistics";
-  out += kCrLf;
-  const auto line = [&out](std::string_view label, const std::string& value) {
-    out += label;
-    out += kTab;
-    out += value;
-    out += kCrLf;
-  };
-  line("Min: ", FormatNumber(min_, kMoney));
-  line("Max: ", FormatNumber(max_, kMoney));
-  line("Mean: ", FormatNumber(fig_.mean, kMoney));
-  line("Sum: ", FormatNumber(fig_.sum, kMoney));
-  line("Sum X2: ", FormatNumber(fig_.sumSquares, kWhole));
-  line("N: ", FormatNumber(fig_.count, kWhole));
-  line("Median: ", FormatNumber(median_, kMoney));
-  line("Count Positive: ", FormatNumber(fig_.countPos, kWhole));
-  line("Sum Positive: ", FormatNumber(fig_.sumPos, kMoney));
-  line("Std Dev: ", n < 2 ? twoOrMore : FormatNumber(fig_.sd, kMoney));
-  line("Skewness: ", moments ? FormatNumber(skewness_, kRatio) : momentsWhy);
-  line("Kurtosis: ", moments ? FormatNumber(kurtosis_, kRatio) : kurtosisWhy);
-  line("Mode: ", NumText(mode_));
-  line("Count Neg: ", FormatNumber(fig_.countNeg, kWhole));
-  line("Amt Neg: ", FormatNumber(fig_.sumNeg, kMoney));
-  line("Count Zero: ", FormatNumber(fig_.countZero, kWhole));
-  line("CV: ", n < 2                 ? twoOrMore
-               : fig_.mean == 0.0    ? NotAvailable("the mean is 0")
-                                     : FormatNumber(Div(fig_.sd, fig_.mean), kMoney));
-  line("Variance: ", n < 2 ? twoOrMore : FormatNumber(fig_.sd * fig_.sd, kWhole));
-  line("QRange: ", FormatNumber(QRange(), kWhole));
-  line("Stdevp: ", FormatNumber(PopSd(), kWhole));
-  line("USS: ", FormatNumber(fig_.sumSquares, kWhole));
-  line("Range: ", FormatNumber((max_ - min_).ToDouble(), kWhole));
-  line("SEM: ", n < 2 ? twoOrMore
-                      : FormatNumber(Div(fig_.sd, std::sqrt(static_cast<double>(n))), kMoney));
-  return out;
+  SpreadCells c;
+  c.sd = n < 2 ? twoOrMore : FormatNumber(fig_.sd, kStatMoney);
+  c.skewness = moments ? FormatNumber(skewness_, kStatRatio) : momentsWhy;
+  c.kurtosis = moments ? FormatNumber(kurtosis_, kStatRatio) : kurtosisWhy;
+  c.cv = n < 2                ? twoOrMore
+         : fig_.mean == 0.0   ? NotAvailable("the mean is 0")
+                              : FormatNumber(Div(fig_.sd, fig_.mean), kStatMoney);
+  c.variance = n < 2 ? twoOrMore : FormatNumber(fig_.sd * fig_.sd, kStatWhole);
+  c.qrange = FormatNumber(QRange(), kStatWhole);
+  c.popsd = FormatNumber(PopSd(), kStatWhole);
+  c.uss = FormatNumber(fig_.sumSquares, kStatWhole);
+  c.range = FormatNumber((max_ - min_).ToDouble(), kStatWhole);
+  c.sem = n < 2 ? twoOrMore : FormatNumber(Div(fig_.sd, std::sqrt(static_cast<double>(n))), kStatMoney);
+  return StatText(c);
 }
 
 // One or two amounts, or all equal: there are no bins of any width, so one bin holds them all.

@@ -77,6 +77,14 @@ class cDoubleArray {
   std::string OLReportNA();
 
  private:
+  // The figures of the statistics report that depend on the spread of the amounts, as printed
+  // (StatReport formats them; StatReportNA says which cannot be computed).
+  struct SpreadCells {
+    std::string sd, skewness, kurtosis, cv, variance, qrange, popsd, uss, range, sem;
+  };
+  // The statistics report's text around those figures.
+  std::string StatText(const SpreadCells& c) const;
+
   static constexpr int kBins = 31;
 
   void Reserve(std::int32_t needed);
