@@ -76,13 +76,15 @@ void Print(const std::string& report, bool raw) {
   std::fflush(stdout);
 }
 
+bool EndsWithNoCase(const std::string& s, std::string_view tail) {
+  return s.size() >= tail.size() && EqualsNoCase(std::string_view(s).substr(s.size() - tail.size()), tail);
+}
+
 // A workbook's file name: something before ".xlsx" (in any case) in its last path part.
 bool WorkbookName(const std::string& path) {
   constexpr std::string_view kExt = ".xlsx";
-  if (path.size() <= kExt.size()) return false;
-  if (!EqualsNoCase(std::string_view(path).substr(path.size() - kExt.size()), kExt)) return false;
-  const char before = path[path.size() - kExt.size() - 1];
-  return before != '/';
+  return EndsWithNoCase(path, kExt) && path.size() > kExt.size() &&
+         path[path.size() - kExt.size() - 1] != '/';
 }
 
 int Usage() {
@@ -117,10 +119,6 @@ bool File(Book* book, const RunInfo& info, const std::string& report) {
   (void)book, (void)info, (void)report;
 #endif
   return true;
-}
-
-bool EndsWithNoCase(const std::string& s, std::string_view tail) {
-  return s.size() >= tail.size() && EqualsNoCase(std::string_view(s).substr(s.size() - tail.size()), tail);
 }
 
 // The run record of --log, when asked for.
