@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 
 #include "sources.h"
 #include "tarnwick/core/default_text.h"
@@ -20,13 +21,6 @@ namespace tarnwick::cli {
 namespace {
 
 constexpr char kBom[] = "\xEF\xBB\xBF";
-
-// Where a value lies: in the block's bytes, or (a comma record with a quote) in its unquoted
-// copy.
-struct Ref {
-  std::uint32_t from = 0;
-  std::uint32_t len = 0;
-};
 
 enum class Fault : std::uint8_t { kNone, kTooManyFields, kNotClosed, kThrown };
 
@@ -80,22 +74,62 @@ std::size_t RecordEnd(const char* data, std::size_t n, bool comma, bool first) {
 
 }  // namespace
 
+// Bytes of the file, grown without clearing: a block is read over at once, so zero-filling
+// it first would be a second pass over every byte.
+class Bytes {
+ public:
+  char* data() { return p_.get(); }
+  const char* data() const { return p_.get(); }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  void clear() { size_ = 0; }
+  // Room for `n` bytes, keeping the first size() of them.
+  void reserve(std::size_t n) {
+    if (n <= cap_) return;
+    n = std::max(n, cap_ + cap_ / 2);
+    auto grown = std::make_unique_for_overwrite<char[]>(n);
+    if (size_ > 0) std::memcpy(grown.get(), p_.get(), size_);
+    p_ = std::move(grown);
+    cap_ = n;
+  }
+  void resize(std::size_t n) {
+    reserve(n);
+    size_ = n;
+  }
+  void assign(const char* from, std::size_t n) {
+    size_ = 0;
+    reserve(n);
+    if (n > 0) std::memcpy(p_.get(), from, n);
+    size_ = n;
+  }
+  void erase_front(std::size_t n) {
+    n = std::min(n, size_);
+    if (n < size_) std::memmove(p_.get(), p_.get() + n, size_ - n);
+    size_ -= n;
+  }
+
+ private:
+  std::unique_ptr<char[]> p_;
+  std::size_t size_ = 0, cap_ = 0;
+};
+
 struct BlockReader::Block {
-  std::string data;      // whole records, from the start of one
-  bool last = false;     // the file ends with this block
-  bool done = false;     // processed by a worker
+  Bytes data;              // whole records, from the start of one
+  bool last = false;       // the file ends with this block
+  bool done = false;       // processed by a worker
   std::int64_t bytes = 0;  // file bytes the block stands for
-  // What the worker found.
+  // What the worker found, per row, ready for the caller to point at.
   std::size_t rows = 0;
-  std::int64_t lines = 0;              // physical lines in the block
-  std::vector<Ref> values;             // rows x keep
-  std::vector<Ref> lineRefs;           // per row: its first line (tab files: the whole line)
-  std::vector<std::uint8_t> quoted;    // per row: values in `unquoted`
-  std::vector<FilterOutcome> outcomes; // per row, when filtered
+  std::int64_t lines = 0;                  // physical lines in the block
+  std::vector<std::string_view> values;    // rows x keep, into data or unquoted
+  std::vector<std::string_view> lineViews; // per row: its first line (tab files: the whole line)
+  std::vector<FilterOutcome> outcomes;     // per row, when filtered
   // per row and Layout::numbers / dates column: read (1) or not, and the value
   std::vector<std::uint8_t> numberOk, dateOk;
   std::vector<double> numbers;
   std::vector<Date> dates;
+  // The unquoted fields of comma records with quotes; reserved to the block's size before the
+  // rows are split (unquoting never lengthens a record), so views into it stay valid.
   std::string unquoted;
   // A failure at row `faultRow` (rows before it are good), on block line `faultLine` (from 1).
   Fault fault = Fault::kNone;
@@ -108,9 +142,9 @@ struct BlockReader::Block {
     bytes = 0;
     rows = 0;
     lines = 0;
+    data.clear();
     values.clear();
-    lineRefs.clear();
-    quoted.clear();
+    lineViews.clear();
     outcomes.clear();
     numberOk.clear();
     dateOk.clear();
@@ -138,11 +172,6 @@ BlockReader::BlockReader(const std::string& path, Layout layout, int threads, Fi
   const int n = std::max(threads, 1);
   // A few blocks per worker keep them busy while the caller takes one; no more, for memory.
   maxBlocks_ = static_cast<std::size_t>(n) * 2 + 2;
-  values_.assign(layout_.columns + 1, std::string_view());
-  numberOk_.assign(layout_.numbers.size(), 0);
-  number_.assign(layout_.numbers.size(), 0.0);
-  dateOk_.assign(layout_.dates.size(), 0);
-  date_.assign(layout_.dates.size(), Date());
   struct stat st {};
   if (::stat(path_.c_str(), &st) == 0) size_ = static_cast<std::int64_t>(st.st_size);
   reader_ = std::thread([this] { ReadAll(); });
@@ -168,51 +197,35 @@ void BlockReader::ReadAll() {
   try {
     fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) Raise(ErrorCode::FileAccess, std::strerror(errno));
-    std::string carry;
+    Bytes carry;  // read, not handed out: the front of the next block
     bool eof = false;
-    std::int64_t taken = 0;  // file bytes handed out in blocks (or skipped)
-    // Appends at least `want` bytes unless the file ends first.
-    auto readMore = [&](std::size_t want) {
-      const std::size_t target = carry.size() + want;
-      while (!eof && carry.size() < target) {
-        const std::size_t at = carry.size();
-        carry.resize(target);
-        const ssize_t got = ::read(fd, carry.data() + at, carry.size() - at);
+    std::int64_t taken = 0;  // file bytes skipped, counted with the next block
+    // Appends at least `want` bytes to `buf` unless the file ends first.
+    auto readMore = [&](Bytes& buf, std::size_t want) {
+      const std::size_t target = buf.size() + want;
+      buf.reserve(target);
+      while (!eof && buf.size() < target) {
+        const ssize_t got = ::read(fd, buf.data() + buf.size(), target - buf.size());
         if (got < 0) {
-          carry.resize(at);
           if (errno == EINTR) continue;
           Raise(ErrorCode::FileAccess, std::strerror(errno));
         }
-        carry.resize(at + static_cast<std::size_t>(got));
         if (got == 0) eof = true;
+        buf.resize(buf.size() + static_cast<std::size_t>(got));
       }
     };
-    // The next whole records at the front of `carry`: their length (all of it at the end).
-    auto cut = [&]() -> std::size_t {
-      for (;;) {
-        if (eof) return carry.size();
-        const std::size_t end = RecordEnd(carry.data(), carry.size(), layout_.comma, false);
-        if (end > 0) return end;
-        readMore(std::max(carry.size(), blockBytes_));  // a record longer than the block
-      }
-    };
-    readMore(3);
-    if (carry.compare(0, 3, kBom, 3) == 0) {
-      carry.erase(0, 3);
-      taken = 3;
-    }
+    readMore(carry, 3);
+    std::size_t skip = 0;
+    if (carry.size() >= 3 && std::memcmp(carry.data(), kBom, 3) == 0) skip = 3;
     // The header record, read by the caller already: skip it and count its lines.
     std::size_t headerEnd = 0;
-    while ((headerEnd = RecordEnd(carry.data(), carry.size(), layout_.comma, true)) == 0 && !eof)
-      readMore(std::max(carry.size(), blockBytes_));
-    if (headerEnd == 0) headerEnd = carry.size();
-    headerLines_ = std::count(carry.data(), carry.data() + headerEnd, '\n');
-    carry.erase(0, headerEnd);
-    taken += static_cast<std::int64_t>(headerEnd);
+    while ((headerEnd = RecordEnd(carry.data() + skip, carry.size() - skip, layout_.comma, true)) == 0 && !eof)
+      readMore(carry, std::max(carry.size(), blockBytes_));
+    if (headerEnd == 0) headerEnd = carry.size() - skip;
+    headerLines_ = std::count(carry.data() + skip, carry.data() + skip + headerEnd, '\n');
+    taken = static_cast<std::int64_t>(skip + headerEnd);
+    carry.erase_front(skip + headerEnd);
     for (;;) {
-      if (carry.size() < blockBytes_) readMore(blockBytes_ - carry.size());
-      if (carry.empty() && eof) break;
-      const std::size_t end = cut();
       std::unique_ptr<Block> b;
       {
         // a block the caller is done with: its buffers are grown already
@@ -224,13 +237,30 @@ void BlockReader::ReadAll() {
       }
       if (!b) b = std::make_unique<Block>();
       b->Reset();
-      std::swap(b->data, carry);
-      carry.assign(b->data, end, std::string::npos);
-      b->data.resize(end);
-      b->bytes = static_cast<std::int64_t>(b->data.size()) + taken;
+      Bytes& d = b->data;
+      d.assign(carry.data(), carry.size());
+      carry.clear();
+      if (d.size() < blockBytes_) readMore(d, blockBytes_ - d.size());
+      if (d.empty() && eof) break;
+      // The block ends after its last whole record; a record longer than the block makes it
+      // longer.
+      std::size_t end = 0;
+      for (;;) {
+        if (eof) {
+          end = d.size();
+          break;
+        }
+        end = RecordEnd(d.data(), d.size(), layout_.comma, false);
+        if (end > 0) break;
+        readMore(d, std::max(d.size(), blockBytes_));
+      }
+      carry.assign(d.data() + end, d.size() - end);
+      d.resize(end);
+      b->bytes = static_cast<std::int64_t>(end) + taken;
       taken = 0;
-      if (carry.empty() && !eof) readMore(1);
+      if (carry.empty() && !eof) readMore(carry, 1);
       b->last = eof && carry.empty();
+      const bool last = b->last;
       std::unique_lock<std::mutex> lock(mutex_);
       changed_.wait(lock, [&] { return stop_ || blocks_.size() < maxBlocks_; });
       if (stop_) break;
@@ -238,7 +268,7 @@ void BlockReader::ReadAll() {
       blocks_.push_back(std::move(b));
       lock.unlock();
       changed_.notify_all();
-      if (carry.empty() && eof) break;
+      if (last) break;
     }
   } catch (...) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -309,37 +339,36 @@ void BlockReader::Process(Block& b, cParse* parser, cOP* op, std::string& scratc
     ++line;
     return true;
   };
-  auto at = [d](std::string_view v) { return static_cast<std::uint32_t>(v.data() - d); };
   const std::size_t keep = layout_.keep;
-  std::vector<std::string_view> split(std::max<std::size_t>(keep, 1));
-  // The numbers and dates of the row just stored.
-  auto convert = [&](std::string_view base) {
-    const Ref* v = b.values.data() + b.values.size() - keep;
+  const std::size_t nn = layout_.numbers.size(), nd = layout_.dates.size();
+  // The numbers and dates of the row whose values start at `v`.
+  auto convert = [&](const std::string_view* v) {
     for (const int c : layout_.numbers) {
-      const auto x = static_cast<std::size_t>(c) < keep ? ParseNumber(base.substr(v[c].from, v[c].len))
-                                                        : std::optional<double>();
+      const auto x = static_cast<std::size_t>(c) < keep ? ParseNumber(v[c]) : std::optional<double>();
       b.numberOk.push_back(x.has_value());
       b.numbers.push_back(x.value_or(0.0));
     }
     for (const int c : layout_.dates) {
-      const auto x = static_cast<std::size_t>(c) < keep ? ParseDate(base.substr(v[c].from, v[c].len), layout_.order)
-                                                        : std::optional<Date>();
+      const auto x = static_cast<std::size_t>(c) < keep ? ParseDate(v[c], layout_.order) : std::optional<Date>();
       b.dateOk.push_back(x.has_value());
       b.dates.push_back(x.value_or(Date()));
     }
   };
+  // Unquoting never lengthens a record, so the block's size is room for all its unquoted
+  // records and views into them stay where they are.
+  if (layout_.comma) b.unquoted.reserve(n);
   CommaRecord comma;
   std::string_view ln;
   while (nextLine(ln)) {
     const std::size_t r = b.rows;
     try {
+      const std::size_t at = b.values.size();
       if (!layout_.comma) {
-        const std::size_t k = SplitTabInto(ln, split.data(), keep);
-        for (std::size_t j = 0; j < keep; ++j)
-          b.values.push_back(j < k ? Ref{at(split[j]), static_cast<std::uint32_t>(split[j].size())} : Ref{});
-        b.lineRefs.push_back({at(ln), static_cast<std::uint32_t>(ln.size())});
-        b.quoted.push_back(0);
-        convert(b.data);
+        b.values.resize(at + keep);  // empty views where the line is short
+        std::string_view* v = b.values.data() + at;
+        SplitTabInto(ln, v, keep);
+        b.lineViews.push_back(ln);
+        convert(v);
         if (parser) b.outcomes.push_back(Ask(*parser, *op, ln));
         ++b.rows;
         continue;
@@ -376,38 +405,39 @@ void BlockReader::Process(Block& b, cParse* parser, cOP* op, std::string& scratc
         break;
       }
       const auto& spans = comma.Spans();
-      const std::size_t kept = spans.size();
-      std::uint32_t base = at(ln);
+      const std::size_t kept = std::min(spans.size(), keep);
+      const char* base = ln.data();
       if (comma.Quoted()) {
-        base = static_cast<std::uint32_t>(b.unquoted.size());
-        b.unquoted.append(comma.Text());
+        const std::string_view text = comma.Text();
+        if (b.unquoted.size() + text.size() > b.unquoted.capacity()) {
+          throw std::logic_error("unquoted record longer than its block");
+        }
+        base = b.unquoted.data() + b.unquoted.size();
+        b.unquoted.append(text);
       }
-      for (std::size_t j = 0; j < keep; ++j)
-        b.values.push_back(j < kept ? Ref{base + spans[j].from, spans[j].len} : Ref{});
-      b.lineRefs.push_back({at(ln), static_cast<std::uint32_t>(ln.size())});
-      b.quoted.push_back(comma.Quoted() ? 1 : 0);
-      convert(comma.Quoted() ? std::string_view(b.unquoted) : std::string_view(b.data));
+      b.values.resize(at + keep);
+      std::string_view* v = b.values.data() + at;
+      for (std::size_t j = 0; j < kept; ++j) v[j] = std::string_view(base + spans[j].from, spans[j].len);
+      b.lineViews.push_back(ln);
+      convert(v);
       if (parser) {
         // the filter reads the values joined by TAB, as the runner rebuilds the row
         scratch.clear();
-        const std::size_t first = b.values.size() - keep;
-        const std::string_view from = comma.Quoted() ? std::string_view(b.unquoted) : std::string_view(b.data);
         for (std::size_t j = 0; j < layout_.columns; ++j) {
           if (j) scratch += '\t';
-          if (j < keep) scratch.append(from.substr(b.values[first + j].from, b.values[first + j].len));
+          if (j < keep) scratch.append(v[j]);
         }
         b.outcomes.push_back(Ask(*parser, *op, scratch));
       }
       ++b.rows;
     } catch (...) {
       b.values.resize(r * keep);
-      b.lineRefs.resize(r);
-      b.quoted.resize(r);
+      b.lineViews.resize(r);
       if (parser) b.outcomes.resize(r);
-      b.numberOk.resize(r * layout_.numbers.size());
-      b.numbers.resize(r * layout_.numbers.size());
-      b.dateOk.resize(r * layout_.dates.size());
-      b.dates.resize(r * layout_.dates.size());
+      b.numberOk.resize(r * nn);
+      b.numbers.resize(r * nn);
+      b.dateOk.resize(r * nd);
+      b.dates.resize(r * nd);
       b.rows = r;
       b.fault = Fault::kThrown;
       b.faultRow = r;
@@ -424,21 +454,15 @@ bool BlockReader::Next(const std::string& where) {
     if (current_) {
       Block& b = *current_;
       if (row_ < b.rows) {
-        const std::size_t keep = layout_.keep;
-        const char* base = b.quoted[row_] ? b.unquoted.data() : b.data.data();
-        const Ref* v = b.values.data() + row_ * keep;
-        for (std::size_t j = 0; j < keep; ++j) values_[j] = std::string_view(base + v[j].from, v[j].len);
-        line_ = std::string_view(b.data.data() + b.lineRefs[row_].from, b.lineRefs[row_].len);
+        // The caller reads the row where the worker left it.
+        values_ = b.values.data() + row_ * layout_.keep;
+        line_ = b.lineViews[row_];
         if (!b.outcomes.empty()) outcome_ = b.outcomes[row_];
         const std::size_t nn = layout_.numbers.size(), nd = layout_.dates.size();
-        for (std::size_t k = 0; k < nn; ++k) {
-          numberOk_[k] = b.numberOk[row_ * nn + k];
-          number_[k] = b.numbers[row_ * nn + k];
-        }
-        for (std::size_t k = 0; k < nd; ++k) {
-          dateOk_[k] = b.dateOk[row_ * nd + k];
-          date_[k] = b.dates[row_ * nd + k];
-        }
+        numberOk_ = b.numberOk.data() + row_ * nn;
+        number_ = b.numbers.data() + row_ * nn;
+        dateOk_ = b.dateOk.data() + row_ * nd;
+        date_ = b.dates.data() + row_ * nd;
         ++row_;
         return true;
       }

@@ -61,8 +61,9 @@ class BlockReader {
   // here: FileError for the reader's own complaints (worded as cNFile words them, without the
   // source's place, which `where` adds), anything else as it was raised.
   bool Next(const std::string& where);
-  // The current row's values, `columns` slots; views valid until the next Next.
-  const std::string_view* Values() const { return values_.data(); }
+  // The current row's values, `keep` slots (the columns beyond read as ""); views valid until
+  // the next Next.
+  const std::string_view* Values() const { return values_; }
   // The current physical line of a tab-delimited row (the filter's and the sample's line).
   std::string_view Line() const { return line_; }
   FilterOutcome Outcome() const { return outcome_; }
@@ -108,12 +109,14 @@ class BlockReader {
   std::unique_ptr<Block> current_;
   std::size_t row_ = 0;
   std::int64_t lineBase_ = -1;  // file lines before the current block
-  std::vector<std::string_view> values_;
+  // The current row, where its block holds it.
+  const std::string_view* values_ = nullptr;
   std::string_view line_;
   FilterOutcome outcome_ = FilterOutcome::kSelected;
-  std::vector<std::uint8_t> numberOk_, dateOk_;  // per Layout::numbers / dates, current row
-  std::vector<double> number_;
-  std::vector<Date> date_;
+  const std::uint8_t* numberOk_ = nullptr;  // per Layout::numbers / dates
+  const std::uint8_t* dateOk_ = nullptr;
+  const double* number_ = nullptr;
+  const Date* date_ = nullptr;
   std::int64_t bytesDone_ = 0;
   std::int64_t size_ = 0;
 };

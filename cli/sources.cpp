@@ -71,7 +71,8 @@ bool FileSource::ReadInParallel(int threads, FilterSetup filter, std::vector<int
   filtered_ = static_cast<bool>(filter);
   parallel_ = std::make_unique<BlockReader>(reader_.FileName(), l, threads, std::move(filter),
                                             BlockReader::DefaultBlockBytes());
-  values_ = parallel_->Values();
+  // The blocks hold the kept columns only; the others read as "" through Field.
+  count_ = l.keep;
   return true;
 }
 
@@ -84,6 +85,7 @@ double FileSource::Done() const {
 bool FileSource::Next() {
   if (parallel_) {
     if (!parallel_->Next(where_)) return false;
+    values_ = parallel_->Values();
     ++rowNo_;
     return true;
   }
