@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -131,6 +132,9 @@ struct BlockReader::Block {
   // The unquoted fields of comma records with quotes; reserved to the block's size before the
   // rows are split (unquoting never lengthens a record), so views into it stay valid.
   std::string unquoted;
+  // Notices the worker's filter showed, with the row they came on, in row order.
+  std::vector<std::pair<std::size_t, std::string>> notices;
+  std::size_t noticesShown = 0;
   // A failure at row `faultRow` (rows before it are good), on block line `faultLine` (from 1).
   Fault fault = Fault::kNone;
   std::size_t faultRow = 0;
@@ -151,6 +155,8 @@ struct BlockReader::Block {
     numbers.clear();
     dates.clear();
     unquoted.clear();
+    notices.clear();
+    noticesShown = 0;
     fault = Fault::kNone;
     faultRow = 0;
     faultLine = 0;
@@ -174,6 +180,17 @@ BlockReader::BlockReader(const std::string& path, Layout layout, int threads, Fi
   maxBlocks_ = static_cast<std::size_t>(n) * 2 + 2;
   struct stat st {};
   if (::stat(path_.c_str(), &st) == 0) size_ = static_cast<std::int64_t>(st.st_size);
+  // Notices of the workers wait in their blocks for the caller; the caller's own pass through.
+  previousSink_ = SetNoticeSink([this](std::string_view text) {
+    if (working_ != nullptr) {
+      working_->notices.emplace_back(working_->rows, std::string(text));
+    } else if (previousSink_) {
+      previousSink_(text);
+    } else {
+      std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+    }
+  });
+  sinkInstalled_ = true;
   reader_ = std::thread([this] { ReadAll(); });
   for (int w = 0; w < n; ++w) workers_.emplace_back([this, w] { Work(w); });
 }
@@ -189,6 +206,21 @@ void BlockReader::Stop() {
   if (reader_.joinable()) reader_.join();
   for (std::thread& t : workers_) {
     if (t.joinable()) t.join();
+  }
+  if (sinkInstalled_) {
+    SetNoticeSink(std::move(previousSink_));
+    sinkInstalled_ = false;
+  }
+}
+
+thread_local BlockReader::Block* BlockReader::working_ = nullptr;
+
+void BlockReader::ShowNotices(Block& b, std::size_t row) {
+  while (b.noticesShown < b.notices.size() && b.notices[b.noticesShown].first <= row) {
+    std::string& text = b.notices[b.noticesShown++].second;
+    if (std::find(shown_.begin(), shown_.end(), text) != shown_.end()) continue;
+    shown_.push_back(text);
+    Notify(text);
   }
 }
 
@@ -300,7 +332,9 @@ void BlockReader::Work(int /*worker*/) {
       b = todo_.front();
       todo_.pop_front();
     }
+    working_ = b;
     Process(*b, parser.get(), op.get(), scratch);
+    working_ = nullptr;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       b->done = true;
@@ -453,6 +487,7 @@ bool BlockReader::Next(const std::string& where) {
   for (;;) {
     if (current_) {
       Block& b = *current_;
+      if (!b.notices.empty()) ShowNotices(b, row_);
       if (row_ < b.rows) {
         // The caller reads the row where the worker left it.
         values_ = b.values.data() + row_ * layout_.keep;

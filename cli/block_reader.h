@@ -9,7 +9,9 @@
 // split the blocks' rows into fields and ask each row's filter on their own parser. The caller
 // takes the blocks in order, row by row: the same values, the same filter outcomes, and a
 // failure (a record with more than 101 fields, a quoted field never closed, a read error)
-// raised when the caller reaches the row where one thread would have raised it.
+// raised when the caller reaches the row where one thread would have raised it. A notice a
+// worker's filter shows ("Too many parens") is held with its row and shown by the caller when
+// it reaches that row, once per text, as one thread's prepared filter shows it once.
 
 #include <condition_variable>
 #include <cstdint>
@@ -27,6 +29,7 @@
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/expr/parser.h"
 #include "tarnwick/expr/rpn_evaluator.h"
+#include "tarnwick/platform/notice.h"
 
 namespace tarnwick::cli {
 
@@ -85,6 +88,10 @@ class BlockReader {
   void Work(int worker);
   void Process(Block& b, cParse* parser, cOP* op, std::string& scratch) const;
   void Stop();
+  void ShowNotices(Block& b, std::size_t row);
+
+  // The block a worker thread is processing, where its notices go.
+  static thread_local Block* working_;
 
   const std::string path_;
   const Layout layout_;
@@ -119,6 +126,9 @@ class BlockReader {
   const Date* date_ = nullptr;
   std::int64_t bytesDone_ = 0;
   std::int64_t size_ = 0;
+  NoticeSink previousSink_;
+  std::vector<std::string> shown_;  // notices of the workers shown so far
+  bool sinkInstalled_ = false;
 };
 
 }  // namespace tarnwick::cli

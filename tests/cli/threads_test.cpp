@@ -220,6 +220,25 @@ TEST(Threads, BadNumberStopsAtTheSameRow) {
   }
 }
 
+// A filter that shows "Too many parens" shows it once, as one thread's prepared filter does,
+// however many workers meet it, and shows it before the report's rows are counted.
+TEST(Threads, FilterNoticeShownOnce) {
+  std::string text = "Name\tAmount\r\n";
+  for (int i = 1; i <= 400; ++i) text += "((((((a" + std::to_string(i) + "\t" + std::to_string(i) + "\n";
+  const std::string file = Write("parens.tsv", text);
+  const std::string line = "SU file=" + file + " col=Name amount=Amount cond=\"$Name <> $Name OR $Name = $Name\"";
+  const Result one = Tarnwick({"--threads", "1", line});
+  ASSERT_EQ(one.status, 0) << one.err;
+  EXPECT_EQ(one.err, "Too many parens\n");
+  BlockSize size(64);
+  for (const int threads : {2, 3, 8}) {
+    const Result many = Tarnwick({"--threads", std::to_string(threads), line});
+    EXPECT_EQ(many.status, 0);
+    EXPECT_EQ(many.err, one.err) << threads;
+    EXPECT_EQ(many.out, one.out) << threads;
+  }
+}
+
 // The rows of a file as the typed reader gives them on one thread: per row its values and,
 // for a tab-delimited file, its line; the reader's complaint where it stops.
 struct Rows {
