@@ -22,6 +22,7 @@ namespace tarnwick::cli {
 namespace {
 
 constexpr char kBom[] = "\xEF\xBB\xBF";
+constexpr std::size_t kFirstBlockBytes = std::size_t{64} << 10;
 
 enum class Fault : std::uint8_t { kNone, kTooManyFields, kNotClosed, kThrown };
 
@@ -202,7 +203,9 @@ void BlockReader::Stop() {
     std::lock_guard<std::mutex> lock(mutex_);
     stop_ = true;
   }
-  changed_.notify_all();
+  room_.notify_all();
+  work_.notify_all();
+  done_.notify_all();
   if (reader_.joinable()) reader_.join();
   for (std::thread& t : workers_) {
     if (t.joinable()) t.join();
@@ -246,13 +249,16 @@ void BlockReader::ReadAll() {
         buf.resize(buf.size() + static_cast<std::size_t>(got));
       }
     };
+    // The first blocks are small and each is twice the last, up to the block size: a small file
+    // then touches little fresh memory, and a large one soon reads in full blocks.
+    std::size_t size = std::min(blockBytes_, kFirstBlockBytes);
     readMore(carry, 3);
     std::size_t skip = 0;
     if (carry.size() >= 3 && std::memcmp(carry.data(), kBom, 3) == 0) skip = 3;
     // The header record, read by the caller already: skip it and count its lines.
     std::size_t headerEnd = 0;
     while ((headerEnd = RecordEnd(carry.data() + skip, carry.size() - skip, layout_.comma, true)) == 0 && !eof)
-      readMore(carry, std::max(carry.size(), blockBytes_));
+      readMore(carry, std::max(carry.size(), size));
     if (headerEnd == 0) headerEnd = carry.size() - skip;
     headerLines_ = std::count(carry.data() + skip, carry.data() + skip + headerEnd, '\n');
     taken = static_cast<std::int64_t>(skip + headerEnd);
@@ -272,7 +278,7 @@ void BlockReader::ReadAll() {
       Bytes& d = b->data;
       d.assign(carry.data(), carry.size());
       carry.clear();
-      if (d.size() < blockBytes_) readMore(d, blockBytes_ - d.size());
+      if (d.size() < size) readMore(d, size - d.size());
       if (d.empty() && eof) break;
       // The block ends after its last whole record; a record longer than the block makes it
       // longer.
@@ -284,7 +290,7 @@ void BlockReader::ReadAll() {
         }
         end = RecordEnd(d.data(), d.size(), layout_.comma, false);
         if (end > 0) break;
-        readMore(d, std::max(d.size(), blockBytes_));
+        readMore(d, std::max(d.size(), size));
       }
       carry.assign(d.data() + end, d.size() - end);
       d.resize(end);
@@ -293,13 +299,14 @@ void BlockReader::ReadAll() {
       if (carry.empty() && !eof) readMore(carry, 1);
       b->last = eof && carry.empty();
       const bool last = b->last;
+      size = std::min(blockBytes_, size * 2);
       std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [&] { return stop_ || blocks_.size() < maxBlocks_; });
+      room_.wait(lock, [&] { return stop_ || blocks_.size() < maxBlocks_; });
       if (stop_) break;
       todo_.push_back(b.get());
       blocks_.push_back(std::move(b));
       lock.unlock();
-      changed_.notify_all();
+      work_.notify_one();
       if (last) break;
     }
   } catch (...) {
@@ -311,7 +318,8 @@ void BlockReader::ReadAll() {
     std::lock_guard<std::mutex> lock(mutex_);
     readerDone_ = true;
   }
-  changed_.notify_all();
+  work_.notify_all();
+  done_.notify_all();
 }
 
 void BlockReader::Work(int /*worker*/) {
@@ -327,7 +335,7 @@ void BlockReader::Work(int /*worker*/) {
     Block* b = nullptr;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [&] { return stop_ || !todo_.empty() || readerDone_; });
+      work_.wait(lock, [&] { return stop_ || !todo_.empty() || readerDone_; });
       if (stop_ || todo_.empty()) return;
       b = todo_.front();
       todo_.pop_front();
@@ -339,7 +347,7 @@ void BlockReader::Work(int /*worker*/) {
       std::lock_guard<std::mutex> lock(mutex_);
       b->done = true;
     }
-    changed_.notify_all();
+    done_.notify_one();
   }
 }
 
@@ -518,7 +526,7 @@ bool BlockReader::Next(const std::string& where) {
     }
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [&] { return (!blocks_.empty() && blocks_.front()->done) || (blocks_.empty() && readerDone_); });
+      done_.wait(lock, [&] { return (!blocks_.empty() && blocks_.front()->done) || (blocks_.empty() && readerDone_); });
       if (lineBase_ < 0) lineBase_ = headerLines_;
       if (blocks_.empty()) {
         if (readerError_) std::rethrow_exception(readerError_);
@@ -528,7 +536,7 @@ bool BlockReader::Next(const std::string& where) {
       blocks_.pop_front();
       row_ = 0;
     }
-    changed_.notify_all();  // room for the reader
+    room_.notify_one();
   }
 }
 

@@ -53,7 +53,8 @@ class BlockReader {
     DateOrder order = DateOrder::kMdy;
   };
   // Starts reading `path` after its header record. `filter` may be empty (no row filter).
-  // `blockBytes` is the size of a block as read (a block ends at the first record end after it).
+  // `blockBytes` is the size of a block as read (a block ends at the first record end after it);
+  // the first blocks are smaller, growing to it.
   BlockReader(const std::string& path, Layout layout, int threads, FilterSetup filter,
               std::size_t blockBytes);
   ~BlockReader();
@@ -100,7 +101,9 @@ class BlockReader {
   std::size_t maxBlocks_ = 0;
 
   std::mutex mutex_;
-  std::condition_variable changed_;
+  // Each side waits on its own condition: the reader for room, the workers for a block to
+  // process, the caller for the next block to be processed.
+  std::condition_variable room_, work_, done_;
   std::deque<std::unique_ptr<Block>> blocks_;  // read, not yet taken, in file order
   std::deque<Block*> todo_;                    // read, not yet processed
   std::vector<std::unique_ptr<Block>> free_;   // taken and done with, for reuse
