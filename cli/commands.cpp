@@ -1382,7 +1382,7 @@ std::string HelpText() {
   s += "       tarnwick HE | --help | --version\r\n";
   s += "options: --raw (keep CR LF line ends)  --timing (timing line on standard error)\r\n";
   s += "         --max-in-memory N (UN: above N amounts use the external sort; 10000000)\r\n";
-  s += "         --threads N (threads reading a delimited file; default 1)\r\n";
+  s += "         --threads N (threads reading a delimited file; default: the cores, for files of 32 MB or more)\r\n";
   s += "         --out FILE.xlsx (also every report of the run in one workbook)\r\n";
   s += "         --format json|csv (each report as JSON or comma-separated text: docs/json.md)\r\n";
   s += "         --log FILE.json (the run record: inputs with their SHA-256, rows, control totals)\r\n";

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cctype>
 #include <cstdio>
+#include <thread>
 
 #include "suggest.h"
 #include "tarnwick/core/error.h"
@@ -764,6 +765,12 @@ void Record(const Job& j, const cShell& sh, RunInfo* info) {
 
 }  // namespace
 
+int ReadingThreads(int asked, std::int64_t fileBytes) {
+  if (asked > 0) return asked;
+  if (fileBytes < kThreadedReadBytes) return 1;
+  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
 // The runner's own arguments that shape how the source is read, then the source, its columns
 // and its filter, checked in this order: the columns exist, the dates are in the order given,
 // the first rows hold numbers and dates.
@@ -808,7 +815,9 @@ void PrepareRun(Job& j, const CommandDef& def, const cShell& sh) {
   for (const auto& k : j.keyParts_)
     for (const int c : k.second) needed = std::max(needed, c + 1);
   j.source_->NeedColumns(needed);
-  if (auto* file = dynamic_cast<FileSource*>(j.source_.get()); file && j.options_.threads > 1) {
+  auto* file = dynamic_cast<FileSource*>(j.source_.get());
+  const int threads = file ? ReadingThreads(j.options_.threads, file->Bytes()) : 1;
+  if (file && threads > 1) {
     FilterSetup setup;
     if (j.filtered_) {
       // Each reading thread prepares its own copy of the filter exactly as PrepareFilter did.
@@ -828,7 +837,7 @@ void PrepareRun(Job& j, const CommandDef& def, const cShell& sh) {
       std::vector<int>& to = c.kind == Kind::Number ? numbers : dates;
       if (std::find(to.begin(), to.end(), col) == to.end()) to.push_back(col);
     }
-    file->ReadInParallel(j.options_.threads, std::move(setup), std::move(numbers), std::move(dates), j.order_);
+    file->ReadInParallel(threads, std::move(setup), std::move(numbers), std::move(dates), j.order_);
   }
 }
 

@@ -33,14 +33,22 @@ struct Rejected {
   std::string message;
 };
 
+// Files below this size are read on one thread when the count is left to the runner: their
+// blocks would all be fresh memory, and starting the threads costs more than they save.
+inline constexpr std::int64_t kThreadedReadBytes = std::int64_t{32} << 20;
+
+// The reading threads for a file of `fileBytes`: `asked` when given (above 0), else the
+// machine's cores for a file of kThreadedReadBytes or more and one thread below.
+int ReadingThreads(int asked, std::int64_t fileBytes);
+
 struct Options {
   bool timing = false;    // cCt's one-line report on standard error
   bool progress = false;  // progress of long reads on standard error (set when it is a terminal)
   // Above this many amounts UN leaves memory for the engine's external sort.
   std::int32_t maxInMemory = 10'000'000;
-  // Threads that read a delimited file's rows (block_reader.h); 1 reads on the calling thread.
-  // Reports are the same for every count.
-  int threads = 1;
+  // Threads that read a delimited file's rows (block_reader.h); 1 reads on the calling thread,
+  // 0 lets ReadingThreads choose. Reports are the same for every count.
+  int threads = 0;
 };
 
 // What a command that ran tells its caller besides the report, so that the report can be

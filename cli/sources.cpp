@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "tarnwick/core/text.h"
 
@@ -74,6 +75,12 @@ bool FileSource::ReadInParallel(int threads, FilterSetup filter, std::vector<int
   // The blocks hold the kept columns only; the others read as "" through Field.
   count_ = l.keep;
   return true;
+}
+
+std::int64_t FileSource::Bytes() const {
+  std::error_code ec;
+  const auto n = std::filesystem::file_size(reader_.FileName(), ec);
+  return ec ? 0 : static_cast<std::int64_t>(n);
 }
 
 double FileSource::Done() const {

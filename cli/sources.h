@@ -76,6 +76,8 @@ class FileSource : public RowSource {
   void NeedColumns(int n) override;
   // "T", "C" or "F".
   const std::string& Layout() const { return reader_.FileType(); }
+  // The file's size in bytes (0 when it cannot be told).
+  std::int64_t Bytes() const;
   // Reads the rows, from the first on, with `threads` worker threads (block_reader.h), each
   // asking the row filter prepared by `filter` when that is given and reading the columns
   // `numbers` as numbers and `dates` as dates in `order`. Tab-delimited and comma-separated
