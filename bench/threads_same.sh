@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every command of the help's examples that reads payments on a generated ledger with
 # --threads 1, 2, 3 and 8, and checks that the report, the messages, the exit status and the
-# sample file are the same byte for byte whatever the thread count. Run it on purpose (a
+# sample file are the same byte for byte whatever the thread count; then a copy of the ledger
+# with a bad amount on row 7,000,001, which must stop every run alike with no sample left. Run it on purpose (a
 # 10-million-row ledger takes about half an hour on two cores); CI runs the smaller cases of
 # tests/cli/threads_test.cpp.
 #
@@ -30,6 +31,12 @@ mapfile -t LINES < <("$TW" HE | sed -n 's/^ *example: tarnwick //p' | grep 'exam
   sed -e "s|examples/payments.tsv|$LEDGER|" -e "s/^'//" -e "s/'\$//" \
       -e "s|sample=/tmp/[a-z]*\.tsv|sample=$WORK/sample.tsv|")
 LINES+=("SU file=$LEDGER col=Vendor amount=Amount cond=\"\$Amount > 50000 AND \$InvDate >= 10/1/2023\"")
+
+# A bad amount on data row 7,000,001 (or the middle row of a smaller ledger): every thread count
+# stops with the same message and status, and leaves no sample behind.
+BADROW=$(( ROWS > 7000001 ? 7000001 : (ROWS + 1) / 2 ))
+awk -v r=$((BADROW + 1)) 'BEGIN { FS = OFS = "\t" } NR == r { $4 = "12O.5" } { print }' "$LEDGER" >"$WORK/bad.tsv"
+LINES+=("CM file=$WORK/bad.tsv col=Amount J=500000 R=1 RN=1000 sample=$WORK/sample.tsv")
 
 failed=0
 for line in "${LINES[@]}"; do
