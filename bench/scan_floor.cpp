@@ -86,7 +86,8 @@ off_t NextLineStart(int fd, off_t from, off_t size) {
 
 // Scans the lines in [begin, end) of the file; `begin` is the start of a line and `end` the start
 // of a line or the end of the file. A last line without a line end counts.
-void ScanRange(int fd, off_t begin, off_t end, int col, Tally& t) {
+void ScanRange(int fd, off_t begin, off_t end, int col, Tally& out) {
+  Tally t;  // counted here, not in `out`, which shares a cache line with the other threads' tallies
   std::vector<char> buf(kBlock * 2);
   std::size_t held = 0;  // bytes of an unfinished line kept at the front of buf
   off_t at = begin;
@@ -95,7 +96,7 @@ void ScanRange(int fd, off_t begin, off_t end, int col, Tally& t) {
     const std::size_t want = std::min<std::size_t>(buf.size() - held, static_cast<std::size_t>(end - at));
     const ssize_t got = want == 0 ? 0 : ::pread(fd, buf.data() + held, want, at);
     if (got < 0) {
-      t.failed = true;
+      out.failed = true;
       return;
     }
     at += got;
@@ -110,6 +111,7 @@ void ScanRange(int fd, off_t begin, off_t end, int col, Tally& t) {
     }
     if (got == 0) {
       if (pos < stop) Line(std::string_view(buf.data() + pos, stop - pos), col, t);
+      out = t;
       return;
     }
     held = stop - pos;
