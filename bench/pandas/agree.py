@@ -47,12 +47,14 @@ def parse_benford(lines):
         f = fields(line)
         if len(f) == 2 and f[0].strip() in labels:
             out[labels[f[0].strip()]] = f[1]
-        elif f[0] == "Digit":
+        elif f[0] == "Digit" and not n:
             digits = True
-        elif digits and len(f) == 3:
+        elif digits and len(f) == 3 and f[0] in tuple("123456789"):
             out[f"observed.{f[0]}"] = f[1]
             out[f"expected.{f[0]}"] = f[2]
             n += int(number(f[1]))
+        else:
+            digits = False  # the digit table ends; later tables have digit rows of their own
     out["n"] = str(n)
     return out
 

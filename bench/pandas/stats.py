@@ -86,5 +86,5 @@ for j in range(1, min(n, 10) + 1):
     f.put(f"bottom.{j}", float(v[j - 1]))
     if not EXTERNAL:
         f.put(f"top.{j}.z", (float(v[n - j]) - mean) / s)
-        f.put(f"bottom.{j}.z", abs((float(v[j - 1]) - mean) / s))
+        f.put(f"bottom.{j}.z", (float(v[j - 1]) - mean) / s)  # signed: below the mean
 f.flush()
