@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "runner.h"
@@ -110,6 +111,68 @@ void RunUN(Job& job) {
   Append(job.report, a.OLReportNA());
 }
 
+// A trend's figures. A series too short for the trend class still has its line when it holds
+// two values (through the regression class; R squared says nothing then) and none with one:
+// a figure that cannot be had is empty, and the report says why.
+struct TrendFigures {
+  double observations = 0;
+  std::optional<double> slope, intercept, r2, firstExpected, lastExpected;
+  double firstActual = 0, lastActual = 0;
+};
+
+TrendFigures ComputeTrend(const std::vector<double>& v) {
+  TrendFigures f;
+  f.observations = static_cast<double>(v.size());
+  if (!v.empty() && v.size() < 3) {
+    f.firstActual = v.front();
+    f.lastActual = v.back();
+    if (v.size() == 1) return f;
+    cRegression reg;
+    reg.AddObs(1, v[0]);
+    reg.AddObs(2, v[1]);
+    reg.fComputeSlope();
+    f.slope = reg.M();
+    f.intercept = reg.B();
+    reg.CheckPredicted(1, v.front());
+    f.firstExpected = reg.PointEstimate();
+    reg.CheckPredicted(2, v.back());
+    f.lastExpected = reg.PointEstimate();
+    return f;
+  }
+  cTrend t;
+  t.linest(v, static_cast<std::int16_t>(v.size()));
+  f.slope = t.Slope();
+  f.intercept = t.Intercept();
+  f.r2 = t.R2();
+  f.firstActual = t.LeftActual();
+  f.firstExpected = t.LeftExpected();
+  f.lastActual = t.RightActual();
+  f.lastExpected = t.RightExpected();
+  return f;
+}
+
+std::string TrendReport(const std::string& column, const TrendFigures& f) {
+  std::string r = "Trend of " + column;
+  r += kCrLf;
+  auto line = [&](const char* label, std::optional<double> value, const char* why) {
+    r += label;
+    r += kTab;
+    if (value) AppendNumText(r, *value);
+    else r += why;
+    r += kCrLf;
+  };
+  const char* fewer = "n/a (needs 2 or more values)";
+  line("Observations", f.observations, "");
+  line("Slope", f.slope, fewer);
+  line("Intercept", f.intercept, fewer);
+  line("R squared", f.r2, "n/a (needs 3 or more values)");
+  line("First actual", f.firstActual, "");
+  line("First expected", f.firstExpected, fewer);
+  line("Last actual", f.lastActual, "");
+  line("Last expected", f.lastExpected, fewer);
+  return r;
+}
+
 void RunTR(Job& job) {
   const int c = job.Col("col");
   std::vector<double> v;
@@ -118,55 +181,7 @@ void RunTR(Job& job) {
   if (v.size() > static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max())) {
     Raise(ErrorCode::Overflow, "a trend reads at most 32,767 values");
   }
-  std::string& r = job.report;
-  r = "Trend of " + job.Arg("col");
-  r += kCrLf;
-  auto line = [&](const char* label, double value) {
-    r += label;
-    r += kTab;
-    AppendNumText(r, value);
-    r += kCrLf;
-  };
-  if (!v.empty() && v.size() < 3) {
-    // The trend class needs three values. With two the line through them is still drawn
-    // (by the regression class), R squared says nothing; with one there is no line at all.
-    const std::string na = v.size() == 1 ? "n/a (needs 2 or more values)" : std::string();
-    auto missing = [&](const char* label, const std::string& why) {
-      r += label;
-      r += kTab;
-      r += why;
-      r += kCrLf;
-    };
-    cRegression reg;
-    if (v.size() == 2) {
-      reg.AddObs(1, v[0]);
-      reg.AddObs(2, v[1]);
-      reg.fComputeSlope();
-    }
-    auto fitted = [&](double x, double y) {
-      reg.CheckPredicted(x, y);
-      return reg.PointEstimate();
-    };
-    line("Observations", static_cast<double>(v.size()));
-    if (na.empty()) line("Slope", reg.M()); else missing("Slope", na);
-    if (na.empty()) line("Intercept", reg.B()); else missing("Intercept", na);
-    missing("R squared", "n/a (needs 3 or more values)");
-    line("First actual", v.front());
-    if (na.empty()) line("First expected", fitted(1, v.front())); else missing("First expected", na);
-    line("Last actual", v.back());
-    if (na.empty()) line("Last expected", fitted(2, v.back())); else missing("Last expected", na);
-    return;
-  }
-  cTrend t;
-  t.linest(v, static_cast<std::int16_t>(v.size()));
-  line("Observations", static_cast<double>(v.size()));
-  line("Slope", t.Slope());
-  line("Intercept", t.Intercept());
-  line("R squared", t.R2());
-  line("First actual", t.LeftActual());
-  line("First expected", t.LeftExpected());
-  line("Last actual", t.RightActual());
-  line("Last expected", t.RightExpected());
+  job.report = TrendReport(job.Arg("col"), ComputeTrend(v));
 }
 
 void RunAR(Job& job) {
@@ -740,6 +755,51 @@ void RunSAExact(Job& job, std::int32_t pop, double conf, double ep, double er) {
   job.report = at.SizeReport();
 }
 
+// The normal-approximation plan of SA, as the interval-sampling class works it out.
+struct SampleSizePlan {
+  double population, confidence, expectedRate, precision;
+  std::int32_t normal, zeroDeviation, required;
+};
+
+SampleSizePlan ComputeSampleSize(std::int32_t pop, double conf, double ep, double er) {
+  cIS is;
+  is.popsize(pop);
+  is.conf(conf);
+  is.expecterrorrate(ep);
+  is.prec(er);
+  SampleSizePlan p;
+  p.normal = is.NormalSampleSize();
+  p.zeroDeviation = is.ZeroDeviationSize();
+  p.required = is.RequiredSampleSize();
+  p.population = is.popsize();
+  p.confidence = is.conf();
+  p.expectedRate = is.expecterrorrate();
+  p.precision = is.prec();
+  return p;
+}
+
+std::string SampleSizeReport(const SampleSizePlan& p) {
+  std::string r = "Attribute Sample Size";
+  r += kCrLf;
+  Figure(r, "Population", p.population);
+  Figure(r, "Confidence", p.confidence);
+  Figure(r, "Expected error rate", p.expectedRate);
+  Figure(r, "Precision", p.precision);
+  Figure(r, "Normal approximation", p.normal);
+  Figure(r, "Zero-deviation size (exact binomial)", p.zeroDeviation);
+  r += "Size from\t";
+  if (p.required < (p.normal > p.zeroDeviation ? p.normal : p.zeroDeviation)) {
+    r += "the population: test every item";
+  } else if (p.required == p.normal) {
+    r += "the normal approximation";
+  } else {
+    r += "the zero-deviation size: the normal approximation is too small";
+  }
+  r += kCrLf;
+  Figure(r, "Required sample size", p.required);
+  return r;
+}
+
 void RunSA(Job& job) {
   const bool exact = ExactMethod(job);
   const std::int32_t pop = CountArg(job, "pop");
@@ -748,33 +808,42 @@ void RunSA(Job& job) {
     RunSAExact(job, pop, conf, ep, er);
     return;
   }
+  job.report = SampleSizeReport(ComputeSampleSize(pop, conf, ep, er));
+}
+
+// The precision a sample achieved (normal approximation; with no errors found, the exact
+// binomial upper limit), as the interval-sampling class works it out.
+struct AchievedPrecision {
+  double population, confidence, sampleSize, errors, precision;
+};
+
+AchievedPrecision ComputePrecision(std::int32_t pop, double conf, std::int32_t ss, std::int32_t errors) {
   cIS is;
   is.popsize(pop);
   is.conf(conf);
-  is.expecterrorrate(ep);
-  is.prec(er);
-  const std::int32_t normal = is.NormalSampleSize();
-  const std::int32_t zero = is.ZeroDeviationSize();
-  const std::int32_t required = is.RequiredSampleSize();
-  std::string& r = job.report;
-  r = "Attribute Sample Size";
+  is.SampSize(ss);
+  is.actualerrs(errors);
+  AchievedPrecision p;
+  p.population = is.popsize();
+  p.confidence = is.conf();
+  p.sampleSize = is.SampSize();
+  p.errors = is.actualerrs();
+  p.precision = is.GetSampPrec();
+  return p;
+}
+
+std::string PrecisionReport(const AchievedPrecision& p) {
+  std::string r = "Achieved Precision";
   r += kCrLf;
-  Figure(r, "Population", is.popsize());
-  Figure(r, "Confidence", is.conf());
-  Figure(r, "Expected error rate", is.expecterrorrate());
-  Figure(r, "Precision", is.prec());
-  Figure(r, "Normal approximation", normal);
-  Figure(r, "Zero-deviation size (exact binomial)", zero);
-  r += "Size from	";
-  if (required < (normal > zero ? normal : zero)) {
-    r += "the population: test every item";
-  } else if (required == normal) {
-    r += "the normal approximation";
-  } else {
-    r += "the zero-deviation size: the normal approximation is too small";
-  }
+  Figure(r, "Population", p.population);
+  Figure(r, "Confidence", p.confidence);
+  Figure(r, "Sample size", p.sampleSize);
+  Figure(r, "Errors found", p.errors);
+  r += "Basis\t";
+  r += p.errors == 0 ? "exact binomial upper limit (no errors found)" : "normal approximation";
   r += kCrLf;
-  Figure(r, "Required sample size", required);
+  Figure(r, "Precision", p.precision);
+  return r;
 }
 
 void RunPR(Job& job) {
@@ -793,22 +862,7 @@ void RunPR(Job& job) {
     job.report = at.LimitReport();
     return;
   }
-  cIS is;
-  is.popsize(pop);
-  is.conf(conf);
-  is.SampSize(ss);
-  is.actualerrs(errors);
-  std::string& r = job.report;
-  r = "Achieved Precision";
-  r += kCrLf;
-  Figure(r, "Population", is.popsize());
-  Figure(r, "Confidence", is.conf());
-  Figure(r, "Sample size", is.SampSize());
-  Figure(r, "Errors found", is.actualerrs());
-  r += "Basis	";
-  r += is.actualerrs() == 0 ? "exact binomial upper limit (no errors found)" : "normal approximation";
-  r += kCrLf;
-  Figure(r, "Precision", is.GetSampPrec());
+  job.report = PrecisionReport(ComputePrecision(pop, conf, ss, errors));
 }
 
 // The sampled items with their book and audited amounts; the evaluation needs them all
