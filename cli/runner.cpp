@@ -314,8 +314,7 @@ std::string WithDefaults(const std::string& line, const cShell& sh, const Comman
   auto add = [&](const char* name, const std::string& value) {
     if (sh.geta(name).empty() && !value.empty()) out += std::string(" ") + name + "=" + Quoted(value);
   };
-  const std::string code = def.code;
-  add("recap", code);
+  add("recap", def.code);
   // A range names its own worksheet: the engine's checks ask for it when it is missing.
   if (!NoCaseIs(sh.geta("ds"), "rng")) add("sheet", "stdout");
   if (def.needsSource && sh.geta("ds").empty()) {
@@ -325,10 +324,8 @@ std::string WithDefaults(const std::string& line, const cShell& sh, const Comman
       add("ds", "file");
     }
   }
-  if (code == "BE" || code == "BA") add("type", "F1");
-  if (code == "AR") add("colwidth", "30");
-  // The requirement table asks a comparison for col=; it is the account column.
-  if (code == "KS") add("col", sh.geta("acct"));
+  // The command's own (its entry in commands.cpp).
+  for (const DefaultArg& d : def.defaults) add(d.name, d.fromArg ? sh.geta(d.value) : std::string(d.value));
   // A query's columns are named like a file's; the field arguments of the database rows
   // default to the column arguments.
   add("fldno", sh.geta("col").empty() ? std::string("1") : sh.geta("col"));

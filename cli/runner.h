@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "report_layout.h"
 #include "run_record.h"
 #include "runner_args.h"
 #include "sources.h"
@@ -114,6 +115,17 @@ class Job;
 struct CommandDef;
 void PrepareFilter(const std::string& cond, Job& job);
 
+// An argument the runner adds to a command line that lacks it, so that the engine's checks see
+// a complete command: the value itself, or (fromArg) the value of the argument named `value`.
+struct DefaultArg {
+  const char* name;
+  const char* value;
+  bool fromArg = false;
+};
+
+// Everything about one command, in one entry of the table in commands.cpp: the help, the
+// columns checked before the run, the run function, the defaults, the HE example and how its
+// report is laid out in a workbook and in structured output.
 struct CommandDef {
   const char* code;
   const char* title;
@@ -122,6 +134,11 @@ struct CommandDef {
   bool needsSource;
   std::vector<ColumnArg> columns;
   void (*run)(Job&);  // nullptr: the analysis class is not in this build
+  std::vector<DefaultArg> defaults = {};
+  // A working command line on the sample files under examples/, run from the repository's
+  // root; `tarnwick HE` shows it and the end-to-end tests run it.
+  const char* example = nullptr;
+  ReportLayout layout = {};
 };
 
 const std::vector<CommandDef>& Commands();

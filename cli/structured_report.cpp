@@ -4,80 +4,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "report_layout.h"
+
 namespace tarnwick::cli {
 
 namespace {
-
-// --- hints: the layouts the generic reading cannot name or see alone -------------------------
-
-// A table's name: the first unused entry of its command whose `match` occurs in the table's
-// header line or in the heading above it. `header2`: a line of two text cells holding `match`
-// is a header (two-column tables look like label/value lines otherwise). `verbatim`: the
-// column names are data (keys of the second variable) and are kept as printed.
-struct TableHint {
-  const char* code;
-  const char* match;
-  const char* name;
-  bool header2 = false;
-  bool verbatim = false;
-};
-
-const std::vector<TableHint>& TableHints() {
-  static const std::vector<TableHint> hints = {
-      {"UN", "Bin Start", "histogram"},
-      {"UN", "Bin\tStart", "histogram"},  // the external sort's report
-      {"UN", "z-score", "top_bottom"},
-      {"UN", "Position\tAmount", "largest", true},
-      {"UN", "Position\tAmount", "smallest", true},
-      {"BE", "Observed\tExpected", "digits"},
-      {"BE", "MAD range", "mad_ranges"},
-      {"BE", "Observed proportion", "z_by_digit"},
-      {"BA", "ChiSQ", "keys"},
-      {"BA", "Tested", "conformity"},
-      {"ST", "Cumulative", "strata"},
-      {"SU", "Count", "keys"},
-      {"DU", "Count", "keys"},
-      {"PO", "Absolute total", "keys", true},
-      {"XT", "Counts", "counts", false, true},
-      {"XT", "Amounts", "amounts", false, true},
-      {"GA", "Gap", "gaps"},
-      {"AR", "Amount", "bands"},
-      {"NE", "Closeness", "pairs"},
-      {"SP", "First Part Inv No", "splits"},
-      {"SE", "Overstatements", "overstatements"},
-      {"SE", "Understatements", "understatements"},
-      {"RN", "Digits", "digits"},
-      {"KS", "Cum % 1", "accounts"},
-      {"LU", "Area code", "numbers"},
-  };
-  return hints;
-}
-
-struct ReportHint {
-  const char* code;
-  // The title of the summary the command prints when it writes its rows to a file; any other
-  // first line is the header of the source's own rows, printed as they are.
-  const char* extractTitle = nullptr;
-  // Fields are named after their section always (the sections repeat the same labels).
-  bool sectionNames = false;
-  // The label/value lines form a table of this name, with these two columns.
-  const char* fieldsTable = nullptr;
-  const char* labelColumn = nullptr;
-  const char* valueColumn = nullptr;
-};
-
-const ReportHint* HintOf(std::string_view code) {
-  static const ReportHint hints[] = {
-      {"EX", "Extract"},
-      {"JO", "Join"},
-      {"SE", nullptr, true},
-      {"HO", nullptr, false, "holidays", "holiday", "count"},
-  };
-  for (const ReportHint& h : hints) {
-    if (code == h.code) return &h;
-  }
-  return nullptr;
-}
 
 // --- text helpers ---------------------------------------------------------------------------
 
@@ -237,9 +168,10 @@ struct Table {
 
 class Reader {
  public:
-  explicit Reader(std::string_view code) : hint_(HintOf(code)) {
-    for (const TableHint& t : TableHints()) {
-      if (code == t.code) tableHints_.push_back(&t);
+  explicit Reader(std::string_view code) {
+    if (const ReportLayout* layout = LayoutOf(code)) {
+      hint_ = &layout->report;
+      for (const TableHint& t : layout->tables) tableHints_.push_back(&t);
     }
     used_.assign(tableHints_.size(), false);
   }
@@ -515,7 +447,7 @@ class Reader {
     tables_.push_back(std::move(t));
   }
 
-  const ReportHint* hint_;
+  const ReportHint* hint_ = nullptr;
   std::vector<const TableHint*> tableHints_;
   std::vector<bool> used_;
   std::string title_;

@@ -3,7 +3,8 @@
 // returns is read back into named fields and tables. The engine writes every report the same
 // way (label, TAB, value lines; a header row over rows of TAB-separated cells; CR LF line
 // ends), and its labels are fixed texts, so one reader covers every command and gives names
-// that stay put; the few layouts it cannot read alone have a hint (structured_report.cpp).
+// that stay put; the few layouts it cannot read alone have a hint in the command's entry
+// (TableHint and ReportHint, report_layout.h).
 // The field reference per command is docs/json.md.
 
 #include <nlohmann/json.hpp>

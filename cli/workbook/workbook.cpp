@@ -22,6 +22,8 @@
 #include "tarnwick/core/text.h"
 #include "tarnwick/platform/file_system.h"
 
+#include "report_layout.h"
+
 namespace tarnwick::cli {
 
 namespace {
@@ -314,7 +316,7 @@ bool IsNumber(const Row& row, std::size_t c) {
 }
 
 // The first cells of a heading line, compared without surrounding spaces.
-bool Heads(const Row& row, std::initializer_list<std::string_view> names) {
+bool Heads(const Row& row, const std::vector<std::string_view>& names) {
   if (row.size() < names.size()) return false;
   std::size_t c = 0;
   for (std::string_view n : names) {
@@ -332,7 +334,7 @@ struct Block {
 // in every value column.
 template <class IsHeading>
 std::optional<Block> FindBlock(const std::vector<Row>& rows, std::size_t limit,
-                               IsHeading isHeading, std::initializer_list<std::size_t> valueCols) {
+                               IsHeading isHeading, const std::vector<std::size_t>& valueCols) {
   for (std::size_t h = 0; h < limit; ++h) {
     if (!isHeading(rows[h])) continue;
     std::size_t r = h + 1;
@@ -420,41 +422,19 @@ std::size_t PercentLength(double value, const std::string& format) {
   return n > 0 ? static_cast<std::size_t>(n) : format.size();
 }
 
-// Which report cells hold shares, by command: the numbers under a heading, or beside a label.
-struct ShareRule {
-  std::string_view code;
-  bool heading;  // a column under this heading; else the value beside this label
-  std::string_view name;
-};
-constexpr ShareRule kShareRules[] = {
-    {"ST", true, "Pct"},
-    {"ST", true, "Cumulative"},
-    {"RN", true, "Pct"},
-    {"BE", true, "Observed proportion"},
-    {"BE", true, "Expected proportion"},
-    {"KS", true, "Cum % 1"},
-    {"KS", true, "Cum % 2"},
-    {"KS", true, "Difference"},  // of the two cumulative shares
-    {"KS", false, "D-stat"},
-    {"SA", false, "Confidence"},
-    {"SA", false, "Expected error rate"},
-    {"SA", false, "Precision"},
-    {"PR", false, "Confidence"},
-    {"PR", false, "Precision"},
-};
-
 using CellKey = std::pair<std::size_t, std::size_t>;  // row, column
 
-// The share cells of a report and their percent formats. A heading's column runs down to the
-// next blank line.
+// The share cells of a report (the command's ShareCells, report_layout.h) and their percent
+// formats. A heading's column runs down to the next blank line.
 std::map<CellKey, std::string> ShareCells(std::string_view cmd, const std::vector<Row>& rows,
                                           std::size_t limit) {
   std::map<CellKey, std::string> out;
   auto mark = [&](std::size_t r, std::size_t c) {
     if (IsNumber(rows[r], c)) out[{r, c}] = PercentFormat(rows[r][c]);
   };
-  for (const ShareRule& rule : kShareRules) {
-    if (rule.code != cmd) continue;
+  const ReportLayout* layout = LayoutOf(cmd);
+  if (layout == nullptr) return out;
+  for (const ShareCell& rule : layout->shares) {
     for (std::size_t r = 0; r < limit; ++r) {
       const Row& row = rows[r];
       if (!rule.heading) {
@@ -935,80 +915,31 @@ std::map<std::size_t, std::size_t> ReportWorkbook::AddChart(
   const std::string cmd = UCase(TrimView(code).substr(0, 2));
   const std::size_t limit = std::min<std::size_t>(rows.size(), LXW_ROW_MAX);
 
-  std::optional<Block> block;
-  std::vector<std::size_t> valueCols;  // bar (or line) series; for BE the second is the line
-  std::uint8_t type = LXW_CHART_COLUMN;
-  std::string defaultTitle, xName, yName, xFormat, yFormat;
-  bool headingNames = true;
-  bool touching = false;  // a histogram's bars touch
+  const ReportLayout* layout = LayoutOf(cmd);
+  if (layout == nullptr || !layout->chart) return added;
+  const ChartSpec& spec = *layout->chart;
+  using Labels = ChartSpec::Labels;
 
-  if (cmd == "BE") {
-    block = FindBlock(
-        rows, limit, [](const Row& r) { return Heads(r, {"Digit", "Observed", "Expected"}); },
-        {1, 2});
-    valueCols = {1, 2};
-    defaultTitle = "Observed and expected by digit";
-    xName = "Digit";
-    yName = "Count";
-  } else if (cmd == "ST") {
-    block = FindBlock(
-        rows, limit, [](const Row& r) { return Heads(r, {"Start", "End", "Count", "Amount"}); },
-        {3});
-    valueCols = {3};
-    defaultTitle = "Amount by stratum";
-    xName = "Stratum start";
-    yName = "Amount";
-    yFormat = "#,##0";
-  } else if (cmd == "UN") {
-    block = FindBlock(
-        rows, limit,
-        [](const Row& r) { return Heads(r, {"Bin Start", "Bin End", "Count", "Amt"}); }, {2});
-    valueCols = {2};
-    defaultTitle = "Histogram";
-    xName = "Bin";
-    yName = "Count";
-    touching = true;
-  } else if (cmd == "AR") {
-    block = FindBlock(
-        rows, limit, [](const Row& r) { return Heads(r, {"Start", "End", "Amount"}); }, {2});
-    valueCols = {2};
-    // Columns over the bands' labels: the band dates as categories would make a time axis, on
-    // which a column is one day wide.
-    defaultTitle = "Amount by age band";
-    xName = "Age in days";
-    yName = "Amount";
-    yFormat = "#,##0";
-  } else if (cmd == "WD") {
-    block = FindBlock(
-        rows, limit, [](const Row& r) { return Cell(r, 0).starts_with("Weekday analysis"); },
-        {1});
-    valueCols = {1};
-    headingNames = false;
-    defaultTitle = "Items by weekday";
-    xName = "Weekday";
-    yName = "Count";
-  } else if (cmd == "RN") {
-    block = FindBlock(
-        rows, limit, [](const Row& r) { return Heads(r, {"Digits", "Count", "Pct"}); }, {1});
-    valueCols = {1};
-    defaultTitle = "Amounts by trailing zeros";
-    xName = "Trailing zeros";
-    yName = "Count";
-  } else if (cmd == "KS") {
-    for (std::size_t h = 0; h < limit && !block; ++h) {
-      const auto cols = ShareColumns(rows[h]);
-      if (!cols) continue;
-      block = FindBlock(rows, limit, [&](const Row& r) { return &r == &rows[h]; },
-                        {cols->first, cols->second});
-      valueCols = {cols->first, cols->second};
-    }
-    type = LXW_CHART_LINE;
-    defaultTitle = "Cumulative shares by account";
-    xName = "Account";
-    yName = "Cumulative share";
-    yFormat = "0%";
-  } else {
-    return added;
+  std::optional<Block> block;
+  std::vector<std::size_t> valueCols = spec.values;  // for ColumnsAndLine the second is the line
+  switch (spec.heading) {
+    case ChartSpec::Heading::Cells:
+      block = FindBlock(
+          rows, limit, [&](const Row& r) { return Heads(r, spec.heads); }, valueCols);
+      break;
+    case ChartSpec::Heading::TitleStarts:
+      block = FindBlock(
+          rows, limit, [&](const Row& r) { return Cell(r, 0).starts_with(spec.heads.at(0)); },
+          valueCols);
+      break;
+    case ChartSpec::Heading::ShareColumns:
+      for (std::size_t h = 0; h < limit && !block; ++h) {
+        const auto cols = ShareColumns(rows[h]);
+        if (!cols) continue;
+        valueCols = {cols->first, cols->second};
+        block = FindBlock(rows, limit, [&](const Row& r) { return &r == &rows[h]; }, valueCols);
+      }
+      break;
   }
   if (!block) return added;
 
@@ -1028,7 +959,7 @@ std::map<std::size_t, std::size_t> ReportWorkbook::AddChart(
   };
   lxw_col_t categoryCol = 0;
   bool logScale = false;
-  if (cmd == "UN") {
+  if (spec.labels == Labels::Bins) {
     std::vector<std::pair<double, double>> bins;
     for (std::size_t r = block->first; r <= block->last; ++r) {
       const CellValue lo = ClassifyCell(rows[r][0]);
@@ -1043,7 +974,7 @@ std::map<std::size_t, std::size_t> ReportWorkbook::AddChart(
       for (std::size_t k = 0; k < labels.size(); ++k) putText(block->first + k, labels[k], Indented());
       categoryCol = besideCol;
     }
-  } else if (cmd == "AR") {
+  } else if (spec.labels == Labels::AgeBands) {
     std::optional<double> asOf;
     for (std::size_t r = 0; r < block->heading && !asOf; ++r) {
       const CellValue d = ClassifyCell(Cell(rows[r], 1));
@@ -1065,7 +996,7 @@ std::map<std::size_t, std::size_t> ReportWorkbook::AddChart(
       }
       categoryCol = besideCol;
     }
-  } else if (cmd == "BE") {
+  } else if (spec.labels == Labels::ExactExpected) {
     if (const auto exact = ExactExpected(rows, *block, limit)) {
       putText(block->heading, "Expected (exact)", RightAligned());
       lxw_format* twoDecimals = Format("#,##0.00");
@@ -1079,7 +1010,7 @@ std::map<std::size_t, std::size_t> ReportWorkbook::AddChart(
     }
   }
 
-  if (cmd == "UN" || cmd == "RN" || cmd == "WD") {
+  if (spec.logCounts) {
     // Counts: a few large bars (the bins of small amounts, amounts that are not round, working
     // days) would flatten the rest.
     std::vector<double> counts;
@@ -1089,7 +1020,10 @@ std::map<std::size_t, std::size_t> ReportWorkbook::AddChart(
     logScale = SkewedCounts(counts);
   }
 
-  lxw_chart* chart = workbook_add_chart(wb_, type);
+  lxw_chart* chart = workbook_add_chart(
+      wb_, spec.kind == ChartSpec::Kind::Line ? LXW_CHART_LINE : LXW_CHART_COLUMN);
+  const std::string yName = spec.yName;
+  const bool headingNames = spec.heading != ChartSpec::Heading::TitleStarts;
   auto addSeries = [&](lxw_chart* target, std::size_t col) {
     lxw_chart_series* s = chart_add_series(target, nullptr, nullptr);
     chart_series_set_categories(s, sheet.c_str(), first, categoryCol, last, categoryCol);
@@ -1103,7 +1037,7 @@ std::map<std::size_t, std::size_t> ReportWorkbook::AddChart(
     return s;
   };
 
-  if (cmd == "BE") {
+  if (spec.kind == ChartSpec::Kind::ColumnsAndLine) {
     addSeries(chart, valueCols[0]);
     auto c = std::make_unique<CombinedChart>();
     c->columns = chart;
@@ -1122,20 +1056,19 @@ std::map<std::size_t, std::size_t> ReportWorkbook::AddChart(
     for (std::size_t col : valueCols) addSeries(chart, col);
   }
 
-  const std::string name = title.empty() ? defaultTitle : ToUtf8(title);
+  const std::string name = title.empty() ? std::string(spec.title) : ToUtf8(title);
   chart_title_set_name(chart, name.c_str());
-  chart_axis_set_name(chart->x_axis, xName.c_str());
+  chart_axis_set_name(chart->x_axis, spec.xName);
   chart_axis_set_name(chart->y_axis, (logScale ? yName + " (log scale)" : yName).c_str());
-  if (!xFormat.empty()) chart_axis_set_num_format(chart->x_axis, xFormat.c_str());
-  if (!yFormat.empty()) chart_axis_set_num_format(chart->y_axis, yFormat.c_str());
-  if (touching) chart_set_series_gap(chart, 0);
+  if (*spec.yFormat != '\0') chart_axis_set_num_format(chart->y_axis, spec.yFormat);
+  if (spec.touching) chart_set_series_gap(chart, 0);
   if (logScale) {
     chart_axis_set_log_base(chart->y_axis, 10);
     // From a tenth, so that a count of 1 (the rare case the chart is there to show) has a bar,
     // and the grid lines stay on powers of ten.
     chart_axis_set_min(chart->y_axis, 0.1);
   }
-  if (cmd == "KS") {
+  if (spec.unitRange) {
     // Cumulative shares end at 100 %: no room above it.
     chart_axis_set_min(chart->y_axis, 0.0);
     chart_axis_set_max(chart->y_axis, 1.0);

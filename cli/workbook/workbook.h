@@ -7,12 +7,13 @@
 // numeric cell whose number format shows the same text; a month/day/year date becomes a date
 // cell; anything else stays text. See ClassifyCell for the exact rules.
 // Shares (the percentage columns of ST, RN and KS, the proportions of BE, the rates of SA and
-// PR) keep their fraction in the cell and show as a percentage. Each column is as wide as the
+// PR: the ShareCells of the command's layout, report_layout.h) keep their fraction in the cell
+// and show as a percentage. Each column is as wide as the
 // longest text it shows, at most 60 characters; a line of one cell (a title) runs over instead.
 //
-// For the reports that read best as a picture (command codes BE, ST, UN, AR, WD, RN, KS) a
-// native chart is placed beside the table; it refers to the table's cells, located by the
-// report's heading line. Histogram bins and ageing bands get a label column beside their table
+// For the reports that read best as a picture (those whose command's layout names a chart: BE,
+// ST, UN, AR, WD, RN, KS) a native chart is placed beside the table; it refers to the table's
+// cells, located by the report's heading line. Histogram bins and ageing bands get a label column beside their table
 // for the chart to name them by, and the Benford table an exact expected count per digit.
 //
 // The workbook is written completely or not at all: it is built under a temporary name in the
