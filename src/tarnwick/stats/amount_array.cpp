@@ -245,7 +245,7 @@ double cDoubleArray::Bot(std::int16_t i) const { return st_.fig.lists.Bot(i); }
 
 // ---- reports ----------------------------------------------------------------------------
 
-std::string cDoubleArray::HistoReport() {
+void cDoubleArray::ComputeHistogram() {
   SortIfNeeded();
   const std::int32_t n = Count();
   const std::int32_t bins =
@@ -275,7 +275,12 @@ std::string cDoubleArray::HistoReport() {
   st_.binWidth = width;
   st_.binCounts = counts;
   st_.binAmounts = amounts;
+}
 
+std::string cDoubleArray::HistoReport() {
+  ComputeHistogram();
+  const std::int32_t bins = st_.numberBins;
+  const double width = st_.binWidth;
   std::string out;
   out.reserve(64 + static_cast<std::size_t>(bins) * 48);
   out += "Histogram Report: ";

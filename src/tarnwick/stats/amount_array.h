@@ -91,6 +91,8 @@ class cDoubleArray {
 
   void SortIfNeeded();
   void BringUpToDate();
+  // The histogram's bins over the sorted amounts, kept for the bin getters; HistoReport prints them.
+  void ComputeHistogram();
   double PopSd() const;
 
   // The amounts: one malloc'd block that frees itself and copies deeply. It grows with
