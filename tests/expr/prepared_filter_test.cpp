@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <string_view>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <random>
 #include <string>
@@ -361,97 +360,122 @@ TEST(PreparedFilter, AmountsRenderAndCompareAsThePlainPath) {
 }
 
 
-// |v| rounded to seven decimals, halves away from zero, as a count of 1E-7, from the exact
-// decimal expansion of the double that printf writes (every double below 2^53 has one of at
-// most 1074 decimals, so 1100 decimals write it in full).
-double ExactSevenDecimals(double v) {
-  static char buf[1500];
-  std::snprintf(buf, sizeof buf, "%.1100f", std::fabs(v));
-  const char* dot = std::strchr(buf, '.');
-  double n = 0;
-  for (const char* c = buf; c != dot; ++c) n = n * 10 + (*c - '0');
-  for (int k = 1; k <= 7; ++k) n = n * 10 + (dot[k] - '0');
-  return dot[8] >= '5' ? n + 1 : n;
-}
-
-// The substitution's rendering of amounts as it was written before the direct rendering of
-// plain decimals, kept here as the reference: IsNUM, then "#########.#######" by rounding the
-// exact |v| to seven decimals, zero as "0"; the number is the one that text reads as.
-bool ReferenceNormalise(std::string_view value, std::string& out, double& number) {
-  double v = 0;
-  if (!IsNUM(value, v)) return false;
-  out.clear();
-  const double scaled = ExactSevenDecimals(v);
-  if (scaled < 9007199254740992.0) {
-    const auto n = static_cast<std::uint64_t>(scaled);
-    if (n == 0) {
-      out.assign(1, '0');
-      number = 0;
-      return true;
-    }
-    char buf[32];
-    char* end = buf + sizeof buf;
-    char* p = end;
-    std::uint64_t frac = n % 10000000;
-    int fracDigits = 7;
-    while (fracDigits > 0 && frac % 10 == 0) {
-      frac /= 10;
-      --fracDigits;
-    }
-    for (int k = 0; k < fracDigits; ++k, frac /= 10) *--p = static_cast<char>('0' + frac % 10);
-    *--p = '.';
-    for (std::uint64_t whole = n / 10000000; whole != 0; whole /= 10) *--p = static_cast<char>('0' + whole % 10);
-    if (std::signbit(v)) *--p = '-';
-    out.assign(p, static_cast<std::size_t>(end - p));
-    const double magnitude = static_cast<double>(n) / 1e7;
-    number = std::signbit(v) ? -magnitude : magnitude;
-    return true;
-  }
-  out = FormatNumber(v, "#########.#######");
-  if (out.find_first_of("0123456789") == std::string::npos) out.assign(1, '0');
-  number = ParseNumber(out).value_or(0.0);
-  return true;
-}
-
-// Plain decimals of every length, scale, sign and padding: the text substituted into the RPN
-// and the number a prepared filter compares are the reference's, on both paths.
-TEST(PreparedFilter, PlainDecimalsRenderAsTheReference) {
-  std::mt19937_64 rng(20081231);
-  auto below = [&rng](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+// Numeric row values as the substitution renders them ("#########.#######": the exact value
+// rounded to seven decimals, halves away from zero; no leading zero, a trailing point for a
+// whole number, zero as "0") and the number a filter then computes with. Worked out by hand;
+// the exact binary values behind the rounding cases are noted beside them.
+TEST(PreparedFilter, NumericValuesRenderAsWorkedOut) {
+  struct Case {
+    const char* value;
+    const char* rendered;
+    double number;  // $1 + 0 on the row; NAN where the value is not an amount
+  };
+  const Case cases[] = {
+      // plain decimals, rendered from their digits
+      {"0", "0", 0},
+      {"-0", "0", 0},
+      {"+0.000", "0", 0},
+      {"100", "100.", 100},
+      {"+100", "100.", 100},
+      {"-100", "-100.", -100},
+      {"007", "7.", 7},
+      {"5.", "5.", 5},
+      {".5", ".5", 0.5},
+      {"-0.25", "-.25", -0.25},
+      {"1234.50", "1234.5", 1234.5},
+      {"12.3400000", "12.34", 12.34},
+      {"0.0000001", ".0000001", 0.0000001},
+      {"12345678.9", "12345678.9", 12345678.9},       // 9 digits, 7 decimals once scaled: 15
+      {"99999999", "99999999.", 99999999},
+      // beyond the plain form: the general rendering gives the same digits
+      {"123456789.5", "123456789.5", 123456789.5},   // 16 digits once scaled
+      {"123456789", "123456789.", 123456789},
+      // more than seven decimals: rounded on the exact value
+      {"0.12345678", ".1234568", 0.1234568},
+      {"0.12345675", ".1234568", 0.1234568},          // 0.1234567500000000039...
+      {"0.00000005", "0", 0},                          // 4.99999999999999977e-8
+      {"0.00000015", ".0000001", 0.0000001},          // 1.49999999999999993e-7
+      {"-0.00000001", "0", 0},
+      {"1234.56789012", "1234.5678901", 1234.5678901},  // 1234.567890119999901...
+      // the amount forms IsNUM reads
+      {"1,234.50", "1234.5", 1234.5},
+      {"(500.00)", "-500.", -500},
+      {"$12", "12.", 12},
+      {" 7 ", "7.", 7},
+      {"\"42\"", "42.", 42},
+      {"$(0.00)", "0", 0},
+      // beyond 2^53 ten-millionths: the number pattern itself
+      {"1234567890", "1234567890.", 1234567890},
+      {"2,000,000,000.5", "2000000000.5", 2000000000.5},
+      {"(1,500,000,000.25)", "-1500000000.25", -1500000000.25},
+      // not amounts: substituted as written
+      {"abc", "abc", NAN},
+      {"1e5", "1e5", NAN},
+      {"12%", "12%", NAN},
+      {"12/31/2007", "12/31/2007", NAN},
+  };
   NoticeCapture notices;
   cParse plain, prepared, literal;
   cOP op1, op2;
   prepared.Prepare("$1 + 0", "A");
+  for (const Case& c : cases) {
+    literal.RPN("\t$1");
+    literal.subtext("$1", c.value);
+    EXPECT_EQ(literal.RPN(), std::string("\t") + c.rendered) << c.value;
+    for (const bool byFields : {false, true}) {
+      const Outcome a = Plain(plain, "$1 + 0", "A", c.value, op1, notices);
+      const Outcome b = Prepared(prepared, "$1 + 0", "A", c.value, op2, notices, false, byFields);
+      ExpectSame(a, b, c.value);
+      EXPECT_EQ(b.rpn, std::string("\t") + c.rendered + "\t0\t+") << c.value;
+      if (!std::isnan(c.number)) {
+        EXPECT_EQ(b.dResult, c.number) << c.value;
+      }
+    }
+  }
+}
+
+// Plain decimals of every length, scale, sign and padding are rendered straight from their
+// digits; the same amount written so that only the general rendering reads it ("$" before it,
+// parentheses for the minus) must give the same text and the same number, on both paths.
+TEST(PreparedFilter, PlainDecimalsRenderAsTheGeneralPath) {
+  std::mt19937_64 rng(20081231);
+  auto below = [&rng](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+  NoticeCapture notices;
+  cParse plain, prepared, literal;
+  cOP op1, op2, op3;
+  prepared.Prepare("$1 + 0", "A");
   int checked = 0;
   for (int i = 0; i < 20000; ++i) {
-    std::string text;
+    std::string text, digits;
     const int sign = below(5);
-    if (sign == 0) text += '-';
-    if (sign == 1) text += '+';
     const int whole = below(17), zeros = below(4) == 0 ? below(4) : 0;
-    text.append(static_cast<std::size_t>(zeros), '0');
-    for (int k = 0; k < whole; ++k) text += static_cast<char>('0' + below(10));
+    digits.append(static_cast<std::size_t>(zeros), '0');
+    for (int k = 0; k < whole; ++k) digits += static_cast<char>('0' + below(10));
     const int point = below(4);
     if (point > 0) {
-      text += '.';
+      digits += '.';
       const int decimals = below(10);
-      for (int k = 0; k < decimals; ++k) text += static_cast<char>(below(5) == 0 ? '0' : '0' + below(10));
-      if (below(3) == 0) text.append(static_cast<std::size_t>(below(4)), '0');
+      for (int k = 0; k < decimals; ++k) digits += static_cast<char>(below(5) == 0 ? '0' : '0' + below(10));
+      if (below(3) == 0) digits.append(static_cast<std::size_t>(below(4)), '0');
     }
-    std::string expected;
-    double number = 0;
-    if (!ReferenceNormalise(text, expected, number)) continue;
+    text = (sign == 0 ? "-" : sign == 1 ? "+" : "") + digits;
+    const std::string general = sign == 0 ? "$(" + digits + ")" : "$" + digits;
+    double v = 0;
+    if (!IsNUM(text, v)) continue;
     ++checked;
     literal.RPN("\t$1");
+    literal.subtext("$1", general);
+    const std::string expected = literal.RPN().substr(1);
+    literal.RPN("\t$1");
     literal.subtext("$1", text);
-    ASSERT_EQ(literal.RPN(), "\t" + expected) << text;
+    ASSERT_EQ(literal.RPN(), "\t" + expected) << text << " and " << general;
     const Outcome a = Plain(plain, "$1 + 0", "A", text, op1, notices);
     const Outcome b = Prepared(prepared, "$1 + 0", "A", text, op2, notices, false, i % 2 == 0);
     ExpectSame(a, b, text);
     ASSERT_EQ(b.rpn, "\t" + expected + "\t0\t+") << text;
-    if (number != 0 || !std::signbit(number)) {
-      ASSERT_EQ(b.dResult, number) << text;
-    }
+    const Outcome g = Prepared(prepared, "$1 + 0", "A", general, op3, notices, false, i % 2 == 1);
+    ASSERT_EQ(g.rpn, b.rpn) << general;
+    ASSERT_EQ(b.dResult, g.dResult) << text << " and " << general;
   }
   EXPECT_GT(checked, 15000);
 }

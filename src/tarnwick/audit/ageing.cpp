@@ -75,7 +75,7 @@ Currency cAge::Bucket(std::int16_t& i) const {
 Variant cAge::AgeingDate(const std::string& sDate) {
   const std::optional<Date> d = ParseDate(sDate);
   if (!d) Raise(ErrorCode::TypeMismatch, "ageing date is not a date: " + sDate);
-  ageing_date_ = *d;
+  ageingDate_ = *d;
   return Variant{};
 }
 
@@ -87,7 +87,7 @@ Variant cAge::SetAgeWidth(std::int16_t& i) {
 }
 
 int cAge::BandOf(Date d) const {
-  const double days = RoundHalfEven(Checked(d - ageing_date_));
+  const double days = RoundHalfEven(Checked(d - ageingDate_));
   const double band = kCentreBand + std::floor(days / width_);
   if (band < 0) return 0;
   if (band > kBands - 1) return kBands - 1;
@@ -106,7 +106,7 @@ Variant cAge::AddItem(Date d, double amt) {
 
 void cAge::BandDates(int i, Date& start, Date& end) const {
   const double offset = (i >= 0 && i < kBands) ? double(i - kCentreBand) * width_ : 0.0;
-  start = ageing_date_ + offset;
+  start = ageingDate_ + offset;
   end = start + width_;
   if (start.serial() < kFirstSerial || end.serial() > kLastSerial) Raise(ErrorCode::Overflow);
 }
@@ -116,7 +116,7 @@ std::string cAge::AgeReport() const {
   out.reserve(2048);
   out += "Ageing Report as of ";
   out += kTab;
-  out += DateText(ageing_date_);
+  out += DateText(ageingDate_);
   out += kCrLf;
   out += "Start\tEnd\tAmount";
   out += kCrLf;

@@ -76,7 +76,7 @@ class cAge {
   // is the overflow error.
   void BandDates(int i, Date& start, Date& end) const;
 
-  Date ageing_date_{};
+  Date ageingDate_{};
   std::int16_t width_ = 30;
   std::array<Currency, kBands> bands_{};
   std::array<std::int32_t, 8> weekdays_{};   // 1..7 used, 1 = Sunday

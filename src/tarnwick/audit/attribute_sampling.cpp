@@ -102,7 +102,7 @@ void cAttribute::expected(double& value) {
 
 void cAttribute::Fail(const std::string& message) {
   err_ = true;
-  err_msg_ = message;
+  errMsg_ = message;
 }
 
 double cAttribute::BinomialCdf(std::int32_t k, std::int32_t n, double p) {
@@ -173,13 +173,13 @@ double cAttribute::BinomialUpperLimit(std::int32_t k, std::int32_t n, double c) 
 }
 
 void cAttribute::Plan() {
-  if (planned_ && planned_for_[0] == conf_ && planned_for_[1] == tolerable_ &&
-      planned_for_[2] == expected_ && planned_pop_ == population_) {
+  if (planned_ && plannedFor_[0] == conf_ && plannedFor_[1] == tolerable_ &&
+      plannedFor_[2] == expected_ && plannedPop_ == population_) {
     return;
   }
   planned_ = false;
   err_ = false;
-  err_msg_.clear();
+  errMsg_.clear();
   size_ = -1;
   allowed_ = 0;
   whole_ = false;
@@ -242,10 +242,10 @@ void cAttribute::Plan() {
     }
   }
   planned_ = true;
-  planned_for_[0] = conf_;
-  planned_for_[1] = tolerable_;
-  planned_for_[2] = expected_;
-  planned_pop_ = population_;
+  plannedFor_[0] = conf_;
+  plannedFor_[1] = tolerable_;
+  plannedFor_[2] = expected_;
+  plannedPop_ = population_;
 }
 
 std::int32_t cAttribute::SampleSize() {
@@ -266,8 +266,8 @@ bool cAttribute::WholePopulation() {
 double cAttribute::UpperLimit() {
   planned_ = false;  // the error state now belongs to the evaluation
   err_ = false;
-  err_msg_.clear();
-  const std::int32_t n = samp_size_, k = deviations_;
+  errMsg_.clear();
+  const std::int32_t n = sampSize_, k = deviations_;
   if (n <= 0) {
     Fail("the sample size must be at least 1");
     return -1.0;
@@ -314,7 +314,7 @@ std::string cAttribute::SizeReport() {
   Rate(out, "Tolerable deviation rate", tolerable_);
   Rate(out, "Expected deviation rate", expected_);
   if (n < 0) {
-    AppendLabelLine(out, "No sample size", err_msg_);
+    AppendLabelLine(out, "No sample size", errMsg_);
     return out;
   }
   Count(out, "Deviations allowed", allowed_);
@@ -327,13 +327,13 @@ std::string cAttribute::LimitReport() {
   const double limit = UpperLimit();
   std::string out;
   ReportHead(out, "Attribute Sample Evaluation (exact)");
-  Count(out, "Sample size", samp_size_);
+  Count(out, "Sample size", sampSize_);
   Count(out, "Deviations found", deviations_);
   if (limit < 0.0) {
-    AppendLabelLine(out, "No evaluation", err_msg_);
+    AppendLabelLine(out, "No evaluation", errMsg_);
     return out;
   }
-  const double rate = static_cast<double>(deviations_) / samp_size_;
+  const double rate = static_cast<double>(deviations_) / sampSize_;
   Rate(out, "Sample deviation rate", rate);
   Rate(out, "Upper deviation limit", limit);
   Rate(out, "Allowance for sampling risk", limit - rate);

@@ -46,15 +46,15 @@ class cAttribute {
   bool WholePopulation();
 
   // Evaluation of a sample.
-  std::int32_t SampSize() const { return samp_size_; }
-  void SampSize(std::int32_t value) { samp_size_ = value; }
+  std::int32_t SampSize() const { return sampSize_; }
+  void SampSize(std::int32_t value) { sampSize_ = value; }
   std::int32_t Deviations() const { return deviations_; }
   void Deviations(std::int32_t value) { deviations_ = value; }
   // The upper deviation limit as a rate; -1 with Err when the sample cannot be evaluated.
   double UpperLimit();
 
   bool Err() const { return err_; }
-  std::string ErrMsg() const { return err_msg_; }
+  std::string ErrMsg() const { return errMsg_; }
 
   std::string SizeReport();
   std::string LimitReport();
@@ -83,19 +83,19 @@ class cAttribute {
   double tolerable_ = 0.05;
   double expected_ = 0.0;
   std::int32_t population_ = 0;
-  std::int32_t samp_size_ = 0;
+  std::int32_t sampSize_ = 0;
   std::int32_t deviations_ = 0;
 
   // The plan, computed by SampleSize from the settings it was computed for.
   bool planned_ = false;
-  double planned_for_[3] = {0, 0, 0};
-  std::int32_t planned_pop_ = 0;
+  double plannedFor_[3] = {0, 0, 0};
+  std::int32_t plannedPop_ = 0;
   std::int32_t size_ = -1;
   std::int32_t allowed_ = 0;
   bool whole_ = false;
 
   bool err_ = false;
-  std::string err_msg_;
+  std::string errMsg_;
 };
 
 }  // namespace tarnwick

@@ -48,12 +48,12 @@ void cIS::prec(double& value) {
 
 void cIS::expecterrorrate(double& value) {
   LimitRate(value);
-  expect_error_rate_ = value;
+  expectErrorRate_ = value;
 }
 
 void cIS::actualerrs(std::int32_t& value) {
   if (value < 1) value = 0;
-  actual_errs_ = value;
+  actualErrs_ = value;
 }
 
 void cIS::interval(std::int32_t& value) {
@@ -73,12 +73,12 @@ std::int32_t cIS::NormalSampleSize() {
   if (conf_ == 0.0) conf_ = 0.95;
   double z = zscore(conf_);
   if (z == -1.0) z = 1.96;
-  return SampleSize(z, expect_error_rate_, prec_);
+  return SampleSize(z, expectErrorRate_, prec_);
 }
 
 std::int32_t cIS::ZeroDeviationSize() {
   if (conf_ == 0.0) conf_ = 0.95;
-  return cAttribute::ZeroDeviationSize(conf_, expect_error_rate_ + prec_);
+  return cAttribute::ZeroDeviationSize(conf_, expectErrorRate_ + prec_);
 }
 
 std::int32_t cIS::RequiredSampleSize() {
@@ -89,14 +89,14 @@ std::int32_t cIS::RequiredSampleSize() {
 }
 
 std::int32_t cIS::GetPrecision() const {
-  return SampleSize(zscore(conf_), expect_error_rate_, prec_);
+  return SampleSize(zscore(conf_), expectErrorRate_, prec_);
 }
 
 double cIS::GetSampPrec() {
-  const double n = samp_size_;
-  const double p = Div(actual_errs_, n);
+  const double n = sampSize_;
+  const double p = Div(actualErrs_, n);
   if (conf_ == 0.0) conf_ = 0.95;
-  if (actual_errs_ == 0) return cAttribute::BinomialUpperLimit(0, samp_size_, conf_);
+  if (actualErrs_ == 0) return cAttribute::BinomialUpperLimit(0, sampSize_, conf_);
   const double z = zscore(conf_);
   double precision = Sqr(Div(Checked(z * (p * (1.0 - p) * z)), n));
   if (popsize_ > 200) {
@@ -109,7 +109,7 @@ double cIS::GetSampPrec() {
 bool cIS::AddItem(const Variant& /*v*/) {
   const std::int32_t rows = AddChecked(numrows_, 1);
   const bool selected = rn_ == interval_;
-  std::int32_t samples = num_samp_;
+  std::int32_t samples = numSamp_;
   std::int32_t next = rn_;
   if (selected) {
     samples = AddChecked(samples, 1);
@@ -117,13 +117,13 @@ bool cIS::AddItem(const Variant& /*v*/) {
   }
   next = AddChecked(next, 1);
   numrows_ = rows;
-  num_samp_ = samples;
+  numSamp_ = samples;
   rn_ = next;
   return selected;
 }
 
 std::string cIS::Recon() const {
-  const std::int32_t covered = MulChecked(num_samp_, interval_);
+  const std::int32_t covered = MulChecked(numSamp_, interval_);
   const std::int32_t minus_start = SubChecked(0, rnstart_);
   const std::int32_t subtotal = AddChecked(AddChecked(covered, minus_start), rn_);
   const std::int32_t diff = SubChecked(subtotal, numrows_);
@@ -131,7 +131,7 @@ std::string cIS::Recon() const {
   out.reserve(400);
   Line(out, "Interval Sample Reconciliation Report");
   Line(out, "Pop size ", numrows_);
-  Line(out, "Samp size ", num_samp_);
+  Line(out, "Samp size ", numSamp_);
   Line(out, "Start rn ", rnstart_);
   Line(out, "End Rn ", rn_);
   Line(out, "Interval ", interval_);

@@ -22,8 +22,8 @@ namespace tarnwick {
 
 class cIS {
  public:
-  std::int32_t SampSize() const { return samp_size_; }
-  void SampSize(std::int32_t value) { samp_size_ = value; }
+  std::int32_t SampSize() const { return sampSize_; }
+  void SampSize(std::int32_t value) { sampSize_ = value; }
   std::int32_t popsize() const { return popsize_; }
   // 0 or below sets 10,000.
   void popsize(std::int32_t value) { popsize_ = value <= 0 ? 10000 : value; }
@@ -32,9 +32,9 @@ class cIS {
   void conf(double& value);
   double prec() const { return prec_; }
   void prec(double& value);
-  double expecterrorrate() const { return expect_error_rate_; }
+  double expecterrorrate() const { return expectErrorRate_; }
   void expecterrorrate(double& value);
-  std::int32_t actualerrs() const { return actual_errs_; }
+  std::int32_t actualerrs() const { return actualErrs_; }
   // Below 1 becomes 0 (written back).
   void actualerrs(std::int32_t& value);
 
@@ -56,7 +56,7 @@ class cIS {
   std::int32_t interval() const { return interval_; }
   // Below 5 becomes 5 (written back).
   void interval(std::int32_t& value);
-  std::int32_t NumSamp() const { return num_samp_; }
+  std::int32_t NumSamp() const { return numSamp_; }
   std::int32_t rn() const { return rn_; }
   // Sets the start: both the running position and rnstart.
   void rn(std::int32_t value) {
@@ -80,13 +80,13 @@ class cIS {
   std::int32_t rn_ = 5;
   std::int32_t rnstart_ = 5;
   std::int32_t numrows_ = 0;
-  std::int32_t num_samp_ = 0;
+  std::int32_t numSamp_ = 0;
   std::int32_t popsize_ = 10000;
-  std::int32_t samp_size_ = 0;
+  std::int32_t sampSize_ = 0;
   double conf_ = 0.95;
   double prec_ = 0.1;
-  double expect_error_rate_ = 0.5;
-  std::int32_t actual_errs_ = 1;
+  double expectErrorRate_ = 0.5;
+  std::int32_t actualErrs_ = 1;
 };
 
 }  // namespace tarnwick

@@ -18,40 +18,40 @@ double DayGap(Date a, Date b) { return RoundHalfEven(std::fabs(a - b)); }
 }  // namespace
 
 cCR::cCR() {
-  ne_report_ = "Near Miss Report ";
-  ne_report_ += kCrLf;
-  ne_report_ += "Vendno\tAmt\tInv Date \tSecond Date\tInvno\tSuspect Invno\tCloseness";
-  ne_report_ += kCrLf;
-  sp_report_ = "Split Invoice Report";
-  sp_report_ += kCrLf;
-  sp_report_ +=
+  neReport_ = "Near Miss Report ";
+  neReport_ += kCrLf;
+  neReport_ += "Vendno\tAmt\tInv Date \tSecond Date\tInvno\tSuspect Invno\tCloseness";
+  neReport_ += kCrLf;
+  spReport_ = "Split Invoice Report";
+  spReport_ += kCrLf;
+  spReport_ +=
       "Vendno\tInv No\tAmount\tFirst Part Inv No\tFirst Part Amount\tSecond Part Inv No\t"
       "Second Part Amount\tDays Between Parts\tDateTol";
-  sp_report_ += kCrLf;
+  spReport_ += kCrLf;
 }
 
 void cCR::EveryPair(bool every) {
-  if (every == every_pair_) return;
-  every_pair_ = every;
+  if (every == everyPair_) return;
+  everyPair_ = every;
   // The heading is the report's last line until a finding is written.
   const std::string_view pairs = "\tPairs";
-  sp_report_.resize(sp_report_.size() - 2);  // its CR LF
+  spReport_.resize(spReport_.size() - 2);  // its CR LF
   if (every) {
-    sp_report_.resize(sp_report_.size() - pairs.size());
+    spReport_.resize(spReport_.size() - pairs.size());
   } else {
-    sp_report_ += pairs;
+    spReport_ += pairs;
   }
-  sp_report_ += kCrLf;
+  spReport_ += kCrLf;
 }
 
 void cCR::Store(Invoice item) {
   const std::int32_t slot = Count();
   AddChecked(slot, std::int32_t{1});  // the table is counted in 32 bits
-  VendorIndex& v = by_vendor_[item.vendor];
+  VendorIndex& v = byVendor_[item.vendor];
   v.slots.push_back(slot);
   // A non-finite amount can never meet an amount condition, so it is left out of the order.
-  if (std::isfinite(item.amount)) v.by_amount.emplace_back(item.amount, slot);
-  if (std::isfinite(item.date.serial())) v.by_date.emplace_back(item.date.serial(), slot);
+  if (std::isfinite(item.amount)) v.byAmount.emplace_back(item.amount, slot);
+  if (std::isfinite(item.date.serial())) v.byDate.emplace_back(item.date.serial(), slot);
   items_.push_back(std::move(item));
 }
 
@@ -86,16 +86,16 @@ auto FirstFrom(const std::vector<std::pair<double, std::int32_t>>& list, double 
 }  // namespace
 
 cCR::VendorIndex* cCR::VendorOf(const Invoice& p) {
-  const auto it = by_vendor_.find(p.vendor);
-  if (it == by_vendor_.end()) return nullptr;
+  const auto it = byVendor_.find(p.vendor);
+  if (it == byVendor_.end()) return nullptr;
   VendorIndex& v = it->second;
-  SortTail(v.by_amount, v.sorted);
+  SortTail(v.byAmount, v.sorted);
   return &v;
 }
 
-void cCR::SlotsInRange(const std::vector<Keyed>& by_amount, double lo, double hi) {
+void cCR::SlotsInRange(const std::vector<Keyed>& byAmount, double lo, double hi) {
   candidates_.clear();
-  for (auto it = FirstFrom(by_amount, lo); it != by_amount.end() && it->first <= hi; ++it)
+  for (auto it = FirstFrom(byAmount, lo); it != byAmount.end() && it->first <= hi; ++it)
     if (it->second != position_) candidates_.push_back(it->second);
   std::sort(candidates_.begin(), candidates_.end());
 }
@@ -106,11 +106,11 @@ Variant cCR::nemisstrans() {
   const VendorIndex* v = VendorOf(p);
   if (v != nullptr && std::isfinite(p.amount)) {
     // Same vendor and exactly the same amount, in slot order.
-    SlotsInRange(v->by_amount, p.amount, p.amount);
+    SlotsInRange(v->byAmount, p.amount, p.amount);
     for (const std::int32_t i : candidates_) {
       const Invoice& other = items_[static_cast<std::size_t>(i)];
-      if (!(DayGap(p.date, other.date) <= date_tol_)) continue;
-      std::string& out = ne_report_;
+      if (!(DayGap(p.date, other.date) <= dateTol_)) continue;
+      std::string& out = neReport_;
       out += p.vendor;
       out += kTab;
       AppendNumText(out, p.amount);
@@ -132,7 +132,7 @@ Variant cCR::nemisstrans() {
 }
 
 void cCR::Splits(const Invoice& p, const std::vector<std::int32_t>& slots,
-                 const std::vector<Keyed>& by_amount) {
+                 const std::vector<Keyed>& byAmount) {
   std::int64_t pairs = 0;  // of this whole
   for (const std::int32_t i : slots) {
     if (i == position_) continue;
@@ -142,7 +142,7 @@ void cCR::Splits(const Invoice& p, const std::vector<std::int32_t>& slots,
     // large amounts and every candidate is then tested exactly.
     const double target = p.amount - a.amount;
     const double margin = 0.03 + 1e-12 * (std::fabs(p.amount) + std::fabs(a.amount));
-    SlotsInRange(by_amount, target - margin, target + margin);
+    SlotsInRange(byAmount, target - margin, target + margin);
     for (const std::int32_t j : candidates_) {
       // Two different invoices, each pair once: the part stored later is the second.
       if (j <= i) continue;
@@ -152,10 +152,10 @@ void cCR::Splits(const Invoice& p, const std::vector<std::int32_t>& slots,
       if (!(RoundHalfEven(std::fabs(b.amount + a.amount - p.amount) * 10000.0) <= 200.0))
         continue;
       const double gap = DayGap(a.date, b.date);
-      if (!(gap <= date_tol_)) continue;
-      ++sp_pairs_;
-      if (++pairs > 1 && !every_pair_) continue;  // the first pair stands for the whole
-      std::string& out = sp_report_;
+      if (!(gap <= dateTol_)) continue;
+      ++spPairs_;
+      if (++pairs > 1 && !everyPair_) continue;  // the first pair stands for the whole
+      std::string& out = spReport_;
       out += p.vendor;
       out += kTab;
       out += p.invno;
@@ -172,15 +172,15 @@ void cCR::Splits(const Invoice& p, const std::vector<std::int32_t>& slots,
       out += kTab;
       AppendNumText(out, gap);
       out += kTab;
-      AppendNumText(out, static_cast<double>(date_tol_));
-      if (every_pair_) out += kCrLf;
-      ++sp_count_;
+      AppendNumText(out, static_cast<double>(dateTol_));
+      if (everyPair_) out += kCrLf;
+      ++spCount_;
     }
   }
-  if (!every_pair_ && pairs > 0) {
-    sp_report_ += kTab;
-    AppendNumText(sp_report_, static_cast<double>(pairs));
-    sp_report_ += kCrLf;
+  if (!everyPair_ && pairs > 0) {
+    spReport_ += kTab;
+    AppendNumText(spReport_, static_cast<double>(pairs));
+    spReport_ += kCrLf;
   }
 }
 
@@ -190,28 +190,28 @@ Variant cCR::SplitTran() {
   // Every part of a finding shares P's vendor, so only that vendor's invoices are looked at.
   VendorIndex* v = VendorOf(p);
   if (v != nullptr && std::isfinite(p.amount)) {
-    if (whole_tol_ < 0) {
-      Splits(p, v->slots, v->by_amount);
+    if (wholeTol_ < 0) {
+      Splits(p, v->slots, v->byAmount);
     } else {
       // Only the vendor's invoices dated within WholeTol days of the whole can be its parts:
       // they are found through the date order, then ordered by amount for the pairing.
-      SortTail(v->by_date, v->date_sorted);
-      const double from = p.date.serial() - whole_tol_ - 1.0;
-      const double to = p.date.serial() + whole_tol_ + 1.0;
-      window_slots_.clear();
-      window_by_amount_.clear();
-      for (auto it = FirstFrom(v->by_date, from); it != v->by_date.end() && it->first <= to;
+      SortTail(v->byDate, v->dateSorted);
+      const double from = p.date.serial() - wholeTol_ - 1.0;
+      const double to = p.date.serial() + wholeTol_ + 1.0;
+      windowSlots_.clear();
+      windowByAmount_.clear();
+      for (auto it = FirstFrom(v->byDate, from); it != v->byDate.end() && it->first <= to;
            ++it) {
         const std::int32_t slot = it->second;
         const Invoice& part = items_[static_cast<std::size_t>(slot)];
         if (slot == position_ || !std::isfinite(part.amount)) continue;
-        if (!(DayGap(p.date, part.date) <= whole_tol_)) continue;
-        window_slots_.push_back(slot);
-        window_by_amount_.emplace_back(part.amount, slot);
+        if (!(DayGap(p.date, part.date) <= wholeTol_)) continue;
+        windowSlots_.push_back(slot);
+        windowByAmount_.emplace_back(part.amount, slot);
       }
-      std::sort(window_slots_.begin(), window_slots_.end());
-      std::sort(window_by_amount_.begin(), window_by_amount_.end());
-      Splits(p, window_slots_, window_by_amount_);
+      std::sort(windowSlots_.begin(), windowSlots_.end());
+      std::sort(windowByAmount_.begin(), windowByAmount_.end());
+      Splits(p, windowSlots_, windowByAmount_);
     }
   }
   Advance();
@@ -222,7 +222,7 @@ std::int16_t cCR::ld(std::string_view s, std::string_view t) const {
   if (s.empty()) return Narrow<std::int16_t>(static_cast<std::int64_t>(t.size()));
   if (t.empty()) return Narrow<std::int16_t>(static_cast<std::int64_t>(s.size()));
   // One row of the distance table at a time: row[j] holds d(i, j).
-  std::vector<std::int32_t>& row = ld_row_;
+  std::vector<std::int32_t>& row = ldRow_;
   row.resize(t.size() + 1);
   for (std::size_t j = 0; j <= t.size(); ++j) row[j] = static_cast<std::int32_t>(j);
   for (std::size_t i = 1; i <= s.size(); ++i) {

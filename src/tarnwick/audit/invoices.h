@@ -27,32 +27,32 @@ class cCR {
  public:
   cCR();
 
-  void DateTol(std::int32_t days) { date_tol_ = days; }
+  void DateTol(std::int32_t days) { dateTol_ = days; }
   // Kept for callers that set it; neither test reads it (no closeness limit, and the split
   // test's amount tolerance is a fixed 0.02).
-  void SimTol(std::int32_t value) { sim_tol_ = value; }
-  std::int32_t SimTol() const { return sim_tol_; }
+  void SimTol(std::int32_t value) { simTol_ = value; }
+  std::int32_t SimTol() const { return simTol_; }
   // Split test: days the whole invoice may lie from each of its parts (whole days, halves to
   // even, as DateTol). Negative, the default: the whole's date is not compared.
-  void WholeTol(std::int32_t days) { whole_tol_ = days; }
-  std::int32_t WholeTol() const { return whole_tol_; }
+  void WholeTol(std::int32_t days) { wholeTol_ = days; }
+  std::int32_t WholeTol() const { return wholeTol_; }
   // Split test: every pair of parts on a line of its own (true, the default), or each whole
   // once (false): its first pair, and a last column "Pairs" with how many pairs add up to it.
   // A vendor billing fixed prices makes many pairs per whole; one line each keeps the list
   // reviewable. Set before the first test call (it writes the heading).
   void EveryPair(bool every);
-  bool EveryPair() const { return every_pair_; }
+  bool EveryPair() const { return everyPair_; }
 
   void AddItem(const std::string& sVendor, const std::string& sInvNo, Date dInvDate, double dAmt);
   Variant nemisstrans();
   Variant SplitTran();
-  const std::string& NEReport() const { return ne_report_; }
-  const std::string& SPReport() const { return sp_report_; }
+  const std::string& NEReport() const { return neReport_; }
+  const std::string& SPReport() const { return spReport_; }
   // Lines written to the split report so far (its findings): pairs, or wholes when
   // EveryPair is false.
-  std::int64_t SPCount() const { return sp_count_; }
+  std::int64_t SPCount() const { return spCount_; }
   // Pairs of parts found so far, whichever way they are listed.
-  std::int64_t SPPairs() const { return sp_pairs_; }
+  std::int64_t SPPairs() const { return spPairs_; }
   // Levenshtein distance with unit costs, case-sensitive.
   std::int16_t ld(std::string_view s, std::string_view t) const;
 
@@ -75,10 +75,10 @@ class cCR {
   // added since the last test is merged in).
   struct VendorIndex {
     std::vector<std::int32_t> slots;
-    std::vector<Keyed> by_amount;
+    std::vector<Keyed> byAmount;
     std::size_t sorted = 0;
-    std::vector<Keyed> by_date;
-    std::size_t date_sorted = 0;
+    std::vector<Keyed> byDate;
+    std::size_t dateSorted = 0;
   };
 
   void Store(Invoice item);
@@ -86,29 +86,29 @@ class cCR {
   void Advance();
   // The tested invoice's vendor, its amount order brought up to date; nullptr if none.
   VendorIndex* VendorOf(const Invoice& p);
-  // Slots (other than the tested one) of `by_amount` whose amounts lie in [lo, hi], in
+  // Slots (other than the tested one) of `byAmount` whose amounts lie in [lo, hi], in
   // ascending slot order.
-  void SlotsInRange(const std::vector<Keyed>& by_amount, double lo, double hi);
+  void SlotsInRange(const std::vector<Keyed>& byAmount, double lo, double hi);
   // The split findings of the whole p: parts i taken from `slots` (ascending), parts j > i
-  // looked up in `by_amount` (the same invoices ordered by amount).
+  // looked up in `byAmount` (the same invoices ordered by amount).
   void Splits(const Invoice& p, const std::vector<std::int32_t>& slots,
-              const std::vector<Keyed>& by_amount);
+              const std::vector<Keyed>& byAmount);
 
   std::vector<Invoice> items_;
-  std::unordered_map<std::string, VendorIndex> by_vendor_;
+  std::unordered_map<std::string, VendorIndex> byVendor_;
   std::vector<std::int32_t> candidates_;
-  std::vector<std::int32_t> window_slots_;  // the split test's parts near the whole's date
-  std::vector<Keyed> window_by_amount_;
+  std::vector<std::int32_t> windowSlots_;  // the split test's parts near the whole's date
+  std::vector<Keyed> windowByAmount_;
   std::int32_t position_ = 0;
-  std::int32_t date_tol_ = 5;
-  std::int32_t sim_tol_ = 4;
-  std::int32_t whole_tol_ = -1;
-  std::string ne_report_;
-  std::string sp_report_;
-  std::int64_t sp_count_ = 0;
-  std::int64_t sp_pairs_ = 0;
-  bool every_pair_ = true;
-  mutable std::vector<std::int32_t> ld_row_;
+  std::int32_t dateTol_ = 5;
+  std::int32_t simTol_ = 4;
+  std::int32_t wholeTol_ = -1;
+  std::string neReport_;
+  std::string spReport_;
+  std::int64_t spCount_ = 0;
+  std::int64_t spPairs_ = 0;
+  bool everyPair_ = true;
+  mutable std::vector<std::int32_t> ldRow_;
 };
 
 }  // namespace tarnwick

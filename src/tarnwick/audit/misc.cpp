@@ -136,11 +136,9 @@ std::int16_t cMisc::RNAddItem(std::string_view sText) {
   return static_cast<std::int16_t>(r);
 }
 
-std::string cMisc::RNReport() const {
-  std::int64_t shown = 0;  // counts 0..14, the report's total
-  for (int k = 0; k <= kMaxRoundness; ++k) shown += counts_[static_cast<std::size_t>(k)];
-  if (shown == 0) return "No observations";
-
+// The largest gap between the observed and the expected share of amounts with at most k
+// trailing zeros, over the roundness counts held.
+double cMisc::DStat() const {
   std::int64_t n = 0;
   int last = 0;
   for (int k = 0; k < kCounts; ++k) {
@@ -158,6 +156,14 @@ std::string cMisc::RNReport() const {
     const double gap = std::fabs(expected - observed);
     if (gap > d) d = gap;
   }
+  return d;
+}
+
+std::string cMisc::RNReport() const {
+  std::int64_t shown = 0;  // counts 0..14, the report's total
+  for (int k = 0; k <= kMaxRoundness; ++k) shown += counts_[static_cast<std::size_t>(k)];
+  if (shown == 0) return "No observations";
+  const double d = DStat();
 
   const double total = static_cast<double>(shown);
   std::string out = "Round Number report:";

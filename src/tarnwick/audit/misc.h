@@ -53,6 +53,8 @@ class cMisc {
  private:
   // Slots by area code - 199, so codes 200..999 have slots 1..800.
   static constexpr int kTableSlots = 801;
+  // The d-stat of the round-number report, from the counts; at least one count must be held.
+  double DStat() const;
   std::string_view Lookup(const std::array<std::string_view, kTableSlots>& column,
                           std::string_view text) const;
 

@@ -36,16 +36,16 @@ void cMUSEval::AddItem(double book, double audited) {
     Raise(ErrorCode::InvalidArgument,
           "book amount " + NumText(book) + " is not positive: monetary units select positive book amounts");
   }
-  const Currency books = book_total_ + b;
-  const Currency audits = audited_total_ + a;
+  const Currency books = bookTotal_ + b;
+  const Currency audits = auditedTotal_ + a;
   const std::int32_t items = AddChecked(items_, 1);
   if (a != b) {
     const double bd = b.ToDouble(), ad = a.ToDouble();
     // The top stratum is decided at evaluation, when the interval is final.
     (bd > ad ? over_ : under_).push_back({bd, ad, 0.0, false});
   }
-  book_total_ = books;
-  audited_total_ = audits;
+  bookTotal_ = books;
+  auditedTotal_ = audits;
   items_ = items;
 }
 
@@ -120,8 +120,8 @@ std::string cMUSEval::Report() const {
   Money(out, "Sampling interval", interval_);
   AppendLabelLine(out, "Confidence", conf_, kRate);
   AppendLabelLine(out, "Items in the sample", static_cast<double>(items_), kCount);
-  Money(out, "Book amount of the sample", book_total_.ToDouble());
-  Money(out, "Audited amount of the sample", audited_total_.ToDouble());
+  Money(out, "Book amount of the sample", bookTotal_.ToDouble());
+  Money(out, "Audited amount of the sample", auditedTotal_.ToDouble());
   const double basic = BasicPrecision();
   for (const bool over : {true, false}) {
     out += over ? "Overstatements" : "Understatements";

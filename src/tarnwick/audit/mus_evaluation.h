@@ -39,8 +39,8 @@ class cMUSEval {
   void AddItem(double book, double audited);
 
   std::int32_t Items() const { return items_; }
-  Currency BookTotal() const { return book_total_; }
-  Currency AuditedTotal() const { return audited_total_; }
+  Currency BookTotal() const { return bookTotal_; }
+  Currency AuditedTotal() const { return auditedTotal_; }
 
   // The Poisson upper-limit factor for k misstatements at the confidence.
   double Factor(std::int32_t k) const;
@@ -69,8 +69,8 @@ class cMUSEval {
   double interval_ = 10000.0;
   double conf_ = 0.95;
   std::int32_t items_ = 0;
-  Currency book_total_;
-  Currency audited_total_;
+  Currency bookTotal_;
+  Currency auditedTotal_;
   std::vector<Found> over_;
   std::vector<Found> under_;
 };

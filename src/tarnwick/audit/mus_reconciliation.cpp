@@ -48,8 +48,8 @@ void Line(std::string& out, std::string_view label, std::int32_t value) {
 
 cCMA::cCMA() { RandomStart(); }
 
-Currency cCMA::selunderJ() const { return CountAmount(sel_under_); }
-Currency cCMA::seloverJ() const { return CountAmount(sel_over_); }
+Currency cCMA::selunderJ() const { return CountAmount(selUnder_); }
+Currency cCMA::seloverJ() const { return CountAmount(selOver_); }
 
 void cCMA::SetInterval() { intvl_ = Currency::FromRaw(DivideHalfEven(j_.raw(), r_)); }
 
@@ -85,16 +85,16 @@ bool cCMA::AddItem(double d) {
   const Currency amount = Currency::FromDouble(d);
   // Work on copies so that an overflow leaves every total as it was.
   if (d < 0) {
-    const Currency pop = pop_cr_ + amount;
-    num_cr_ = AddChecked(num_cr_, 1);
-    pop_cr_ = pop;
+    const Currency pop = popCr_ + amount;
+    numCr_ = AddChecked(numCr_, 1);
+    popCr_ = pop;
     return false;
   }
-  const Currency pop = pop_dr_ + amount;
-  const std::int32_t num = AddChecked(num_dr_, 1);
+  const Currency pop = popDr_ + amount;
+  const std::int32_t num = AddChecked(numDr_, 1);
   if (!(d > 0)) {
-    pop_dr_ = pop;
-    num_dr_ = num;
+    popDr_ = pop;
+    numDr_ = num;
     return false;
   }
   Currency position = position_ + amount;
@@ -102,28 +102,28 @@ bool cCMA::AddItem(double d) {
   if (selected) {
     if (amount > intvl_) {
       // An item larger than the interval is always taken and does not move the selection points.
-      const std::int32_t n = AddChecked(sel_over_, 1);
-      const Currency total = selamt_over_ + amount;
+      const std::int32_t n = AddChecked(selOver_, 1);
+      const Currency total = selamtOver_ + amount;
       position -= amount;
-      sel_over_ = n;
-      selamt_over_ = total;
+      selOver_ = n;
+      selamtOver_ = total;
     } else {
-      const std::int32_t n = AddChecked(sel_under_, 1);
-      const Currency total = selamt_under_ + amount;
+      const std::int32_t n = AddChecked(selUnder_, 1);
+      const Currency total = selamtUnder_ + amount;
       position -= intvl_;
-      sel_under_ = n;
-      selamt_under_ = total;
+      selUnder_ = n;
+      selamtUnder_ = total;
     }
   }
-  pop_dr_ = pop;
-  num_dr_ = num;
+  popDr_ = pop;
+  numDr_ = num;
   position_ = position;
   return selected;
 }
 
 std::string cCMA::CMASampRec() const {
-  const Currency under_times_interval = CountAmount(sel_under_) * intvl_;
-  const Currency subtotal = rnstart_ - selamt_over_ - under_times_interval + pop_dr_;
+  const Currency under_times_interval = CountAmount(selUnder_) * intvl_;
+  const Currency subtotal = rnstart_ - selamtOver_ - under_times_interval + popDr_;
   std::string out;
   out.reserve(640);
   Line(out, "Sample reconciliation report");
@@ -134,20 +134,20 @@ std::string cCMA::CMASampRec() const {
   out += kCrLf;
   Line(out, "RN start", rnstart_, kCountPattern);
   Line(out, "Interval", intvl_, kCountPattern);
-  Line(out, "Population DR", pop_dr_, kMoneyPattern);
-  Line(out, "Population CR", pop_cr_, kMoneyPattern);
-  Line(out, "Number of debits", num_dr_);
-  Line(out, "Number of credits", num_cr_);
-  Line(out, "Number of selections under J", sel_under_);
-  Line(out, "Number of selections over J", sel_over_);
-  Line(out, "Amount of selections under J", selamt_under_, kMoneyPattern);
-  Line(out, "Amount of selections over J", selamt_over_, kMoneyPattern);
+  Line(out, "Population DR", popDr_, kMoneyPattern);
+  Line(out, "Population CR", popCr_, kMoneyPattern);
+  Line(out, "Number of debits", numDr_);
+  Line(out, "Number of credits", numCr_);
+  Line(out, "Number of selections under J", selUnder_);
+  Line(out, "Number of selections over J", selOver_);
+  Line(out, "Amount of selections under J", selamtUnder_, kMoneyPattern);
+  Line(out, "Amount of selections over J", selamtOver_, kMoneyPattern);
   Line(out, "ending rse", position_, kMoneyPattern);
   Line(out, "Reconciliation");
   Line(out, "Rn Start", rnstart_, kCountPattern);
-  Line(out, "Selected Amount over J", -selamt_over_, kMoneyPattern);
+  Line(out, "Selected Amount over J", -selamtOver_, kMoneyPattern);
   Line(out, "Number under j times interval", -under_times_interval, kMoneyPattern);
-  Line(out, "Population debits", pop_dr_, kMoneyPattern);
+  Line(out, "Population debits", popDr_, kMoneyPattern);
   Line(out, "Subtotal ", subtotal, kMoneyPattern);
   Line(out, "Ending rn", position_, kMoneyPattern);
   Line(out, "Difference (s/b 0)", subtotal - position_, kMoneyPattern);

@@ -20,17 +20,17 @@ class cCMA {
   // Random start inside the first interval, from the engine's seedable generator.
   cCMA();
 
-  Currency PopDR() const { return pop_dr_; }
-  Currency PopCR() const { return pop_cr_; }
-  std::int32_t NumDR() const { return num_dr_; }
-  std::int32_t NumCR() const { return num_cr_; }
+  Currency PopDR() const { return popDr_; }
+  Currency PopCR() const { return popCr_; }
+  std::int32_t NumDR() const { return numDr_; }
+  std::int32_t NumCR() const { return numCr_; }
   Currency rnstart() const { return rnstart_; }
   // Always 0: no operation sets it.
   Currency rnend() const { return Currency{}; }
   Currency selunderJ() const;
   Currency seloverJ() const;
-  Currency selamtunderJ() const { return selamt_under_; }
-  Currency selamtoverJ() const { return selamt_over_; }
+  Currency selamtunderJ() const { return selamtUnder_; }
+  Currency selamtoverJ() const { return selamtOver_; }
   Currency intvl() const { return intvl_; }
   Currency RSE() const { return position_; }
 
@@ -59,14 +59,14 @@ class cCMA {
   Currency intvl_ = Currency::FromRaw(10000 * Currency::kScale);
   Currency position_{};
   Currency rnstart_{};
-  Currency pop_dr_{};
-  Currency pop_cr_{};
-  std::int32_t num_dr_ = 0;
-  std::int32_t num_cr_ = 0;
-  std::int32_t sel_under_ = 0;
-  Currency selamt_under_{};
-  std::int32_t sel_over_ = 0;
-  Currency selamt_over_{};
+  Currency popDr_{};
+  Currency popCr_{};
+  std::int32_t numDr_ = 0;
+  std::int32_t numCr_ = 0;
+  std::int32_t selUnder_ = 0;
+  Currency selamtUnder_{};
+  std::int32_t selOver_ = 0;
+  Currency selamtOver_{};
 };
 
 }  // namespace tarnwick

@@ -147,6 +147,8 @@ class cParse {
 
  private:
   enum class TokType : std::uint8_t { kNone, kOpen, kClose, kComma, kSpace, kOperator, kOperand, kEnd };
+  // More "(" than this in the RPN: substitution shows "Too many parens".
+  static constexpr std::size_t kParenLimit = 10;
 
   // A compiled RPN: its elements classified once, column codes as slots.
   struct Piece {

@@ -23,110 +23,64 @@ void CheckBin(std::int16_t i) {
 }
 }  // namespace
 
-cDoubleArray::cDoubleArray() { fig_.lists.Clear(); }
-
-cDoubleArray::cDoubleArray(const cDoubleArray& other)
-    : count_(other.count_),
-      capacity_(other.capacity_),
-      fig_(other.fig_),
-      min_(other.min_),
-      max_(other.max_),
-      sorted_(other.sorted_),
-      current_(other.current_),
-      median_(other.median_),
-      mode_(other.mode_),
-      skewness_(other.skewness_),
-      kurtosis_(other.kurtosis_),
-      numberBins_(other.numberBins_),
-      binWidth_(other.binWidth_),
-      binCounts_(other.binCounts_),
-      binAmounts_(other.binAmounts_) {
-  if (other.data_ != nullptr) {
-    const std::size_t bytes = static_cast<std::size_t>(capacity_) * sizeof(double);
-    data_ = static_cast<double*>(std::malloc(bytes));
-    if (data_ == nullptr) Raise(ErrorCode::OutOfMemory);
-    std::memcpy(data_, other.data_, static_cast<std::size_t>(count_) * sizeof(double));
-  }
+cDoubleArray::AmountBlock::AmountBlock(const AmountBlock& other) : size_(other.size_), capacity_(other.capacity_) {
+  if (other.data_ == nullptr) return;
+  data_.reset(static_cast<double*>(std::malloc(static_cast<std::size_t>(capacity_) * sizeof(double))));
+  if (data_ == nullptr) Raise(ErrorCode::OutOfMemory);
+  std::memcpy(data_.get(), other.data_.get(), static_cast<std::size_t>(size_) * sizeof(double));
 }
 
-cDoubleArray& cDoubleArray::operator=(const cDoubleArray& other) {
-  if (this != &other) {
-    cDoubleArray copy(other);
-    *this = std::move(copy);
-  }
+cDoubleArray::AmountBlock& cDoubleArray::AmountBlock::operator=(const AmountBlock& other) {
+  if (this != &other) *this = AmountBlock(other);
   return *this;
 }
 
-cDoubleArray::cDoubleArray(cDoubleArray&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)),
-      count_(std::exchange(other.count_, 0)),
-      capacity_(std::exchange(other.capacity_, 0)),
-      fig_(other.fig_),
-      min_(other.min_),
-      max_(other.max_),
-      sorted_(other.sorted_),
-      current_(other.current_),
-      median_(other.median_),
-      mode_(other.mode_),
-      skewness_(other.skewness_),
-      kurtosis_(other.kurtosis_),
-      numberBins_(other.numberBins_),
-      binWidth_(other.binWidth_),
-      binCounts_(other.binCounts_),
-      binAmounts_(other.binAmounts_) {
-  other = cDoubleArray();
+cDoubleArray::AmountBlock::AmountBlock(AmountBlock&& other) noexcept
+    : data_(std::move(other.data_)),
+      size_(std::exchange(other.size_, 0)),
+      capacity_(std::exchange(other.capacity_, 0)) {}
+
+cDoubleArray::AmountBlock& cDoubleArray::AmountBlock::operator=(AmountBlock&& other) noexcept {
+  data_ = std::move(other.data_);
+  size_ = std::exchange(other.size_, 0);
+  capacity_ = std::exchange(other.capacity_, 0);
+  return *this;
 }
+
+void cDoubleArray::AmountBlock::Reserve(std::int32_t needed) {
+  if (needed <= capacity_) return;
+  const std::int32_t newCapacity =
+      capacity_ == 0 ? kFirstBlock : AddChecked<std::int32_t>(capacity_, kGrowth);
+  void* p = std::realloc(data_.get(), static_cast<std::size_t>(newCapacity) * sizeof(double));
+  if (p == nullptr) Raise(ErrorCode::OutOfMemory);
+  (void)data_.release();  // realloc took the old block
+  data_.reset(static_cast<double*>(p));
+  capacity_ = newCapacity;
+}
+
+cDoubleArray::cDoubleArray(cDoubleArray&& other) noexcept : st_(std::exchange(other.st_, State{})) {}
 
 cDoubleArray& cDoubleArray::operator=(cDoubleArray&& other) noexcept {
-  if (this != &other) {
-    std::free(data_);
-    data_ = std::exchange(other.data_, nullptr);
-    count_ = std::exchange(other.count_, 0);
-    capacity_ = std::exchange(other.capacity_, 0);
-    fig_ = other.fig_;
-    min_ = other.min_;
-    max_ = other.max_;
-    sorted_ = other.sorted_;
-    current_ = other.current_;
-    median_ = other.median_;
-    mode_ = other.mode_;
-    skewness_ = other.skewness_;
-    kurtosis_ = other.kurtosis_;
-    numberBins_ = other.numberBins_;
-    binWidth_ = other.binWidth_;
-    binCounts_ = other.binCounts_;
-    binAmounts_ = other.binAmounts_;
-    other.fig_ = detail::RunningFigures{};
-    other.fig_.lists.Clear();
-    other.min_ = other.max_ = Currency{};
-    other.sorted_ = other.current_ = false;
-    other.median_ = other.mode_ = other.skewness_ = other.kurtosis_ = 0.0;
-    other.numberBins_ = 0;
-    other.binWidth_ = 0.0;
-    other.binCounts_.fill(0);
-    other.binAmounts_.fill(0.0);
-  }
+  if (this != &other) st_ = std::exchange(other.st_, State{});
   return *this;
 }
-
-cDoubleArray::~cDoubleArray() { std::free(data_); }
 
 // ---- whole-array statistics -------------------------------------------------------------
 
 void cDoubleArray::SortIfNeeded() {
-  if (sorted_) return;
-  SortDoubles(data_, static_cast<std::size_t>(count_));
-  sorted_ = true;
+  if (st_.sorted) return;
+  SortDoubles(st_.amounts.data(), static_cast<std::size_t>(Count()));
+  st_.sorted = true;
 }
 
 void cDoubleArray::BringUpToDate() {
-  if (current_) return;
+  if (st_.current) return;
   SortIfNeeded();
-  const double* a = data_;
-  const std::int32_t n = count_;
+  const double* a = st_.amounts.data();
+  const std::int32_t n = Count();
 
-  double median = median_;
-  double mode = mode_;
+  double median = st_.median;
+  double mode = st_.mode;
   if (n > 0) {
     median = (n % 2 == 1) ? a[(n - 1) / 2] : Checked((a[n / 2 - 1] + a[n / 2]) / 2.0);
     // Longest run of equal amounts; the first (smallest) wins ties; a run of one is no mode.
@@ -147,10 +101,10 @@ void cDoubleArray::BringUpToDate() {
   // The moments are worked on scaled amounts to keep the cubes and fourth powers in range.
   // The scale is the largest absolute amount, never a negative figure, so the signs of the
   // deviations (and with them the skewness) are those of the amounts themselves.
-  const double scale = std::max(std::fabs(min_.ToDouble()), std::fabs(max_.ToDouble()));
+  const double scale = std::max(std::fabs(st_.min.ToDouble()), std::fabs(st_.max.ToDouble()));
   // Median and mode stand even when the moments below cannot be computed.
-  median_ = median;
-  mode_ = mode;
+  st_.median = median;
+  st_.mode = mode;
   if (scale == 0.0) return;
   const double dn = static_cast<double>(n);
   double sumY = 0.0;
@@ -179,19 +133,19 @@ void cDoubleArray::BringUpToDate() {
                        Div(Div(3.0 * (dn - 1.0), dn - 2.0) * (dn - 1.0), dn - 3.0));
   }
 
-  skewness_ = skewness;
-  kurtosis_ = kurtosis;
-  current_ = true;
+  st_.skewness = skewness;
+  st_.kurtosis = kurtosis;
+  st_.current = true;
 }
 
 double cDoubleArray::PopSd() const {
-  const double n = static_cast<double>(fig_.count);
-  return std::sqrt(Checked(Div(n - 1.0, n) * (fig_.sd * fig_.sd)));
+  const double n = static_cast<double>(st_.fig.count);
+  return std::sqrt(Checked(Div(n - 1.0, n) * (st_.fig.sd * st_.fig.sd)));
 }
 
 double cDoubleArray::Var() {
   BringUpToDate();
-  return fig_.sd * fig_.sd;
+  return st_.fig.sd * st_.fig.sd;
 }
 
 Variant cDoubleArray::PopStdDev() {
@@ -201,22 +155,22 @@ Variant cDoubleArray::PopStdDev() {
 
 double cDoubleArray::CV() {
   BringUpToDate();
-  return Div(fig_.sd, fig_.mean);
+  return Div(st_.fig.sd, st_.fig.mean);
 }
 
 double cDoubleArray::USS() {
   BringUpToDate();
-  return fig_.sumSquares;
+  return st_.fig.sumSquares;
 }
 
 double cDoubleArray::Range() {
   BringUpToDate();
-  return (max_ - min_).ToDouble();
+  return (st_.max - st_.min).ToDouble();
 }
 
 double cDoubleArray::SEM() {
   BringUpToDate();
-  return Div(fig_.sd, std::sqrt(static_cast<double>(fig_.count)));
+  return Div(st_.fig.sd, std::sqrt(static_cast<double>(st_.fig.count)));
 }
 
 double cDoubleArray::QRange() {
@@ -224,98 +178,87 @@ double cDoubleArray::QRange() {
   return Percentile(75) - Percentile(25);
 }
 
-std::int16_t cDoubleArray::NumberBins() const { return Narrow<std::int16_t>(numberBins_); }
+std::int16_t cDoubleArray::NumberBins() const { return Narrow<std::int16_t>(st_.numberBins); }
 
 std::int32_t cDoubleArray::Counts(std::int16_t i) const {
   CheckBin(i);
-  return binCounts_[static_cast<std::size_t>(i)];
+  return st_.binCounts[static_cast<std::size_t>(i)];
 }
 
 double cDoubleArray::Amounts(std::int16_t i) const {
   CheckBin(i);
-  return binAmounts_[static_cast<std::size_t>(i)];
+  return st_.binAmounts[static_cast<std::size_t>(i)];
 }
 
-double cDoubleArray::WidthOfBin() const { return binWidth_; }
-Currency cDoubleArray::Min() const { return min_; }
-Currency cDoubleArray::SumPos() const { return fig_.sumPos; }
-Currency cDoubleArray::SumNeg() const { return fig_.sumNeg; }
-std::int32_t cDoubleArray::CountNeg() const { return fig_.countNeg; }
-std::int32_t cDoubleArray::CountPos() const { return fig_.countPos; }
-std::int32_t cDoubleArray::CountZero() const { return fig_.countZero; }
-std::int32_t cDoubleArray::Count() const { return count_; }
-Currency cDoubleArray::Total() const { return fig_.sum; }
+double cDoubleArray::WidthOfBin() const { return st_.binWidth; }
+Currency cDoubleArray::Min() const { return st_.min; }
+Currency cDoubleArray::SumPos() const { return st_.fig.sumPos; }
+Currency cDoubleArray::SumNeg() const { return st_.fig.sumNeg; }
+std::int32_t cDoubleArray::CountNeg() const { return st_.fig.countNeg; }
+std::int32_t cDoubleArray::CountPos() const { return st_.fig.countPos; }
+std::int32_t cDoubleArray::CountZero() const { return st_.fig.countZero; }
+std::int32_t cDoubleArray::Count() const { return st_.amounts.size(); }
+Currency cDoubleArray::Total() const { return st_.fig.sum; }
 
 // ---- adding amounts ---------------------------------------------------------------------
 
-void cDoubleArray::Reserve(std::int32_t needed) {
-  if (needed <= capacity_) return;
-  const std::int32_t newCapacity =
-      capacity_ == 0 ? kFirstBlock : AddChecked<std::int32_t>(capacity_, kGrowth);
-  // realloc lets large blocks grow by remapping pages instead of copying them.
-  void* p = std::realloc(data_, static_cast<std::size_t>(newCapacity) * sizeof(double));
-  if (p == nullptr) Raise(ErrorCode::OutOfMemory);
-  data_ = static_cast<double*>(p);
-  capacity_ = newCapacity;
-}
-
 void cDoubleArray::AddItem(double d) {
   // Room first, so a failure of either step leaves the running figures and the array in step.
-  Reserve(AddChecked<std::int32_t>(count_, 1));
+  AmountBlock& a = st_.amounts;
+  a.Reserve(AddChecked<std::int32_t>(a.size(), 1));
   Simple(d);
-  data_[count_] = d;
-  if (count_ > 0 && sorted_ && d < data_[count_ - 1]) sorted_ = false;
-  ++count_;
+  if (a.size() > 0 && st_.sorted && d < a[a.size() - 1]) st_.sorted = false;
+  a.Append(d);
 }
 
 double cDoubleArray::Element(std::int32_t i) const {
-  if (i < 0 || i >= count_) return 0.0;
-  return data_[i];
+  if (i < 0 || i >= Count()) return 0.0;
+  return st_.amounts[i];
 }
 
 void cDoubleArray::SortArray() {
-  SortDoubles(data_, static_cast<std::size_t>(count_));
-  sorted_ = true;
+  SortDoubles(st_.amounts.data(), static_cast<std::size_t>(Count()));
+  st_.sorted = true;
 }
 
 double cDoubleArray::Percentile(std::int32_t i) const {
   if (i < 0 || i > 99) return 0.0;
-  const double k = RoundHalfEven(static_cast<double>(i) * static_cast<double>(count_) / 100.0);
+  const double k = RoundHalfEven(static_cast<double>(i) * static_cast<double>(Count()) / 100.0);
   const double pos = std::max(k - 1.0, 0.0);
   return Element(static_cast<std::int32_t>(pos));
 }
 
 void cDoubleArray::Simple(double dAmt) {
-  const bool first = fig_.count == 0;
-  const Currency cx = fig_.Add(dAmt);
+  const bool first = st_.fig.count == 0;
+  const Currency cx = st_.fig.Add(dAmt);
   if (first) {
-    min_ = cx;
-    max_ = cx;
+    st_.min = cx;
+    st_.max = cx;
   }
-  if (dAmt < min_.ToDouble()) min_ = cx;
-  if (dAmt > max_.ToDouble()) max_ = cx;
-  current_ = false;
+  if (dAmt < st_.min.ToDouble()) st_.min = cx;
+  if (dAmt > st_.max.ToDouble()) st_.max = cx;
+  st_.current = false;
 }
 
-double cDoubleArray::top(std::int16_t i) const { return fig_.lists.Top(i); }
-double cDoubleArray::Bot(std::int16_t i) const { return fig_.lists.Bot(i); }
+double cDoubleArray::top(std::int16_t i) const { return st_.fig.lists.Top(i); }
+double cDoubleArray::Bot(std::int16_t i) const { return st_.fig.lists.Bot(i); }
 
 // ---- reports ----------------------------------------------------------------------------
 
-std::string cDoubleArray::HistoReport() {
+void cDoubleArray::ComputeHistogram() {
   SortIfNeeded();
-  const std::int32_t n = count_;
+  const std::int32_t n = Count();
   const std::int32_t bins =
       n < 2 ? 1 : ToLong(Log(static_cast<double>(n) - 1.0) / std::log(2.0));
-  const double width = Div((max_ - min_).ToDouble(), static_cast<double>(bins));
+  const double width = Div((st_.max - st_.min).ToDouble(), static_cast<double>(bins));
   if (width == 0.0) Raise(ErrorCode::DivisionByZero);
 
   std::array<std::int32_t, kBins> counts{};
   std::array<double, kBins> amounts{};
   const std::int32_t last = std::min<std::int32_t>(bins - 1, 29);
   for (std::int32_t i = 0; i < n; ++i) {
-    const double x = data_[i];
-    const double offset = (Currency::FromDouble(x) - min_).ToDouble();
+    const double x = st_.amounts[i];
+    const double offset = (Currency::FromDouble(x) - st_.min).ToDouble();
     const double f = std::floor(offset / width);
     std::int32_t b = 0;
     if (f > static_cast<double>(last)) {
@@ -328,18 +271,23 @@ std::string cDoubleArray::HistoReport() {
   }
   for (double v : amounts) Checked(v);
 
-  numberBins_ = bins;
-  binWidth_ = width;
-  binCounts_ = counts;
-  binAmounts_ = amounts;
+  st_.numberBins = bins;
+  st_.binWidth = width;
+  st_.binCounts = counts;
+  st_.binAmounts = amounts;
+}
 
+std::string cDoubleArray::HistoReport() {
+  ComputeHistogram();
+  const std::int32_t bins = st_.numberBins;
+  const double width = st_.binWidth;
   std::string out;
   out.reserve(64 + static_cast<std::size_t>(bins) * 48);
   out += "Histogram Report: ";
   out += kCrLf;
   out += "Bin Start\tBin End\tCount\tAmt";
   out += kCrLf;
-  double start = min_.ToDouble();
+  double start = st_.min.ToDouble();
   for (std::int32_t k = 0; k < bins; ++k) {
     const double end = start + width;
     const std::int16_t bin = Narrow<std::int16_t>(k);
@@ -357,10 +305,10 @@ std::string cDoubleArray::HistoReport() {
 }
 
 std::string cDoubleArray::OLReport() {
-  const double s = fig_.sd;
+  const double s = st_.fig.sd;
   if (s == 0.0) Raise(ErrorCode::DivisionByZero);
   SortIfNeeded();
-  const std::int32_t k = std::min<std::int32_t>(count_, 10);
+  const std::int32_t k = std::min<std::int32_t>(Count(), 10);
   std::string out;
   out.reserve(96 + static_cast<std::size_t>(k) * 96);
   out += "Top/Bottom 10 Report";
@@ -368,19 +316,19 @@ std::string cDoubleArray::OLReport() {
   out += "Item\tTop\tz-score\tItem\tBottom\tz-score";
   out += kCrLf;
   for (std::int32_t j = 1; j <= k; ++j) {
-    const double hi = data_[count_ - j];
-    const double lo = data_[j - 1];
+    const double hi = st_.amounts[Count() - j];
+    const double lo = st_.amounts[j - 1];
     out += NumText(j);
     out += kTab;
     AppendNumText(out, hi);
     out += kTab;
-    AppendNumText(out, Checked((hi - fig_.mean) / s));
+    AppendNumText(out, Checked((hi - st_.fig.mean) / s));
     out += kTab;
     out += NumText(j);
     out += kTab;
     AppendNumText(out, lo);
     out += kTab;
-    AppendNumText(out, Checked((lo - fig_.mean) / s));
+    AppendNumText(out, Checked((lo - st_.fig.mean) / s));
     out += kCrLf;
   }
   return out;
@@ -403,22 +351,22 @@ std::string cDoubleArray::StatText(const SpreadCells& c) const {
     out += value;
     out += kCrLf;
   };
-  line("Min: ", FormatNumber(min_, kStatMoney));
-  line("Max: ", FormatNumber(max_, kStatMoney));
-  line("Mean: ", FormatNumber(fig_.mean, kStatMoney));
-  line("Sum: ", FormatNumber(fig_.sum, kStatMoney));
-  line("Sum X2: ", FormatNumber(fig_.sumSquares, kStatWhole));
-  line("N: ", FormatNumber(fig_.count, kStatWhole));
-  line("Median: ", FormatNumber(median_, kStatMoney));
-  line("Count Positive: ", FormatNumber(fig_.countPos, kStatWhole));
-  line("Sum Positive: ", FormatNumber(fig_.sumPos, kStatMoney));
+  line("Min: ", FormatNumber(st_.min, kStatMoney));
+  line("Max: ", FormatNumber(st_.max, kStatMoney));
+  line("Mean: ", FormatNumber(st_.fig.mean, kStatMoney));
+  line("Sum: ", FormatNumber(st_.fig.sum, kStatMoney));
+  line("Sum X2: ", FormatNumber(st_.fig.sumSquares, kStatWhole));
+  line("N: ", FormatNumber(st_.fig.count, kStatWhole));
+  line("Median: ", FormatNumber(st_.median, kStatMoney));
+  line("Count Positive: ", FormatNumber(st_.fig.countPos, kStatWhole));
+  line("Sum Positive: ", FormatNumber(st_.fig.sumPos, kStatMoney));
   line("Std Dev: ", c.sd);
   line("Skewness: ", c.skewness);
   line("Kurtosis: ", c.kurtosis);
-  line("Mode: ", NumText(mode_));
-  line("Count Neg: ", FormatNumber(fig_.countNeg, kStatWhole));
-  line("Amt Neg: ", FormatNumber(fig_.sumNeg, kStatMoney));
-  line("Count Zero: ", FormatNumber(fig_.countZero, kStatWhole));
+  line("Mode: ", NumText(st_.mode));
+  line("Count Neg: ", FormatNumber(st_.fig.countNeg, kStatWhole));
+  line("Amt Neg: ", FormatNumber(st_.fig.sumNeg, kStatMoney));
+  line("Count Zero: ", FormatNumber(st_.fig.countZero, kStatWhole));
   line("CV: ", c.cv);
   line("Variance: ", c.variance);
   line("QRange: ", c.qrange);
@@ -440,17 +388,17 @@ std::string cDoubleArray::StatReport() {
   c.uss = FormatNumber(USS(), kStatWhole);
   c.range = FormatNumber(Range(), kStatWhole);
   c.sem = FormatNumber(SEM(), kStatMoney);
-  c.sd = FormatNumber(fig_.sd, kStatMoney);
-  c.skewness = FormatNumber(skewness_, kStatRatio);
-  c.kurtosis = FormatNumber(kurtosis_, kStatRatio);
+  c.sd = FormatNumber(st_.fig.sd, kStatMoney);
+  c.skewness = FormatNumber(st_.skewness, kStatRatio);
+  c.kurtosis = FormatNumber(st_.kurtosis, kStatRatio);
   return StatText(c);
 }
 
 std::string cDoubleArray::SimpleReport() const {
-  return detail::SimpleReportText(fig_, NumText(min_), NumText(max_));
+  return detail::SimpleReportText(st_.fig, NumText(st_.min), NumText(st_.max));
 }
 
-std::string cDoubleArray::TopBottomReport() const { return detail::TopBottomText(fig_); }
+std::string cDoubleArray::TopBottomReport() const { return detail::TopBottomText(st_.fig); }
 
 // ---- reports that keep what can be computed -----------------------------------------------
 
@@ -475,8 +423,8 @@ std::string NotAvailable(std::string_view why) { return "n/a (" + std::string(wh
 
 std::string cDoubleArray::StatReportNA() {
   std::string out;
-  if (Ran([this] { return StatReport(); }, count_, out)) return out;
-  const std::int32_t n = count_;
+  if (Ran([this] { return StatReport(); }, Count(), out)) return out;
+  const std::int32_t n = Count();
   bool moments = true;
   try {
     BringUpToDate();
@@ -484,57 +432,57 @@ std::string cDoubleArray::StatReportNA() {
     if (e.code() != ErrorCode::DivisionByZero) throw;
     moments = false;  // fewer than three amounts, or all equal: their deviations are all 0
   }
-  moments = moments && current_;  // amounts all 0 leave the moments uncomputed
+  moments = moments && st_.current;  // amounts all 0 leave the moments uncomputed
   const std::string twoOrMore = NotAvailable("needs 2 or more amounts");
   const std::string momentsWhy =
       NotAvailable(n < 3 ? "needs 3 or more amounts" : "the amounts are all equal");
   const std::string kurtosisWhy =
       NotAvailable(n < 3 ? "needs 4 or more amounts" : "the amounts are all equal");
   SpreadCells c;
-  c.sd = n < 2 ? twoOrMore : FormatNumber(fig_.sd, kStatMoney);
-  c.skewness = moments ? FormatNumber(skewness_, kStatRatio) : momentsWhy;
-  c.kurtosis = moments ? FormatNumber(kurtosis_, kStatRatio) : kurtosisWhy;
+  c.sd = n < 2 ? twoOrMore : FormatNumber(st_.fig.sd, kStatMoney);
+  c.skewness = moments ? FormatNumber(st_.skewness, kStatRatio) : momentsWhy;
+  c.kurtosis = moments ? FormatNumber(st_.kurtosis, kStatRatio) : kurtosisWhy;
   c.cv = n < 2                ? twoOrMore
-         : fig_.mean == 0.0   ? NotAvailable("the mean is 0")
-                              : FormatNumber(Div(fig_.sd, fig_.mean), kStatMoney);
-  c.variance = n < 2 ? twoOrMore : FormatNumber(fig_.sd * fig_.sd, kStatWhole);
+         : st_.fig.mean == 0.0   ? NotAvailable("the mean is 0")
+                              : FormatNumber(Div(st_.fig.sd, st_.fig.mean), kStatMoney);
+  c.variance = n < 2 ? twoOrMore : FormatNumber(st_.fig.sd * st_.fig.sd, kStatWhole);
   c.qrange = FormatNumber(QRange(), kStatWhole);
   c.popsd = FormatNumber(PopSd(), kStatWhole);
-  c.uss = FormatNumber(fig_.sumSquares, kStatWhole);
-  c.range = FormatNumber((max_ - min_).ToDouble(), kStatWhole);
-  c.sem = n < 2 ? twoOrMore : FormatNumber(Div(fig_.sd, std::sqrt(static_cast<double>(n))), kStatMoney);
+  c.uss = FormatNumber(st_.fig.sumSquares, kStatWhole);
+  c.range = FormatNumber((st_.max - st_.min).ToDouble(), kStatWhole);
+  c.sem = n < 2 ? twoOrMore : FormatNumber(Div(st_.fig.sd, std::sqrt(static_cast<double>(n))), kStatMoney);
   return StatText(c);
 }
 
 // One or two amounts, or all equal: there are no bins of any width, so one bin holds them all.
 std::string cDoubleArray::HistoReportNA() {
   std::string out;
-  if (Ran([this] { return HistoReport(); }, count_, out)) return out;
+  if (Ran([this] { return HistoReport(); }, Count(), out)) return out;
   SortIfNeeded();
   double amount = 0.0;
-  for (std::int32_t i = 0; i < count_; ++i) amount += data_[i];
-  numberBins_ = 1;
-  binWidth_ = 0.0;
-  binCounts_.fill(0);
-  binAmounts_.fill(0.0);
-  binCounts_[0] = count_;
-  binAmounts_[0] = Checked(amount);
+  for (std::int32_t i = 0; i < Count(); ++i) amount += st_.amounts[i];
+  st_.numberBins = 1;
+  st_.binWidth = 0.0;
+  st_.binCounts.fill(0);
+  st_.binAmounts.fill(0.0);
+  st_.binCounts[0] = Count();
+  st_.binAmounts[0] = Checked(amount);
   out += "Histogram Report: ";
   out += kCrLf;
   out += "Bin Start\tBin End\tCount\tAmt";
   out += kCrLf;
-  AppendNumber(out, min_.ToDouble(), "###,###.00");
+  AppendNumber(out, st_.min.ToDouble(), "###,###.00");
   out += kTab;
-  AppendNumber(out, max_.ToDouble(), "###,###.00");
+  AppendNumber(out, st_.max.ToDouble(), "###,###.00");
   out += kTab;
-  out += NumText(count_);
+  out += NumText(Count());
   out += kTab;
-  AppendNumber(out, binAmounts_[0], "###,###.00");
+  AppendNumber(out, st_.binAmounts[0], "###,###.00");
   out += kCrLf;
   out += "Bins";
   out += kTab;
-  out += NotAvailable(count_ == 1       ? "one amount: one bin holds it"
-                     : min_ == max_ ? "the amounts are all equal: one bin holds them all"
+  out += NotAvailable(Count() == 1       ? "one amount: one bin holds it"
+                     : st_.min == st_.max ? "the amounts are all equal: one bin holds them all"
                                     : "needs 3 or more amounts: one bin holds them all");
   out += kCrLf;
   return out;
@@ -543,9 +491,9 @@ std::string cDoubleArray::HistoReportNA() {
 // A standard deviation of 0 (one amount, or all equal) leaves the z-scores without a unit.
 std::string cDoubleArray::OLReportNA() {
   std::string out;
-  if (Ran([this] { return OLReport(); }, count_, out)) return out;
+  if (Ran([this] { return OLReport(); }, Count(), out)) return out;
   SortIfNeeded();
-  const std::int32_t k = std::min<std::int32_t>(count_, 10);
+  const std::int32_t k = std::min<std::int32_t>(Count(), 10);
   out += "Top/Bottom 10 Report";
   out += kCrLf;
   out += "Item\tTop\tz-score\tItem\tBottom\tz-score";
@@ -553,17 +501,17 @@ std::string cDoubleArray::OLReportNA() {
   for (std::int32_t j = 1; j <= k; ++j) {
     out += NumText(j);
     out += kTab;
-    AppendNumText(out, data_[count_ - j]);
+    AppendNumText(out, st_.amounts[Count() - j]);
     out += "\tn/a\t";
     out += NumText(j);
     out += kTab;
-    AppendNumText(out, data_[j - 1]);
+    AppendNumText(out, st_.amounts[j - 1]);
     out += "\tn/a";
     out += kCrLf;
   }
   out += "z-score";
   out += kTab;
-  out += NotAvailable(count_ == 1 ? "needs 2 or more amounts"
+  out += NotAvailable(Count() == 1 ? "needs 2 or more amounts"
                                   : "the amounts are all equal: the standard deviation is 0");
   out += kCrLf;
   return out;

@@ -4,10 +4,12 @@
 // besides the running figures cStat also keeps.
 //
 // The amounts live in one contiguous block that grows 50,000 slots at a time, so memory stays
-// close to 8 bytes per amount.
+// close to 8 bytes per amount. Copies own their amounts; a moved-from array is a new, empty one.
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "tarnwick/core/currency.h"
@@ -18,12 +20,12 @@ namespace tarnwick {
 
 class cDoubleArray {
  public:
-  cDoubleArray();
-  cDoubleArray(const cDoubleArray& other);
-  cDoubleArray& operator=(const cDoubleArray& other);
+  cDoubleArray() = default;
+  cDoubleArray(const cDoubleArray& other) = default;
+  cDoubleArray& operator=(const cDoubleArray& other) = default;
   cDoubleArray(cDoubleArray&& other) noexcept;
   cDoubleArray& operator=(cDoubleArray&& other) noexcept;
-  ~cDoubleArray();
+  ~cDoubleArray() = default;
 
   // The getters below bring the whole-array statistics up to date first (sorting the array);
   // with one or two amounts, or all amounts equal, that is the division-by-zero error.
@@ -87,30 +89,61 @@ class cDoubleArray {
 
   static constexpr int kBins = 31;
 
-  void Reserve(std::int32_t needed);
   void SortIfNeeded();
   void BringUpToDate();
+  // The histogram's bins over the sorted amounts, kept for the bin getters; HistoReport prints them.
+  void ComputeHistogram();
   double PopSd() const;
 
-  double* data_ = nullptr;  // malloc'd so growth can use realloc
-  std::int32_t count_ = 0;
-  std::int32_t capacity_ = 0;
+  // The amounts: one malloc'd block that frees itself and copies deeply. It grows with
+  // realloc, which moves a large block by remapping its pages instead of copying them.
+  class AmountBlock {
+   public:
+    AmountBlock() = default;
+    AmountBlock(const AmountBlock& other);
+    AmountBlock& operator=(const AmountBlock& other);
+    AmountBlock(AmountBlock&& other) noexcept;
+    AmountBlock& operator=(AmountBlock&& other) noexcept;
+    ~AmountBlock() = default;
 
-  detail::RunningFigures fig_;
-  Currency min_;
-  Currency max_;
+    double* data() const { return data_.get(); }
+    std::int32_t size() const { return size_; }
+    double& operator[](std::int32_t i) const { return data_.get()[i]; }
+    // Room for `needed` amounts: 50,001 slots, then 50,000 more at a time.
+    void Reserve(std::int32_t needed);
+    // Appends within the room Reserve made.
+    void Append(double d) { data_.get()[size_++] = d; }
 
-  bool sorted_ = false;
-  bool current_ = false;
-  double median_ = 0.0;
-  double mode_ = 0.0;
-  double skewness_ = 0.0;
-  double kurtosis_ = 0.0;
+   private:
+    struct Free {
+      void operator()(double* p) const noexcept { std::free(p); }
+    };
+    std::unique_ptr<double, Free> data_;
+    std::int32_t size_ = 0;
+    std::int32_t capacity_ = 0;
+  };
 
-  std::int32_t numberBins_ = 0;
-  double binWidth_ = 0.0;
-  std::array<std::int32_t, kBins> binCounts_{};
-  std::array<double, kBins> binAmounts_{};
+  // Everything the array knows, in one member: copies need no member list, and a move hands
+  // the whole state over and leaves a new one behind.
+  struct State {
+    AmountBlock amounts;
+    detail::RunningFigures fig;
+    Currency min;
+    Currency max;
+
+    bool sorted = false;
+    bool current = false;
+    double median = 0.0;
+    double mode = 0.0;
+    double skewness = 0.0;
+    double kurtosis = 0.0;
+
+    std::int32_t numberBins = 0;
+    double binWidth = 0.0;
+    std::array<std::int32_t, kBins> binCounts{};
+    std::array<double, kBins> binAmounts{};
+  };
+  State st_;
 };
 
 }  // namespace tarnwick
