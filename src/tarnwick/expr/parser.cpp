@@ -6,10 +6,10 @@
 
 #include "tarnwick/core/arith.h"
 #include "tarnwick/core/error.h"
-#include "tarnwick/core/field_split.h"
+#include "tarnwick/core/internal/field_split.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/text.h"
-#include "tarnwick/core/unicode_case.h"
+#include "tarnwick/core/internal/unicode_case.h"
 #include "tarnwick/expr/is_num.h"
 #include "tarnwick/platform/notice.h"
 #include "tarnwick/core/report_text.h"
