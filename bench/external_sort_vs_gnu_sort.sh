@@ -15,7 +15,8 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${2:-$ROOT/build}
 SORT_MEM=${SORT_MEM:-8M}
 
-cmake --build "$BUILD" --target tarnwick -j2 >/dev/null
+cmake --build "$BUILD" -j2 --target tarnwick_core tarnwick_platform tarnwick_expr tarnwick_data \
+  tarnwick_stats tarnwick_audit tarnwick_shell >/dev/null
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/extsort_bench.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 
@@ -77,7 +78,12 @@ int main(int argc, char** argv) {
   return 0;
 }
 CPP
-g++ -std=c++20 -O2 -I"$ROOT/src" "$WORK/driver.cpp" "$BUILD/libtarnwick.a" -o "$WORK/driver"
+# The engine's layer libraries, each before the layers it builds on.
+LIBS=()
+for layer in shell data expr audit stats platform core; do
+  LIBS+=("$BUILD/src/tarnwick/$layer/libtarnwick_$layer.a")
+done
+g++ -std=c++20 -O2 -I"$ROOT/src" "$WORK/driver.cpp" "${LIBS[@]}" -licuuc -lsqlite3 -o "$WORK/driver"
 
 "$WORK/driver" gen "$N" "$WORK/amounts.txt"
 echo "amounts: $N ($(du -h "$WORK/amounts.txt" | cut -f1) of text)"

@@ -14,7 +14,7 @@
 #include "sources.h"
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
-#include "tarnwick/core/field_split.h"
+#include "tarnwick/core/internal/field_split.h"
 #include "tarnwick/data/typed_reader.h"
 
 namespace tarnwick::cli {

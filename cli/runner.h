@@ -14,7 +14,7 @@
 #include "runner_args.h"
 #include "sources.h"
 #include "tarnwick/core/date.h"
-#include "tarnwick/core/int128.h"
+#include "tarnwick/core/internal/int128.h"
 #include "tarnwick/core/holiday_calendar.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/expr/parser.h"

@@ -2,7 +2,7 @@
 
 #include "tarnwick/core/error.h"
 #include "tarnwick/data/cell_colours.h"
-#include "tarnwick/data/colour_table.h"
+#include "tarnwick/data/internal/colour_table.h"
 #include "tarnwick/data/column_catalogue.h"
 #include "temp_files.h"
 

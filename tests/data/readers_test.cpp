@@ -5,7 +5,7 @@
 
 #include "tarnwick/core/error.h"
 #include "tarnwick/data/delimited_reader.h"
-#include "tarnwick/core/field_split.h"
+#include "tarnwick/core/internal/field_split.h"
 #include "tarnwick/data/typed_reader.h"
 #include "tarnwick/platform/notice.h"
 #include "temp_files.h"

@@ -1,4 +1,4 @@
-#include "tarnwick/stats/sort_doubles.h"
+#include "tarnwick/stats/internal/sort_doubles.h"
 
 #include <gtest/gtest.h>
 

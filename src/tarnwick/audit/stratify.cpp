@@ -5,7 +5,7 @@
 #include "tarnwick/core/arith.h"
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
-#include "tarnwick/core/int128.h"
+#include "tarnwick/core/internal/int128.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/text.h"
 #include "tarnwick/core/report_text.h"

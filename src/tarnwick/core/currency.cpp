@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "tarnwick/core/error.h"
-#include "tarnwick/core/int128.h"
+#include "tarnwick/core/internal/int128.h"
 
 namespace tarnwick {
 

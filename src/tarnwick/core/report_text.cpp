@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "tarnwick/core/int128.h"
+#include "tarnwick/core/internal/int128.h"
 
 namespace tarnwick {
 

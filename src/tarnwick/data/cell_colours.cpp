@@ -7,7 +7,7 @@
 #include "tarnwick/core/arith.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/text.h"
-#include "tarnwick/data/colour_table.h"
+#include "tarnwick/data/internal/colour_table.h"
 
 namespace tarnwick {
 

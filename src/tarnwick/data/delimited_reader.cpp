@@ -3,8 +3,9 @@
 #include <algorithm>
 
 #include "tarnwick/core/arith.h"
+#include "tarnwick/core/internal/field_split.h"
 #include "tarnwick/core/text.h"
-#include "tarnwick/data/row_filter.h"
+#include "tarnwick/data/internal/row_filter.h"
 
 namespace tarnwick {
 

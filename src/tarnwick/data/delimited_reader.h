@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "tarnwick/core/error.h"
-#include "tarnwick/core/field_split.h"
 #include "tarnwick/platform/file_system.h"
 
 namespace tarnwick {

@@ -4,9 +4,10 @@
 
 #include "tarnwick/core/arith.h"
 #include "tarnwick/core/default_text.h"
+#include "tarnwick/core/internal/field_split.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/text.h"
-#include "tarnwick/data/row_filter.h"
+#include "tarnwick/data/internal/row_filter.h"
 #include "tarnwick/core/report_text.h"
 
 namespace tarnwick {
@@ -21,7 +22,7 @@ std::size_t Clamp(std::int16_t i, std::size_t hi) {
 
 }  // namespace
 
-cNFile::cNFile() { inita(); }
+cNFile::cNFile() : comma_(std::make_unique<CommaRecord>()) { inita(); }
 
 const std::string& cNFile::FileType() const {
   static const std::string kT = "T", kC = "C", kF = "F";
@@ -34,6 +35,10 @@ const std::string& cNFile::FileType() const {
 }
 
 cNFile::~cNFile() { CloseFile(); }
+
+std::string_view cNFile::QuotedValues() const {
+  return type_ == 'C' && comma_->Quoted() ? comma_->Text() : std::string_view();
+}
 
 void cNFile::SetError(std::string msg) {
   errMsg_ = std::move(msg);
@@ -105,16 +110,16 @@ bool cNFile::ReadOnQuoted(std::string& record) {
   // the file's end, or a record beyond the largest a spreadsheet writes, stops it with an error.
   for (;;) {
     if (reader_.AtEndOfStream()) {
-      comma_.Finish();
+      comma_->Finish();
       SetError("Line " + NumText(recordLine_) + " has a quoted field that is not closed");
       return false;
     }
     const std::string_view next = reader_.ReadLineView();
     record += '\n';
     record.append(next);
-    if (comma_.Continue(next)) return true;
+    if (comma_->Continue(next)) return true;
     if (record.size() > kMaxQuotedRecord) {
-      comma_.Finish();
+      comma_->Finish();
       SetError("Line " + NumText(recordLine_) + " has a quoted field that is not closed");
       return false;
     }
@@ -168,10 +173,10 @@ void cNFile::FillValues(std::string_view line) {
   }
   if (type_ != 'C') return;
   // split as the line was read (NextRow)
-  if (comma_.Total() > kMaxCommaFields)
+  if (comma_->Total() > kMaxCommaFields)
     SetError("Line " + NumText(recordLine_) + " has more than 101 fields");
-  const std::size_t kept = comma_.Spans().size();
-  for (std::size_t k = 0; k < n; ++k) values_[k] = k < kept ? comma_.Field(k, line) : std::string_view();
+  const std::size_t kept = comma_->Spans().size();
+  for (std::size_t k = 0; k < n; ++k) values_[k] = k < kept ? comma_->Field(k, line) : std::string_view();
 }
 
 void cNFile::NextRow() {
@@ -180,7 +185,7 @@ void cNFile::NextRow() {
   row_ = reader_.ReadLineView();
   recordLine_ = reader_.Line();
   lineCopied_ = false;
-  if (type_ == 'C' && !comma_.Start(row_, kMaxCommaFields)) {
+  if (type_ == 'C' && !comma_->Start(row_, kMaxCommaFields)) {
     record_.assign(row_);
     ReadOnQuoted(record_);
     row_ = record_;
@@ -262,13 +267,14 @@ std::string cNFile::Headers() {
     SetError("File has insufficient data");
     return "";
   }
+  std::vector<FieldSpan> spans;  // the header split at every TAB
   if (type_ == 0) {
-    SplitTabSpans(header_, spans_);
-    const std::size_t t = spans_.size();
+    SplitTabSpans(header_, spans);
+    const std::size_t t = spans.size();
     // A header without a comma names its columns between TABs, one column when it has none.
     const bool comma = header_.find(',') != std::string::npos;
-    const bool open = comma && !comma_.Start(header_, kMaxCommaFields);
-    const std::size_t total = comma ? comma_.Total() : 0;
+    const bool open = comma && !comma_->Start(header_, kMaxCommaFields);
+    const std::size_t total = comma ? comma_->Total() : 0;
     const std::size_t w = std::min(total, kMaxCommaFields);
     if (!comma || w < t) {
       type_ = 'T';
@@ -277,15 +283,15 @@ std::string cNFile::Headers() {
     } else {
       type_ = 'C';
       if (open && !ReadOnQuoted(header_)) unclosed = true;
-      const std::size_t all = comma_.Total();
+      const std::size_t all = comma_->Total();
       numCols_ = static_cast<std::int16_t>(std::min(all, kMaxCommaFields));
       if (all > kMaxCommaFields) SetError("Line 1 has more than 101 fields");
     }
     SizeColumns();
   } else if (type_ == 'T') {
-    SplitTabSpans(header_, spans_);
+    SplitTabSpans(header_, spans);
   } else if (type_ == 'C') {
-    if (!comma_.Start(header_, kMaxCommaFields) && !ReadOnQuoted(header_)) unclosed = true;
+    if (!comma_->Start(header_, kMaxCommaFields) && !ReadOnQuoted(header_)) unclosed = true;
   }
   if (unclosed || reader_.AtEndOfStream()) {  // a quoted header name ran on to the end
     header_.clear();
@@ -306,11 +312,11 @@ std::string cNFile::Headers() {
   } else {
     const std::size_t n = static_cast<std::size_t>(numCols_);
     if (type_ == 'C') {
-      const std::size_t kept = comma_.Spans().size();
-      for (std::size_t k = 0; k < n; ++k) names_[k] = k < kept ? std::string(comma_.Field(k, header_)) : std::string();
+      const std::size_t kept = comma_->Spans().size();
+      for (std::size_t k = 0; k < n; ++k) names_[k] = k < kept ? std::string(comma_->Field(k, header_)) : std::string();
     } else {
       for (std::size_t k = 0; k < n; ++k)
-        names_[k] = k < spans_.size() ? std::string(spans_[k].in(header_)) : std::string();
+        names_[k] = k < spans.size() ? std::string(spans[k].in(header_)) : std::string();
     }
     GuessTypes();
   }

@@ -35,11 +35,11 @@
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/variant.h"
 #include "tarnwick/data/column_spec.h"
-#include "tarnwick/core/field_split.h"
 #include "tarnwick/platform/file_system.h"
 
 namespace tarnwick {
 
+class CommaRecord;
 class RowFilter;
 
 class cNFile {
@@ -99,7 +99,7 @@ class cNFile {
   // Where the values of a comma-separated record that holds a quote lie: its fields, unquoted,
   // one after another (the values of any other line are views into RowView). Valid as long as
   // the values.
-  std::string_view QuotedValues() const { return type_ == 'C' && comma_.Quoted() ? comma_.Text() : std::string_view(); }
+  std::string_view QuotedValues() const;
   // The column values of the current line, slots 0 ... NumCols, as RowCols gives them.
   const std::vector<std::string_view>& RowValues() const { return values_; }
   std::string Headers();
@@ -172,8 +172,7 @@ class cNFile {
   std::string prnLine_;  // a line handed to ParsePrn by the caller
   std::string rebuiltRow_;
   bool rowRebuilt_ = false;
-  std::vector<FieldSpan> spans_;
-  CommaRecord comma_;          // the current "C" record (or the header) split
+  std::unique_ptr<CommaRecord> comma_;  // the current "C" record (or the header) split
   std::string record_;         // a "C" record of several lines, "\n" between them
   std::int64_t recordLine_ = 0;  // the file line (from 1, the header) where the record begins
   std::vector<std::string_view> tabFields_;  // a "T" row_ split at every TAB

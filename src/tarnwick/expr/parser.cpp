@@ -7,7 +7,7 @@
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/text.h"
-#include "tarnwick/core/unicode_case.h"
+#include "tarnwick/core/internal/unicode_case.h"
 #include "tarnwick/platform/notice.h"
 #include "tarnwick/core/report_text.h"
 

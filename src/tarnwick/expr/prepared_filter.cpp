@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "tarnwick/core/error.h"
-#include "tarnwick/core/field_split.h"
+#include "tarnwick/core/internal/field_split.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/report_text.h"
 #include "tarnwick/expr/is_num.h"

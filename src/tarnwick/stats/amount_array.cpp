@@ -10,7 +10,7 @@
 #include "tarnwick/core/arith.h"
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/report_text.h"
-#include "tarnwick/stats/sort_doubles.h"
+#include "tarnwick/stats/internal/sort_doubles.h"
 
 namespace tarnwick {
 

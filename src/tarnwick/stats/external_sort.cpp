@@ -9,11 +9,11 @@
 
 #include "tarnwick/core/arith.h"
 #include "tarnwick/core/default_text.h"
-#include "tarnwick/core/int128.h"
+#include "tarnwick/core/internal/int128.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/platform/file_system.h"
 #include "tarnwick/core/report_text.h"
-#include "tarnwick/stats/sort_doubles.h"
+#include "tarnwick/stats/internal/sort_doubles.h"
 
 namespace tarnwick {
 

@@ -1,4 +1,4 @@
-#include "tarnwick/data/row_filter.h"
+#include "tarnwick/data/internal/row_filter.h"
 
 #include "tarnwick/expr/parser.h"
 #include "tarnwick/expr/rpn_evaluator.h"

@@ -1,4 +1,4 @@
-#include "tarnwick/core/unicode_case.h"
+#include "tarnwick/core/internal/unicode_case.h"
 
 #include <unicode/ucasemap.h>
 
