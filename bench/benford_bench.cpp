@@ -38,7 +38,8 @@ void BM_BAItem(benchmark::State& state) {
   const int keys = static_cast<int>(state.range(0));
   std::mt19937_64 gen(3);
   std::vector<std::string> stream(1 << 20);
-  for (auto& k : stream) k = "V" + std::to_string(100000 + gen() % static_cast<std::uint64_t>(keys));
+  for (auto& k : stream)
+    k = "V" + std::to_string(100000 + gen() % static_cast<std::uint64_t>(keys));
   std::uniform_real_distribution<double> amount(1.0, 100000.0);
   std::vector<double> amounts(stream.size());
   for (auto& a : amounts) a = std::round(amount(gen) * 100.0) / 100.0;
@@ -56,14 +57,16 @@ void BM_BAItems(benchmark::State& state) {
   const int keys = static_cast<int>(state.range(0));
   std::mt19937_64 gen(3);
   std::vector<std::string> stream(1 << 20);
-  for (auto& k : stream) k = "V" + std::to_string(100000 + gen() % static_cast<std::uint64_t>(keys));
+  for (auto& k : stream)
+    k = "V" + std::to_string(100000 + gen() % static_cast<std::uint64_t>(keys));
   std::vector<std::string_view> views(stream.begin(), stream.end());
   std::uniform_real_distribution<double> amount(1.0, 100000.0);
   std::vector<double> amounts(stream.size());
   for (auto& a : amounts) a = std::round(amount(gen) * 100.0) / 100.0;
   for (auto _ : state) {
     tarnwick::cBA ba;
-    for (std::size_t i = 0; i < views.size(); i += 64) ba.Items(views.data() + i, amounts.data() + i, 64);
+    for (std::size_t i = 0; i < views.size(); i += 64)
+      ba.Items(views.data() + i, amounts.data() + i, 64);
     benchmark::DoNotOptimize(ba.TotalAmount());
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(stream.size()));

@@ -78,7 +78,10 @@ void BM_AddItemThenFirstReport(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * n);
 }
-BENCHMARK(BM_AddItemThenFirstReport)->Arg(1000000)->Arg(4000000)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_AddItemThenFirstReport)
+    ->Arg(1000000)
+    ->Arg(4000000)
+    ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
 void BM_LongArrayGaps(benchmark::State& state) {

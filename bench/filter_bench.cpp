@@ -29,9 +29,10 @@ std::vector<std::string> MakeRows(std::size_t n) {
     x = x * 1103515245u + 12345u;
     const unsigned month = x % 12 + 1, day = (x >> 8) % 28 + 1, year = 2006 + (x >> 13) % 4;
     const unsigned cents = (x >> 3) % 200000;
-    std::snprintf(buf, sizeof buf, "%u/%u/%u\t%s\t%s%u.%02u\t%u\tInvoice %u for services", month, day,
-                  year, kVendors[(x >> 17) % 5], cents > 150000 ? "1," : "", cents / 100 % 1000,
-                  cents % 100, 1000 + (x >> 5) % 9000, static_cast<unsigned>(i));
+    std::snprintf(buf, sizeof buf, "%u/%u/%u\t%s\t%s%u.%02u\t%u\tInvoice %u for services", month,
+                  day, year, kVendors[(x >> 17) % 5], cents > 150000 ? "1," : "",
+                  cents / 100 % 1000, cents % 100, 1000 + (x >> 5) % 9000,
+                  static_cast<unsigned>(i));
     rows.emplace_back(buf);
   }
   return rows;
@@ -129,7 +130,8 @@ void BM_TenMillionRows(benchmark::State& state) {
   parser.Prepare(kFilter, kHeader);
   for (auto _ : state) {
     std::size_t selected = 0;
-    for (std::size_t n = 0; n < 10000000; ++n) selected += parser.SelectRow(rows[n & (rows.size() - 1)], op);
+    for (std::size_t n = 0; n < 10000000; ++n)
+      selected += parser.SelectRow(rows[n & (rows.size() - 1)], op);
     benchmark::DoNotOptimize(selected);
   }
   state.SetItemsProcessed(state.iterations() * 10000000);

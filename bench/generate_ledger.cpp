@@ -37,7 +37,7 @@ struct Rng {
 struct Row {
   int vendor;
   std::string inv;
-  int date;           // serial day
+  int date;  // serial day
   std::int64_t cents;
   int account;
   std::int64_t check;
@@ -45,7 +45,8 @@ struct Row {
 };
 
 constexpr int kAccounts[] = {5100, 5110, 5200, 5300, 5410, 6100, 6150, 6200, 7100, 7300};
-constexpr int kAreaCodes[] = {201, 212, 213, 305, 312, 408, 415, 512, 617, 702, 713, 808, 907, 416, 604};
+constexpr int kAreaCodes[] = {201, 212, 213, 305, 312, 408, 415, 512,
+                              617, 702, 713, 808, 907, 416, 604};
 
 class Writer {
  public:
@@ -134,12 +135,17 @@ int main(int argc, char** argv) {
       }
       return argv[++i];
     };
-    if (a == "--rows") rows = std::atoll(next());
-    else if (a == "--seed") seed = std::strtoull(next(), nullptr, 10);
-    else if (a == "--vendors") vendors = std::atoi(next());
-    else if (a == "--out") out = next();
+    if (a == "--rows")
+      rows = std::atoll(next());
+    else if (a == "--seed")
+      seed = std::strtoull(next(), nullptr, 10);
+    else if (a == "--vendors")
+      vendors = std::atoi(next());
+    else if (a == "--out")
+      out = next();
     else {
-      std::fprintf(stderr, "usage: generate_ledger --rows N [--seed S] [--vendors K] [--out FILE]\n");
+      std::fprintf(stderr,
+                   "usage: generate_ledger --rows N [--seed S] [--vendors K] [--out FILE]\n");
       return 2;
     }
   }
@@ -186,11 +192,13 @@ int main(int argc, char** argv) {
     if (r.vendor == 13) amount = 7000.0 + 2999.0 * rng.Uniform();  // invented figures
     r.cents = static_cast<std::int64_t>(std::llround(amount * 100.0));
     if (rng.Below(100) < 3) r.cents = -r.cents / 10;  // credit notes
-    if (rng.Below(200) == 0) r.cents = static_cast<std::int64_t>(1 + rng.Below(10)) * 100000;  // round
+    if (rng.Below(200) == 0)
+      r.cents = static_cast<std::int64_t>(1 + rng.Below(10)) * 100000;  // round
     if (rng.Below(500) == 0) r.date = holidays[rng.Below(3)];
     if (rng.Below(300) == 0) r.date = first + 7 * static_cast<int>(rng.Below(52));  // a Sunday
     r.inv = "INV" + std::to_string(invoiceNo++);
-    if (rng.Below(700) == 0) check += 1 + static_cast<std::int64_t>(rng.Below(3));  // a gap in the cheque run
+    if (rng.Below(700) == 0)
+      check += 1 + static_cast<std::int64_t>(rng.Below(3));  // a gap in the cheque run
     r.check = check++;
 
     WriteRow(w, r);

@@ -100,7 +100,8 @@ void BM_StringArrayItems(benchmark::State& state) {
   const std::string_view text = l.text;
   const std::size_t items = l.amount.size();
   std::vector<std::string_view> keys(items);
-  for (std::size_t i = 0; i < items; ++i) keys[i] = text.substr(l.offset[i], l.offset[i + 1] - l.offset[i]);
+  for (std::size_t i = 0; i < items; ++i)
+    keys[i] = text.substr(l.offset[i], l.offset[i + 1] - l.offset[i]);
   for (auto _ : state) {
     tarnwick::cStringArray sa;
     for (std::size_t i = 0; i < items; i += 64)

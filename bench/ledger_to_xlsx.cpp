@@ -46,10 +46,13 @@ int main(int argc, char** argv) {
     std::size_t start = 0;
     for (lxw_col_t col = 0;; ++col) {
       const std::size_t tab = line.find('\t', start);
-      const std::string field = line.substr(start, tab == std::string::npos ? std::string::npos : tab - start);
+      const std::string field =
+          line.substr(start, tab == std::string::npos ? std::string::npos : tab - start);
       if (row == 0) {
         header.push_back(field);
-        kind.push_back(field == "InvDate" ? 'd' : field == "Amount" || field == "Account" || field == "CheckNum" ? 'n' : 's');
+        kind.push_back(field == "InvDate"                                               ? 'd'
+                       : field == "Amount" || field == "Account" || field == "CheckNum" ? 'n'
+                                                                                        : 's');
         worksheet_write_string(ws, row, col, field.c_str(), nullptr);
       } else if (col < kind.size() && kind[col] == 'd' && tarnwick::ParseDate(field)) {
         worksheet_write_number(ws, row, col, tarnwick::ParseDate(field)->serial(), date);

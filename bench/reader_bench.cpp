@@ -12,8 +12,8 @@
 #include <string>
 
 #include "tarnwick/data/delimited_reader.h"
-#include "tarnwick/platform/file_system.h"
 #include "tarnwick/data/typed_reader.h"
+#include "tarnwick/platform/file_system.h"
 
 namespace {
 

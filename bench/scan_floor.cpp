@@ -51,7 +51,8 @@ int ColumnOf(std::string_view header, std::string_view name) {
   std::size_t start = 0;
   for (;;) {
     const std::size_t tab = header.find('\t', start);
-    const std::string_view f = header.substr(start, tab == std::string_view::npos ? header.size() - start : tab - start);
+    const std::string_view f =
+        header.substr(start, tab == std::string_view::npos ? header.size() - start : tab - start);
     if (f == name) return col;
     if (tab == std::string_view::npos) return -1;
     start = tab + 1;
@@ -93,7 +94,8 @@ void ScanRange(int fd, off_t begin, off_t end, int col, Tally& out) {
   off_t at = begin;
   for (;;) {
     if (held == buf.size()) buf.resize(buf.size() * 2);  // a line longer than the buffer
-    const std::size_t want = std::min<std::size_t>(buf.size() - held, static_cast<std::size_t>(end - at));
+    const std::size_t want =
+        std::min<std::size_t>(buf.size() - held, static_cast<std::size_t>(end - at));
     const ssize_t got = want == 0 ? 0 : ::pread(fd, buf.data() + held, want, at);
     if (got < 0) {
       out.failed = true;
@@ -105,7 +107,8 @@ void ScanRange(int fd, off_t begin, off_t end, int col, Tally& out) {
     for (;;) {
       const void* nl = std::memchr(buf.data() + pos, '\n', stop - pos);
       if (nl == nullptr) break;
-      const std::size_t lineEnd = static_cast<std::size_t>(static_cast<const char*>(nl) - buf.data());
+      const std::size_t lineEnd =
+          static_cast<std::size_t>(static_cast<const char*>(nl) - buf.data());
       Line(std::string_view(buf.data() + pos, lineEnd - pos), col, t);
       pos = lineEnd + 1;
     }
@@ -166,7 +169,8 @@ int main(int argc, char** argv) {
   while (!header.empty() && (header.back() == '\n' || header.back() == '\r')) header.pop_back();
   const int col = ColumnOf(header, column);
   if (col < 0) {
-    std::fprintf(stderr, "scan_floor: no column %.*s\n", static_cast<int>(column.size()), column.data());
+    std::fprintf(stderr, "scan_floor: no column %.*s\n", static_cast<int>(column.size()),
+                 column.data());
     return 1;
   }
 
@@ -174,7 +178,8 @@ int main(int argc, char** argv) {
   std::vector<off_t> starts{first};
   for (int i = 1; i < threads; ++i) {
     const off_t cut = first + (size - first) / threads * i;
-    starts.push_back(std::max(starts.back(), NextLineStart(fd, cut > first ? cut - 1 : first, size)));
+    starts.push_back(
+        std::max(starts.back(), NextLineStart(fd, cut > first ? cut - 1 : first, size)));
   }
   starts.push_back(size);
   std::vector<Tally> tallies(static_cast<std::size_t>(threads));
@@ -183,7 +188,8 @@ int main(int argc, char** argv) {
   } else {
     std::vector<std::thread> pool;
     for (int i = 0; i < threads; ++i) {
-      pool.emplace_back(ScanRange, fd, starts[static_cast<std::size_t>(i)], starts[static_cast<std::size_t>(i) + 1], col,
+      pool.emplace_back(ScanRange, fd, starts[static_cast<std::size_t>(i)],
+                        starts[static_cast<std::size_t>(i) + 1], col,
                         std::ref(tallies[static_cast<std::size_t>(i)]));
     }
     for (std::thread& t : pool) t.join();

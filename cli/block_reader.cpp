@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -66,8 +66,12 @@ std::size_t RecordEnd(const char* data, std::size_t n, bool comma, bool first) {
     }
     switch (st) {
       case kStart: st = c == '"' ? kQuoted : c == ',' ? kStart : kUnquoted; break;
-      case kUnquoted: if (c == ',') st = kStart; break;
-      case kQuoted: if (c == '"') st = kQuoteSeen; break;
+      case kUnquoted:
+        if (c == ',') st = kStart;
+        break;
+      case kQuoted:
+        if (c == '"') st = kQuoteSeen;
+        break;
       case kQuoteSeen: st = c == '"' ? kQuoted : c == ',' ? kStart : kUnquoted; break;
     }
   }
@@ -122,10 +126,10 @@ struct BlockReader::Block {
   std::int64_t bytes = 0;  // file bytes the block stands for
   // What the worker found, per row, ready for the caller to point at.
   std::size_t rows = 0;
-  std::int64_t lines = 0;                  // physical lines in the block
-  std::vector<std::string_view> values;    // rows x keep, into data or unquoted
-  std::vector<std::string_view> lineViews; // per row: its first line (tab files: the whole line)
-  std::vector<FilterOutcome> outcomes;     // per row, when filtered
+  std::int64_t lines = 0;                   // physical lines in the block
+  std::vector<std::string_view> values;     // rows x keep, into data or unquoted
+  std::vector<std::string_view> lineViews;  // per row: its first line (tab files: the whole line)
+  std::vector<FilterOutcome> outcomes;      // per row, when filtered
   // per row and Layout::numbers / dates column: read (1) or not, and the value
   std::vector<std::uint8_t> numberOk, dateOk;
   std::vector<double> numbers;
@@ -175,7 +179,10 @@ std::size_t BlockReader::DefaultBlockBytes() {
 
 BlockReader::BlockReader(const std::string& path, Layout layout, int threads, FilterSetup filter,
                          std::size_t blockBytes)
-    : path_(path), layout_(layout), filter_(std::move(filter)), blockBytes_(std::max<std::size_t>(blockBytes, 1)) {
+    : path_(path),
+      layout_(layout),
+      filter_(std::move(filter)),
+      blockBytes_(std::max<std::size_t>(blockBytes, 1)) {
   const int n = std::max(threads, 1);
   // A few blocks per worker keep them busy while the caller takes one; no more, for memory.
   maxBlocks_ = static_cast<std::size_t>(n) * 2 + 2;
@@ -257,7 +264,9 @@ void BlockReader::ReadAll() {
     if (carry.size() >= 3 && std::memcmp(carry.data(), kBom, 3) == 0) skip = 3;
     // The header record, read by the caller already: skip it and count its lines.
     std::size_t headerEnd = 0;
-    while ((headerEnd = RecordEnd(carry.data() + skip, carry.size() - skip, layout_.comma, true)) == 0 && !eof)
+    while ((headerEnd = RecordEnd(carry.data() + skip, carry.size() - skip, layout_.comma, true)) ==
+               0 &&
+           !eof)
       readMore(carry, std::max(carry.size(), size));
     if (headerEnd == 0) headerEnd = carry.size() - skip;
     headerLines_ = std::count(carry.data() + skip, carry.data() + skip + headerEnd, '\n');
@@ -386,12 +395,14 @@ void BlockReader::Process(Block& b, cParse* parser, cOP* op, std::string& scratc
   // The numbers and dates of the row whose values start at `v`.
   auto convert = [&](const std::string_view* v) {
     for (const int c : layout_.numbers) {
-      const auto x = static_cast<std::size_t>(c) < keep ? ParseNumber(v[c]) : std::optional<double>();
+      const auto x =
+          static_cast<std::size_t>(c) < keep ? ParseNumber(v[c]) : std::optional<double>();
       b.numberOk.push_back(x.has_value());
       b.numbers.push_back(x.value_or(0.0));
     }
     for (const int c : layout_.dates) {
-      const auto x = static_cast<std::size_t>(c) < keep ? ParseDate(v[c], layout_.order) : std::optional<Date>();
+      const auto x = static_cast<std::size_t>(c) < keep ? ParseDate(v[c], layout_.order)
+                                                        : std::optional<Date>();
       b.dateOk.push_back(x.has_value());
       b.dates.push_back(x.value_or(Date()));
     }
@@ -438,8 +449,8 @@ void BlockReader::Process(Block& b, cParse* parser, cOP* op, std::string& scratc
       }
       // Too many fields is the later complaint of the two on one thread, so it is the one told.
       const Fault fault = comma.Total() > cNFile::kMaxCommaFields ? Fault::kTooManyFields
-                          : unclosed                             ? Fault::kNotClosed
-                                                                 : Fault::kNone;
+                          : unclosed                              ? Fault::kNotClosed
+                                                                  : Fault::kNone;
       if (fault != Fault::kNone) {
         b.fault = fault;
         b.faultRow = r;
@@ -459,7 +470,8 @@ void BlockReader::Process(Block& b, cParse* parser, cOP* op, std::string& scratc
       }
       b.values.resize(at + keep);
       std::string_view* v = b.values.data() + at;
-      for (std::size_t j = 0; j < kept; ++j) v[j] = std::string_view(base + spans[j].from, spans[j].len);
+      for (std::size_t j = 0; j < kept; ++j)
+        v[j] = std::string_view(base + spans[j].from, spans[j].len);
       b.lineViews.push_back(ln);
       convert(v);
       if (parser) {
@@ -511,7 +523,8 @@ bool BlockReader::Next(const std::string& where) {
       }
       switch (b.fault) {
         case Fault::kTooManyFields:
-          throw FileError{"Line " + NumText(lineBase_ + b.faultLine) + " has more than 101 fields (" + where + ")"};
+          throw FileError{"Line " + NumText(lineBase_ + b.faultLine) +
+                          " has more than 101 fields (" + where + ")"};
         case Fault::kNotClosed:
           throw FileError{"Line " + NumText(lineBase_ + b.faultLine) +
                           " has a quoted field that is not closed (" + where + ")"};
@@ -526,7 +539,9 @@ bool BlockReader::Next(const std::string& where) {
     }
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      done_.wait(lock, [&] { return (!blocks_.empty() && blocks_.front()->done) || (blocks_.empty() && readerDone_); });
+      done_.wait(lock, [&] {
+        return (!blocks_.empty() && blocks_.front()->done) || (blocks_.empty() && readerDone_);
+      });
       if (lineBase_ < 0) lineBase_ = headerLines_;
       if (blocks_.empty()) {
         if (readerError_) std::rethrow_exception(readerError_);

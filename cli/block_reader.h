@@ -44,9 +44,9 @@ enum class FilterOutcome : std::uint8_t { kNotSelected, kSelected, kNotEvaluated
 class BlockReader {
  public:
   struct Layout {
-    bool comma = false;        // comma-separated, else tab-delimited
-    std::size_t columns = 0;   // the header's columns: Field slots
-    std::size_t keep = 0;      // columns split per row (the rest read as ""); <= columns
+    bool comma = false;       // comma-separated, else tab-delimited
+    std::size_t columns = 0;  // the header's columns: Field slots
+    std::size_t keep = 0;     // columns split per row (the rest read as ""); <= columns
     // Columns read as numbers and as dates (in `order`) on the workers, by the very functions
     // the runner reads them with; columns at or beyond `keep` are left to the runner.
     std::vector<int> numbers, dates;

@@ -11,8 +11,8 @@
 #include <optional>
 #include <vector>
 
-#include "runner.h"
 #include "output_file.h"
+#include "runner.h"
 #include "tarnwick/audit/ageing.h"
 #include "tarnwick/audit/attribute_sampling.h"
 #include "tarnwick/audit/benford.h"
@@ -24,18 +24,18 @@
 #include "tarnwick/audit/mus_reconciliation.h"
 #include "tarnwick/audit/stratify.h"
 #include "tarnwick/audit/two_period.h"
-#include "tarnwick/stats/sequences.h"
-#include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/key_index.h"
-#include "tarnwick/core/text.h"
+#include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/report_text.h"
+#include "tarnwick/core/text.h"
 #include "tarnwick/shell/requirements.h"
 #include "tarnwick/stats/amount_array.h"
 #include "tarnwick/stats/cross_tab.h"
 #include "tarnwick/stats/external_sort.h"
 #include "tarnwick/stats/regression.h"
+#include "tarnwick/stats/sequences.h"
 
 namespace tarnwick::cli {
 
@@ -94,10 +94,11 @@ void RunUN(Job& job) {
       job.report = big->StatReport();
     } catch (const EngineError& e) {
       if (e.code() != ErrorCode::DivisionByZero) throw;
-      Raise(e.code(), "the external sort's statistics need amounts that differ: " +
-                          (allEqual ? "all " + std::to_string(big->N()) + " amounts are " + NumText(first)
-                                    : "only " + std::to_string(big->N()) + " amounts were read") +
-                          "; with --max-in-memory above that count the report marks what cannot be computed");
+      Raise(e.code(),
+            "the external sort's statistics need amounts that differ: " +
+                (allEqual ? "all " + std::to_string(big->N()) + " amounts are " + NumText(first)
+                          : "only " + std::to_string(big->N()) + " amounts were read") +
+                "; with --max-in-memory above that count the report marks what cannot be computed");
     }
     Append(job.report, big->HistoReport());
     Append(job.report, big->PercentileReport());
@@ -157,8 +158,10 @@ std::string TrendReport(const std::string& column, const TrendFigures& f) {
   auto line = [&](const char* label, std::optional<double> value, const char* why) {
     r += label;
     r += kTab;
-    if (value) AppendNumText(r, *value);
-    else r += why;
+    if (value)
+      AppendNumText(r, *value);
+    else
+      r += why;
     r += kCrLf;
   };
   const char* fewer = "n/a (needs 2 or more values)";
@@ -192,8 +195,9 @@ void RunAR(Job& job) {
     // agedate is written in the source's order; the class reads month/day/year
     const auto d = ParseDate(job.Arg("agedate"), job.Order());
     if (!d) {
-      Raise(ErrorCode::TypeMismatch, "ageing date is not a date: " + job.Arg("agedate") + " (datefmt=" +
-                                         LCase(job.RunnerArg("datefmt")) + " reads " + DateOrderName(job.Order()) + ")");
+      Raise(ErrorCode::TypeMismatch, "ageing date is not a date: " + job.Arg("agedate") +
+                                         " (datefmt=" + LCase(job.RunnerArg("datefmt")) +
+                                         " reads " + DateOrderName(job.Order()) + ")");
     }
     age.AgeingDate(DateText(*d));
   }
@@ -224,7 +228,6 @@ void RunHO(Job& job) {
   }
   job.report = age.HolReport();
 }
-
 
 // A rate or level: a fraction from 0 to 1, or a percentage written with "%".
 double RateArg(const Job& job, const char* name) {
@@ -281,10 +284,14 @@ AmountSelection SelectionArgs(const Job& job) {
   const std::string sign = job.RunnerArg("sign");
   if (!sign.empty()) {
     s.given = true;
-    if (EqualsNoCase(sign, "all")) s.sign = AmountSelection::Sign::All;
-    else if (EqualsNoCase(sign, "positive")) s.sign = AmountSelection::Sign::Positive;
-    else if (EqualsNoCase(sign, "negative")) s.sign = AmountSelection::Sign::Negative;
-    else throw Rejected{"sign=" + sign + " is not one of all, positive, negative"};
+    if (EqualsNoCase(sign, "all"))
+      s.sign = AmountSelection::Sign::All;
+    else if (EqualsNoCase(sign, "positive"))
+      s.sign = AmountSelection::Sign::Positive;
+    else if (EqualsNoCase(sign, "negative"))
+      s.sign = AmountSelection::Sign::Negative;
+    else
+      throw Rejected{"sign=" + sign + " is not one of all, positive, negative"};
   }
   const std::string min = job.RunnerArg("min");
   if (!min.empty()) {
@@ -304,12 +311,15 @@ void AppendSelection(std::string& r, const AmountSelection& s) {
   r += "Amounts tested";
   r += kCrLf;
   r += "Sign\t";
-  r += s.sign == AmountSelection::Sign::All ? "all"
-                                            : (s.sign == AmountSelection::Sign::Positive ? "positive" : "negative");
+  r += s.sign == AmountSelection::Sign::All
+           ? "all"
+           : (s.sign == AmountSelection::Sign::Positive ? "positive" : "negative");
   r += kCrLf;
   r += "Minimum absolute amount\t";
-  if (s.hasMin) AppendNumText(r, s.min);
-  else r += "none";
+  if (s.hasMin)
+    AppendNumText(r, s.min);
+  else
+    r += "none";
   r += kCrLf;
   r += "Rows left out by sign= and min=\t";
   AppendNumText(r, static_cast<double>(s.leftOut));
@@ -368,7 +378,8 @@ char* ShortestText(double v, std::string_view cell, char* out) {
 // kAmountText characters; no allocation.
 // An amount kept until the decimals of all amounts are known: its shortest text as digits
 // (below 2^57) and decimals (below 128) in one word; false for an amount that does not fit.
-bool PackShortest(double v, std::string_view cell, char* buf, std::uint64_t& packed, int& decimals) {
+bool PackShortest(double v, std::string_view cell, char* buf, std::uint64_t& packed,
+                  int& decimals) {
   const char* end = ShortestText(v, cell, buf);
   std::uint64_t m = 0;
   int digits = 0;
@@ -508,10 +519,12 @@ void RunBE(Job& job) {
     if (!select.Keep(v)) continue;
     if (lastDigits && places < 0) {
       std::uint64_t packed = 0;
-      if (PackShortest(v, job.Text(c), buf.data(), packed, decimals)) kept.push_back(packed);
-      else keptWhole.push_back(v);
-    } else if (std::string_view plain; !lastDigits && places < 0 &&
-                                        TrimmedPlain(job.Text(c), plain, decimals)) {
+      if (PackShortest(v, job.Text(c), buf.data(), packed, decimals))
+        kept.push_back(packed);
+      else
+        keptWhole.push_back(v);
+    } else if (std::string_view plain;
+               !lastDigits && places < 0 && TrimmedPlain(job.Text(c), plain, decimals)) {
       b.AddObs(plain);
     } else {
       b.AddObs(AmountText(v, job.Text(c), places, !lastDigits, buf.data(), decimals));
@@ -552,11 +565,13 @@ void FeedKeysInBatches(Job& job, const KeyColumns& key, int a, Summary& summary,
     } catch (const EngineError& e) {
       if (n == 0 || std::string_view(e.what()).find("row") != std::string_view::npos) throw;
       const std::string where = " in " + job.Source().Where();
-      const std::string column = a < 0 ? std::string() : job.Source().Names()[static_cast<std::size_t>(a)];
+      const std::string column =
+          a < 0 ? std::string() : job.Source().Names()[static_cast<std::size_t>(a)];
       for (std::size_t i = 0; i < n; ++i) {
         if (a < 0 || std::fabs(amounts[i]) <= 922337203685477.0) continue;
-        throw EngineError(e.code(), "the amount on row: " + std::to_string(rows[i]) + where + " (" + column + ": " +
-                                        NumText(amounts[i]) + ") is beyond the fixed-point range");
+        throw EngineError(e.code(), "the amount on row: " + std::to_string(rows[i]) + where + " (" +
+                                        column + ": " + NumText(amounts[i]) +
+                                        ") is beyond the fixed-point range");
       }
       throw EngineError(e.code(), "while adding rows: " + std::to_string(rows[0]) + " to " +
                                       std::to_string(rows[n - 1]) + where);
@@ -682,15 +697,16 @@ void RunSP(Job& job) {
   job.report += NumText(cr.SPPairs());
   job.report += kTab;
   if (!cr.EveryPair()) {
-    job.report += "(" + NumText(cr.SPCount()) + " whole invoices listed once each, with their "
+    job.report += "(" + NumText(cr.SPCount()) +
+                  " whole invoices listed once each, with their "
                   "first pair; pairs=all lists every pair; ";
   } else {
     job.report += "(";
   }
   job.report += "parts within " + std::to_string(dateTol) + " days of each other, ";
-  job.report += wholeTol < 0 ? std::string("the whole at any date")
-                             : "the whole within " + std::to_string(wholeTol) +
-                                   " days of each part";
+  job.report += wholeTol < 0
+                    ? std::string("the whole at any date")
+                    : "the whole within " + std::to_string(wholeTol) + " days of each part";
   job.report += ")";
   job.report += kCrLf;
 }
@@ -817,7 +833,8 @@ struct AchievedPrecision {
   double population, confidence, sampleSize, errors, precision;
 };
 
-AchievedPrecision ComputePrecision(std::int32_t pop, double conf, std::int32_t ss, std::int32_t errors) {
+AchievedPrecision ComputePrecision(std::int32_t pop, double conf, std::int32_t ss,
+                                   std::int32_t errors) {
   cIS is;
   is.popsize(pop);
   is.conf(conf);
@@ -899,7 +916,9 @@ void RunST(Job& job) {
 }
 
 // SU, DU and PO: one summary by key; the amount is optional for duplicates.
-void SummariseKeys(Job& job, cStringArray& sa) { FeedKeysInBatches(job, job.Key("col"), job.Col("amount"), sa); }
+void SummariseKeys(Job& job, cStringArray& sa) {
+  FeedKeysInBatches(job, job.Key("col"), job.Col("amount"), sa);
+}
 
 void RunSU(Job& job) {
   cStringArray sa;
@@ -972,9 +991,10 @@ std::int32_t DigitsOf(const Job& job, int c, Digits mode) {
     for (std::size_t i = b; i < e; ++i) take(text[i]);
   }
   if (count == 0 || tooLong) {
-    Raise(ErrorCode::TypeMismatch, "Col: " + job.Arg("col") + " on row: " + std::to_string(job.RowsRead() + 1) +
-                                       (count == 0 ? " has no digits: " : " has digits beyond 2,147,483,647: ") +
-                                       std::string(text));
+    Raise(ErrorCode::TypeMismatch,
+          "Col: " + job.Arg("col") + " on row: " + std::to_string(job.RowsRead() + 1) +
+              (count == 0 ? " has no digits: " : " has digits beyond 2,147,483,647: ") +
+              std::string(text));
   }
   return static_cast<std::int32_t>(v);
 }
@@ -984,9 +1004,12 @@ void RunGA(Job& job) {
   cLongArray seq;
   if (const std::string d = LCase(job.RunnerArg("digits")); !d.empty()) {
     Digits mode = Digits::Trailing;
-    if (d == "leading") mode = Digits::Leading;
-    else if (d == "all") mode = Digits::All;
-    else if (d != "trailing") throw Rejected{"digits=" + job.RunnerArg("digits") + " is not one of trailing, leading, all"};
+    if (d == "leading")
+      mode = Digits::Leading;
+    else if (d == "all")
+      mode = Digits::All;
+    else if (d != "trailing")
+      throw Rejected{"digits=" + job.RunnerArg("digits") + " is not one of trailing, leading, all"};
     while (job.Next()) seq.AddItem(DigitsOf(job, c, mode));
     seq.SortArray();
     job.report = seq.Gaps();
@@ -996,8 +1019,8 @@ void RunGA(Job& job) {
     const double v = job.Number(c);
     if (v != std::floor(v) || v < std::numeric_limits<std::int32_t>::min() ||
         v > std::numeric_limits<std::int32_t>::max()) {
-      Raise(ErrorCode::TypeMismatch, "Col: " + job.Arg("col") + " on row: " +
-                                         std::to_string(job.RowsRead() + 1) +
+      Raise(ErrorCode::TypeMismatch, "Col: " + job.Arg("col") +
+                                         " on row: " + std::to_string(job.RowsRead() + 1) +
                                          " is not a whole number: " + std::string(job.Text(c)));
     }
     seq.AddItem(static_cast<std::int32_t>(v));
@@ -1157,27 +1180,37 @@ void RunEX(Job& job) {
 void RunJO(Job& job) {
   const std::string file2 = job.RunnerArg("file2"), conn2 = job.RunnerArg("conn2");
   if (file2.empty() == conn2.empty()) {
-    throw Rejected{"JO compares with a second source: give file2=PATH (filespec2= for a print file) "
-                   "or conn2=PATH sql2=QUERY"};
+    throw Rejected{
+        "JO compares with a second source: give file2=PATH (filespec2= for a print file) "
+        "or conn2=PATH sql2=QUERY"};
   }
   if (!conn2.empty() && job.RunnerArg("sql2").empty()) throw Rejected{"missing: sql2= "};
-  const std::string match = LCase(job.RunnerArg("match").empty() ? std::string("in") : job.RunnerArg("match"));
-  if (match != "in" && match != "out") throw Rejected{"match=" + job.RunnerArg("match") + " is not one of in, out"};
+  const std::string match =
+      LCase(job.RunnerArg("match").empty() ? std::string("in") : job.RunnerArg("match"));
+  if (match != "in" && match != "out")
+    throw Rejected{"match=" + job.RunnerArg("match") + " is not one of in, out"};
   const bool wantIn = match == "in";
 
-  SourceArgs args2{conn2.empty() ? "file" : "db", file2, job.RunnerArg("filespec2"), conn2,
-                   job.RunnerArg("sql2"),          job.RunnerArg("sheet2"), std::string()};
+  SourceArgs args2{conn2.empty() ? "file" : "db",
+                   file2,
+                   job.RunnerArg("filespec2"),
+                   conn2,
+                   job.RunnerArg("sql2"),
+                   job.RunnerArg("sheet2"),
+                   std::string()};
   std::vector<std::string> inputs2;
   std::unique_ptr<RowSource> second = OpenSource(args2, inputs2);
   for (const std::string& f : inputs2) job.AddInput(f);
   const KeyColumns key = job.Key("col");
-  const std::string keyArg2 = job.RunnerArg("key2").empty() ? job.Arg("col") : job.RunnerArg("key2");
+  const std::string keyArg2 =
+      job.RunnerArg("key2").empty() ? job.Arg("col") : job.RunnerArg("key2");
   const bool tab2 = conn2.empty() && static_cast<const FileSource&>(*second).Layout() == "T";
   KeyColumns key2 = ResolveKey("key2", keyArg2, *second, tab2 ? file2 : std::string(), true);
   key2.mode = key.mode;
   if (key2.cols.size() != key.cols.size()) {
-    throw Rejected{"key2=" + keyArg2 + " names " + std::to_string(key2.cols.size()) + " columns, col=" +
-                   job.Arg("col") + " names " + std::to_string(key.cols.size()) + ": the keys must match part for part"};
+    throw Rejected{"key2=" + keyArg2 + " names " + std::to_string(key2.cols.size()) +
+                   " columns, col=" + job.Arg("col") + " names " + std::to_string(key.cols.size()) +
+                   ": the keys must match part for part"};
   }
   const std::string sample = job.Arg("sample");
   std::unique_ptr<OutputFile> out;
@@ -1191,7 +1224,9 @@ void RunJO(Job& job) {
   };
   std::vector<Span> spans;
   KeyIndex index;
-  auto keyOf = [&](std::int32_t r) { return std::string_view(arena).substr(spans[r].at, spans[r].size); };
+  auto keyOf = [&](std::int32_t r) {
+    return std::string_view(arena).substr(spans[r].at, spans[r].size);
+  };
   std::string text;
   std::int64_t rows2 = 0;
   while (second->Next()) {
@@ -1203,7 +1238,8 @@ void RunJO(Job& job) {
     if (arena.size() + text.size() > std::numeric_limits<std::uint32_t>::max()) {
       Raise(ErrorCode::Overflow, "the keys of the second source pass 4 GB");
     }
-    spans.push_back({static_cast<std::uint32_t>(arena.size()), static_cast<std::uint32_t>(text.size())});
+    spans.push_back(
+        {static_cast<std::uint32_t>(arena.size()), static_cast<std::uint32_t>(text.size())});
     arena += text;
     index.Insert(h, static_cast<std::int32_t>(spans.size() - 1));
   }
@@ -1247,12 +1283,16 @@ void RunJO(Job& job) {
   text2("Key", joined(key));
   text2("Second source", second->Where());
   text2("Second key", joined(key2));
-  text2("Keys compared", key.mode == KeyMode::Exact ? "exact" : key.mode == KeyMode::Trim ? "trim" : "nocase");
+  text2("Keys compared", key.mode == KeyMode::Exact  ? "exact"
+                         : key.mode == KeyMode::Trim ? "trim"
+                                                     : "nocase");
   Figure(r, "Rows of the second source", static_cast<double>(rows2));
   Figure(r, "Keys of the second source", static_cast<double>(spans.size()));
   Figure(r, "Rows read", static_cast<double>(job.RowsRead()));
   Figure(r, "Rows selected", static_cast<double>(job.RowsSelected()));
-  Figure(r, wantIn ? "Rows whose key is in the second source" : "Rows whose key is not in the second source",
+  Figure(r,
+         wantIn ? "Rows whose key is in the second source"
+                : "Rows whose key is not in the second source",
          static_cast<double>(matched));
   r += "Written to\t" + sample;
   r += kCrLf;
@@ -1272,202 +1312,321 @@ using Chart = ChartSpec;
 
 }  // namespace
 
-
 const std::vector<CommandDef>& Commands() {
   static const std::vector<CommandDef> table = {
-      {.code = "BE", .title = "Benford test of an amount column",
-       .args = {"col: the amount column", "type: the digit test, F1, F2, L1, L2 or D2 (default F1)"},
-       .needsSource = true, .columns = {{"col", N}}, .run = RunBE,
+      {.code = "BE",
+       .title = "Benford test of an amount column",
+       .args = {"col: the amount column",
+                "type: the digit test, F1, F2, L1, L2 or D2 (default F1)"},
+       .needsSource = true,
+       .columns = {{"col", N}},
+       .run = RunBE,
        .defaults = {{"type", "F1"}},
        .example = "tarnwick BE file=examples/payments.tsv col=Amount type=F1 sign=positive min=10",
        .layout = {.chart = Chart{.kind = Chart::Kind::ColumnsAndLine,
-                                 .heads = {"Digit", "Observed", "Expected"}, .values = {1, 2},
-                                 .title = "Observed and expected by digit", .xName = "Digit",
-                                 .yName = "Count", .labels = Chart::Labels::ExactExpected},
+                                 .heads = {"Digit", "Observed", "Expected"},
+                                 .values = {1, 2},
+                                 .title = "Observed and expected by digit",
+                                 .xName = "Digit",
+                                 .yName = "Count",
+                                 .labels = Chart::Labels::ExactExpected},
                   .shares = {{true, "Observed proportion"}, {true, "Expected proportion"}},
                   .tables = {{"Observed\tExpected", "digits"},
                              {"MAD range", "mad_ranges"},
                              {"Observed proportion", "z_by_digit"}}}},
-      {.code = "BA", .title = "Benford summary by key",
-       .args = {"col: the key column, or columns joined by + (col=VendorNum+InvNum)", "amount: the amount column"},
-       .needsSource = true, .columns = {{"col", T, false, true}, {"amount", N}}, .run = RunBA,
+      {.code = "BA",
+       .title = "Benford summary by key",
+       .args = {"col: the key column, or columns joined by + (col=VendorNum+InvNum)",
+                "amount: the amount column"},
+       .needsSource = true,
+       .columns = {{"col", T, false, true}, {"amount", N}},
+       .run = RunBA,
        .defaults = {{"type", "F1"}},
        .example = "tarnwick BA file=examples/payments.tsv col=Vendor amount=Amount",
        .layout = {.tables = {{"ChiSQ", "keys"}, {"Tested", "conformity"}}}},
-      {.code = "ST", .title = "Stratification of an amount column",
-       .args = {"col: the amount column", "strata: the stratum boundaries, quoted (strata=\"0 100 1000\")"},
-       .needsSource = true, .columns = {{"col", N}}, .run = RunST,
+      {.code = "ST",
+       .title = "Stratification of an amount column",
+       .args = {"col: the amount column",
+                "strata: the stratum boundaries, quoted (strata=\"0 100 1000\")"},
+       .needsSource = true,
+       .columns = {{"col", N}},
+       .run = RunST,
        .example = "tarnwick 'ST file=examples/payments.tsv col=Amount strata=\"0 100 1000 10000\"'",
-       .layout = {.chart = Chart{.heads = {"Start", "End", "Count", "Amount"}, .values = {3},
-                                 .title = "Amount by stratum", .xName = "Stratum start",
-                                 .yName = "Amount", .yFormat = "#,##0"},
+       .layout = {.chart = Chart{.heads = {"Start", "End", "Count", "Amount"},
+                                 .values = {3},
+                                 .title = "Amount by stratum",
+                                 .xName = "Stratum start",
+                                 .yName = "Amount",
+                                 .yFormat = "#,##0"},
                   .shares = {{true, "Pct"}, {true, "Cumulative"}},
                   .tables = {{"Cumulative", "strata"}}}},
-      {.code = "SU", .title = "Summary by key",
-       .args = {"col: the key column, or columns joined by + (col=VendorNum+InvNum)", "amount: the amount column"},
-       .needsSource = true, .columns = {{"col", T, false, true}, {"amount", N}}, .run = RunSU,
+      {.code = "SU",
+       .title = "Summary by key",
+       .args = {"col: the key column, or columns joined by + (col=VendorNum+InvNum)",
+                "amount: the amount column"},
+       .needsSource = true,
+       .columns = {{"col", T, false, true}, {"amount", N}},
+       .run = RunSU,
        .example = "tarnwick SU file=examples/payments.tsv col=Vendor amount=Amount",
        .layout = {.tables = {{"Count", "keys"}}}},
-      {.code = "DU", .title = "Duplicates by key",
+      {.code = "DU",
+       .title = "Duplicates by key",
        .args = {"col: the key column, or columns joined by + (col=VendorNum+InvNum)",
                 "amount: the amount column (optional)"},
-       .needsSource = true, .columns = {{"col", T, false, true}, {"amount", N, true}}, .run = RunDU,
+       .needsSource = true,
+       .columns = {{"col", T, false, true}, {"amount", N, true}},
+       .run = RunDU,
        .example = "tarnwick DU file=examples/payments.tsv col=InvNum amount=Amount",
        .layout = {.tables = {{"Count", "keys"}}}},
-      {.code = "PO", .title = "Pareto of keys",
+      {.code = "PO",
+       .title = "Pareto of keys",
        .args = {"col: the key column", "amount: the amount column"},
-       .needsSource = true, .columns = {{"col", T}, {"amount", N}}, .run = RunPO,
+       .needsSource = true,
+       .columns = {{"col", T}, {"amount", N}},
+       .run = RunPO,
        .example = "tarnwick PO file=examples/payments.tsv col=Vendor amount=Amount",
        .layout = {.tables = {{"Absolute total", "keys", true}}}},
-      {.code = "XT", .title = "Cross-tabulation with chi-square",
-       .args = {"col1: the row key column", "col2: the column key column", "amount: the amount column"},
-       .needsSource = true, .columns = {{"col1", T}, {"col2", T}, {"amount", N}}, .run = RunXT,
+      {.code = "XT",
+       .title = "Cross-tabulation with chi-square",
+       .args = {"col1: the row key column", "col2: the column key column",
+                "amount: the amount column"},
+       .needsSource = true,
+       .columns = {{"col1", T}, {"col2", T}, {"amount", N}},
+       .run = RunXT,
        .example = "tarnwick XT file=examples/payments.tsv col1=Account col2=Vendor amount=Amount",
-       .layout = {.tables = {{"Counts", "counts", false, true}, {"Amounts", "amounts", false, true}}}},
-      {.code = "GA", .title = "Gaps in a number sequence",
+       .layout = {.tables = {{"Counts", "counts", false, true},
+                             {"Amounts", "amounts", false, true}}}},
+      {.code = "GA",
+       .title = "Gaps in a number sequence",
        .args = {"col: the column of sequence numbers (cheque numbers, say)"},
-       .needsSource = true, .columns = {{"col", N}}, .run = RunGA,
+       .needsSource = true,
+       .columns = {{"col", N}},
+       .run = RunGA,
        .example = "tarnwick GA file=examples/payments.tsv col=CheckNum",
        .layout = {.tables = {{"Gap", "gaps"}}}},
-      {.code = "UN", .title = "Descriptive statistics with histogram and extremes",
+      {.code = "UN",
+       .title = "Descriptive statistics with histogram and extremes",
        .args = {"col: the amount column"},
-       .needsSource = true, .columns = {{"col", N}}, .run = RunUN,
+       .needsSource = true,
+       .columns = {{"col", N}},
+       .run = RunUN,
        .example = "tarnwick UN file=examples/payments.tsv col=Amount",
-       .layout = {.chart = Chart{.heads = {"Bin Start", "Bin End", "Count", "Amt"}, .values = {2},
-                                 .title = "Histogram", .xName = "Bin", .yName = "Count",
-                                 .labels = Chart::Labels::Bins, .touching = true,
+       .layout = {.chart = Chart{.heads = {"Bin Start", "Bin End", "Count", "Amt"},
+                                 .values = {2},
+                                 .title = "Histogram",
+                                 .xName = "Bin",
+                                 .yName = "Count",
+                                 .labels = Chart::Labels::Bins,
+                                 .touching = true,
                                  .logCounts = true},
                   .tables = {{"Bin Start", "histogram"},
                              {"Bin\tStart", "histogram"},  // the external sort's report
                              {"z-score", "top_bottom"},
                              {"Position\tAmount", "largest", true},
                              {"Position\tAmount", "smallest", true}}}},
-      {.code = "AR", .title = "Ageing",
+      {.code = "AR",
+       .title = "Ageing",
        .args = {"agecol: the date column", "trancol: the amount column",
                 "agedate: the ageing date, month/day/year (or as datefmt= says)",
                 "colwidth: days per band, 1 to 365 (default 30)"},
-       .needsSource = true, .columns = {{"agecol", D}, {"trancol", N}}, .run = RunAR,
+       .needsSource = true,
+       .columns = {{"agecol", D}, {"trancol", N}},
+       .run = RunAR,
        .defaults = {{"colwidth", "30"}},
-       .example = "tarnwick AR file=examples/payments.tsv agecol=InvDate trancol=Amount agedate=12/31/2023",
+       .example = "tarnwick AR file=examples/payments.tsv agecol=InvDate trancol=Amount "
+                  "agedate=12/31/2023",
        // Columns over the bands' labels: the band dates as categories would make a time axis,
        // on which a column is one day wide.
-       .layout = {.chart = Chart{.heads = {"Start", "End", "Amount"}, .values = {2},
-                                 .title = "Amount by age band", .xName = "Age in days",
-                                 .yName = "Amount", .yFormat = "#,##0",
+       .layout = {.chart = Chart{.heads = {"Start", "End", "Amount"},
+                                 .values = {2},
+                                 .title = "Amount by age band",
+                                 .xName = "Age in days",
+                                 .yName = "Amount",
+                                 .yFormat = "#,##0",
                                  .labels = Chart::Labels::AgeBands},
                   .tables = {{"Amount", "bands"}}}},
-      {.code = "WD", .title = "Weekday analysis",
+      {.code = "WD",
+       .title = "Weekday analysis",
        .args = {"col: the date column"},
-       .needsSource = true, .columns = {{"col", D}}, .run = RunWD,
+       .needsSource = true,
+       .columns = {{"col", D}},
+       .run = RunWD,
        .example = "tarnwick WD file=examples/payments.tsv col=InvDate",
        .layout = {.chart = Chart{.heading = Chart::Heading::TitleStarts,
-                                 .heads = {"Weekday analysis"}, .values = {1},
-                                 .title = "Items by weekday", .xName = "Weekday",
-                                 .yName = "Count", .logCounts = true}}},
-      {.code = "HO", .title = "Holidays",
+                                 .heads = {"Weekday analysis"},
+                                 .values = {1},
+                                 .title = "Items by weekday",
+                                 .xName = "Weekday",
+                                 .yName = "Count",
+                                 .logCounts = true}}},
+      {.code = "HO",
+       .title = "Holidays",
        .args = {"col: the date column"},
-       .needsSource = true, .columns = {{"col", D}}, .run = RunHO,
+       .needsSource = true,
+       .columns = {{"col", D}},
+       .run = RunHO,
        .example = "tarnwick HO file=examples/payments.tsv col=InvDate",
-       .layout = {.report = {.fieldsTable = "holidays", .labelColumn = "holiday", .valueColumn = "count"}}},
-      {.code = "NE", .title = "Near-miss invoices",
-       .args = {"vendno: the vendor column, or columns joined by +", "invno: the invoice number column",
-                "invdate: the invoice date column", "invamt: the amount column",
+       .layout = {.report = {.fieldsTable = "holidays",
+                             .labelColumn = "holiday",
+                             .valueColumn = "count"}}},
+      {.code = "NE",
+       .title = "Near-miss invoices",
+       .args = {"vendno: the vendor column, or columns joined by +",
+                "invno: the invoice number column", "invdate: the invoice date column",
+                "invamt: the amount column",
                 "datetol: days within which two invoices count as near"},
-       .needsSource = true, .columns = {{"vendno", T, false, true}, {"invno", T}, {"invdate", D}, {"invamt", N}},
+       .needsSource = true,
+       .columns = {{"vendno", T, false, true}, {"invno", T}, {"invdate", D}, {"invamt", N}},
        .run = RunNE,
-       .example = "tarnwick NE file=examples/payments.tsv vendno=Vendor invno=InvNum invdate=InvDate "
-                  "invamt=Amount datetol=5",
+       .example =
+           "tarnwick NE file=examples/payments.tsv vendno=Vendor invno=InvNum invdate=InvDate "
+           "invamt=Amount datetol=5",
        .layout = {.tables = {{"Closeness", "pairs"}}}},
-      {.code = "SP", .title = "Split invoices",
-       .args = {"vendno: the vendor column, or columns joined by +", "invno: the invoice number column",
-                "invdate: the invoice date column", "invamt: the amount column",
-                "datetol: days within which the two parts of a split lie",
-                "simtol: required by the command table, not used by the test (the parts must add up "
-                "to the whole within 0.02)"},
-       .needsSource = true, .columns = {{"vendno", T, false, true}, {"invno", T}, {"invdate", D}, {"invamt", N}},
+      {.code = "SP",
+       .title = "Split invoices",
+       .args =
+           {"vendno: the vendor column, or columns joined by +", "invno: the invoice number column",
+            "invdate: the invoice date column", "invamt: the amount column",
+            "datetol: days within which the two parts of a split lie",
+            "simtol: required by the command table, not used by the test (the parts must add up "
+            "to the whole within 0.02)"},
+       .needsSource = true,
+       .columns = {{"vendno", T, false, true}, {"invno", T}, {"invdate", D}, {"invamt", N}},
        .run = RunSP,
-       .example = "tarnwick SP file=examples/payments.tsv vendno=Vendor invno=InvNum invdate=InvDate "
-                  "invamt=Amount datetol=3 simtol=4",
+       .example =
+           "tarnwick SP file=examples/payments.tsv vendno=Vendor invno=InvNum invdate=InvDate "
+           "invamt=Amount datetol=3 simtol=4",
        .layout = {.tables = {{"First Part Inv No", "splits"}}}},
-      {.code = "IS", .title = "Interval sample with reconciliation",
-       .args = {"intvl: the sampling interval in rows (at least 5)", "rn: the start, 1 to intvl (the first row taken is intvl - rn + 1)",
+      {.code = "IS",
+       .title = "Interval sample with reconciliation",
+       .args = {"intvl: the sampling interval in rows (at least 5)",
+                "rn: the start, 1 to intvl (the first row taken is intvl - rn + 1)",
                 "sample: the file that receives the selected rows (written whole or not at all)"},
-       .needsSource = true, .columns = {}, .run = RunIS,
+       .needsSource = true,
+       .columns = {},
+       .run = RunIS,
        .example = "tarnwick IS file=examples/payments.tsv intvl=100 rn=7 sample=/tmp/picked.tsv"},
-      {.code = "CM", .title = "Monetary-unit sample with reconciliation",
-       .args = {"col: the amount column", "J: the amount the interval is derived from (at least 100)", "R: the divisor of J, 1, 2 or 3 (the interval is J / R)",
+      {.code = "CM",
+       .title = "Monetary-unit sample with reconciliation",
+       .args = {"col: the amount column",
+                "J: the amount the interval is derived from (at least 100)",
+                "R: the divisor of J, 1, 2 or 3 (the interval is J / R)",
                 "RN: the start inside the first interval (beyond one interval: a random start)",
                 "sample: the file that receives the selected rows (written whole or not at all)"},
-       .needsSource = true, .columns = {{"col", N}}, .run = RunCM,
-       .example = "tarnwick CM file=examples/payments.tsv col=Amount J=500000 R=1 RN=1000 sample=/tmp/mus.tsv"},
-      {.code = "SA", .title = "Attribute sample size",
-       .args = {"pop: the population size (method=exact: 0 is a large population, binomial as the "
-                "published tables)",
-                "conf: the confidence level (0.95 or 95%)", "ep: the expected error rate (0.05 or 5%)",
-                "er: the precision wanted (0.05 or 5%); method=exact plans for a tolerable deviation "
-                "rate of ep + er"},
-       .needsSource = false, .columns = {}, .run = RunSA,
+       .needsSource = true,
+       .columns = {{"col", N}},
+       .run = RunCM,
+       .example = "tarnwick CM file=examples/payments.tsv col=Amount J=500000 R=1 RN=1000 "
+                  "sample=/tmp/mus.tsv"},
+      {.code = "SA",
+       .title = "Attribute sample size",
+       .args =
+           {"pop: the population size (method=exact: 0 is a large population, binomial as the "
+            "published tables)",
+            "conf: the confidence level (0.95 or 95%)", "ep: the expected error rate (0.05 or 5%)",
+            "er: the precision wanted (0.05 or 5%); method=exact plans for a tolerable deviation "
+            "rate of ep + er"},
+       .needsSource = false,
+       .columns = {},
+       .run = RunSA,
        .example = "tarnwick SA pop=3000 conf=95% ep=1% er=4% method=exact",
-       .layout = {.shares = {{false, "Confidence"}, {false, "Expected error rate"}, {false, "Precision"}}}},
-      {.code = "PR", .title = "Achieved precision of a sample",
+       .layout = {.shares = {{false, "Confidence"},
+                             {false, "Expected error rate"},
+                             {false, "Precision"}}}},
+      {.code = "PR",
+       .title = "Achieved precision of a sample",
        .args = {"pop: the population size (method=exact: 0 is a large population, binomial)",
                 "conf: the confidence level (0.95 or 95%)", "ss: the sample size",
                 "nobs: the errors observed in the sample"},
-       .needsSource = false, .columns = {}, .run = RunPR,
+       .needsSource = false,
+       .columns = {},
+       .run = RunPR,
        .example = "tarnwick PR pop=3000 conf=95% ss=93 nobs=1 method=exact",
        .layout = {.shares = {{false, "Confidence"}, {false, "Precision"}}}},
-      {.code = "SE", .title = "Monetary-unit sample evaluation (upper misstatement limits)",
+      {.code = "SE",
+       .title = "Monetary-unit sample evaluation (upper misstatement limits)",
        .args = {"intvl: the sampling interval in money (J / R of the selection)",
                 "conf: the confidence level (0.95 or 95%)"},
-       .needsSource = true, .columns = {{"book", N, false, false, true}, {"audit", N, false, false, true}},
+       .needsSource = true,
+       .columns = {{"book", N, false, false, true}, {"audit", N, false, false, true}},
        .run = RunSE,
-       .example = "tarnwick SE file=examples/mus_audited.tsv book=Book audit=Audited intvl=500000 conf=95%",
-       .layout = {.tables = {{"Overstatements", "overstatements"}, {"Understatements", "understatements"}},
+       .example = "tarnwick SE file=examples/mus_audited.tsv book=Book audit=Audited intvl=500000 "
+                  "conf=95%",
+       .layout = {.tables = {{"Overstatements", "overstatements"},
+                             {"Understatements", "understatements"}},
                   .report = {.sectionNames = true}}},
-      {.code = "RN", .title = "Round-number test",
+      {.code = "RN",
+       .title = "Round-number test",
        .args = {"col: the amount column"},
-       .needsSource = true, .columns = {{"col", N}}, .run = RunRN,
+       .needsSource = true,
+       .columns = {{"col", N}},
+       .run = RunRN,
        .example = "tarnwick RN file=examples/payments.tsv col=Amount",
-       .layout = {.chart = Chart{.heads = {"Digits", "Count", "Pct"}, .values = {1},
-                                 .title = "Amounts by trailing zeros", .xName = "Trailing zeros",
-                                 .yName = "Count", .logCounts = true},
+       .layout = {.chart = Chart{.heads = {"Digits", "Count", "Pct"},
+                                 .values = {1},
+                                 .title = "Amounts by trailing zeros",
+                                 .xName = "Trailing zeros",
+                                 .yName = "Count",
+                                 .logCounts = true},
                   .shares = {{true, "Pct"}},
                   .tables = {{"Digits", "digits"}}}},
-      {.code = "KS", .title = "Two-period account comparison",
+      {.code = "KS",
+       .title = "Two-period account comparison",
        .args = {"acct: the account column", "col1: the first period's amount column",
                 "col2: the second period's amount column"},
-       .needsSource = true, .columns = {{"acct", T}, {"col1", N}, {"col2", N}}, .run = RunKS,
+       .needsSource = true,
+       .columns = {{"acct", T}, {"col1", N}, {"col2", N}},
+       .run = RunKS,
        // The requirement table asks a comparison for col=; it is the account column.
        .defaults = {{"col", "acct", true}},
        .example = "tarnwick KS file=examples/trial_balance.tsv acct=Account col1=PY col2=CY",
-       .layout = {.chart = Chart{.kind = Chart::Kind::Line, .heading = Chart::Heading::ShareColumns,
-                                 .title = "Cumulative shares by account", .xName = "Account",
-                                 .yName = "Cumulative share", .yFormat = "0%",
+       .layout = {.chart = Chart{.kind = Chart::Kind::Line,
+                                 .heading = Chart::Heading::ShareColumns,
+                                 .title = "Cumulative shares by account",
+                                 .xName = "Account",
+                                 .yName = "Cumulative share",
+                                 .yFormat = "0%",
                                  .unitRange = true},
-                  .shares = {{true, "Cum % 1"}, {true, "Cum % 2"},
+                  .shares = {{true, "Cum % 1"},
+                             {true, "Cum % 2"},
                              {true, "Difference"},  // of the two cumulative shares
                              {false, "D-stat"}},
                   .tables = {{"Cum % 1", "accounts"}}}},
-      {.code = "TR", .title = "Trend of a series",
+      {.code = "TR",
+       .title = "Trend of a series",
        .args = {"col: the column of the series, in row order"},
-       .needsSource = true, .columns = {{"col", N}}, .run = RunTR,
+       .needsSource = true,
+       .columns = {{"col", N}},
+       .run = RunTR,
        .example = "tarnwick 'TR file=examples/payments.tsv col=Amount cond=\"$Vendor = V0005\"'"},
-      {.code = "EX", .title = "Extract the rows that meet a condition",
-       .args = {"cond: the row filter", "sample: the file that receives the rows (optional; "
-                                        "without it the rows go to standard output)"},
-       .needsSource = true, .columns = {}, .run = RunEX,
-       .example = "tarnwick 'EX file=examples/payments.tsv cond=\"$Amount >= 9000 AND $Vendor = V0013\"'",
+      {.code = "EX",
+       .title = "Extract the rows that meet a condition",
+       .args = {"cond: the row filter",
+                "sample: the file that receives the rows (optional; "
+                "without it the rows go to standard output)"},
+       .needsSource = true,
+       .columns = {},
+       .run = RunEX,
+       .example =
+           "tarnwick 'EX file=examples/payments.tsv cond=\"$Amount >= 9000 AND $Vendor = V0013\"'",
        .layout = {.report = {.extractTitle = "Extract"}}},
-      {.code = "LU", .title = "Area-code lookup of a telephone column",
+      {.code = "LU",
+       .title = "Area-code lookup of a telephone column",
        .args = {"col: the telephone column"},
-       .needsSource = true, .columns = {{"col", T}}, .run = RunLU,
+       .needsSource = true,
+       .columns = {{"col", T}},
+       .run = RunLU,
        .example = "tarnwick LU file=examples/payments.tsv col=Phone",
        .layout = {.tables = {{"Area code", "numbers"}}}},
-      {.code = "JO", .title = "Rows whose key is (or is not) in a second source",
-       .args = {"col: the key column, or columns joined by + (col=Address+Zip)",
-                "sample: the file that receives the rows (optional; without it the rows go to standard "
-                "output)"},
-       .needsSource = true, .columns = {{"col", T, false, true}}, .run = RunJO,
+      {.code = "JO",
+       .title = "Rows whose key is (or is not) in a second source",
+       .args =
+           {"col: the key column, or columns joined by + (col=Address+Zip)",
+            "sample: the file that receives the rows (optional; without it the rows go to standard "
+            "output)"},
+       .needsSource = true,
+       .columns = {{"col", T, false, true}},
+       .run = RunJO,
        .example = "tarnwick JO file=examples/payments.tsv col=Vendor file2=examples/vendors.tsv "
                   "key2=VendorNo match=out",
        .layout = {.report = {.extractTitle = "Join"}}},
@@ -1498,24 +1657,29 @@ bool SourceWide(const RunnerArgDef& r) {
 std::string HelpText() {
   std::string s;
   s += "usage: tarnwick [OPTIONS] 'COMMAND name=value ...'\r\n";
-  s += "       tarnwick [OPTIONS] -f SCRIPT   one command per line, # comments, <name>=text symbols\r\n";
+  s += "       tarnwick [OPTIONS] -f SCRIPT   one command per line, # comments, <name>=text "
+       "symbols\r\n";
   s += "       tarnwick HE | --help | --version\r\n";
   s += "options: --raw (keep CR LF line ends)  --timing (timing line on standard error)\r\n";
   s += "         --max-in-memory N (UN: above N amounts use the external sort; 10000000)\r\n";
-  s += "         --threads N (threads reading a delimited file; default: the cores, for files of 32 MB or more)\r\n";
+  s += "         --threads N (threads reading a delimited file; default: the cores, for files of "
+       "32 MB or more)\r\n";
   s += "         --out FILE.xlsx (also every report of the run in one workbook)\r\n";
   s += "         --format json|csv (each report as JSON or comma-separated text: docs/json.md)\r\n";
-  s += "         --log FILE.json (the run record: inputs with their SHA-256, rows, control totals)\r\n";
+  s += "         --log FILE.json (the run record: inputs with their SHA-256, rows, control "
+       "totals)\r\n";
   s += "\r\n";
   s += "Data sources (every command that reads rows):\r\n";
   s += "  file=PATH              a tab-delimited or comma-separated file with a header line\r\n";
   s += "    filespec=SPEC        ... or a fixed-width print file with its column specification\r\n";
   s += "    file=BOOK.xlsx       ... or a workbook's first worksheet (sheet=NAME: another one)\r\n";
   s += "  ds=rng file=BOOK.xlsx sheet=NAME ulc=B3\r\n";
-  s += "                         the block whose header row starts at cell ulc, down to an empty row\r\n";
+  s += "                         the block whose header row starts at cell ulc, down to an empty "
+       "row\r\n";
   s += "  conn=PATH sql=Q        the rows of an SQLite query (quote it: sql=\"select ...\")\r\n";
   s += "    conn=\"Driver=...;\"   ... or of any database through ODBC (\"DSN=...\" too)\r\n";
-  s += "  cond=FILTER            selects rows (any source): cond=\"$Amount >= 9000 AND $Vendor = V0013\"\r\n";
+  s += "  cond=FILTER            selects rows (any source): cond=\"$Amount >= 9000 AND $Vendor = "
+       "V0013\"\r\n";
   s += "  recap=NAME             names the report (default: the command code)\r\n";
   s += "  title=TEXT             the chart's title in the --out workbook\r\n";
   s += "  col=A+B                a key of several columns (SU DU BA JO, vendno= of NE SP)\r\n";
@@ -1559,10 +1723,14 @@ std::string HelpText() {
     }
   }
   s += "\r\n";
-  s += "BE and BA: sign= and min= leave rows out of the test (min= compares the absolute value,\r\n";
-  s += "so sign=all min=10 keeps -250 and 250 and leaves out -5). BE reads each amount as a number:\r\n";
-  s += "F1, F2 and D2 without trailing zeros (5.00 is 5, never 50), L1 and L2 with places= decimals\r\n";
-  s += "(default the most among all tested amounts: 77.8 is read 77.80 when another has cents).\r\n";
+  s +=
+      "BE and BA: sign= and min= leave rows out of the test (min= compares the absolute value,\r\n";
+  s += "so sign=all min=10 keeps -250 and 250 and leaves out -5). BE reads each amount as a "
+       "number:\r\n";
+  s += "F1, F2 and D2 without trailing zeros (5.00 is 5, never 50), L1 and L2 with places= "
+       "decimals\r\n";
+  s +=
+      "(default the most among all tested amounts: 77.8 is read 77.80 when another has cents).\r\n";
   s += "Exit status: 0 done, 2 command rejected (message on standard error), 1 engine error.\r\n";
   return s;
 }

@@ -76,7 +76,8 @@ void Print(const std::string& report, bool raw) {
 }
 
 bool EndsWithNoCase(const std::string& s, std::string_view tail) {
-  return s.size() >= tail.size() && EqualsNoCase(std::string_view(s).substr(s.size() - tail.size()), tail);
+  return s.size() >= tail.size() &&
+         EqualsNoCase(std::string_view(s).substr(s.size() - tail.size()), tail);
 }
 
 // A workbook's file name: something before ".xlsx" (in any case) in its last path part.
@@ -87,13 +88,14 @@ bool WorkbookName(const std::string& path) {
 }
 
 int Usage() {
-  std::fputs("usage: tarnwick [--raw] [--timing] [--max-in-memory N] [--threads N] [--out FILE.xlsx]\n"
-             "                [--log FILE.json] [--format json|csv] 'COMMAND name=value ...'\n"
-             "       tarnwick [--raw] [--timing] [--out FILE.xlsx] [--log FILE.json]\n"
-             "                [--format json|csv] -f SCRIPT\n"
-             "       tarnwick HE   (the commands and their arguments)\n"
-             "       tarnwick --version\n",
-             stderr);
+  std::fputs(
+      "usage: tarnwick [--raw] [--timing] [--max-in-memory N] [--threads N] [--out FILE.xlsx]\n"
+      "                [--log FILE.json] [--format json|csv] 'COMMAND name=value ...'\n"
+      "       tarnwick [--raw] [--timing] [--out FILE.xlsx] [--log FILE.json]\n"
+      "                [--format json|csv] -f SCRIPT\n"
+      "       tarnwick HE   (the commands and their arguments)\n"
+      "       tarnwick --version\n",
+      stderr);
   return kRejected;
 }
 
@@ -126,8 +128,8 @@ RunRecord* g_record = nullptr;
 // How reports are printed (--format): the engine's text, or read back into JSON or CSV.
 enum class Format { kText, kJson, kCsv };
 Format g_format = Format::kText;
-bool g_inScript = false;   // a script's JSON reports go into one array
-bool g_printed = false;    // a report of the run has been printed
+bool g_inScript = false;  // a script's JSON reports go into one array
+bool g_printed = false;   // a report of the run has been printed
 
 // Prints a report of the run in the format asked for; false (with the message shown) when the
 // report could not be converted.

@@ -4,8 +4,8 @@
 #include <sqlext.h>
 
 #include <algorithm>
-#include <type_traits>
 #include <cstring>
+#include <type_traits>
 
 #include "tarnwick/core/date.h"
 #include "tarnwick/core/default_text.h"
@@ -68,10 +68,12 @@ std::string MaskPasswords(std::string text, const std::string& conn) {
   text.swap(masked);
   for (const std::string& s : secrets) {
     std::string bare = s;
-    if (bare.size() >= 2 && bare.front() == '{' && bare.back() == '}') bare = bare.substr(1, bare.size() - 2);
+    if (bare.size() >= 2 && bare.front() == '{' && bare.back() == '}')
+      bare = bare.substr(1, bare.size() - 2);
     for (const std::string& secret : {s, bare}) {
       if (secret.empty()) continue;
-      for (std::size_t p; (p = text.find(secret)) != std::string::npos;) text.replace(p, secret.size(), "***");
+      for (std::size_t p; (p = text.find(secret)) != std::string::npos;)
+        text.replace(p, secret.size(), "***");
     }
   }
   return text;
@@ -169,7 +171,8 @@ OdbcSource::OdbcSource(const std::string& conn, const std::string& sql)
     fail("ODBC", SQL_HANDLE_ENV, h_->env);
   }
   // Read-only where the driver supports it: a query cannot change the auditee's database.
-  SQLSetConnectAttr(h_->dbc, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY), 0);
+  SQLSetConnectAttr(h_->dbc, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY),
+                    0);
   SQLCHAR out[1024];
   SQLSMALLINT outLen = 0;
   std::string in = conn;
@@ -178,7 +181,8 @@ OdbcSource::OdbcSource(const std::string& conn, const std::string& sql)
   // UseDeclareFetch itself is left as it is.
   bool postgres = false, cursorSet = false;
   EachPair(conn, [&](const std::string& key, std::size_t start, std::size_t end) {
-    if (key == "DRIVER") postgres = UCase(conn.substr(start, end - start)).find("POSTGRES") != std::string::npos;
+    if (key == "DRIVER")
+      postgres = UCase(conn.substr(start, end - start)).find("POSTGRES") != std::string::npos;
     if (key == "USEDECLAREFETCH") cursorSet = true;
   });
   if (postgres && !cursorSet) {
@@ -200,22 +204,24 @@ OdbcSource::OdbcSource(const std::string& conn, const std::string& sql)
                                      static_cast<SQLINTEGER>(text.size()));
   if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) fail("the query failed", SQL_HANDLE_STMT, h_->stmt);
   SQLSMALLINT n = 0;
-  if (!SQL_SUCCEEDED(SQLNumResultCols(h_->stmt, &n))) fail("the query failed", SQL_HANDLE_STMT, h_->stmt);
+  if (!SQL_SUCCEEDED(SQLNumResultCols(h_->stmt, &n)))
+    fail("the query failed", SQL_HANDLE_STMT, h_->stmt);
   if (n == 0) throw DbError{"Database: the query returns no columns"};
   for (SQLSMALLINT i = 1; i <= n; ++i) {
     SQLCHAR name[512] = {};
     SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
     SQLULEN size = 0;
-    if (!SQL_SUCCEEDED(SQLDescribeCol(h_->stmt, i, name, sizeof name, &nameLen, &type, &size, &digits,
-                                      &nullable))) {
+    if (!SQL_SUCCEEDED(SQLDescribeCol(h_->stmt, i, name, sizeof name, &nameLen, &type, &size,
+                                      &digits, &nullable))) {
       fail("the query failed", SQL_HANDLE_STMT, h_->stmt);
     }
     names_.emplace_back(reinterpret_cast<char*>(name));
     types_.push_back(type);
     // Room for the longest value in UTF-8; 0 when the size is unknown or very large.
-    const std::size_t width = IsDateType(type) || IsTimestampType(type) ? sizeof(SQL_TIMESTAMP_STRUCT)
-                              : size > 0 && size <= 8192             ? (size * 2 + 4) * sizeof(SQLWCHAR)
-                                                                     : 0;
+    const std::size_t width = IsDateType(type) || IsTimestampType(type)
+                                  ? sizeof(SQL_TIMESTAMP_STRUCT)
+                              : size > 0 && size <= 8192 ? (size * 2 + 4) * sizeof(SQLWCHAR)
+                                                         : 0;
     widths_.push_back(width);
   }
   texts_.resize(static_cast<std::size_t>(n));
@@ -231,8 +237,10 @@ void OdbcSource::Bind() {
   if (std::find(widths_.begin(), widths_.end(), std::size_t{0}) != widths_.end()) return;
   SQLHSTMT st = h_->stmt;
   constexpr std::size_t kRows = 256;
-  if (!SQL_SUCCEEDED(SQLSetStmtAttr(st, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0)) ||
-      !SQL_SUCCEEDED(SQLSetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kRows), 0))) {
+  if (!SQL_SUCCEEDED(SQLSetStmtAttr(st, SQL_ATTR_ROW_BIND_TYPE,
+                                    reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0)) ||
+      !SQL_SUCCEEDED(
+          SQLSetStmtAttr(st, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kRows), 0))) {
     return;
   }
   SQLULEN rows = 0;
@@ -316,7 +324,8 @@ bool OdbcSource::Next() {
     SQLLEN ind = 0;
     if (IsDateType(types_[i]) || IsTimestampType(types_[i])) {
       SQL_TIMESTAMP_STRUCT ts{};
-      if (!SQL_SUCCEEDED(SQLGetData(h_->stmt, col, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &ind))) fail();
+      if (!SQL_SUCCEEDED(SQLGetData(h_->stmt, col, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &ind)))
+        fail();
       if (ind != SQL_NULL_DATA) {
         if (const auto day = Date::FromYmd(ts.year, ts.month, ts.day)) {
           const double secs = ts.hour * 3600.0 + ts.minute * 60.0 + ts.second;
@@ -333,8 +342,9 @@ bool OdbcSource::Next() {
         if (!SQL_SUCCEEDED(g)) fail();
         if (ind == SQL_NULL_DATA) break;
         const std::size_t room = sizeof buf - sizeof(SQLWCHAR);  // less the terminating zero
-        const std::size_t bytes =
-            ind == SQL_NO_TOTAL || static_cast<std::size_t>(ind) > room ? room : static_cast<std::size_t>(ind);
+        const std::size_t bytes = ind == SQL_NO_TOTAL || static_cast<std::size_t>(ind) > room
+                                      ? room
+                                      : static_cast<std::size_t>(ind);
         wide_.append(buf, buf + bytes / sizeof(SQLWCHAR));
         if (g == SQL_SUCCESS) break;
       }

@@ -7,7 +7,8 @@
 
 namespace tarnwick::cli {
 
-OutputFile::OutputFile(const std::string& path, const std::vector<std::string>& inputs) : path_(path) {
+OutputFile::OutputFile(const std::string& path, const std::vector<std::string>& inputs)
+    : path_(path) {
   for (const std::string& in : inputs) {
     if (!in.empty() && (in == path || SameFile(in, path))) {
       throw Rejected{"Output: " + path + " is an input of this command; choose another file"};
@@ -40,8 +41,7 @@ OutputFile::~OutputFile() {
   if (!done_) {
     try {
       writer_.Close();
-    } catch (...) {
-    }
+    } catch (...) {}
     if (!direct_) DeleteFile(temp_);
   }
 }

@@ -37,14 +37,14 @@ struct ChartSpec {
   Heading heading = Heading::Cells;
   std::vector<std::string_view> heads = {};
   std::vector<std::size_t> values = {};  // value columns (Heading::ShareColumns finds its own)
-  const char* title = "";           // when the command line gives no title=
+  const char* title = "";                // when the command line gives no title=
   const char* xName = "";
   const char* yName = "";
-  const char* yFormat = "";   // number format of the value axis; "" the cells' own
+  const char* yFormat = "";  // number format of the value axis; "" the cells' own
   Labels labels = Labels::None;
-  bool touching = false;      // bars without gaps (a histogram)
-  bool logCounts = false;     // a logarithmic axis when the counts are skewed (SkewedCounts)
-  bool unitRange = false;     // the value axis runs from 0 to 1 (cumulative shares)
+  bool touching = false;   // bars without gaps (a histogram)
+  bool logCounts = false;  // a logarithmic axis when the counts are skewed (SkewedCounts)
+  bool unitRange = false;  // the value axis runs from 0 to 1 (cumulative shares)
 };
 
 // Report cells that hold a share (a fraction shown as a percentage): the numbers under the

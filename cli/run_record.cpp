@@ -129,9 +129,8 @@ std::string RunRecord::Json() const {
     if (!c.database.empty() || !c.query.empty()) {
       j["database"] = {{"connection", c.database}, {"query", c.query}};
     }
-    j["rows"] = {{"read", c.rowsRead},
-                 {"selected", c.rowsSelected},
-                 {"not_evaluated", c.rowsNotEvaluated}};
+    j["rows"] = {
+        {"read", c.rowsRead}, {"selected", c.rowsSelected}, {"not_evaluated", c.rowsNotEvaluated}};
     j["control_totals"] = nlohmann::ordered_json::array();
     for (const ControlTotal& t : c.totals) {
       j["control_totals"].push_back({{"column", t.column}, {"count", t.count}, {"sum", t.sum}});

@@ -1,12 +1,13 @@
 #include "runner.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
-#include <cctype>
 #include <cstdio>
 #include <thread>
 
+#include "odbc_source.h"
 #include "suggest.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/numeric_text.h"
@@ -14,7 +15,6 @@
 #include "tarnwick/platform/file_system.h"
 #include "tarnwick/shell/requirements.h"
 #include "tarnwick/shell/validation.h"
-#include "odbc_source.h"
 #include "workbook_source.h"
 
 namespace tarnwick::cli {
@@ -84,9 +84,14 @@ std::string Grouped(std::int64_t n) {
 std::string Duration(double seconds) {
   const auto s = static_cast<std::int64_t>(seconds + 0.5);
   char buf[48];
-  if (s < 60) std::snprintf(buf, sizeof buf, "%lld s", static_cast<long long>(s));
-  else if (s < 3600) std::snprintf(buf, sizeof buf, "%lld min %02lld s", static_cast<long long>(s / 60), static_cast<long long>(s % 60));
-  else std::snprintf(buf, sizeof buf, "%lld h %02lld min", static_cast<long long>(s / 3600), static_cast<long long>(s % 3600 / 60));
+  if (s < 60)
+    std::snprintf(buf, sizeof buf, "%lld s", static_cast<long long>(s));
+  else if (s < 3600)
+    std::snprintf(buf, sizeof buf, "%lld min %02lld s", static_cast<long long>(s / 60),
+                  static_cast<long long>(s % 60));
+  else
+    std::snprintf(buf, sizeof buf, "%lld h %02lld min", static_cast<long long>(s / 3600),
+                  static_cast<long long>(s % 3600 / 60));
   return buf;
 }
 
@@ -119,7 +124,9 @@ void Job::Progress(bool last) {
     std::snprintf(pct, sizeof pct, "  %3d%%", static_cast<int>(done * 100));
     line += pct;
   }
-  if (elapsed > 0) line += "  " + Grouped(static_cast<std::int64_t>(static_cast<double>(rows) / elapsed)) + " rows/s";
+  if (elapsed > 0)
+    line +=
+        "  " + Grouped(static_cast<std::int64_t>(static_cast<double>(rows) / elapsed)) + " rows/s";
   if (done > 0.001 && done < 1) {
     const double left = elapsed * (1 - done) / done;
     line += left < 1 ? std::string("  less than 1 s left") : "  about " + Duration(left) + " left";
@@ -161,8 +168,8 @@ std::string NotText(const Job& job, int col, std::string_view what) {
   const auto& names = src.Names();
   const std::string name =
       col >= 0 && static_cast<std::size_t>(col) < names.size() ? names[col] : std::string();
-  return "Col: " + name + " on row: " + std::to_string(src.LineNo()) + " in " +
-         src.Where() + " " + std::string(what) + std::string(job.Text(col));
+  return "Col: " + name + " on row: " + std::to_string(src.LineNo()) + " in " + src.Where() + " " +
+         std::string(what) + std::string(job.Text(col));
 }
 
 }  // namespace
@@ -312,7 +319,8 @@ std::string Quoted(const std::string& v) {
 std::string WithDefaults(const std::string& line, const cShell& sh, const CommandDef& def) {
   std::string out = line;
   auto add = [&](const char* name, const std::string& value) {
-    if (sh.geta(name).empty() && !value.empty()) out += std::string(" ") + name + "=" + Quoted(value);
+    if (sh.geta(name).empty() && !value.empty())
+      out += std::string(" ") + name + "=" + Quoted(value);
   };
   add("recap", def.code);
   // A range names its own worksheet: the engine's checks ask for it when it is missing.
@@ -325,7 +333,8 @@ std::string WithDefaults(const std::string& line, const cShell& sh, const Comman
     }
   }
   // The command's own (its entry in commands.cpp).
-  for (const DefaultArg& d : def.defaults) add(d.name, d.fromArg ? sh.geta(d.value) : std::string(d.value));
+  for (const DefaultArg& d : def.defaults)
+    add(d.name, d.fromArg ? sh.geta(d.value) : std::string(d.value));
   // A query's columns are named like a file's; the field arguments of the database rows
   // default to the column arguments.
   add("fldno", sh.geta("col").empty() ? std::string("1") : sh.geta("col"));
@@ -344,8 +353,8 @@ std::vector<std::string> CommandCodes() {
 // Every argument name a command may take: its requirement tables' names, the source
 // arguments and the runner's own.
 std::vector<std::string> ArgumentNames(const std::string& code) {
-  std::vector<std::string> names{"ds", "file", "filespec", "conn", "sql", "cond", "recap",
-                                 "sheet", "sample", "title"};
+  std::vector<std::string> names{"ds",   "file",  "filespec", "conn",   "sql",
+                                 "cond", "recap", "sheet",    "sample", "title"};
   cNVal nval;
   cOVal oval;
   for (const std::string& list : {nval.Getit(code), oval.GetitReq(code), oval.GetitOpt(code)}) {
@@ -412,9 +421,11 @@ KeyColumns ResolveKey(const std::string& arg, const std::string& value, const Ro
   } else {
     for (std::size_t start = 0;;) {
       const std::size_t plus = value.find('+', start);
-      std::string part = Trim(value.substr(start, plus == std::string::npos ? std::string::npos : plus - start));
+      std::string part =
+          Trim(value.substr(start, plus == std::string::npos ? std::string::npos : plus - start));
       if (part.empty()) {
-        throw Rejected{arg + "=" + value + ": a composite key names its columns joined by +, with none empty"};
+        throw Rejected{arg + "=" + value +
+                       ": a composite key names its columns joined by +, with none empty"};
       }
       parts.push_back(std::move(part));
       if (plus == std::string::npos) break;
@@ -451,8 +462,8 @@ std::string ColumnName(const ColumnArg& c, const cShell& sh, const Job& j) {
 }
 
 // Each column argument must name a column of the source (each part of a composite key).
-void ResolveColumns(const std::vector<ColumnArg>& columns, const cShell& sh, const Job& j, RowSource& src,
-                    bool tabFile, std::map<std::string, int>& cols,
+void ResolveColumns(const std::vector<ColumnArg>& columns, const cShell& sh, const Job& j,
+                    RowSource& src, bool tabFile, std::map<std::string, int>& cols,
                     std::map<std::string, std::vector<int>>& keyParts) {
   for (const ColumnArg& c : columns) {
     const std::string name = ColumnName(c, sh, j);
@@ -460,7 +471,8 @@ void ResolveColumns(const std::vector<ColumnArg>& columns, const cShell& sh, con
       if (c.optional) continue;
       throw Rejected{std::string("missing: ") + c.arg + "= "};
     }
-    const KeyColumns key = ResolveKey(c.arg, name, src, tabFile ? sh.geta("file") : std::string(), c.composite);
+    const KeyColumns key =
+        ResolveKey(c.arg, name, src, tabFile ? sh.geta("file") : std::string(), c.composite);
     cols[UCase(std::string(c.arg))] = key.cols[0];
     if (key.Composite()) keyParts[UCase(std::string(c.arg))] = key.cols;
   }
@@ -510,7 +522,8 @@ void CheckColumnValues(const std::vector<ColumnArg>& columns, const cShell& sh, 
       }
       if (!present) continue;
       const std::size_t tab = line.find('\t', start);
-      const std::string field = line.substr(start, tab == std::string::npos ? std::string::npos : tab - start);
+      const std::string field =
+          line.substr(start, tab == std::string::npos ? std::string::npos : tab - start);
       if (ParseDate(field, order)) continue;
       throw Rejected{"Col: " + name + " on row: " + std::to_string(row) + " in file: " + file +
                      " not a date value:" + field};
@@ -558,8 +571,10 @@ void CheckDateOrder(const SourceArgs& args, DateOrder order, const std::vector<i
         mine = mine || o == order;
       }
       if (readers == 0) c.allDates = false;
-      if (readers > 0 && !mine && c.contradicts.row == 0) c.contradicts = {src->RowNo() + 1, std::string(v)};
-      if (readers == 1 && mine && c.onlyOrder.row == 0) c.onlyOrder = {src->RowNo() + 1, std::string(v)};
+      if (readers > 0 && !mine && c.contradicts.row == 0)
+        c.contradicts = {src->RowNo() + 1, std::string(v)};
+      if (readers == 1 && mine && c.onlyOrder.row == 0)
+        c.onlyOrder = {src->RowNo() + 1, std::string(v)};
     }
   }
   for (const Column& c : cols) {
@@ -567,15 +582,16 @@ void CheckDateOrder(const SourceArgs& args, DateOrder order, const std::vector<i
     const std::string& name = src->Names()[static_cast<std::size_t>(c.col)];
     const std::string other = OtherOrders(c.contradicts.value, order);
     if (c.onlyOrder.row != 0) {
-      throw Rejected{"Dates: Col: " + name + " in " + src->Where() + " holds dates in more than one order: " +
-                     c.onlyOrder.value + " on row: " + std::to_string(c.onlyOrder.row) + " reads only as " +
-                     DateOrderName(order) + ", " + c.contradicts.value + " on row: " +
-                     std::to_string(c.contradicts.row) + " only as " + other +
-                     "; its dates cannot be read in one order"};
+      throw Rejected{"Dates: Col: " + name + " in " + src->Where() +
+                     " holds dates in more than one order: " + c.onlyOrder.value + " on row: " +
+                     std::to_string(c.onlyOrder.row) + " reads only as " + DateOrderName(order) +
+                     ", " + c.contradicts.value + " on row: " + std::to_string(c.contradicts.row) +
+                     " only as " + other + "; its dates cannot be read in one order"};
     }
-    throw Rejected{"Dates: Col: " + name + " on row: " + std::to_string(c.contradicts.row) + " in " +
-                   src->Where() + " holds " + c.contradicts.value + ", which reads only as " + other +
-                   ", not as " + DateOrderName(order) + " (datefmt=" + OrderArg(order) +
+    throw Rejected{"Dates: Col: " + name + " on row: " + std::to_string(c.contradicts.row) +
+                   " in " + src->Where() + " holds " + c.contradicts.value +
+                   ", which reads only as " + other + ", not as " + DateOrderName(order) +
+                   " (datefmt=" + OrderArg(order) +
                    "); give the order the source writes its dates in"};
   }
 }
@@ -588,10 +604,11 @@ void CheckFilterDates(const std::string& cond, DateOrder order) {
     const char ch = cond[i];
     const bool word = std::isalnum(static_cast<unsigned char>(ch)) || ch == '_' || ch == '$';
     if (!dateChar(ch) || (i > 0 && (std::isalnum(static_cast<unsigned char>(cond[i - 1])) ||
-                                              cond[i - 1] == '_' || cond[i - 1] == '$'))) {
+                                    cond[i - 1] == '_' || cond[i - 1] == '$'))) {
       // skip the rest of a name or a column reference
       ++i;
-      while (word && i < cond.size() && (std::isalnum(static_cast<unsigned char>(cond[i])) || cond[i] == '_'))
+      while (word && i < cond.size() &&
+             (std::isalnum(static_cast<unsigned char>(cond[i])) || cond[i] == '_'))
         ++i;
       continue;
     }
@@ -617,7 +634,8 @@ void LoadHolidays(const std::string& path, DateOrder order, HolidayCalendar& cal
     const std::string text(TrimView(line.substr(0, line.find('\t'))));
     const std::string other = OtherOrders(text, order);
     throw Rejected{"Holidays: line " + std::to_string(reader.Line()) + " of " + path + ": " + text +
-                   " is not a date in " + DateOrderName(order) + " order (datefmt=" + OrderArg(order) + ")" +
+                   " is not a date in " + DateOrderName(order) +
+                   " order (datefmt=" + OrderArg(order) + ")" +
                    (other.empty() ? std::string() : "; it reads as " + other)};
   }
   if (calendar.Days() == 0) throw Rejected{"Holidays: " + path + " holds no dates"};
@@ -711,7 +729,8 @@ void PrepareFilter(const std::string& cond, Job& job) {
       const bool number = token[1] >= '0' && token[1] <= '9';
       std::size_t n = 0;
       for (std::size_t k = 1; number && k < token.size() && n <= columns; ++k)
-        n = (token[k] >= '0' && token[k] <= '9') ? n * 10 + static_cast<std::size_t>(token[k] - '0') : columns + 1;
+        n = (token[k] >= '0' && token[k] <= '9') ? n * 10 + static_cast<std::size_t>(token[k] - '0')
+                                                 : columns + 1;
       if (!number || n < 1 || n > columns) {
         throw Rejected{"Filter: " + std::string(token) + " names no column of " +
                        job.source_->Where()};
@@ -732,8 +751,10 @@ void PrepareFilter(const std::string& cond, Job& job) {
   // ("1e12" is the number 1 and the name E12), parses, but no row could ever answer TRUE:
   // refuse it rather than report an empty selection.
   if (!complete || depth != 1) {
-    throw Rejected{"Filter: not one complete expression (an operand or operator is missing, or "
-                   "a value is not read as written): " + cond};
+    throw Rejected{
+        "Filter: not one complete expression (an operand or operator is missing, or "
+        "a value is not read as written): " +
+        cond};
   }
   job.filtered_ = true;
 }
@@ -773,16 +794,24 @@ int ReadingThreads(int asked, std::int64_t fileBytes) {
 // the first rows hold numbers and dates.
 void PrepareRun(Job& j, const CommandDef& def, const cShell& sh) {
   if (const std::string f = LCase(j.RunnerArg("datefmt")); !f.empty()) {
-    if (f == "mdy") j.order_ = DateOrder::kMdy;
-    else if (f == "dmy") j.order_ = DateOrder::kDmy;
-    else if (f == "ymd") j.order_ = DateOrder::kYmd;
-    else throw Rejected{"datefmt=" + j.RunnerArg("datefmt") + " is not one of mdy, dmy, ymd"};
+    if (f == "mdy")
+      j.order_ = DateOrder::kMdy;
+    else if (f == "dmy")
+      j.order_ = DateOrder::kDmy;
+    else if (f == "ymd")
+      j.order_ = DateOrder::kYmd;
+    else
+      throw Rejected{"datefmt=" + j.RunnerArg("datefmt") + " is not one of mdy, dmy, ymd"};
   }
   if (const std::string k = LCase(j.RunnerArg("keys")); !k.empty()) {
-    if (k == "exact") j.keyMode_ = KeyMode::Exact;
-    else if (k == "trim") j.keyMode_ = KeyMode::Trim;
-    else if (k == "nocase") j.keyMode_ = KeyMode::NoCase;
-    else throw Rejected{"keys=" + j.RunnerArg("keys") + " is not one of exact, trim, nocase"};
+    if (k == "exact")
+      j.keyMode_ = KeyMode::Exact;
+    else if (k == "trim")
+      j.keyMode_ = KeyMode::Trim;
+    else if (k == "nocase")
+      j.keyMode_ = KeyMode::NoCase;
+    else
+      throw Rejected{"keys=" + j.RunnerArg("keys") + " is not one of exact, trim, nocase"};
   }
   if (const std::string h = j.RunnerArg("holidays"); !h.empty()) {
     LoadHolidays(h, j.order_, j.holidays_);
@@ -818,7 +847,8 @@ void PrepareRun(Job& j, const CommandDef& def, const cShell& sh) {
     FilterSetup setup;
     if (j.filtered_) {
       // Each reading thread prepares its own copy of the filter exactly as PrepareFilter did.
-      auto holidays = j.customHolidays_ ? std::make_shared<const HolidayCalendar>(j.holidays_) : nullptr;
+      auto holidays =
+          j.customHolidays_ ? std::make_shared<const HolidayCalendar>(j.holidays_) : nullptr;
       setup = [cond = sh.geta("cond"), header = j.source_->HeaderLine(), order = j.order_,
                holidays](cParse& parser, cOP& op) {
         parser.SetDateOrder(order);
@@ -927,9 +957,13 @@ int RunLine(const std::string& line, const Options& options, std::string& report
     const bool named = std::string_view(e.what()).find("row") != std::string_view::npos;
     if (j.Started() && !named) {
       const std::int64_t n = j.RowsSelected();
-      if (j.InRow()) message += j.RowContext();
-      else if (n == 0) message += " (no rows were selected)";
-      else message += " (at the end of the run, after " + std::to_string(n) + (n == 1 ? " selected row)" : " selected rows)");
+      if (j.InRow())
+        message += j.RowContext();
+      else if (n == 0)
+        message += " (no rows were selected)";
+      else
+        message += " (at the end of the run, after " + std::to_string(n) +
+                   (n == 1 ? " selected row)" : " selected rows)");
     }
     return j.Started() ? kEngineError : kRejected;
   } catch (const std::exception& e) {

@@ -14,8 +14,8 @@
 #include "runner_args.h"
 #include "sources.h"
 #include "tarnwick/core/date.h"
-#include "tarnwick/core/internal/int128.h"
 #include "tarnwick/core/holiday_calendar.h"
+#include "tarnwick/core/internal/int128.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/expr/parser.h"
 #include "tarnwick/expr/rpn_evaluator.h"
@@ -250,7 +250,6 @@ class Job {
   void Count(int col, double v) const;
   mutable std::vector<Total> totals_;
 };
-
 
 // Runs one command line. The report (CR LF line ends, as the engine writes them) goes to
 // `report`, any message for standard error to `message`; returns the exit status. `info`, when

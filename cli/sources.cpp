@@ -9,7 +9,6 @@
 
 namespace tarnwick::cli {
 
-
 int RowSource::Column(std::string_view name) const {
   const std::string want = UCase(Trim(std::string(name)));
   for (std::size_t i = 0; i < names_.size(); ++i) {
@@ -119,8 +118,9 @@ DbSource::DbSource(const std::string& conn, const std::string& sql) {
     throw e;
   }
   if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK || !stmt_) {
-    DbError e{"Database: " + std::string(stmt_ ? sqlite3_errmsg(db_)
-                                               : (sql.empty() ? "empty query" : sqlite3_errmsg(db_)))};
+    DbError e{"Database: " +
+              std::string(stmt_ ? sqlite3_errmsg(db_)
+                                : (sql.empty() ? "empty query" : sqlite3_errmsg(db_)))};
     sqlite3_finalize(stmt_);
     stmt_ = nullptr;
     sqlite3_close(db_);

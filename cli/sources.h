@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "block_reader.h"
-#include "tarnwick/platform/file_system.h"
 #include "tarnwick/data/typed_reader.h"
+#include "tarnwick/platform/file_system.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -49,8 +49,14 @@ class RowSource {
   virtual FilterOutcome Outcome() const { return FilterOutcome::kSelected; }
   // Column `col` of the current row as a number or a date when the source has read it so (on
   // its reading threads); nullptr otherwise.
-  virtual const double* ReadNumber(int col) const { (void)col; return nullptr; }
-  virtual const Date* ReadDate(int col) const { (void)col; return nullptr; }
+  virtual const double* ReadNumber(int col) const {
+    (void)col;
+    return nullptr;
+  }
+  virtual const Date* ReadDate(int col) const {
+    (void)col;
+    return nullptr;
+  }
   // "file: <path>", "file: <path> sheet: <name>" or "query: <sql>", for messages about this
   // source.
   const std::string& Where() const { return where_; }
@@ -88,8 +94,12 @@ class FileSource : public RowSource {
   bool Prefiltered() const override { return parallel_ && filtered_; }
   FilterOutcome Outcome() const override { return parallel_->Outcome(); }
   double Done() const override;
-  const double* ReadNumber(int col) const override { return parallel_ ? parallel_->Number(col) : nullptr; }
-  const Date* ReadDate(int col) const override { return parallel_ ? parallel_->DateOf(col) : nullptr; }
+  const double* ReadNumber(int col) const override {
+    return parallel_ ? parallel_->Number(col) : nullptr;
+  }
+  const Date* ReadDate(int col) const override {
+    return parallel_ ? parallel_->DateOf(col) : nullptr;
+  }
 
  private:
   cNFile reader_;

@@ -162,7 +162,7 @@ struct Table {
   std::vector<std::string> keys;      // row object keys
   std::vector<std::string> headings;  // as printed
   Json rows = Json::array();
-  Json totals;  // null when the table has no totals row
+  Json totals;          // null when the table has no totals row
   bool source = false;  // the source's own rows
 };
 

@@ -80,8 +80,10 @@ std::string ColumnHint(std::string_view wanted, const std::vector<std::string>& 
     if (bom) v.remove_prefix(kBom.size());
     const std::string trimmed = Trim(std::string(v));
     if (!EqualsNoCase(trimmed, wanted)) continue;
-    if (bom) hint += "; the file begins with a byte-order mark, which is part of the first "
-                     "column's name";
+    if (bom)
+      hint +=
+          "; the file begins with a byte-order mark, which is part of the first "
+          "column's name";
     if (trimmed.size() != v.size()) {
       hint += "; the column is named \"" + std::string(v) + "\", with spaces around the name";
     }

@@ -83,7 +83,8 @@ bool ParseCellRef(std::string_view ref, std::int32_t& col, std::int64_t& row) {
 
 std::string ColumnLetters(std::int32_t col) {
   std::string s;
-  for (std::int32_t c = col + 1; c > 0; c = (c - 1) / 26) s.insert(s.begin(), static_cast<char>('A' + (c - 1) % 26));
+  for (std::int32_t c = col + 1; c > 0; c = (c - 1) / 26)
+    s.insert(s.begin(), static_cast<char>('A' + (c - 1) % 26));
   return s;
 }
 
@@ -227,7 +228,8 @@ struct WorkbookSource::Impl {
   std::int32_t nextCol = 0, cellCol = 0;
   bool inRow = false, inCell = false, cellWanted = false, collect = false, inInline = false;
   int phonetic = 0;
-  char cellType = 'n';  // n number, s shared, i inline, f formula string, b boolean, e error, d ISO date
+  char cellType =
+      'n';  // n number, s shared, i inline, f formula string, b boolean, e error, d ISO date
   std::int64_t cellStyle = 0;
   std::string text;
   std::vector<std::string> values;
@@ -246,7 +248,9 @@ struct WorkbookSource::Impl {
     if (zip) zip_discard(zip);
   }
 
-  std::string Where() const { return "file: " + path + (sheetName.empty() ? "" : " sheet: " + sheetName); }
+  std::string Where() const {
+    return "file: " + path + (sheetName.empty() ? "" : " sheet: " + sheetName);
+  }
   [[noreturn]] void Damaged(const std::string& what) const {
     Fail("Workbook: " + path + " is damaged: " + what);
   }
@@ -326,9 +330,12 @@ struct WorkbookReader {
       SheetEntry e;
       for (const XML_Char** a = atts; *a; a += 2) {
         const std::string_view an(a[0]);
-        if (an == "name") e.name = a[1];
-        else if (an == "state") e.hidden = std::string_view(a[1]) != "visible";
-        else if (an.find(':') != std::string_view::npos && Local(a[0]) == "id") e.relId = a[1];
+        if (an == "name")
+          e.name = a[1];
+        else if (an == "state")
+          e.hidden = std::string_view(a[1]) != "visible";
+        else if (an.find(':') != std::string_view::npos && Local(a[0]) == "id")
+          e.relId = a[1];
       }
       w->sheets.push_back(e);
     }
@@ -365,9 +372,12 @@ struct StringsReader {
   static void Start(void* u, const XML_Char* name, const XML_Char**) {
     auto* s = static_cast<StringsReader*>(u);
     const std::string_view n = Local(name);
-    if (n == "si") s->inItem = true;
-    else if (n == "rPh") ++s->phonetic;
-    else if (n == "t" && s->inItem && !s->phonetic) s->inText = true;
+    if (n == "si")
+      s->inItem = true;
+    else if (n == "rPh")
+      ++s->phonetic;
+    else if (n == "t" && s->inItem && !s->phonetic)
+      s->inText = true;
   }
   static void End(void* u, const XML_Char* name) {
     auto* s = static_cast<StringsReader*>(u);
@@ -424,8 +434,13 @@ void SheetStart(void* u, const XML_Char* name, const XML_Char** atts) {
         }
       } else if (an == "t") {
         const std::string_view t(a[1]);
-        w->cellType = t == "s" ? 's' : t == "inlineStr" ? 'i' : t == "str" ? 'f' : t == "b" ? 'b'
-                    : t == "e" ? 'e' : t == "d" ? 'd' : 'n';
+        w->cellType = t == "s"           ? 's'
+                      : t == "inlineStr" ? 'i'
+                      : t == "str"       ? 'f'
+                      : t == "b"         ? 'b'
+                      : t == "e"         ? 'e'
+                      : t == "d"         ? 'd'
+                                         : 'n';
       } else if (an == "s") {
         w->cellStyle = std::strtol(a[1], nullptr, 10);
       }
@@ -507,10 +522,12 @@ void WorkbookSource::Impl::Open(const std::string& wantSheet) {
     in.read(magic, 4);
     if (std::memcmp(magic, "\xD0\xCF\x11\xE0", 4) == 0) {
       if (IsEncryptedPackage(path)) {
-        Fail("Workbook: " + path + " is protected by a password (encrypted): save it without "
+        Fail("Workbook: " + path +
+             " is protected by a password (encrypted): save it without "
              "a password to read it");
       }
-      Fail("Workbook: " + path + " is an old binary .xls workbook, which is not read: save it as .xlsx");
+      Fail("Workbook: " + path +
+           " is an old binary .xls workbook, which is not read: save it as .xlsx");
     }
     zip_error_t ze;
     zip_error_init_with_code(&ze, code);
@@ -536,7 +553,8 @@ void WorkbookSource::Impl::Open(const std::string& wantSheet) {
   for (const auto& [id, rel] : rels.rels) {
     if (EndsWith(rel.type, "/styles")) {
       StylesReader st;
-      ParsePart(Resolve(folder, rel.target), &st, StylesReader::Start, StylesReader::End, nullptr, false);
+      ParsePart(Resolve(folder, rel.target), &st, StylesReader::Start, StylesReader::End, nullptr,
+                false);
       dateStyle.reserve(st.xfFormats.size());
       for (long id : st.xfFormats) {
         auto custom = st.formats.find(id);
@@ -639,9 +657,7 @@ void WorkbookSource::Impl::CellEnd() {
       out.assign(strings, begin, stringEnds[k] - begin);
       break;
     }
-    case 'b':
-      out = text.empty() ? "" : text == "0" ? "FALSE" : "TRUE";
-      break;
+    case 'b': out = text.empty() ? "" : text == "0" ? "FALSE" : "TRUE"; break;
     case 'd': {
       // ISO 8601: yyyy-mm-dd, optionally "T" and hh:mm:ss
       int y = 0, m = 0, d = 0, hh = 0, mm = 0;
@@ -663,7 +679,8 @@ void WorkbookSource::Impl::CellEnd() {
         XML_StopParser(parser, XML_FALSE);
         return;
       }
-      if (cellStyle >= 0 && static_cast<std::size_t>(cellStyle) < dateStyle.size() && dateStyle[cellStyle]) {
+      if (cellStyle >= 0 && static_cast<std::size_t>(cellStyle) < dateStyle.size() &&
+          dateStyle[cellStyle]) {
         bool leapDay = false;
         if (const auto date = SerialDate(v, date1904, leapDay)) {
           out = DateText(*date);
@@ -787,7 +804,8 @@ WorkbookSource::WorkbookSource(const std::string& path, const std::string& sheet
   names_.swap(w.headerNames);
   w.Pump();  // to the first row: a header alone is not a source
   if (!w.rowReady) {
-    Fail("Workbook: " + path + ": " + (w.range ? "the range at " + UCase(ulc) : "sheet " + w.sheetName) +
+    Fail("Workbook: " + path + ": " +
+         (w.range ? "the range at " + UCase(ulc) : "sheet " + w.sheetName) +
          " has a header and no rows below it");
   }
   values_ = w.views.data();

@@ -34,14 +34,16 @@ struct Outcome {
 inline bool Same(const Outcome& a, const Outcome& b) {
   if (a.error != b.error) return false;
   if (a.error) return true;  // the state after an error is not compared
-  const bool sameNumber = a.dResult == b.dResult || (a.dResult != a.dResult && b.dResult != b.dResult);
+  const bool sameNumber =
+      a.dResult == b.dResult || (a.dResult != a.dResult && b.dResult != b.dResult);
   return a.parsed == b.parsed && a.ans == b.ans && a.rType == b.rType && a.sResult == b.sResult &&
          a.rpn == b.rpn && a.errMsg == b.errMsg && sameNumber && a.bresult == b.bresult &&
          a.opErr == b.opErr;
 }
 
 inline std::string Describe(const Outcome& o) {
-  std::string s = o.error ? "error " + std::to_string(static_cast<int>(*o.error)) : std::string("no error");
+  std::string s =
+      o.error ? "error " + std::to_string(static_cast<int>(*o.error)) : std::string("no error");
   s += " parsed=" + std::to_string(o.parsed) + " ans=[" + o.ans + "] rType=[" + o.rType +
        "] sResult=[" + o.sResult + "] dResult=" + std::to_string(o.dResult) +
        " bresult=" + std::to_string(o.bresult) + " opErr=" + std::to_string(o.opErr) +
@@ -108,7 +110,8 @@ inline void Expression(const std::uint8_t* data, std::size_t size) {
   // fuzzer can look for anything else.
   for (std::size_t i = filter.find('$'); i != std::string_view::npos; i = filter.find('$', i + 1)) {
     std::size_t digits = 0;
-    while (i + 1 + digits < filter.size() && filter[i + 1 + digits] >= '0' && filter[i + 1 + digits] <= '9')
+    while (i + 1 + digits < filter.size() && filter[i + 1 + digits] >= '0' &&
+           filter[i + 1 + digits] <= '9')
       ++digits;
     if (digits > 5) return;
   }
@@ -150,8 +153,8 @@ inline void Expression(const std::uint8_t* data, std::size_t size) {
         fast.parsed = preparedOk;
         if (preparedOk) {
           Fill(fast, prepared, op);
-          FUZZ_CHECK(selected == (!op.AnyErr() && op.ans() == "TRUE"), "SelectRow disagrees with ans",
-                     input);
+          FUZZ_CHECK(selected == (!op.AnyErr() && op.ans() == "TRUE"),
+                     "SelectRow disagrees with ans", input);
         } else {
           FUZZ_CHECK(!selected, "SelectRow selected a row of a filter that did not parse", input);
           FUZZ_CHECK(!plain.error && !plain.parsed && plain.errMsg == prepared.ErrMsg() &&
@@ -169,8 +172,8 @@ inline void Expression(const std::uint8_t* data, std::size_t size) {
     FUZZ_CHECK(preparedNotices == (plainNotified ? 1u : 0u),
                "the prepared filter's notice is not shown exactly once", input);
     FUZZ_CHECK(Same(plain, fast), "prepared filter differs from the plain calling order",
-               "plain: " + Describe(plain) + "\n  prepared: " + Describe(fast) + "\n  row: " +
-                   std::string(lines[r]) + "\n  input: " + std::string(input));
+               "plain: " + Describe(plain) + "\n  prepared: " + Describe(fast) +
+                   "\n  row: " + std::string(lines[r]) + "\n  input: " + std::string(input));
   }
 }
 

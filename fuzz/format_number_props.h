@@ -84,8 +84,9 @@ inline void FormatNumberInput(const std::uint8_t* data, std::size_t size) {
   std::string appended = "x";
   AppendNumber(appended, c, pattern);
   // appending keeps what was there and adds the same text
-  FUZZ_CHECK(appended[0] == 'x' && appended.compare(1, std::string::npos, FormatNumber(c, pattern)) == 0,
-             "AppendNumber differs from FormatNumber", pattern);
+  FUZZ_CHECK(
+      appended[0] == 'x' && appended.compare(1, std::string::npos, FormatNumber(c, pattern)) == 0,
+      "AppendNumber differs from FormatNumber", pattern);
 }
 
 }  // namespace tarnwick_fuzz

@@ -13,8 +13,8 @@ namespace tarnwick_fuzz {
 [[noreturn]] inline void PropertyBroken(const char* what, const char* file, int line,
                                         std::string_view text) {
   std::string msg = std::string("property broken: ") + what + " (" + file + ":" +
-                    std::to_string(line) + ")\n  input: \"" +
-                    std::string(text.substr(0, 2000)) + "\"";
+                    std::to_string(line) + ")\n  input: \"" + std::string(text.substr(0, 2000)) +
+                    "\"";
 #ifdef TARNWICK_FUZZ_REPLAY
   throw std::logic_error(msg);
 #else
@@ -26,7 +26,7 @@ namespace tarnwick_fuzz {
 
 }  // namespace tarnwick_fuzz
 
-#define FUZZ_CHECK(cond, what, text) \
-  do {                               \
+#define FUZZ_CHECK(cond, what, text)                                              \
+  do {                                                                            \
     if (!(cond)) ::tarnwick_fuzz::PropertyBroken(what, __FILE__, __LINE__, text); \
   } while (0)

@@ -37,15 +37,16 @@ inline void CheckNumber(std::string_view text) {
   FUZZ_CHECK(back.has_value(), "NumText output is not numeric text", shown);
   FUZZ_CHECK(std::fabs(*back - *v) <= std::fabs(*v) * 1e-14, "NumText does not read back", text);
 
-  static constexpr std::string_view kPatterns[] = {"###,###,##0", "#.####0", "##.#0%", "0.00",
-                                                   "#,##0.00", "0", "0.000000"};
+  static constexpr std::string_view kPatterns[] = {"###,###,##0", "#.####0", "##.#0%",  "0.00",
+                                                   "#,##0.00",    "0",       "0.000000"};
   for (std::string_view pattern : kPatterns) {
     const std::string out = FormatNumber(*v, pattern);
     if (out.empty()) continue;  // an all-"#" integer part writes a zero as nothing
     const double scale = pattern.back() == '%' ? 100.0 : 1.0;
     const auto parsed = ParseNumber(StripMarks(out));
     // a percentage beyond the double range is written in full but cannot be read back
-    FUZZ_CHECK(parsed.has_value() || !std::isfinite(*v * scale), "FormatNumber output is not numeric", out);
+    FUZZ_CHECK(parsed.has_value() || !std::isfinite(*v * scale),
+               "FormatNumber output is not numeric", out);
     if (!parsed) continue;
     const std::size_t dot = pattern.find('.');
     int decimals = 0;

@@ -65,7 +65,8 @@ inline void Reader(const std::uint8_t* data, std::size_t size, const std::string
       const std::string& line = f.GetRow();
       ++rows;
       FUZZ_CHECK(f.RowNo() == rows, "RowNo does not count the rows read", input);
-      FUZZ_CHECK(rows <= static_cast<std::int32_t>(body.size()) + 1, "more rows than the file has", input);
+      FUZZ_CHECK(rows <= static_cast<std::int32_t>(body.size()) + 1, "more rows than the file has",
+                 input);
       FUZZ_CHECK(f.RowView() == line, "the line and its view differ", input);
       for (std::int16_t k = 0; k <= cols; ++k) {
         // a comma-separated record with quotes has its values unquoted into the reader's own text

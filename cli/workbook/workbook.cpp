@@ -333,8 +333,8 @@ struct Block {
 // The data rows that follow a heading line: a category in column 0 (not "Totals") and numbers
 // in every value column.
 template <class IsHeading>
-std::optional<Block> FindBlock(const std::vector<Row>& rows, std::size_t limit,
-                               IsHeading isHeading, const std::vector<std::size_t>& valueCols) {
+std::optional<Block> FindBlock(const std::vector<Row>& rows, std::size_t limit, IsHeading isHeading,
+                               const std::vector<std::size_t>& valueCols) {
   for (std::size_t h = 0; h < limit; ++h) {
     if (!isHeading(rows[h])) continue;
     std::size_t r = h + 1;
@@ -405,7 +405,8 @@ std::size_t ShownLength(std::string_view s) {
 std::string PercentFormat(std::string_view text) {
   const std::string_view t = TrimView(text);
   std::size_t decimals = TextDecimals(t);
-  if (t.empty() || t.back() != '%') decimals = decimals > 2 ? std::min<std::size_t>(decimals - 2, 4) : 0;
+  if (t.empty() || t.back() != '%')
+    decimals = decimals > 2 ? std::min<std::size_t>(decimals - 2, 4) : 0;
   std::string f = "0";
   if (decimals > 0) {
     f += '.';
@@ -507,7 +508,9 @@ std::optional<std::vector<double>> ExactExpected(const std::vector<Row>& rows, c
   }
   if (printed.empty()) return std::nullopt;
 
-  auto leading = [](long d) { return d >= 1 ? std::log10(1.0 + 1.0 / static_cast<double>(d)) : -1.0; };
+  auto leading = [](long d) {
+    return d >= 1 ? std::log10(1.0 + 1.0 / static_cast<double>(d)) : -1.0;
+  };
   auto second = [](long d) {
     double p = 0.0;
     for (long k = 1; k <= 9; ++k) p += std::log10(1.0 + 1.0 / static_cast<double>(10 * k + d));
@@ -697,7 +700,7 @@ ReportWorkbook::ReportWorkbook(std::string path, std::vector<std::string> inputs
     if (errno == EEXIST && attempt < 100) continue;
     const int err = errno;
     Raise(err == EACCES || err == EPERM || err == EROFS ? ErrorCode::PermissionDenied
-                                                         : ErrorCode::FileAccess,
+                                                        : ErrorCode::FileAccess,
           "cannot write the workbook " + path_ + ": " + std::strerror(err));
   }
 
@@ -868,8 +871,7 @@ void ReportWorkbook::Write(std::string_view recap, std::string_view commandCode,
       const auto col = static_cast<lxw_col_t>(c);
       lxw_error err = LXW_NO_ERROR;
       switch (v.kind) {
-        case CellValue::Kind::Blank:
-          continue;
+        case CellValue::Kind::Blank: continue;
         case CellValue::Kind::Number:
         case CellValue::Kind::Date:
           err = worksheet_write_number(ws, r, col, v.number, Format(v.format));
@@ -937,7 +939,8 @@ std::map<std::size_t, std::size_t> ReportWorkbook::AddChart(
         const auto cols = ShareColumns(rows[h]);
         if (!cols) continue;
         valueCols = {cols->first, cols->second};
-        block = FindBlock(rows, limit, [&](const Row& r) { return &r == &rows[h]; }, valueCols);
+        block = FindBlock(
+            rows, limit, [&](const Row& r) { return &r == &rows[h]; }, valueCols);
       }
       break;
   }
@@ -949,11 +952,12 @@ std::map<std::size_t, std::size_t> ReportWorkbook::AddChart(
 
   // Cells written beside the table, in the first column to its right.
   std::size_t beside = rows[block->heading].size();
-  for (std::size_t r = block->first; r <= block->last; ++r) beside = std::max(beside, rows[r].size());
+  for (std::size_t r = block->first; r <= block->last; ++r)
+    beside = std::max(beside, rows[r].size());
   const auto besideCol = static_cast<lxw_col_t>(beside);
   auto putText = [&](std::size_t r, const std::string& text, lxw_format* f = nullptr) {
-    const lxw_error e = worksheet_write_string(ws, static_cast<lxw_row_t>(r), besideCol,
-                                               text.c_str(), f);
+    const lxw_error e =
+        worksheet_write_string(ws, static_cast<lxw_row_t>(r), besideCol, text.c_str(), f);
     if (e != LXW_NO_ERROR) RaiseLxw(ErrorCode::InvalidArgument, "cannot label the chart", e);
     added[beside] = std::max(added[beside], ShownLength(text) + (f == right_ ? 0 : 1));
   };
@@ -966,12 +970,12 @@ std::map<std::size_t, std::size_t> ReportWorkbook::AddChart(
       const CellValue hi = ClassifyCell(rows[r].size() > 1 ? rows[r][1] : std::string_view());
       bins.emplace_back(lo.number, hi.number);
     }
-    if (std::all_of(block->first + rows.begin(), block->last + 1 + rows.begin(), [](const Row& r) {
-          return IsNumber(r, 0) && IsNumber(r, 1);
-        })) {
+    if (std::all_of(block->first + rows.begin(), block->last + 1 + rows.begin(),
+                    [](const Row& r) { return IsNumber(r, 0) && IsNumber(r, 1); })) {
       const std::vector<std::string> labels = BinLabels(bins);
       putText(block->heading, "Bin", Indented());
-      for (std::size_t k = 0; k < labels.size(); ++k) putText(block->first + k, labels[k], Indented());
+      for (std::size_t k = 0; k < labels.size(); ++k)
+        putText(block->first + k, labels[k], Indented());
       categoryCol = besideCol;
     }
   } else if (spec.labels == Labels::AgeBands) {
@@ -981,8 +985,8 @@ std::map<std::size_t, std::size_t> ReportWorkbook::AddChart(
       if (Cell(rows[r], 0).starts_with("Ageing Report as of") && d.kind == CellValue::Kind::Date)
         asOf = d.number;
     }
-    const bool dated = std::all_of(
-        block->first + rows.begin(), block->last + 1 + rows.begin(), [](const Row& r) {
+    const bool dated =
+        std::all_of(block->first + rows.begin(), block->last + 1 + rows.begin(), [](const Row& r) {
           return ClassifyCell(Cell(r, 0)).kind == CellValue::Kind::Date &&
                  ClassifyCell(Cell(r, 1)).kind == CellValue::Kind::Date;
         });
@@ -1002,8 +1006,8 @@ std::map<std::size_t, std::size_t> ReportWorkbook::AddChart(
       lxw_format* twoDecimals = Format("#,##0.00");
       for (std::size_t k = 0; k < exact->size(); ++k) {
         const double v = (*exact)[k];
-        const lxw_error e = worksheet_write_number(
-            ws, static_cast<lxw_row_t>(block->first + k), besideCol, v, twoDecimals);
+        const lxw_error e = worksheet_write_number(ws, static_cast<lxw_row_t>(block->first + k),
+                                                   besideCol, v, twoDecimals);
         if (e != LXW_NO_ERROR) RaiseLxw(ErrorCode::InvalidArgument, "cannot write a count", e);
         added[beside] = std::max(added[beside], GroupedLength(v, 2));
       }
@@ -1073,16 +1077,15 @@ std::map<std::size_t, std::size_t> ReportWorkbook::AddChart(
     chart_axis_set_min(chart->y_axis, 0.0);
     chart_axis_set_max(chart->y_axis, 1.0);
   }
-  chart_legend_set_position(chart, valueCols.size() > 1 ? LXW_CHART_LEGEND_BOTTOM
-                                                        : LXW_CHART_LEGEND_NONE);
+  chart_legend_set_position(chart,
+                            valueCols.size() > 1 ? LXW_CHART_LEGEND_BOTTOM : LXW_CHART_LEGEND_NONE);
   if (!added.empty()) columns = std::max(columns, added.rbegin()->first + 1);
   // Wider for many categories, so that their labels stay on one line.
   lxw_chart_options placing{};
   placing.x_scale = last - first + 1 > 8 ? 1.5 : 1.0;
   placing.y_scale = 1.0;
-  const lxw_error err = worksheet_insert_chart_opt(ws, heading,
-                                                   static_cast<lxw_col_t>(columns + 1), chart,
-                                                   &placing);
+  const lxw_error err =
+      worksheet_insert_chart_opt(ws, heading, static_cast<lxw_col_t>(columns + 1), chart, &placing);
   if (err != LXW_NO_ERROR) RaiseLxw(ErrorCode::InvalidArgument, "cannot place the chart", err);
   return added;
 }

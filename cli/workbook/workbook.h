@@ -13,8 +13,9 @@
 //
 // For the reports that read best as a picture (those whose command's layout names a chart: BE,
 // ST, UN, AR, WD, RN, KS) a native chart is placed beside the table; it refers to the table's
-// cells, located by the report's heading line. Histogram bins and ageing bands get a label column beside their table
-// for the chart to name them by, and the Benford table an exact expected count per digit.
+// cells, located by the report's heading line. Histogram bins and ageing bands get a label column
+// beside their table for the chart to name them by, and the Benford table an exact expected count
+// per digit.
 //
 // The workbook is written completely or not at all: it is built under a temporary name in the
 // target's folder and renamed over the target by Close. Destroying the object without Close
@@ -102,8 +103,8 @@ class ReportWorkbook {
   // (1,048,576 lines) continues on further worksheets of the same name with " (2)" ... Raises
   // InvalidArgument after Close, or when a cell is longer than a spreadsheet cell holds; after
   // any error here the workbook is given up (nothing is written, Close raises).
-  void AddReport(std::string_view recap, std::string_view commandCode,
-                 std::string_view reportText, std::string_view title = {});
+  void AddReport(std::string_view recap, std::string_view commandCode, std::string_view reportText,
+                 std::string_view title = {});
 
   // Writes the workbook and renames it to the target. FileAccess when it cannot be written;
   // no file is left behind then. A second Close does nothing.
@@ -132,8 +133,8 @@ class ReportWorkbook {
   lxw_workbook* wb_ = nullptr;
   std::vector<std::string> sheets_;
   std::map<std::string, lxw_format*> formats_;
-  lxw_format* right_ = nullptr;     // headings over numbers
-  lxw_format* indented_ = nullptr;  // chart labels beside numbers
+  lxw_format* right_ = nullptr;                           // headings over numbers
+  lxw_format* indented_ = nullptr;                        // chart labels beside numbers
   std::vector<std::unique_ptr<CombinedChart>> combined_;  // column charts with a line
   bool closed_ = false;
 };

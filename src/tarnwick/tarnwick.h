@@ -12,14 +12,17 @@
 #include "tarnwick/core/report_text.h"
 #include "tarnwick/core/text.h"
 #include "tarnwick/core/variant.h"
+
 #include "tarnwick/platform/cell.h"
 #include "tarnwick/platform/file_system.h"
 #include "tarnwick/platform/notice.h"
 #include "tarnwick/platform/perf_counter.h"
 #include "tarnwick/platform/random.h"
+
 #include "tarnwick/expr/is_num.h"
 #include "tarnwick/expr/parser.h"
 #include "tarnwick/expr/rpn_evaluator.h"
+
 #include "tarnwick/data/cell_colours.h"
 #include "tarnwick/data/column_catalogue.h"
 #include "tarnwick/data/column_spec.h"
@@ -27,6 +30,7 @@
 #include "tarnwick/data/print_conversion.h"
 #include "tarnwick/data/stored_settings.h"
 #include "tarnwick/data/typed_reader.h"
+
 #include "tarnwick/stats/amount_array.h"
 #include "tarnwick/stats/chi_square.h"
 #include "tarnwick/stats/cross_tab.h"
@@ -35,6 +39,7 @@
 #include "tarnwick/stats/regression.h"
 #include "tarnwick/stats/running_stats.h"
 #include "tarnwick/stats/sequences.h"
+
 #include "tarnwick/audit/ageing.h"
 #include "tarnwick/audit/attribute_sampling.h"
 #include "tarnwick/audit/benford.h"
@@ -46,6 +51,7 @@
 #include "tarnwick/audit/mus_reconciliation.h"
 #include "tarnwick/audit/stratify.h"
 #include "tarnwick/audit/two_period.h"
+
 #include "tarnwick/shell/command_shell.h"
 #include "tarnwick/shell/command_timing.h"
 #include "tarnwick/shell/requirements.h"

@@ -28,10 +28,10 @@ TEST(AgeingBands, DaysFloorTowardMinusInfinityAndOpenEnds) {
     int band;
   };
   const Case cases[] = {
-      {0, 30, 40},     {29, 30, 40},     {30, 30, 41},   {59, 30, 41},   {-1, 30, 39},
-      {-30, 30, 39},   {-31, 30, 38},    {-60, 30, 38},  {-61, 30, 37},  {1199, 30, 79},
-      {1200, 30, 80},  {50000, 30, 80},  {-1170, 30, 1}, {-1171, 30, 0}, {-50000, 30, 0},
-      {-1, 1, 39},     {-40, 1, 0},      {-39, 1, 1},    {40, 1, 80},    {364, 365, 40},
+      {0, 30, 40},     {29, 30, 40},    {30, 30, 41},   {59, 30, 41},   {-1, 30, 39},
+      {-30, 30, 39},   {-31, 30, 38},   {-60, 30, 38},  {-61, 30, 37},  {1199, 30, 79},
+      {1200, 30, 80},  {50000, 30, 80}, {-1170, 30, 1}, {-1171, 30, 0}, {-50000, 30, 0},
+      {-1, 1, 39},     {-40, 1, 0},     {-39, 1, 1},    {40, 1, 80},    {364, 365, 40},
       {-365, 365, 39}, {-366, 365, 38},
   };
   const Date ageing = D(2007, 12, 31);
@@ -51,9 +51,9 @@ TEST(AgeingBands, DayDifferenceRoundsHalvesToEven) {
   cAge age;
   age.AgeingDate("12/31/2007");
   const Date ageing = D(2007, 12, 31);
-  age.AddItem(ageing - 0.5, 1);    // rounds to 0 days: band 40
-  age.AddItem(ageing - 1.5, 2);    // rounds to -2 days: band 39
-  age.AddItem(ageing + 29.5, 4);   // rounds to 30 days: band 41
+  age.AddItem(ageing - 0.5, 1);   // rounds to 0 days: band 40
+  age.AddItem(ageing - 1.5, 2);   // rounds to -2 days: band 39
+  age.AddItem(ageing + 29.5, 4);  // rounds to 30 days: band 41
   EXPECT_EQ(BandAmount(age, 40), Currency(1.0));
   EXPECT_EQ(BandAmount(age, 39), Currency(2.0));
   EXPECT_EQ(BandAmount(age, 41), Currency(4.0));
@@ -93,7 +93,7 @@ TEST(AgeingReport, ListsNonZeroBandsAndTotal) {
   age.AddItem(ageing, 1234567.891);
   age.AddItem(ageing - 30, 10);
   age.AddItem(ageing - 31, 5.5);
-  age.AddItem(ageing + 45, 100);   // cancels out: omitted
+  age.AddItem(ageing + 45, 100);  // cancels out: omitted
   age.AddItem(ageing + 46, -100);
   EXPECT_EQ(age.AgeReport(),
             "Ageing Report as of \t12/31/2007\r\n"
@@ -172,22 +172,32 @@ TEST(Holidays, ExamplesAndReport) {
     int index;  // counted holiday, -1 for none
   };
   const Case cases[] = {
-      {"7/4/2009", false, -1},        {"7/3/2009", true, cAge::kIndependence},
+      {"7/4/2009", false, -1},
+      {"7/3/2009", true, cAge::kIndependence},
       {"7/5/2010", true, cAge::kIndependence},
-      {"12/31/2010", true, cAge::kNewYear}, {"1/1/2011", false, -1},
-      {"5/28/2007", true, cAge::kMemorial}, {"5/21/2007", false, -1},
+      {"12/31/2010", true, cAge::kNewYear},
+      {"1/1/2011", false, -1},
+      {"5/28/2007", true, cAge::kMemorial},
+      {"5/21/2007", false, -1},
       {"11/22/2007", true, cAge::kThanksgiving},
       {"1/2/2012", true, cAge::kNewYear},  // 1 January 2012 was a Sunday
       {"1/2/2013", false, -1},
-      {"12/24/2010", true, cAge::kChristmas}, {"12/26/2011", true, cAge::kChristmas},
-      {"11/10/2017", true, cAge::kVeterans},  {"11/12/2018", true, cAge::kVeterans},
-      {"1/15/2007", true, cAge::kMartinLutherKing}, {"2/19/2007", true, cAge::kPresidents},
-      {"9/3/2007", true, cAge::kLabor},       {"10/8/2007", true, cAge::kColumbus},
-      {"5/31/2010", true, cAge::kMemorial},   // first Monday + 28 days is still in May
+      {"12/24/2010", true, cAge::kChristmas},
+      {"12/26/2011", true, cAge::kChristmas},
+      {"11/10/2017", true, cAge::kVeterans},
+      {"11/12/2018", true, cAge::kVeterans},
+      {"1/15/2007", true, cAge::kMartinLutherKing},
+      {"2/19/2007", true, cAge::kPresidents},
+      {"9/3/2007", true, cAge::kLabor},
+      {"10/8/2007", true, cAge::kColumbus},
+      {"5/31/2010", true, cAge::kMemorial},  // first Monday + 28 days is still in May
       {"5/24/2010", false, -1},
       {"3/17/2007", false, -1},  // a month without holidays
-      {"1/1", false, -1},        {"7/4/", false, -1},   {"abcdefgh", false, -1},
-      {"", false, -1},           {"13/45/2007", false, -1},
+      {"1/1", false, -1},
+      {"7/4/", false, -1},
+      {"abcdefgh", false, -1},
+      {"", false, -1},
+      {"13/45/2007", false, -1},
       {"9/7/2009 10:00", false, -1},  // computed holidays compare the whole date
       {"7/3/2009 10:00", true, cAge::kIndependence},
       {" 7/3/2009 ", true, cAge::kIndependence},
@@ -305,10 +315,10 @@ TEST(Holidays, JuneteenthFrom2021) {
     const char* text;
     bool holiday;
   } cases[] = {
-      {"6/18/2021", true},   // 19 June 2021 was a Saturday
-      {"6/19/2021", false},  {"6/20/2022", true},  // 19 June 2022 was a Sunday
-      {"6/19/2022", false},  {"6/19/2023", true},  {"6/18/2027", true},  // a Saturday in 2027
-      {"6/19/2027", false},  {"6/19/2020", false}, {"6/19/2019", false}, {"6/18/2020", false},
+      {"6/18/2021", true},                        // 19 June 2021 was a Saturday
+      {"6/19/2021", false}, {"6/20/2022", true},  // 19 June 2022 was a Sunday
+      {"6/19/2022", false}, {"6/19/2023", true},  {"6/18/2027", true},  // a Saturday in 2027
+      {"6/19/2027", false}, {"6/19/2020", false}, {"6/19/2019", false}, {"6/18/2020", false},
   };
   for (const auto& c : cases) {
     cAge age;
@@ -333,14 +343,15 @@ TEST(Holidays, CalendarOfTheClientsOwn) {
   EXPECT_EQ(cal.AddLine("25/12/2023\tChristmas\r", DateOrder::kDmy), HolidayCalendar::Line::kAdded);
   EXPECT_EQ(cal.AddLine("2024-12-25\t Christmas ", DateOrder::kDmy), HolidayCalendar::Line::kAdded);
   EXPECT_EQ(cal.AddLine("26/12/2023", DateOrder::kDmy), HolidayCalendar::Line::kAdded);
-  EXPECT_EQ(cal.AddLine("12/31/2023\tNew Year's Eve", DateOrder::kDmy), HolidayCalendar::Line::kNotADate);
+  EXPECT_EQ(cal.AddLine("12/31/2023\tNew Year's Eve", DateOrder::kDmy),
+            HolidayCalendar::Line::kNotADate);
   ASSERT_EQ(cal.Names(), (std::vector<std::string>{"Canada Day", "Christmas", "12/26/2023"}));
   EXPECT_EQ(cal.Days(), 4u);
 
   cAge age;
   age.Holidays(&cal);
-  EXPECT_FALSE(age.IsHoliday("7/4/2023"));   // no longer a holiday
-  EXPECT_TRUE(age.IsHoliday("7/1/2023"));    // a Saturday, and still the client's holiday
+  EXPECT_FALSE(age.IsHoliday("7/4/2023"));         // no longer a holiday
+  EXPECT_TRUE(age.IsHoliday("7/1/2023"));          // a Saturday, and still the client's holiday
   EXPECT_TRUE(age.IsHoliday("12/25/2023 10:30"));  // the time of day is ignored
   EXPECT_TRUE(age.IsHoliday("12/25/2024"));
   EXPECT_TRUE(age.IsHoliday("12/26/2023"));

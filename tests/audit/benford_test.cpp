@@ -35,13 +35,13 @@ struct DigitCase {
 
 TEST(Benford, DigitValueOfEachType) {
   for (const DigitCase& c : std::vector<DigitCase>{
-           {"F1", "0.0045", true, 4}, {"F1", "-45", true, 4}, {"F1", "4,500.00", true, 4},
-           {"F1", "0", false, 0}, {"F1", "0.00", false, 0}, {"F1", "$-0.0120", true, 1},
-           {"F1", "abc", false, 0}, {"F2", "7", false, 0}, {"F2", "70", true, 70},
-           {"F2", "-0.0120", true, 12}, {"D2", "1203", true, 2}, {"D2", "0.5", false, 0},
-           {"D2", "1,234.50", true, 2}, {"L1", "1200", true, 0}, {"L1", "12.57", true, 7},
-           {"L2", "100", true, 0}, {"L2", "105", true, 5}, {"L2", "12.50", true, 50},
-           {"L2", "5", false, 0}, {"f2x", "99", true, 99}, {"Q9", "35", true, 3}}) {
+           {"F1", "0.0045", true, 4},   {"F1", "-45", true, 4},   {"F1", "4,500.00", true, 4},
+           {"F1", "0", false, 0},       {"F1", "0.00", false, 0}, {"F1", "$-0.0120", true, 1},
+           {"F1", "abc", false, 0},     {"F2", "7", false, 0},    {"F2", "70", true, 70},
+           {"F2", "-0.0120", true, 12}, {"D2", "1203", true, 2},  {"D2", "0.5", false, 0},
+           {"D2", "1,234.50", true, 2}, {"L1", "1200", true, 0},  {"L1", "12.57", true, 7},
+           {"L2", "100", true, 0},      {"L2", "105", true, 5},   {"L2", "12.50", true, 50},
+           {"L2", "5", false, 0},       {"f2x", "99", true, 99},  {"Q9", "35", true, 3}}) {
     cBenford b;
     b.btype(c.type);
     EXPECT_EQ(b.AddObs(c.text), c.accepted) << c.type << " " << c.text;
@@ -128,7 +128,8 @@ TEST(Benford, ShapesOfTheOtherTests) {
     int rows;
     int df;
   };
-  for (const Shape& s : {Shape{"F2", 90, 89}, Shape{"L1", 10, 9}, Shape{"L2", 100, 99}, Shape{"D2", 10, 9}}) {
+  for (const Shape& s :
+       {Shape{"F2", 90, 89}, Shape{"L1", 10, 9}, Shape{"L2", 100, 99}, Shape{"D2", 10, 9}}) {
     cBenford b;
     b.btype(s.type);
     for (int i = 0; i < 500; ++i) b.AddObs(std::to_string(1000 + i * 37));
@@ -143,7 +144,7 @@ TEST(Benford, ShapesOfTheOtherTests) {
   d2.btype("D2");
   for (int i = 0; i < 10; ++i) d2.AddObs("10");
   d2.Compute();
-  EXPECT_EQ(d2.Expect(0), 1);   // 10 x 0.1196 = 1.196
+  EXPECT_EQ(d2.Expect(0), 1);  // 10 x 0.1196 = 1.196
   EXPECT_EQ(d2.pct(9), 0.085);
 }
 
@@ -238,9 +239,23 @@ TEST(BenfordByKey, PerKeyTestsEqualTestsFedTheDefaultTexts) {
     s ^= s << 17;
     return s;
   };
-  const double edges[] = {9.9999999999999995, 9.999999999999998, 1999.9999999999998, 0.99999999999999989,
-                          1e-5,  999999999999999.9, 1e15, 1e22, 1e-22, 5e-300, 7.77e300, 0.1 + 0.2,
-                          -0.0001, 1.0, 10.0, 100.0, 0.001};
+  const double edges[] = {9.9999999999999995,
+                          9.999999999999998,
+                          1999.9999999999998,
+                          0.99999999999999989,
+                          1e-5,
+                          999999999999999.9,
+                          1e15,
+                          1e22,
+                          1e-22,
+                          5e-300,
+                          7.77e300,
+                          0.1 + 0.2,
+                          -0.0001,
+                          1.0,
+                          10.0,
+                          100.0,
+                          0.001};
   cBA ba;
   // About 20 amounts per key, so a single miscounted digit changes a key's figures.
   std::vector<cBenford> reference(2000);
@@ -345,30 +360,117 @@ TEST(BenfordConformity, FiguresAgainstIndependentComputation) {
     std::vector<int> beyond;  // digits whose Z exceeds 1.96
   };
   const std::vector<Case> cases = {
-      {"census", "F1", 1, kCensus, 17.523559997044515, 8, 0.025096264035668107,
-       0.0031192605313115373, "Close conformity", {1, 3}},
-      {"vendor", "F1", 1, kVendor, 33.38651561229091, 8, 5.245414163798808e-05,
-       0.034047225283409706, "Nonconformity", {2, 3, 6}},
-      {"hundred", "F1", 1, {35, 15, 12, 10, 8, 6, 5, 5, 4}, 1.4706948314748136, 8,
-       0.9931838618161882, 0.011750832284519458, "Acceptable conformity", {}},
-      {"F2", "F2", 10, Formula(10, 99), 557.5820778554925, 89, 5.806506086788124e-69,
-       0.0066025245625085565, "Nonconformity",
+      {"census",
+       "F1",
+       1,
+       kCensus,
+       17.523559997044515,
+       8,
+       0.025096264035668107,
+       0.0031192605313115373,
+       "Close conformity",
+       {1, 3}},
+      {"vendor",
+       "F1",
+       1,
+       kVendor,
+       33.38651561229091,
+       8,
+       5.245414163798808e-05,
+       0.034047225283409706,
+       "Nonconformity",
+       {2, 3, 6}},
+      {"hundred",
+       "F1",
+       1,
+       {35, 15, 12, 10, 8, 6, 5, 5, 4},
+       1.4706948314748136,
+       8,
+       0.9931838618161882,
+       0.011750832284519458,
+       "Acceptable conformity",
+       {}},
+      {"F2",
+       "F2",
+       10,
+       Formula(10, 99),
+       557.5820778554925,
+       89,
+       5.806506086788124e-69,
+       0.0066025245625085565,
+       "Nonconformity",
        {10, 11, 12, 13, 14, 15, 16, 17, 19, 21, 26, 28, 48, 50, 57, 59, 61, 63, 66,
         68, 70, 72, 74, 76, 77, 79, 81, 83, 85, 87, 88, 89, 90, 92, 94, 96, 98, 99}},
-      {"D2", "D2", 0, Formula(0, 9), 19.307756161412804, 9, 0.022699618781546044,
-       0.035284085179706534, "Nonconformity", {0, 9}},
-      {"D2 close", "D2", 0, SecondDigitsMoved(300), 18.093689945040232, 9, 0.03410199836116642,
-       0.0006011466204515795, "Close conformity", {0, 9}},
-      {"D2 acceptable", "D2", 0, SecondDigitsMoved(4500), 4074.22420538164, 9, -1,
-       0.009001146620451579, "Acceptable conformity", {0, 9}},
-      {"D2 marginal", "D2", 0, SecondDigitsMoved(5500), 6086.247964477229, 9, -1,
-       0.011001146620451579, "Marginally acceptable conformity", {0, 9}},
-      {"D2 nonconformity", "D2", 0, SecondDigitsMoved(7000), 9858.811294186009, 9, -1,
-       0.01400114662045158, "Nonconformity", {0, 9}},
-      {"L1", "L1", 0, Formula(0, 9), 13.571428571428571, 9, 0.13840784303632256,
-       0.03333333333333333, "", {}},
-      {"L2", "L2", 0, Formula(0, 99), 127.79816513761467, 99, 0.027266213984228786,
-       0.002977981651376147, "", {}},
+      {"D2",
+       "D2",
+       0,
+       Formula(0, 9),
+       19.307756161412804,
+       9,
+       0.022699618781546044,
+       0.035284085179706534,
+       "Nonconformity",
+       {0, 9}},
+      {"D2 close",
+       "D2",
+       0,
+       SecondDigitsMoved(300),
+       18.093689945040232,
+       9,
+       0.03410199836116642,
+       0.0006011466204515795,
+       "Close conformity",
+       {0, 9}},
+      {"D2 acceptable",
+       "D2",
+       0,
+       SecondDigitsMoved(4500),
+       4074.22420538164,
+       9,
+       -1,
+       0.009001146620451579,
+       "Acceptable conformity",
+       {0, 9}},
+      {"D2 marginal",
+       "D2",
+       0,
+       SecondDigitsMoved(5500),
+       6086.247964477229,
+       9,
+       -1,
+       0.011001146620451579,
+       "Marginally acceptable conformity",
+       {0, 9}},
+      {"D2 nonconformity",
+       "D2",
+       0,
+       SecondDigitsMoved(7000),
+       9858.811294186009,
+       9,
+       -1,
+       0.01400114662045158,
+       "Nonconformity",
+       {0, 9}},
+      {"L1",
+       "L1",
+       0,
+       Formula(0, 9),
+       13.571428571428571,
+       9,
+       0.13840784303632256,
+       0.03333333333333333,
+       "",
+       {}},
+      {"L2",
+       "L2",
+       0,
+       Formula(0, 99),
+       127.79816513761467,
+       99,
+       0.027266213984228786,
+       0.002977981651376147,
+       "",
+       {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -483,14 +585,16 @@ TEST(BenfordConformity, SummaryByKeyRanksKeys) {
     for (int n = 0; n < kVendor[static_cast<std::size_t>(d - 1)]; ++n)
       ba.Item("16438", (d + 0.25) * scale[k++ % 4]);
   for (int d = 1; d <= 9; ++d)
-    for (int n = 0; n < kCensus[static_cast<std::size_t>(d - 1)]; ++n) ba.Item("towns", d * 100.0 + 7);
+    for (int n = 0; n < kCensus[static_cast<std::size_t>(d - 1)]; ++n)
+      ba.Item("towns", d * 100.0 + 7);
   ba.Item("few", 3);
   ba.Item("few", 0);  // counted, but has no first digit
   const std::string r = ba.SummaryReport();
   const std::string tail = r.substr(r.find("Conformity by key"));
   EXPECT_EQ(tail,
             "Conformity by key (first digit, exact expected)\r\n"
-            "Variable\tTested\tMAD\tMAD conformity\tChisq (goodness of fit)\tp-value (goodness of fit)\r\n"
+            "Variable\tTested\tMAD\tMAD conformity\tChisq (goodness of fit)\tp-value (goodness of "
+            "fit)\r\n"
             "16438\t176\t0.034047\tNonconformity\t33.39\t5.245E-05\r\n"
             "towns\t19509\t0.003119\tClose conformity\t17.52\t0.0251\r\n"
             "few\t1\t\tToo few observations\r\n");

@@ -59,14 +59,14 @@ TEST(SampleSize, NeverZeroAndNeverMoreThanThePopulation) {
     double conf, prec, rate;
     std::int32_t pop, normal, zero, required;
   };
-  for (const Case& c : {Case{0.95, 0.05, 0.0, 10000, 0, 59, 59},       // 0.95^59 <= 0.05
-                        Case{0.90, 0.05, 0.0, 10000, 0, 45, 45},
-                        Case{0.95, 0.04, 0.001, 10000, 2, 72, 72},      // normal 2.398
-                        Case{0.99, 0.02, 0.01, 10000, 164, 152, 164},   // normal 164.21 stays
-                        Case{0.95, 0.05, 0.05, 5000, 73, 29, 73},
-                        Case{0.95, 0.05, 0.05, 50, 73, 29, 50},         // the whole population
-                        Case{0.95, 0.05, 0.0, 40, 0, 59, 40},
-                        Case{0.95, 0.1, 0.5, 10000, 96, 4, 96}}) {
+  for (const Case& c :
+       {Case{0.95, 0.05, 0.0, 10000, 0, 59, 59},  // 0.95^59 <= 0.05
+        Case{0.90, 0.05, 0.0, 10000, 0, 45, 45},
+        Case{0.95, 0.04, 0.001, 10000, 2, 72, 72},     // normal 2.398
+        Case{0.99, 0.02, 0.01, 10000, 164, 152, 164},  // normal 164.21 stays
+        Case{0.95, 0.05, 0.05, 5000, 73, 29, 73},
+        Case{0.95, 0.05, 0.05, 50, 73, 29, 50},  // the whole population
+        Case{0.95, 0.05, 0.0, 40, 0, 59, 40}, Case{0.95, 0.1, 0.5, 10000, 96, 4, 96}}) {
     cIS is;
     Set(is, c.conf, c.prec, c.rate);
     is.popsize(c.pop);
@@ -86,8 +86,9 @@ TEST(SamplePrecision, NoErrorsGiveTheExactUpperLimit) {
     std::int32_t n, pop;
     double limit;  // 1 - (1 - conf)^(1 / n)
   };
-  for (const Case& c : {Case{0.95, 50, 10000, 0.058155079116972264}, Case{0.95, 59, 150, 0.049507609888227},
-                        Case{0.90, 100, 10000, 0.02276277904418933}}) {
+  for (const Case& c :
+       {Case{0.95, 50, 10000, 0.058155079116972264}, Case{0.95, 59, 150, 0.049507609888227},
+        Case{0.90, 100, 10000, 0.02276277904418933}}) {
     double conf = c.conf;
     is.conf(conf);
     is.SampSize(c.n);
@@ -109,7 +110,8 @@ TEST(SampleSize, RatesAndCountsAreLimitedAndWrittenBack) {
   struct Case {
     double in, out;
   };
-  for (const Case c : {Case{1.5, 0.999999}, Case{-0.2, 0}, Case{0.5, 0.5}, Case{0.999999, 0.999999}}) {
+  for (const Case c :
+       {Case{1.5, 0.999999}, Case{-0.2, 0}, Case{0.5, 0.5}, Case{0.999999, 0.999999}}) {
     double a = c.in, b = c.in, d = c.in;
     is.conf(a);
     is.prec(b);
@@ -149,10 +151,9 @@ TEST(SampleSize, NormalDeviates) {
   EXPECT_NEAR(is.zscore(0.95), 1.959964, 5e-7);
   EXPECT_NEAR(is.zscore(0.99), 2.575829, 5e-7);
   EXPECT_NEAR(is.zscore(0.999999), 4.891638, 5e-6);  // still computed
-  EXPECT_GT(is.zscore(0.9999999), 5.0);                // the limit itself is usable
+  EXPECT_GT(is.zscore(0.9999999), 5.0);              // the limit itself is usable
   EXPECT_NEAR(is.zscore(0.01), 0.012533, 5e-7);
-  for (const double d : {0.005, 0.0099, 1.0, 0.99999995, -1.0})
-    EXPECT_EQ(is.zscore(d), -1.0) << d;
+  for (const double d : {0.005, 0.0099, 1.0, 0.99999995, -1.0}) EXPECT_EQ(is.zscore(d), -1.0) << d;
   for (const double d : {0.0, 0.5, 0.95, 2.0}) EXPECT_EQ(is.zscoreo(d), -1.0);
 }
 

@@ -60,13 +60,13 @@ TEST(NearMiss, AddThenTestFindsEachPairOnce) {
     EXPECT_EQ(cr.NEReport(), kNearHeading);
     cr.AddItem("V", "12354", D(2008, 3, 8), 500.00);
     cr.nemisstrans();
-    cr.AddItem("W", "12345", D(2008, 3, 8), 500.00);   // other vendor
+    cr.AddItem("W", "12345", D(2008, 3, 8), 500.00);  // other vendor
     cr.nemisstrans();
-    cr.AddItem("V", "12399", D(2008, 3, 8), 500.01);   // other amount
+    cr.AddItem("V", "12399", D(2008, 3, 8), 500.01);  // other amount
     cr.nemisstrans();
-    EXPECT_EQ(cr.NEReport(),
-              tol == 5 ? kNearHeading + "V\t500\t3/8/2008\t3/3/2008\t12354\t12345\t2\r\n"
-                       : kNearHeading)
+    EXPECT_EQ(cr.NEReport(), tol == 5
+                                 ? kNearHeading + "V\t500\t3/8/2008\t3/3/2008\t12354\t12345\t2\r\n"
+                                 : kNearHeading)
         << "tolerance " << tol;
     EXPECT_EQ(cr.SPReport(), kSplitHeading);
   }
@@ -143,11 +143,12 @@ TEST(SplitInvoices, EachWholeOnceWithItsPairCount) {
   cr.AddItem("V", "W2", D(2009, 6, 2), 100);  // no two others add up to it
   for (int k = 0; k < 6; ++k) cr.SplitTran();
   // W1 = A+B, A+D, C+B, C+D: four pairs, one line; B, D (60) and W2 are no wholes.
-  EXPECT_EQ(cr.SPReport(), std::string("Split Invoice Report\r\n"
-                                       "Vendno\tInv No\tAmount\tFirst Part Inv No\tFirst Part Amount\t"
-                                       "Second Part Inv No\tSecond Part Amount\tDays Between Parts\t"
-                                       "DateTol\tPairs\r\n"
-                                       "V\tW1\t150\tA\t90\tB\t60\t0\t5\t4\r\n"));
+  EXPECT_EQ(cr.SPReport(),
+            std::string("Split Invoice Report\r\n"
+                        "Vendno\tInv No\tAmount\tFirst Part Inv No\tFirst Part Amount\t"
+                        "Second Part Inv No\tSecond Part Amount\tDays Between Parts\t"
+                        "DateTol\tPairs\r\n"
+                        "V\tW1\t150\tA\t90\tB\t60\t0\t5\t4\r\n"));
   EXPECT_EQ(cr.SPCount(), 1);
   EXPECT_EQ(cr.SPPairs(), 4);
   // Switched back before any finding, the heading loses its column again.
@@ -165,16 +166,14 @@ TEST(SplitInvoices, WholeWithinWholeTolOfEachPart) {
   };
   const Date june1 = D(2009, 6, 1), june3 = D(2009, 6, 3);
   const Case cases[] = {
-      {-1, D(2009, 12, 31), true},  // not compared
-      {5, D(2009, 6, 30), false},
-      {5, D(2009, 6, 6), true},         // 5 and 3 days
-      {5, D(2009, 6, 7), false},        // 6 days from the first part
-      {5, D(2009, 5, 29), true},        // 3 and 5 days before
-      {5, D(2009, 5, 28), false},       // 6 days before the second part
-      {5, D(2009, 6, 5) + 0.5, true},   // 4.5 days rounds to 4
-      {5, D(2009, 6, 6) + 0.5, false},  // 5.5 days rounds to 6
-      {0, D(2009, 6, 2), false},
-      {1, D(2009, 6, 2), true},
+      {-1, D(2009, 12, 31), true},                                // not compared
+      {5, D(2009, 6, 30), false},      {5, D(2009, 6, 6), true},  // 5 and 3 days
+      {5, D(2009, 6, 7), false},                                  // 6 days from the first part
+      {5, D(2009, 5, 29), true},                                  // 3 and 5 days before
+      {5, D(2009, 5, 28), false},                                 // 6 days before the second part
+      {5, D(2009, 6, 5) + 0.5, true},                             // 4.5 days rounds to 4
+      {5, D(2009, 6, 6) + 0.5, false},                            // 5.5 days rounds to 6
+      {0, D(2009, 6, 2), false},       {1, D(2009, 6, 2), true},
   };
   for (const Case& c : cases) {
     for (const bool add_first : {true, false}) {
@@ -279,55 +278,56 @@ TEST(LongTables, IndexedLookupMatchesAPlainScan) {
   }
   cCR helper;
   for (const std::int32_t whole_tol : {-1, 0, 3})
-  for (const bool add_first : {true, false}) {
-    std::string near = kNearHeading, split = kSplitHeading;
-    for (std::size_t p = 0; p < invs.size(); ++p) {
-      const std::size_t count = add_first ? invs.size() : p + 1;
-      const Inv& P = invs[p];
-      for (std::size_t i = 0; i < count; ++i) {
-        const Inv& I = invs[i];
-        if (i == p || I.vendor != P.vendor) continue;
-        if (I.amount == P.amount && std::nearbyint(std::fabs(P.date - I.date)) <= 5)
-          near += P.vendor + "\t" + NumText(P.amount) + "\t" + DateText(P.date) + "\t" +
-                  DateText(I.date) + "\t" + P.invno + "\t" + I.invno + "\t" +
-                  NumText(static_cast<std::int32_t>(helper.ld(I.invno, P.invno))) + "\r\n";
-        for (std::size_t j = i + 1; j < count; ++j) {
-          const Inv& J = invs[j];
-          if (j == p || J.vendor != I.vendor) continue;
-          const double gap = std::nearbyint(std::fabs(I.date - J.date));
-          const bool near_whole = whole_tol < 0 ||
-                                  (std::nearbyint(std::fabs(P.date - I.date)) <= whole_tol &&
-                                   std::nearbyint(std::fabs(P.date - J.date)) <= whole_tol);
-          if (std::nearbyint(std::fabs(J.amount + I.amount - P.amount) * 10000) <= 200 &&
-              gap <= 5 && near_whole)
-            split += P.vendor + "\t" + P.invno + "\t" + NumText(P.amount) + "\t" + I.invno +
-                     "\t" + NumText(I.amount) + "\t" + J.invno + "\t" + NumText(J.amount) +
-                     "\t" + NumText(gap) + "\t5\r\n";
+    for (const bool add_first : {true, false}) {
+      std::string near = kNearHeading, split = kSplitHeading;
+      for (std::size_t p = 0; p < invs.size(); ++p) {
+        const std::size_t count = add_first ? invs.size() : p + 1;
+        const Inv& P = invs[p];
+        for (std::size_t i = 0; i < count; ++i) {
+          const Inv& I = invs[i];
+          if (i == p || I.vendor != P.vendor) continue;
+          if (I.amount == P.amount && std::nearbyint(std::fabs(P.date - I.date)) <= 5)
+            near += P.vendor + "\t" + NumText(P.amount) + "\t" + DateText(P.date) + "\t" +
+                    DateText(I.date) + "\t" + P.invno + "\t" + I.invno + "\t" +
+                    NumText(static_cast<std::int32_t>(helper.ld(I.invno, P.invno))) + "\r\n";
+          for (std::size_t j = i + 1; j < count; ++j) {
+            const Inv& J = invs[j];
+            if (j == p || J.vendor != I.vendor) continue;
+            const double gap = std::nearbyint(std::fabs(I.date - J.date));
+            const bool near_whole =
+                whole_tol < 0 || (std::nearbyint(std::fabs(P.date - I.date)) <= whole_tol &&
+                                  std::nearbyint(std::fabs(P.date - J.date)) <= whole_tol);
+            if (std::nearbyint(std::fabs(J.amount + I.amount - P.amount) * 10000) <= 200 &&
+                gap <= 5 && near_whole)
+              split += P.vendor + "\t" + P.invno + "\t" + NumText(P.amount) + "\t" + I.invno +
+                       "\t" + NumText(I.amount) + "\t" + J.invno + "\t" + NumText(J.amount) + "\t" +
+                       NumText(gap) + "\t5\r\n";
+          }
         }
       }
-    }
-    cCR near_cr, split_cr;
-    split_cr.WholeTol(whole_tol);
-    for (std::size_t k = 0; k < invs.size(); ++k) {
-      near_cr.AddItem(invs[k].vendor, invs[k].invno, invs[k].date, invs[k].amount);
-      split_cr.AddItem(invs[k].vendor, invs[k].invno, invs[k].date, invs[k].amount);
-      if (!add_first) {
-        near_cr.nemisstrans();
-        split_cr.SplitTran();
-      }
-    }
-    if (add_first) {
+      cCR near_cr, split_cr;
+      split_cr.WholeTol(whole_tol);
       for (std::size_t k = 0; k < invs.size(); ++k) {
-        near_cr.nemisstrans();
-        split_cr.SplitTran();
+        near_cr.AddItem(invs[k].vendor, invs[k].invno, invs[k].date, invs[k].amount);
+        split_cr.AddItem(invs[k].vendor, invs[k].invno, invs[k].date, invs[k].amount);
+        if (!add_first) {
+          near_cr.nemisstrans();
+          split_cr.SplitTran();
+        }
       }
+      if (add_first) {
+        for (std::size_t k = 0; k < invs.size(); ++k) {
+          near_cr.nemisstrans();
+          split_cr.SplitTran();
+        }
+      }
+      EXPECT_GT(Lines(near), 40);
+      EXPECT_GT(Lines(split), whole_tol < 0 ? 100 : 10);
+      EXPECT_EQ(near_cr.NEReport(), near) << "add first " << add_first;
+      EXPECT_EQ(split_cr.SPReport(), split)
+          << "add first " << add_first << " whole tol " << whole_tol;
+      EXPECT_EQ(split_cr.SPCount(), Lines(split) - 2);
     }
-    EXPECT_GT(Lines(near), 40);
-    EXPECT_GT(Lines(split), whole_tol < 0 ? 100 : 10);
-    EXPECT_EQ(near_cr.NEReport(), near) << "add first " << add_first;
-    EXPECT_EQ(split_cr.SPReport(), split) << "add first " << add_first << " whole tol " << whole_tol;
-    EXPECT_EQ(split_cr.SPCount(), Lines(split) - 2);
-  }
 }
 
 }  // namespace

@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
+#include "../support/engine_error.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/report_text.h"
-#include "../support/engine_error.h"
 
 namespace tarnwick {
 namespace {
@@ -326,7 +326,8 @@ TEST(StringArray, BatchedItemsEqualItemByItem) {
   cStringArray one, batched;
   for (std::size_t i = 0; i < keys.size(); ++i) one.Item(keys[i], amounts[i]);
   std::vector<std::string_view> views(keys.begin(), keys.end());
-  for (std::size_t from = 0, size = 1; from < views.size(); from += size, size = size * 3 % 97 + 1) {
+  for (std::size_t from = 0, size = 1; from < views.size();
+       from += size, size = size * 3 % 97 + 1) {
     const std::size_t n = std::min(size, views.size() - from);
     batched.Items(views.data() + from, amounts.data() + from, n);
   }

@@ -79,8 +79,9 @@ TEST(MUSEvaluation, BothDirectionsRankedSeparately) {
   // 90 %, J = 25,000; clean items, a 100 % tainting, ties, top-stratum items both ways, fed
   // out of rank order.
   cMUSEval m = Evaluation(25000, 0.90);
-  const double items[][2] = {{1200, 0},     {8000, 8000},    {30000, 29500}, {4000, 3000}, {5000, 5600},
-                             {12000, 10800}, {2500, 2500},   {40000, 40900}, {600, 450}};
+  const double items[][2] = {{1200, 0},    {8000, 8000},   {30000, 29500},
+                             {4000, 3000}, {5000, 5600},   {12000, 10800},
+                             {2500, 2500}, {40000, 40900}, {600, 450}};
   for (const auto& it : items) m.AddItem(it[0], it[1]);
   EXPECT_EQ(m.Items(), 9);
   EXPECT_EQ(m.BookTotal(), Currency::FromDouble(103300));
@@ -105,7 +106,9 @@ TEST(MUSEvaluation, BothDirectionsRankedSeparately) {
                    "Understatements\r\n"),
             std::string::npos)
       << r;
-  EXPECT_NE(r.find("1\t5,000.00\t5,600.00\t12.00%\t3,000.00\t0.587135\t1,761.41\r\n"), std::string::npos) << r;
+  EXPECT_NE(r.find("1\t5,000.00\t5,600.00\t12.00%\t3,000.00\t0.587135\t1,761.41\r\n"),
+            std::string::npos)
+      << r;
 }
 
 TEST(MUSEvaluation, NoMisstatementsAndBadInput) {

@@ -175,8 +175,8 @@ TEST(MonetaryUnitWalk, LongStreamsReconcileExactly) {
     EXPECT_EQ(cma.seloverJ(), Currency(static_cast<double>(over))) << "run " << run;
     EXPECT_EQ(cma.PopDR().raw(), debit);
     EXPECT_EQ(LastLine(cma.CMASampRec()), "Difference (s/b 0)\t.00") << "run " << run;
-    const Currency subtotal = cma.rnstart() - cma.selamtoverJ() -
-                              cma.selunderJ() * cma.intvl() + cma.PopDR();
+    const Currency subtotal =
+        cma.rnstart() - cma.selamtoverJ() - cma.selunderJ() * cma.intvl() + cma.PopDR();
     EXPECT_EQ(subtotal, cma.RSE()) << "run " << run;
   }
 }

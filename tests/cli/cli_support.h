@@ -60,7 +60,8 @@ inline Result Tarnwick(const std::vector<std::string>& args) {
   const std::string err = dir + "/cli_err_" + std::to_string(::getpid());
   const pid_t pid = ::fork();
   if (pid == 0) {
-    if (!std::freopen(out.c_str(), "wb", stdout) || !std::freopen(err.c_str(), "wb", stderr)) _exit(99);
+    if (!std::freopen(out.c_str(), "wb", stdout) || !std::freopen(err.c_str(), "wb", stderr))
+      _exit(99);
     std::vector<char*> argv;
     std::string bin = Binary();
     argv.push_back(bin.data());

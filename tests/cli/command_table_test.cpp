@@ -27,7 +27,8 @@ using tarnwick::cli::Commands;
 // The engine arguments a command takes: its requirement tables' names and the source
 // arguments every command has.
 std::set<std::string> EngineArgs(const std::string& code) {
-  std::set<std::string> names{"ds", "file", "filespec", "conn", "sql", "cond", "recap", "sheet", "sample", "title"};
+  std::set<std::string> names{"ds",   "file",  "filespec", "conn",   "sql",
+                              "cond", "recap", "sheet",    "sample", "title"};
   tarnwick::cNVal nval;
   tarnwick::cOVal oval;
   for (const std::string& list : {nval.Getit(code), oval.GetitReq(code), oval.GetitOpt(code)}) {
@@ -54,7 +55,8 @@ bool RunnerArgOf(const std::string& name, const std::string& code) {
 std::string ExampleLine(const CommandDef& def) {
   std::string line = def.example;
   line = line.substr(std::string("tarnwick ").size());
-  if (line.size() >= 2 && line.front() == '\'' && line.back() == '\'') line = line.substr(1, line.size() - 2);
+  if (line.size() >= 2 && line.front() == '\'' && line.back() == '\'')
+    line = line.substr(1, line.size() - 2);
   for (std::size_t at = 0; (at = line.find("examples/", at)) != std::string::npos;) {
     const std::string dir = std::string(TARNWICK_SOURCE_DIR) + "/";
     line.insert(at, dir);
@@ -101,9 +103,10 @@ TEST(CommandTable, CodesAreUniqueAndEveryEntryIsComplete) {
     EXPECT_FALSE(std::string(def.title).empty());
     EXPECT_FALSE(def.args.empty());
     ASSERT_NE(def.example, nullptr) << "no HE example";
-    EXPECT_EQ(std::string(def.example).rfind(std::string("tarnwick ") + def.code + " ", 0) == 0 ||
-                  std::string(def.example).rfind(std::string("tarnwick '") + def.code + " ", 0) == 0,
-              true)
+    EXPECT_EQ(
+        std::string(def.example).rfind(std::string("tarnwick ") + def.code + " ", 0) == 0 ||
+            std::string(def.example).rfind(std::string("tarnwick '") + def.code + " ", 0) == 0,
+        true)
         << def.example;
     EXPECT_EQ(tarnwick::cli::LayoutOf(def.code), &def.layout);
   }
@@ -117,7 +120,8 @@ TEST(CommandTable, DefaultsAndColumnsNameArgumentsTheCommandTakes) {
     SCOPED_TRACE(def.code);
     const std::set<std::string> engine = EngineArgs(def.code);
     for (const auto& d : def.defaults) {
-      EXPECT_TRUE(engine.count(d.name)) << "default " << d.name << "= is no argument of the command";
+      EXPECT_TRUE(engine.count(d.name))
+          << "default " << d.name << "= is no argument of the command";
       EXPECT_FALSE(std::string(d.value).empty()) << d.name;
       if (d.fromArg) {
         EXPECT_TRUE(engine.count(d.value)) << "default from " << d.value << "=";
@@ -125,7 +129,8 @@ TEST(CommandTable, DefaultsAndColumnsNameArgumentsTheCommandTakes) {
     }
     for (const auto& c : def.columns) {
       if (c.runner) {
-        EXPECT_TRUE(RunnerArgOf(c.arg, def.code)) << c.arg << "= is not a runner argument of the command";
+        EXPECT_TRUE(RunnerArgOf(c.arg, def.code))
+            << c.arg << "= is not a runner argument of the command";
       } else {
         // a column argument is one of the engine's argument names (its shell takes it)
         tarnwick::cShell sh;
@@ -133,7 +138,8 @@ TEST(CommandTable, DefaultsAndColumnsNameArgumentsTheCommandTakes) {
         EXPECT_FALSE(sh.ErrStatus()) << c.arg << "=: " << sh.ErrMsg();
       }
     }
-    EXPECT_EQ(def.columns.empty() && def.needsSource, def.code == std::string("IS") || def.code == std::string("EX"))
+    EXPECT_EQ(def.columns.empty() && def.needsSource,
+              def.code == std::string("IS") || def.code == std::string("EX"))
         << "a command reading a source without a column argument";
   }
 }
@@ -175,21 +181,25 @@ TEST(CommandTable, HintsAndChartsAreWellFormed) {
 // chart's heading line with numbers under its value columns, and every share heading or label.
 void CheckExample(const CommandDef& def) {
   std::string report, message;
-  ASSERT_EQ(tarnwick::cli::RunLine(ExampleLine(def), tarnwick::cli::Options{}, report, message), tarnwick::cli::kOk)
+  ASSERT_EQ(tarnwick::cli::RunLine(ExampleLine(def), tarnwick::cli::Options{}, report, message),
+            tarnwick::cli::kOk)
       << ExampleLine(def) << ": " << message;
   std::vector<Row> rows = Rows(report);
   // SA and PR show method=exact; the runner words the other method's report, whose shares
   // the layout names.
   if (const std::size_t at = ExampleLine(def).find(" method=exact"); at != std::string::npos) {
     const std::string normal = ExampleLine(def).erase(at, 13);
-    ASSERT_EQ(tarnwick::cli::RunLine(normal, tarnwick::cli::Options{}, report, message), tarnwick::cli::kOk) << message;
+    ASSERT_EQ(tarnwick::cli::RunLine(normal, tarnwick::cli::Options{}, report, message),
+              tarnwick::cli::kOk)
+        << message;
     const std::vector<Row> more = Rows(report);
     rows.insert(rows.end(), more.begin(), more.end());
   }
   const auto& layout = def.layout;
   for (const auto& s : layout.shares) {
     const bool found = std::any_of(rows.begin(), rows.end(), [&](const Row& r) {
-      return s.heading ? std::find(r.begin(), r.end(), s.name) != r.end() : r[0] == s.name && r.size() > 1;
+      return s.heading ? std::find(r.begin(), r.end(), s.name) != r.end()
+                       : r[0] == s.name && r.size() > 1;
     });
     EXPECT_TRUE(found) << "share " << s.name << " is not in the report";
   }
@@ -204,14 +214,16 @@ void CheckExample(const CommandDef& def) {
       break;
     }
     if (c.heading == ChartSpec::Heading::ShareColumns &&
-        std::count_if(r.begin(), r.end(), [](const std::string& x) { return x.rfind("Cum %", 0) == 0; }) == 2) {
+        std::count_if(r.begin(), r.end(),
+                      [](const std::string& x) { return x.rfind("Cum %", 0) == 0; }) == 2) {
       break;
     }
   }
   ASSERT_LT(h + 1, rows.size()) << "the chart's heading line is not in the report";
   for (const std::size_t v : c.values) {
     ASSERT_LT(v, rows[h + 1].size());
-    EXPECT_TRUE(tarnwick::ParseNumber(rows[h + 1][v]).has_value()) << "column " << v << ": " << rows[h + 1][v];
+    EXPECT_TRUE(tarnwick::ParseNumber(rows[h + 1][v]).has_value())
+        << "column " << v << ": " << rows[h + 1][v];
   }
 }
 

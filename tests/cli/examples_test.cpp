@@ -27,8 +27,8 @@ Shell Bash(const std::string& command) {
   const std::string script = ::testing::TempDir() + "/examples_cmd_" + std::to_string(::getpid());
   WriteFile(script, command + "\n");
   const std::string line = "cd '" + std::string(TARNWICK_SOURCE_DIR) + "' && PATH='" +
-                           std::string(TARNWICK_BINARY_DIR) + "':\"$PATH\" bash -c \"$(cat '" + script +
-                           "')\" > '" + out + "' 2>&1 < /dev/null";
+                           std::string(TARNWICK_BINARY_DIR) + "':\"$PATH\" bash -c \"$(cat '" +
+                           script + "')\" > '" + out + "' 2>&1 < /dev/null";
   const int w = std::system(line.c_str());
   Shell r;
   r.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
@@ -68,12 +68,14 @@ std::vector<std::string> ShellExamples(const std::string& text, int skip) {
 }
 
 TEST(Examples, ExtractedFromFencedShellBlocks) {
-  const std::string md = "# T\n```sh\nbuild\n```\ntext\n```sh\n# a comment\ntarnwick UN x\n\n  tarnwick HE\n```\n"
-                         "```\nnot shell\n```\n";
+  const std::string md =
+      "# T\n```sh\nbuild\n```\ntext\n```sh\n# a comment\ntarnwick UN x\n\n  tarnwick HE\n```\n"
+      "```\nnot shell\n```\n";
   EXPECT_EQ(ShellExamples(md, 1), (std::vector<std::string>{"tarnwick UN x", "  tarnwick HE"}));
   EXPECT_EQ(ShellExamples(md, 0).front(), "build");
   // A failing example is seen as failing: the check can fail.
-  EXPECT_NE(Bash("tarnwick 'ST file=examples/payments.tsv col=Amount strata=0 100 1000'").status, 0);
+  EXPECT_NE(Bash("tarnwick 'ST file=examples/payments.tsv col=Amount strata=0 100 1000'").status,
+            0);
 }
 
 TEST(Examples, EveryHelpExampleRuns) {

@@ -15,7 +15,8 @@ std::string Temp(const std::string& name) { return ::testing::TempDir() + "/mess
 // The value after "label\t" on its line of a report.
 std::string Field(const std::string& report, const std::string& label) {
   const std::size_t at = report.find(label + "\t");
-  if (at == std::string::npos || (at > 0 && report[at - 1] != '\n')) return "<missing " + label + ">";
+  if (at == std::string::npos || (at > 0 && report[at - 1] != '\n'))
+    return "<missing " + label + ">";
   const std::size_t from = at + label.size() + 1;
   return report.substr(from, report.find('\n', from) - from);
 }
@@ -41,9 +42,12 @@ TEST(Messages, EngineErrorsNameTheRowAndItsValues) {
        "Error 6: Overflow: the amount on row: 3 in file: " + big +
            " (Amount: 1E+20) is beyond the fixed-point range"},
       // Each amount fits; their total does not.
-      {"SU file=" + sum + " col=Key amount=Amount", "Error 6: Overflow: while adding rows: 2 to 4 in file: " + sum},
-      {"UN file=" + sum + " col=Amount", "Error 6: Overflow on row: 3 in file: " + sum + " (Amount: 900000000000000)"},
-      {"UN file=" + big + " col=Amount cond=\"$Key = Z\"", "Error 11: Division by zero (no rows were selected)"},
+      {"SU file=" + sum + " col=Key amount=Amount",
+       "Error 6: Overflow: while adding rows: 2 to 4 in file: " + sum},
+      {"UN file=" + sum + " col=Amount",
+       "Error 6: Overflow on row: 3 in file: " + sum + " (Amount: 900000000000000)"},
+      {"UN file=" + big + " col=Amount cond=\"$Key = Z\"",
+       "Error 11: Division by zero (no rows were selected)"},
   };
   for (const Case& c : cases) {
     const Result r = Tarnwick({c.line});
@@ -73,9 +77,11 @@ TEST(Messages, ExternalSortOfEqualAmountsSaysWhy) {
   WriteFile(file, "Amount\n50\n50\n50\n50\n");
   const Result r = Tarnwick({"--max-in-memory", "2", "UN file=" + file + " col=Amount"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "Error 11: Division by zero: the external sort's statistics need amounts that differ: all 4 "
-                   "amounts are 50; with --max-in-memory above that count the report marks what cannot be "
-                   "computed (at the end of the run, after 4 selected rows)\n");
+  EXPECT_EQ(
+      r.err,
+      "Error 11: Division by zero: the external sort's statistics need amounts that differ: all 4 "
+      "amounts are 50; with --max-in-memory above that count the report marks what cannot be "
+      "computed (at the end of the run, after 4 selected rows)\n");
   const Result in = Tarnwick({"UN file=" + file + " col=Amount"});
   EXPECT_EQ(in.status, 0) << in.err;
   EXPECT_EQ(Field(in.out, "Skewness: "), "n/a (the amounts are all equal)");
@@ -87,7 +93,8 @@ TEST(Messages, PeriodThatTotalsZeroHasNoShares) {
   const Result r = Tarnwick({"KS file=" + file + " acct=Acct col1=P1 col2=P2"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
-            "Two-period comparison of P1 and P2\nAccount\tPeriod 1\tPeriod 2\tCum % 1\tCum % 2\tDifference\n"
+            "Two-period comparison of P1 and P2\nAccount\tPeriod 1\tPeriod 2\tCum % 1\tCum % "
+            "2\tDifference\n"
             "A\t.00\t5.00\tn/a\tn/a\tn/a\nB\t.00\t6.00\tn/a\tn/a\tn/a\nTotals\t.00\t11.00\n"
             "D-stat\tn/a (period 1 totals 0)\nLargest difference at\tn/a (period 1 totals 0)\n");
 }

@@ -14,7 +14,6 @@ using namespace cli_test;
 
 namespace {
 
-
 const std::string kBom = "\xEF\xBB\xBF";
 
 // The value after "label" on its own line of a report.
@@ -64,7 +63,8 @@ TEST(Reading, QuotedCommaSeparatedFields) {
             "Gamma, Ltd\t\t5\r\n");
 
   // the names and values the filter sees are the unquoted ones
-  const Result sel = Tarnwick({"--raw", "EX file=" + f + " cond=\"$Vendor = 'Gamma, Ltd' OR $Memo = 'plain'\""});
+  const Result sel =
+      Tarnwick({"--raw", "EX file=" + f + " cond=\"$Vendor = 'Gamma, Ltd' OR $Memo = 'plain'\""});
   ASSERT_EQ(sel.status, 0) << sel.err;
   EXPECT_EQ(sel.out, "Vendor\tMemo\tAmount\r\nBeta\tplain\t1,000.25\r\nGamma, Ltd\t\t5\r\n");
 
@@ -82,16 +82,20 @@ TEST(Filters, RightOfANumberUsesItsDigits) {
   const Table t = ReadTable(Ledger());
   const int check = t.Col("CheckNum");
   int want = 0;
-  for (const auto& row : t.rows) want += row[static_cast<std::size_t>(check)].size() >= 2 &&
-                                         row[static_cast<std::size_t>(check)].substr(row[static_cast<std::size_t>(check)].size() - 2) == "01";
+  for (const auto& row : t.rows)
+    want += row[static_cast<std::size_t>(check)].size() >= 2 &&
+            row[static_cast<std::size_t>(check)].substr(
+                row[static_cast<std::size_t>(check)].size() - 2) == "01";
   ASSERT_EQ(want, 31);
   const Result r = Tarnwick({"--raw", "EX file=" + Ledger() + " cond=\"RIGHT($CheckNum,2) = 01\""});
   ASSERT_EQ(r.status, 0) << r.err;
   std::size_t lines = 0;
-  for (std::size_t p = r.out.find("\r\n"); p != std::string::npos; p = r.out.find("\r\n", p + 2)) ++lines;
+  for (std::size_t p = r.out.find("\r\n"); p != std::string::npos; p = r.out.find("\r\n", p + 2))
+    ++lines;
   EXPECT_EQ(lines, 1u + 31u);
   EXPECT_EQ(r.err, "");
-  const Result left = Tarnwick({"--raw", "EX file=" + Ledger() + " cond=\"LEFT($CheckNum,6) = 100301\""});
+  const Result left =
+      Tarnwick({"--raw", "EX file=" + Ledger() + " cond=\"LEFT($CheckNum,6) = 100301\""});
   EXPECT_NE(left.out.find("\t100301\t"), std::string::npos) << left.out;
   EXPECT_EQ(std::count(left.out.begin(), left.out.end(), '\n'), 2) << left.out;
 }
@@ -100,7 +104,8 @@ TEST(Filters, RightOfANumberUsesItsDigits) {
 // meaning (a number compares as a number, a word without regard to case).
 TEST(Filters, TextConstantsInSingleQuotes) {
   const std::string f = Temp("ids.tsv");
-  WriteFile(f, "InvNum\tVendor\tAmount\n000496\tAcme, Inc.\t1\n496\tacme, inc.\t2\n0496\tO'Brien\t3\n");
+  WriteFile(
+      f, "InvNum\tVendor\tAmount\n000496\tAcme, Inc.\t1\n496\tacme, inc.\t2\n0496\tO'Brien\t3\n");
   struct Case {
     std::string cond, rows;
   };
@@ -141,7 +146,8 @@ TEST(Filters, LettersBeyondAscii) {
 // wrote every row to its sample while saying that none could be evaluated.
 TEST(Filters, RowsThatCannotBeEvaluatedAreNotSelected) {
   const std::string sample = Temp("sample.tsv");
-  const Result r = Tarnwick({"--raw", "EX file=" + Ledger() + " cond=\"$Amount / 0 < 1\" sample=" + sample});
+  const Result r =
+      Tarnwick({"--raw", "EX file=" + Ledger() + " cond=\"$Amount / 0 < 1\" sample=" + sample});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(Line(r.out, "Rows read\t"), "3000");
   EXPECT_EQ(Line(r.out, "Rows selected\t"), "0");

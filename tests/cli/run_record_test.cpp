@@ -67,8 +67,10 @@ TEST_F(RunRecord, NamesInputsRowsTotalsAndOutputsOfEveryCommand) {
   WriteFile(ledger, text);
   const std::string script = P("run.txt");
   const std::string sample = P("picked.tsv");
-  WriteFile(script, "<src>=file=" + ledger + "\nUN <src> col=Amount cond=\"$Amount / $Div < 100\"\n"
-                    "EX <src> cond=\"$Key = K9\" sample=" + sample + "\n");
+  WriteFile(script, "<src>=file=" + ledger +
+                        "\nUN <src> col=Amount cond=\"$Amount / $Div < 100\"\n"
+                        "EX <src> cond=\"$Key = K9\" sample=" +
+                        sample + "\n");
   const std::string log = P("record.json");
   const Result r = Tarnwick({"--log", log, "-f", script});
   ASSERT_EQ(r.status, 0) << r.err;
@@ -125,7 +127,8 @@ TEST_F(RunRecord, ExactControlTotalOfTheSampleLedgerAgreesWithAnIndependentSum) 
   char expected[64];
   std::snprintf(expected, sizeof expected, "%lld.%02lld", cents / 100, cents % 100);
   // The exact decimal sum, to the nearest double.
-  EXPECT_EQ(j["commands"][0]["control_totals"][0]["sum"].get<double>(), std::strtod(expected, nullptr));
+  EXPECT_EQ(j["commands"][0]["control_totals"][0]["sum"].get<double>(),
+            std::strtod(expected, nullptr));
 }
 
 TEST_F(RunRecord, FailedRunIsRecordedWholeAndBadNamesAreRefused) {
@@ -174,10 +177,13 @@ TEST(Runner, StaleTemporaryFilesOfDeadRunsAreRemoved) {
   std::snprintf(deadName, sizeof deadName, "rad%x_3_abc.tmp", static_cast<unsigned>(dead));
   std::snprintf(liveName, sizeof liveName, "rad%x_3_abc.tmp", static_cast<unsigned>(::getpid()));
   std::snprintf(partName, sizeof partName, ".rad%x_0_1f.tmp.part", static_cast<unsigned>(dead));
-  for (const std::string& n : {std::string(deadName), std::string(liveName), std::string("rad_notours.tmp"), std::string("radio.tmp")}) WriteFile(tmp + "/" + n, "x");
+  for (const std::string& n : {std::string(deadName), std::string(liveName),
+                               std::string("rad_notours.tmp"), std::string("radio.tmp")})
+    WriteFile(tmp + "/" + n, "x");
   WriteFile(P(partName), "half a sample");
   ::setenv("TMPDIR", tmp.c_str(), 1);
-  const Result r = Tarnwick({"EX file=" + Ledger() + " cond=\"$Amount > 999000\" sample=" + P("s.tsv")});
+  const Result r =
+      Tarnwick({"EX file=" + Ledger() + " cond=\"$Amount > 999000\" sample=" + P("s.tsv")});
   ::unsetenv("TMPDIR");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_FALSE(fs::exists(tmp + "/" + deadName));
@@ -193,10 +199,12 @@ TEST(Runner, MistypedWordsGetTheNearestValidOne) {
     std::string line, err;
   } cases[] = {
       {"BF file=" + L + " col=Amount", "Command: BF is not a valid command (did you mean BE?)"},
-      {"BE file=" + L + " colx=Amount", "Argument: colx is not a valid argument (did you mean col?)"},
+      {"BE file=" + L + " colx=Amount",
+       "Argument: colx is not a valid argument (did you mean col?)"},
       {"BE file=" + L + " col=Amout",
-       "Col: Amout in file: " + L + " not found; the columns are: Vendor, InvNum, InvDate, Amount, "
-       "Account, CheckNum, Phone (did you mean Amount?)"},
+       "Col: Amout in file: " + L +
+           " not found; the columns are: Vendor, InvNum, InvDate, Amount, "
+           "Account, CheckNum, Phone (did you mean Amount?)"},
       // Nothing near: the engine's message as it stands.
       {"BE file=" + L + " col=Amount abcdefg=1", "Argument: abcdefg is not a valid argument "},
   };
@@ -213,7 +221,8 @@ TEST(Runner, ColumnNotFoundSaysWhenAByteOrderMarkOrSpacesExplainIt) {
   const Result r = Tarnwick({"UN file=" + spaced + " col=Amount"});
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("the column is named \" Amount \", with spaces around the name"),
-            std::string::npos) << r.err;
+            std::string::npos)
+      << r.err;
 }
 
 }  // namespace

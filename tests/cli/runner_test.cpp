@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <algorithm>
 #include <functional>
 #include <regex>
 
@@ -22,14 +22,14 @@
 #include "tarnwick/audit/mus_evaluation.h"
 #include "tarnwick/audit/mus_reconciliation.h"
 #include "tarnwick/audit/stratify.h"
-#include "tarnwick/stats/cross_tab.h"
-#include "tarnwick/stats/external_sort.h"
-#include "tarnwick/stats/sequences.h"
+#include "tarnwick/core/default_text.h"
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/report_text.h"
-#include "tarnwick/core/default_text.h"
 #include "tarnwick/stats/amount_array.h"
+#include "tarnwick/stats/cross_tab.h"
+#include "tarnwick/stats/external_sort.h"
 #include "tarnwick/stats/regression.h"
+#include "tarnwick/stats/sequences.h"
 
 namespace fs = std::filesystem;
 using namespace tarnwick;
@@ -136,9 +136,10 @@ std::string SplitReport(const Table& t, std::int32_t wholeTol, const std::string
                Num(r[t.Col("Amount")]));
   for (std::size_t i = 0; i < t.rows.size(); ++i) cr.SplitTran();
   const std::string listed =
-      everyPair ? "(" : "(" + std::to_string(cr.SPCount()) +
-                            " whole invoices listed once each, with their first pair; pairs=all "
-                            "lists every pair; ";
+      everyPair ? "("
+                : "(" + std::to_string(cr.SPCount()) +
+                      " whole invoices listed once each, with their first pair; pairs=all "
+                      "lists every pair; ";
   return cr.SPReport() + "Splits found: \t" + std::to_string(cr.SPPairs()) + "\t" + listed +
          "parts within 3 days of each other, " + window + ")\r\n";
 }
@@ -161,7 +162,8 @@ std::vector<ReportCase> Cases() {
          age.AgeingDate("12/31/2023");
          std::int16_t w = 45;
          age.SetAgeWidth(w);
-         for (const auto& r : t.rows) age.AddItem(Day(r[t.Col("InvDate")]), Num(r[t.Col("Amount")]));
+         for (const auto& r : t.rows)
+           age.AddItem(Day(r[t.Col("InvDate")]), Num(r[t.Col("Amount")]));
          return age.AgeReport();
        }},
       {"WD", "WD" + f + " col=InvDate",
@@ -189,16 +191,23 @@ std::vector<ReportCase> Cases() {
        }},
       // The whole within datetol= of each part unless wholetol= says otherwise; a closing
       // line with the count.
-      {"SP", "SP" + f + " vendno=Vendor invno=InvNum invdate=InvDate invamt=Amount datetol=3 simtol=4",
+      {"SP",
+       "SP" + f + " vendno=Vendor invno=InvNum invdate=InvDate invamt=Amount datetol=3 simtol=4",
        [](const Table& t) { return SplitReport(t, 3, "the whole within 3 days of each part"); }},
-      {"SP_WholeTol", "SP" + f + " vendno=Vendor invno=InvNum invdate=InvDate invamt=Amount "
-                           "datetol=3 simtol=4 WholeTol=40",
+      {"SP_WholeTol",
+       "SP" + f +
+           " vendno=Vendor invno=InvNum invdate=InvDate invamt=Amount "
+           "datetol=3 simtol=4 WholeTol=40",
        [](const Table& t) { return SplitReport(t, 40, "the whole within 40 days of each part"); }},
-      {"SP_AnyWholeDate", "SP" + f + " vendno=Vendor invno=InvNum invdate=InvDate invamt=Amount "
-                               "datetol=3 simtol=4 wholetol=ANY",
+      {"SP_AnyWholeDate",
+       "SP" + f +
+           " vendno=Vendor invno=InvNum invdate=InvDate invamt=Amount "
+           "datetol=3 simtol=4 wholetol=ANY",
        [](const Table& t) { return SplitReport(t, -1, "the whole at any date"); }},
-      {"SP_EveryPair", "SP" + f + " vendno=Vendor invno=InvNum invdate=InvDate invamt=Amount "
-                                  "datetol=3 simtol=4 wholetol=any pairs=all",
+      {"SP_EveryPair",
+       "SP" + f +
+           " vendno=Vendor invno=InvNum invdate=InvDate invamt=Amount "
+           "datetol=3 simtol=4 wholetol=any pairs=all",
        [](const Table& t) { return SplitReport(t, -1, "the whole at any date", true); }},
       {"ST", "ST" + f + " col=Amount strata=\"-1000 0 100 1000 10000 100000\"",
        [](const Table& t) {
@@ -228,7 +237,8 @@ std::vector<ReportCase> Cases() {
       {"GA", "GA" + f + " col=CheckNum",
        [](const Table& t) {
          cLongArray seq;
-         for (const auto& r : t.rows) seq.AddItem(static_cast<std::int32_t>(Num(r[t.Col("CheckNum")])));
+         for (const auto& r : t.rows)
+           seq.AddItem(static_cast<std::int32_t>(Num(r[t.Col("CheckNum")])));
          seq.SortArray();
          return seq.Gaps();
        }},
@@ -241,7 +251,8 @@ std::vector<ReportCase> Cases() {
       {"XT", "XT ds=FILE" + f + " col1=Account col2=Vendor amount=Amount",
        [](const Table& t) {
          cXtab xt;
-         for (const auto& r : t.rows) xt.AddItem(r[t.Col("Account")], r[t.Col("Vendor")], Num(r[t.Col("Amount")]));
+         for (const auto& r : t.rows)
+           xt.AddItem(r[t.Col("Account")], r[t.Col("Vendor")], Num(r[t.Col("Amount")]));
          return xt.Report();
        }},
       {"CM", "CM" + f + " col=Amount J=250000 R=2 RN=777 sample=" + Temp("cm_case.tsv"),
@@ -313,7 +324,8 @@ TEST(Runner, IntervalSampleWritesTheSelectedRows) {
 
 TEST(Runner, MonetaryUnitSampleWritesTheSelectedRows) {
   const std::string sample = Temp("mus_sample.tsv");
-  const Result r = Tarnwick({"CM file=" + Ledger() + " col=Amount J=400000 R=1 RN=5 sample=" + sample});
+  const Result r =
+      Tarnwick({"CM file=" + Ledger() + " col=Amount J=400000 R=1 RN=5 sample=" + sample});
   ASSERT_EQ(r.status, 0) << r.err;
   cCMA cma;
   cma.j(Currency::FromDouble(400000));
@@ -353,13 +365,15 @@ TEST(Runner, SampleSizesAndLimitsByMethod) {
             {"Size from\tthe normal approximation", "Required sample size\t73"}},
            {"SA pop=0 conf=95% ep=1% er=4% method=exact",
             {"Attribute Sample Size (exact)", "Population\tlarge", "Distribution\tbinomial",
-             "Tolerable deviation rate\t5.00%", "Deviations allowed\t1", "Required sample size\t93"}},
+             "Tolerable deviation rate\t5.00%", "Deviations allowed\t1",
+             "Required sample size\t93"}},
            {"SA pop=10000 conf=95% ep=1.75% er=3.25% method=Exact",
             {"Population\t10,000", "Distribution\thypergeometric", "Deviations allowed\t3",
              "Required sample size\t152"}},
            {"SA pop=50 conf=0.95 ep=0 er=0.05 method=exact", {"Required sample size\t31"}},
            {"PR pop=10000 conf=0.95 ss=59 nobs=0",
-            {"Basis\texact binomial upper limit (no errors found)", "Precision\t0.0495076098882269"}},
+            {"Basis\texact binomial upper limit (no errors found)",
+             "Precision\t0.0495076098882269"}},
            {"PR pop=10000 conf=0.95 ss=50 nobs=2", {"Basis\tnormal approximation"}},
            {"PR pop=0 conf=95% ss=93 nobs=1 method=exact",
             {"Attribute Sample Evaluation (exact)", "Sample deviation rate\t1.08%",
@@ -370,7 +384,8 @@ TEST(Runner, SampleSizesAndLimitsByMethod) {
     const Result r = Tarnwick({c.line});
     ASSERT_EQ(r.status, 0) << c.line << ": " << r.err;
     for (const std::string& l : c.lines)
-      EXPECT_NE(r.out.find(l + "\n"), std::string::npos) << c.line << " lacks " << l << ":\n" << r.out;
+      EXPECT_NE(r.out.find(l + "\n"), std::string::npos) << c.line << " lacks " << l << ":\n"
+                                                         << r.out;
   }
   // The exact report is the class's own, byte for byte.
   const Result raw = Tarnwick({"--raw", "SA pop=0 conf=95% ep=1% er=4% method=exact"});
@@ -385,9 +400,11 @@ TEST(Runner, SampleSizesAndLimitsByMethod) {
 // The monetary-unit evaluation reads the sampled items, clean ones included, from any source.
 TEST(Runner, MonetaryUnitEvaluationOfTheSampledItems) {
   const std::string items = Temp("mus_eval.tsv");
-  WriteFile(items, "Item\tBook\tAudited\nA1\t2000\t1500\nA2\t700\t700\nA3\t5000\t4000\n"
-                   "A4\t15000\t14000\nA5\t3000\t3300\n");
-  const Result r = Tarnwick({"--raw", "SE file=" + items + " book=Book audit=Audited intvl=10000 conf=95%"});
+  WriteFile(items,
+            "Item\tBook\tAudited\nA1\t2000\t1500\nA2\t700\t700\nA3\t5000\t4000\n"
+            "A4\t15000\t14000\nA5\t3000\t3300\n");
+  const Result r =
+      Tarnwick({"--raw", "SE file=" + items + " book=Book audit=Audited intvl=10000 conf=95%"});
   ASSERT_EQ(r.status, 0) << r.err;
   cMUSEval ev;
   ev.interval(10000);
@@ -405,7 +422,8 @@ TEST(Runner, MonetaryUnitEvaluationOfTheSampledItems) {
   EXPECT_NE(r.out.find("Items in the sample\t5\r\n"), std::string::npos) << r.out;
 
   // A filter and the database source give the same evaluation of the rows they select.
-  const Result some = Tarnwick({"SE file=" + items + " book=Book audit=Audited intvl=10000 conf=95% "
+  const Result some = Tarnwick({"SE file=" + items +
+                                " book=Book audit=Audited intvl=10000 conf=95% "
                                 "cond=\"$Item <> A5\""});
   ASSERT_EQ(some.status, 0) << some.err;
   EXPECT_NE(some.out.find("Upper misstatement limit\t29,957.32\n"), std::string::npos) << some.out;
@@ -415,13 +433,15 @@ TEST(Runner, MonetaryUnitEvaluationOfTheSampledItems) {
   WriteFile(bad, "Item\tBook\tAudited\nA1\t2000\t1500\nA2\t0\t10\n");
   const Result e = Tarnwick({"SE file=" + bad + " book=Book audit=Audited intvl=10000 conf=95%"});
   EXPECT_EQ(e.status, 1);
-  EXPECT_EQ(e.err, "Error 5: Invalid procedure call or argument: Col: Book on row: 3 is not a positive "
-                   "book amount: 0 (monetary units select positive book amounts)\n");
+  EXPECT_EQ(e.err,
+            "Error 5: Invalid procedure call or argument: Col: Book on row: 3 is not a positive "
+            "book amount: 0 (monetary units select positive book amounts)\n");
   EXPECT_EQ(e.out, "");
 
   const Result he = Tarnwick({"HE"});
   EXPECT_NE(he.out.find("\n  SE  Monetary-unit sample evaluation"), std::string::npos);
-  EXPECT_NE(he.out.find("        book: the column of the sampled items' book amounts (positive) [runner]"),
+  EXPECT_NE(he.out.find(
+                "        book: the column of the sampled items' book amounts (positive) [runner]"),
             std::string::npos);
   EXPECT_NE(he.out.find("        method: normal (default"), std::string::npos);
 }
@@ -441,11 +461,11 @@ TEST(Runner, DatabaseAndCommaSeparatedSourcesReadLikeTheFile) {
   }
   WriteFile(csv, text);
 
-  for (const char* args : {"BE col=Amount type=F2", "BA col=Vendor amount=Amount",
-                           "HO col=InvDate", "UN col=Amount"}) {
+  for (const char* args : {"BE col=Amount type=F2", "BA col=Vendor amount=Amount", "HO col=InvDate",
+                           "UN col=Amount"}) {
     const Result file = Tarnwick({"--raw", std::string(args) + " file=" + Ledger()});
-    const Result fromDb = Tarnwick({"--raw", std::string(args) + " ds=db conn=" + db +
-                                             " sql=\"select * from payments\""});
+    const Result fromDb = Tarnwick(
+        {"--raw", std::string(args) + " ds=db conn=" + db + " sql=\"select * from payments\""});
     const Result fromCsv = Tarnwick({"--raw", std::string(args) + " ds=file file=" + csv});
     ASSERT_EQ(file.status, 0) << args << file.err;
     EXPECT_EQ(fromDb.status, 0) << args << fromDb.err;
@@ -464,8 +484,9 @@ TEST(Runner, DatabaseAndCommaSeparatedSourcesReadLikeTheFile) {
   EXPECT_EQ(exCsv.out, exFile.out);
 
   // A query narrows the rows; NULL reads as an empty value, which no date test accepts.
-  const Result some = Tarnwick({"WD ds=db conn=" + db +
-                           " sql=\"select InvDate from payments where Vendor = 'V0002'\" col=InvDate"});
+  const Result some =
+      Tarnwick({"WD ds=db conn=" + db +
+                " sql=\"select InvDate from payments where Vendor = 'V0002'\" col=InvDate"});
   ASSERT_EQ(some.status, 0) << some.err;
   cAge age;
   for (const auto& row : Data().rows)
@@ -475,7 +496,9 @@ TEST(Runner, DatabaseAndCommaSeparatedSourcesReadLikeTheFile) {
   EXPECT_EQ(some.out, wd);
   const Result nulls = Tarnwick({"WD ds=db conn=" + db + " sql=\"select NULL as d\" col=d"});
   EXPECT_EQ(nulls.status, 1);
-  EXPECT_EQ(nulls.err, "Error 13: Type mismatch: Col: d on row: 2 in query: select NULL as d not a date value:\n");
+  EXPECT_EQ(
+      nulls.err,
+      "Error 13: Type mismatch: Col: d on row: 2 in query: select NULL as d not a date value:\n");
 }
 
 TEST(Runner, QuotedCommaSeparatedKeysKeepTheirCommas) {
@@ -600,16 +623,15 @@ TEST(Runner, BenfordPlacesRoundsOrPads) {
     const char* places;
     std::vector<std::string> read;  // what the class reads for each of the five amounts
   };
-  for (const Case& c : std::vector<Case>{
-           {"L2", "2", {"10.00", "0.00", "12.35", "7.00", "3.50"}},
-           {"F2", "2", {"10", "0", "12.35", "7", "3.5"}},
-           {"L1", "0", {"10", "0", "12", "7", "4"}},
-           {"D2", "4", {"9.995", "0.004", "12.345", "7", "3.5"}}}) {
+  for (const Case& c : std::vector<Case>{{"L2", "2", {"10.00", "0.00", "12.35", "7.00", "3.50"}},
+                                         {"F2", "2", {"10", "0", "12.35", "7", "3.5"}},
+                                         {"L1", "0", {"10", "0", "12", "7", "4"}},
+                                         {"D2", "4", {"9.995", "0.004", "12.345", "7", "3.5"}}}) {
     SCOPED_TRACE(c.type);
     std::vector<std::string> read;
     for (int n = 0; n < 3; ++n) read.insert(read.end(), c.read.begin(), c.read.end());
-    const Result r = Tarnwick({"--raw", "BE file=" + path + " col=Amount type=" + c.type +
-                                            " places=" + c.places});
+    const Result r = Tarnwick(
+        {"--raw", "BE file=" + path + " col=Amount type=" + c.type + " places=" + c.places});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, ClassReport(c.type, read) +
                          "Amounts tested\r\nSign\tall\r\nMinimum absolute amount\tnone\r\n"
@@ -624,11 +646,16 @@ TEST(Runner, BenfordShortestTextOfOddlyWrittenAmounts) {
     const char* cell;
     const char* read;  // the amount's shortest text
   };
-  const std::vector<Odd> odd = {
-      {"(45.10)", "45.1"},  {"$1,234.50", "1234.5"}, {"-0.0120", "0.012"},
-      {"007.50", "7.5"},    {".5", "0.5"},           {"5.", "5"},
-      {"1.5E+3", "1500"},   {"1234567890123456", "1234567890123456"},
-      {"0.30000000000000004", "0.30000000000000004"}, {"120", "120"}};
+  const std::vector<Odd> odd = {{"(45.10)", "45.1"},
+                                {"$1,234.50", "1234.5"},
+                                {"-0.0120", "0.012"},
+                                {"007.50", "7.5"},
+                                {".5", "0.5"},
+                                {"5.", "5"},
+                                {"1.5E+3", "1500"},
+                                {"1234567890123456", "1234567890123456"},
+                                {"0.30000000000000004", "0.30000000000000004"},
+                                {"120", "120"}};
   std::vector<std::string> cells, shortest, padded;
   for (int n = 0; n < 2; ++n) {
     for (const Odd& o : odd) {
@@ -688,14 +715,15 @@ TEST(Runner, BenfordSignAndMinimumChooseTheAmounts) {
       kept.push_back(texts[i][0] == '-' ? texts[i].substr(1) : texts[i]);
       ba.Item(KeyOf(i), v);
     }
-    const std::string section = "Amounts tested\r\nSign\t" + std::string(c.sign) +
-                                "\r\nMinimum absolute amount\t" + c.min +
-                                "\r\nRows left out by sign= and min=\t" + std::to_string(out) + "\r\n";
+    const std::string section =
+        "Amounts tested\r\nSign\t" + std::string(c.sign) + "\r\nMinimum absolute amount\t" + c.min +
+        "\r\nRows left out by sign= and min=\t" + std::to_string(out) + "\r\n";
     const Result be = Tarnwick({"--raw", "BE file=" + path + " col=Amount " + c.args});
     ASSERT_EQ(be.status, 0) << be.err;
     EXPECT_EQ(be.out, ClassReport("F1", kept) + section +
                           "Decimals read (places)\t2\tthe most among the tested amounts\r\n");
-    const Result summary = Tarnwick({"--raw", "BA file=" + path + " col=Key amount=Amount " + c.args});
+    const Result summary =
+        Tarnwick({"--raw", "BA file=" + path + " col=Key amount=Amount " + c.args});
     ASSERT_EQ(summary.status, 0) << summary.err;
     EXPECT_EQ(summary.out, Raw(ba.SummaryReport()) + section);
   }
@@ -731,27 +759,32 @@ std::vector<RejectCase> Rejections() {
        "method= is not an argument of UN (see tarnwick HE)"},
       {"EvaluationWithoutBookColumn", "SE file=" + M + " audit=Audited intvl=10000 conf=95%", 2,
        "missing: book= "},
-      {"EvaluationBookColumnNotInFile", "SE file=" + M + " book=Bk audit=Audited intvl=10000 conf=95%", 2,
+      {"EvaluationBookColumnNotInFile",
+       "SE file=" + M + " book=Bk audit=Audited intvl=10000 conf=95%", 2,
        "Col: Bk in file: " + M + " not found; the columns are: Item, Book, Audited"},
-      {"EvaluationIntervalNotAboveZero", "SE file=" + M + " book=Book audit=Audited intvl=0 conf=95%", 2,
-       "intvl=0 is not above 0"},
+      {"EvaluationIntervalNotAboveZero",
+       "SE file=" + M + " book=Book audit=Audited intvl=0 conf=95%", 2, "intvl=0 is not above 0"},
       {"EvaluationWithoutConfidence", "SE file=" + M + " book=Book audit=Audited intvl=10000", 2,
        "missing: conf= "},
-      {"EvaluationBadConfidence", "SE file=" + M + " book=Book audit=Audited intvl=10000 conf=1.5", 2,
-       "conf=1.5 is not a fraction from 0 to 1 or a percentage such as 95%"},
+      {"EvaluationBadConfidence", "SE file=" + M + " book=Book audit=Audited intvl=10000 conf=1.5",
+       2, "conf=1.5 is not a fraction from 0 to 1 or a percentage such as 95%"},
       {"FileWithoutRows", "UN file=" + headerOnly + " col=Amount", 2,
        "File has insufficient data (file: " + headerOnly + ")"},
       {"InvalidCommand", "zz file=" + L, 2, "Command: zz is not a valid command"},
-      {"CommandNotRunHere", "B5 sheet=x", 2, "Command: B5 is not run by tarnwick (see tarnwick HE)"},
+      {"CommandNotRunHere", "B5 sheet=x", 2,
+       "Command: B5 is not run by tarnwick (see tarnwick HE)"},
       {"InvalidArgument", "IS file=" + L + " intvl=10 rn=1 colour=red" + S, 2,
        "Argument: colour is not a valid argument "},
       {"MissingArgument", "IS file=" + L + " intvl=10" + S, 2, "missing: RN= "},
       {"MissingSample", "IS file=" + L + " intvl=10 rn=3", 2, "missing: Sample= "},
-      {"MissingAgeingDate", "AR file=" + L + " agecol=InvDate trancol=Amount", 2, "missing: agedate= "},
-      {"MissingFile", "IS file=" + L + ".gone intvl=10 rn=1" + S, 2, "File: " + L + ".gone not found"},
+      {"MissingAgeingDate", "AR file=" + L + " agecol=InvDate trancol=Amount", 2,
+       "missing: agedate= "},
+      {"MissingFile", "IS file=" + L + ".gone intvl=10 rn=1" + S, 2,
+       "File: " + L + ".gone not found"},
       {"MissingColumn", "CM file=" + L + " col=Amt J=1000 R=1 RN=1" + S, 2,
-       "Col: Amt in file: " + L + " not found; the columns are: Vendor, InvNum, InvDate, Amount, "
-       "Account, CheckNum, Phone"},
+       "Col: Amt in file: " + L +
+           " not found; the columns are: Vendor, InvNum, InvDate, Amount, "
+           "Account, CheckNum, Phone"},
       {"NonNumericAmountColumn", "CM file=" + L + " col=Vendor J=1000 R=1 RN=1" + S, 2,
        "Col: Vendor on row: 2 in file: " + L + " not numeric: V0001"},
       {"NotADateColumn", "WD file=" + L + " col=Amount", 2,
@@ -780,7 +813,8 @@ std::vector<RejectCase> Rejections() {
        "conf=95 is not a fraction from 0 to 1 or a percentage such as 95%"},
       {"SampleOverTheInput", "IS file=" + L + " intvl=10 rn=1 sample=" + L, 2,
        "Output: " + L + " is an input of this command; choose another file"},
-      {"SampleInAMissingFolder", "IS file=" + L + " intvl=10 rn=1 sample=" + Temp("gone") + "/s.tsv", 2,
+      {"SampleInAMissingFolder",
+       "IS file=" + L + " intvl=10 rn=1 sample=" + Temp("gone") + "/s.tsv", 2,
        "Error 53: File not found: " + Temp("gone") + "/s.tsv"},
       // A worksheet range is read from a workbook; the engine's checks ask for its cells.
       {"WorksheetSource", "UN ds=rng col=Amount", 2, "missing: sheet= ulc= "},
@@ -794,16 +828,25 @@ std::vector<RejectCase> Rejections() {
        "Filter: $AMT names no column of file: " + L},
       {"ExtractWithoutCondition", "EX file=" + L + S, 2, "missing: cond= "},
       {"WholeTolNotAWholeNumber",
-       "SP file=" + L + " vendno=Vendor invno=InvNum invdate=InvDate invamt=Amount datetol=3 "
-       "simtol=4 wholetol=soon", 2, "wholetol=soon is not a whole number from 0 to 36500"},
+       "SP file=" + L +
+           " vendno=Vendor invno=InvNum invdate=InvDate invamt=Amount datetol=3 "
+           "simtol=4 wholetol=soon",
+       2, "wholetol=soon is not a whole number from 0 to 36500"},
       {"WholeTolBeyondItsRange",
-       "SP file=" + L + " vendno=Vendor invno=InvNum invdate=InvDate invamt=Amount datetol=3 "
-       "simtol=4 wholetol=-1", 2, "wholetol=-1 is not a whole number from 0 to 36500"},
-      {"WholeTolOfAnotherCommand", "NE file=" + L + " vendno=Vendor invno=InvNum invdate=InvDate "
-       "invamt=Amount datetol=3 wholetol=3", 2, "wholetol= is not an argument of NE (see tarnwick HE)"},
-      {"BadStrata", "ST file=" + L + " col=Amount strata=\"100 10\"", 2, "strata: Out of sequence: 100 > 10"},
+       "SP file=" + L +
+           " vendno=Vendor invno=InvNum invdate=InvDate invamt=Amount datetol=3 "
+           "simtol=4 wholetol=-1",
+       2, "wholetol=-1 is not a whole number from 0 to 36500"},
+      {"WholeTolOfAnotherCommand",
+       "NE file=" + L +
+           " vendno=Vendor invno=InvNum invdate=InvDate "
+           "invamt=Amount datetol=3 wholetol=3",
+       2, "wholetol= is not an argument of NE (see tarnwick HE)"},
+      {"BadStrata", "ST file=" + L + " col=Amount strata=\"100 10\"", 2,
+       "strata: Out of sequence: 100 > 10"},
       {"MissingQuery", "UN ds=db conn=" + db + " col=Amount", 2, "missing: sql= "},
-      {"MissingQueryColumn", "UN ds=db conn=" + db + " sql=\"select Vendor from payments\" col=Amount", 2,
+      {"MissingQueryColumn",
+       "UN ds=db conn=" + db + " sql=\"select Vendor from payments\" col=Amount", 2,
        "Col: Amount in query: select Vendor from payments not found; the columns are: Vendor"},
   };
 }
@@ -862,8 +905,9 @@ TEST(Runner, ScriptWithSymbolsCommentsAndBlankLines) {
 
 TEST(Runner, ScriptStopsAtTheFirstFailingLine) {
   const std::string script = Temp("stops.txt");
-  WriteFile(script, "HO file=" + Ledger() + " col=InvDate\nHO file=nowhere.tsv col=InvDate\nWD file=" +
-                        Ledger() + " col=InvDate\n");
+  WriteFile(script, "HO file=" + Ledger() +
+                        " col=InvDate\nHO file=nowhere.tsv col=InvDate\nWD file=" + Ledger() +
+                        " col=InvDate\n");
   const Result r = Tarnwick({"-f", script});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, script + ":2: File: nowhere.tsv not found\n");
@@ -877,8 +921,9 @@ TEST(Runner, TimingLineOnStandardError) {
   const Result r = Tarnwick({"--timing", "HO file=" + Ledger() + " col=InvDate recap=Hol"});
   ASSERT_EQ(r.status, 0);
   const std::string rows = FormatNumber(static_cast<std::int32_t>(Data().rows.size()), "#,###,###");
-  EXPECT_TRUE(std::regex_match(r.err, std::regex("Cmd: HO in: " + rows +
-                                                 " items, rpt: Hol rps: [0-9,]+ time: [0-9,]*\\.[0-9]+ sec\n")))
+  EXPECT_TRUE(std::regex_match(
+      r.err, std::regex("Cmd: HO in: " + rows +
+                        " items, rpt: Hol rps: [0-9,]+ time: [0-9,]*\\.[0-9]+ sec\n")))
       << r.err;
 }
 
@@ -892,14 +937,17 @@ TEST(Runner, HelpListsEveryCommandWithItsArgumentsInWords) {
     }
     // The arguments a command needs here, in words, with an example (run by the examples
     // test); none of the spreadsheet's: no sheet=, ulc= or field arguments.
-    EXPECT_NE(r.out.find("\n  KS  Two-period account comparison\n        acct: the account column\n"),
-              std::string::npos);
-    EXPECT_NE(r.out.find("        example: tarnwick KS file=examples/trial_balance.tsv acct=Account col1=PY col2=CY\n"),
+    EXPECT_NE(
+        r.out.find("\n  KS  Two-period account comparison\n        acct: the account column\n"),
+        std::string::npos);
+    EXPECT_NE(r.out.find("        example: tarnwick KS file=examples/trial_balance.tsv "
+                         "acct=Account col1=PY col2=CY\n"),
               std::string::npos);
     // The spreadsheet's own arguments are listed for no command (sheet= and ulc= appear once,
     // with the workbook data sources).
     const std::string commands = r.out.substr(r.out.find("\nCommands"));
-    for (const char* spreadsheet : {"sheet:", "sheet=", "ulc", "fldno", "iamount", "agefld", "tranfld", "required:"})
+    for (const char* spreadsheet :
+         {"sheet:", "sheet=", "ulc", "fldno", "iamount", "agefld", "tranfld", "required:"})
       EXPECT_EQ(commands.find(spreadsheet), std::string::npos) << spreadsheet;
     // SP: what simtol= is not, and the runner's own window of the whole's date.
     const std::size_t sp = r.out.find("\n  SP  Split invoices\n");
@@ -918,12 +966,12 @@ TEST(Runner, HelpListsEveryCommandWithItsArgumentsInWords) {
   EXPECT_EQ(Tarnwick({"--bogus", "HE"}).status, 2);
 }
 
-
 TEST(Runner, ParetoListsTheLargestKeysOfTheSummaryClass) {
   const Result r = Tarnwick({"--raw", "PO file=" + Ledger() + " col=Vendor amount=Amount"});
   ASSERT_EQ(r.status, 0) << r.err;
   cStringArray sa;
-  for (const auto& row : Data().rows) sa.Item(row[Data().Col("Vendor")], Num(row[Data().Col("Amount")]));
+  for (const auto& row : Data().rows)
+    sa.Item(row[Data().Col("Vendor")], Num(row[Data().Col("Amount")]));
   sa.ComputePareto();
   std::string expected = "Pareto of Vendor by Amount\r\nKey\tAbsolute total\r\n";
   for (std::int16_t i = 0; i < cStringArray::kParetoSlots; ++i)
@@ -944,8 +992,9 @@ TEST(Runner, AreaCodesOfEveryTelephoneNumber) {
   for (const auto& row : Data().rows) {
     ASSERT_TRUE(std::getline(in, line));
     const std::string phone = row[Data().Col("Phone")];
-    EXPECT_EQ(line, std::to_string(n + 2) + "\t" + phone + "\t" + std::to_string(m.AreaCode(phone)) + "\t" +
-                        m.State(phone) + "\t" + m.Country(phone) + "\t" + m.TimeZone(phone));
+    EXPECT_EQ(line, std::to_string(n + 2) + "\t" + phone + "\t" +
+                        std::to_string(m.AreaCode(phone)) + "\t" + m.State(phone) + "\t" +
+                        m.Country(phone) + "\t" + m.TimeZone(phone));
     ++n;
   }
   EXPECT_FALSE(std::getline(in, line));
@@ -972,7 +1021,8 @@ TEST(Runner, ExtractWritesTheRowsTheFilterSelects) {
   const Table& t = Data();
   std::vector<std::string> expected = {LineOf(t.header)};
   for (const auto& row : t.rows)
-    if (Num(row[t.Col("Amount")]) >= 50000 && row[t.Col("Account")] == "5200") expected.push_back(LineOf(row));
+    if (Num(row[t.Col("Amount")]) >= 50000 && row[t.Col("Account")] == "5200")
+      expected.push_back(LineOf(row));
   ASSERT_GT(expected.size(), 3u);
   const std::string cond = " cond=\"$Amount >= 50000 AND $account = 5200\"";
   const Result listed = Tarnwick({"EX file=" + Ledger() + cond});
@@ -985,8 +1035,9 @@ TEST(Runner, ExtractWritesTheRowsTheFilterSelects) {
   const Result written = Tarnwick({"EX file=" + Ledger() + cond + " sample=" + extract});
   ASSERT_EQ(written.status, 0) << written.err;
   EXPECT_EQ(RowsOf(extract), expected);
-  EXPECT_EQ(written.out, "Extract\nRows read\t" + std::to_string(t.rows.size()) + "\nRows selected\t" +
-                             std::to_string(expected.size() - 1) + "\nWritten to\t" + extract + "\n");
+  EXPECT_EQ(written.out, "Extract\nRows read\t" + std::to_string(t.rows.size()) +
+                             "\nRows selected\t" + std::to_string(expected.size() - 1) +
+                             "\nWritten to\t" + extract + "\n");
 
   // Any analysis takes the filter: weekdays of the selected rows only.
   const Result wd = Tarnwick({"--raw", "WD file=" + Ledger() + " col=InvDate" + cond});
@@ -998,7 +1049,8 @@ TEST(Runner, ExtractWritesTheRowsTheFilterSelects) {
 }
 
 TEST(Runner, NoSelectedRowsIsSaidWithTheEngineError) {
-  const Result r = Tarnwick({"UN file=" + Ledger() + " col=Amount cond=\"$Amount > 1000000000000\""});
+  const Result r =
+      Tarnwick({"UN file=" + Ledger() + " col=Amount cond=\"$Amount > 1000000000000\""});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Error 11: Division by zero (no rows were selected)\n");
   // The filter reads no exponents: 1e12 is the number 1 and the name E12, which can never
@@ -1010,7 +1062,6 @@ TEST(Runner, NoSelectedRowsIsSaidWithTheEngineError) {
             "not read as written): $Amount > 1e12\n");
 }
 
-
 // Past the in-memory limit the amounts go to the external sort, whose temporary files are gone
 // when the run ends.
 TEST(Runner, LargeSourcesUseTheExternalSort) {
@@ -1019,9 +1070,14 @@ TEST(Runner, LargeSourcesUseTheExternalSort) {
   const char* old = std::getenv("TMPDIR");
   const std::string saved = old ? old : "";
   ::setenv("TMPDIR", tmp.c_str(), 1);
-  const Result r = Tarnwick({"--raw", "--max-in-memory", "1000", "UN file=" + Ledger() + " col=Amount"});
-  const Result small = Tarnwick({"--raw", "--max-in-memory", "3000", "UN file=" + Ledger() + " col=Amount"});
-  if (old) ::setenv("TMPDIR", saved.c_str(), 1); else ::unsetenv("TMPDIR");
+  const Result r =
+      Tarnwick({"--raw", "--max-in-memory", "1000", "UN file=" + Ledger() + " col=Amount"});
+  const Result small =
+      Tarnwick({"--raw", "--max-in-memory", "3000", "UN file=" + Ledger() + " col=Amount"});
+  if (old)
+    ::setenv("TMPDIR", saved.c_str(), 1);
+  else
+    ::unsetenv("TMPDIR");
   ASSERT_EQ(r.status, 0) << r.err;
   cNewDouble nd;
   for (const auto& row : Data().rows) nd.AddItem(Num(row[Data().Col("Amount")]));
@@ -1034,7 +1090,6 @@ TEST(Runner, LargeSourcesUseTheExternalSort) {
   // At the limit itself the amounts stay in memory.
   EXPECT_EQ(small.out, Raw(UnReport(Data())));
 }
-
 
 // A fixed-width print file read through its column specification gives the same summary as the
 // rows it was made from.
@@ -1055,15 +1110,17 @@ TEST(Runner, PrintFileThroughItsColumnSpecification) {
   const std::string file = Temp("ledger.prn");
   const std::string spec = Temp("ledger.spec");
   WriteFile(file, prn);
-  WriteFile(spec, "Name\tStart\tSize\tType\nVendor\t1\t10\tA\nInvDate\t11\t12\tD\nAmount\t23\t12\tN\n");
-  const Result r = Tarnwick({"--raw", "SU file=" + file + " filespec=" + spec + " col=Vendor amount=Amount"});
+  WriteFile(spec,
+            "Name\tStart\tSize\tType\nVendor\t1\t10\tA\nInvDate\t11\t12\tD\nAmount\t23\t12\tN\n");
+  const Result r =
+      Tarnwick({"--raw", "SU file=" + file + " filespec=" + spec + " col=Vendor amount=Amount"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, Raw(sa.SummaryReport()));
-  const Result badSpec = Tarnwick({"SU file=" + file + " filespec=" + spec + ".gone col=Vendor amount=Amount"});
+  const Result badSpec =
+      Tarnwick({"SU file=" + file + " filespec=" + spec + ".gone col=Vendor amount=Amount"});
   EXPECT_EQ(badSpec.status, 2);
   EXPECT_EQ(badSpec.err, "File: " + spec + ".gone not found\n");
 }
-
 
 TEST(Runner, TrendOfASeriesInRowOrder) {
   const std::string file = Temp("series.tsv");
@@ -1073,9 +1130,10 @@ TEST(Runner, TrendOfASeriesInRowOrder) {
   std::vector<double> v = {10, 14, 15, 21, 22};
   cTrend t;
   t.linest(v, 5);
-  EXPECT_EQ(r.out, "Trend of Sales\nObservations\t5\nSlope\t" + NumText(t.Slope()) + "\nIntercept\t" +
-                       NumText(t.Intercept()) + "\nR squared\t" + NumText(t.R2()) + "\nFirst actual\t10\n" +
-                       "First expected\t" + NumText(t.LeftExpected()) + "\nLast actual\t22\nLast expected\t" +
+  EXPECT_EQ(r.out, "Trend of Sales\nObservations\t5\nSlope\t" + NumText(t.Slope()) +
+                       "\nIntercept\t" + NumText(t.Intercept()) + "\nR squared\t" +
+                       NumText(t.R2()) + "\nFirst actual\t10\n" + "First expected\t" +
+                       NumText(t.LeftExpected()) + "\nLast actual\t22\nLast expected\t" +
                        NumText(t.RightExpected()) + "\n");
   EXPECT_EQ(NumText(t.Slope()), "3.1");  // Sxy 31 over Sxx 10
   // Two values make a line but no trend worth its R squared; one value makes no line. The
@@ -1083,16 +1141,18 @@ TEST(Runner, TrendOfASeriesInRowOrder) {
   WriteFile(file, "Month\tSales\n1\t10\n2\t14\n");
   const Result two = Tarnwick({"TR file=" + file + " col=Sales"});
   ASSERT_EQ(two.status, 0) << two.err;
-  EXPECT_EQ(two.out, "Trend of Sales\nObservations\t2\nSlope\t4\nIntercept\t6\n"
-                     "R squared\tn/a (needs 3 or more values)\nFirst actual\t10\nFirst expected\t10\n"
-                     "Last actual\t14\nLast expected\t14\n");
+  EXPECT_EQ(two.out,
+            "Trend of Sales\nObservations\t2\nSlope\t4\nIntercept\t6\n"
+            "R squared\tn/a (needs 3 or more values)\nFirst actual\t10\nFirst expected\t10\n"
+            "Last actual\t14\nLast expected\t14\n");
   WriteFile(file, "Month\tSales\n1\t10\n");
   const Result one = Tarnwick({"TR file=" + file + " col=Sales"});
   ASSERT_EQ(one.status, 0) << one.err;
   const std::string na = "n/a (needs 2 or more values)";
-  EXPECT_EQ(one.out, "Trend of Sales\nObservations\t1\nSlope\t" + na + "\nIntercept\t" + na +
-                         "\nR squared\tn/a (needs 3 or more values)\nFirst actual\t10\nFirst expected\t" + na +
-                         "\nLast actual\t10\nLast expected\t" + na + "\n");
+  EXPECT_EQ(one.out,
+            "Trend of Sales\nObservations\t1\nSlope\t" + na + "\nIntercept\t" + na +
+                "\nR squared\tn/a (needs 3 or more values)\nFirst actual\t10\nFirst expected\t" +
+                na + "\nLast actual\t10\nLast expected\t" + na + "\n");
 }
 
 }  // namespace

@@ -24,7 +24,6 @@ std::string Book(const std::string& name) {
   return std::string(TARNWICK_SOURCE_DIR) + "/tests/testdata/workbooks/" + name;
 }
 
-
 const Table& Data() {
   static const Table t = ReadTable(Ledger());
   return t;
@@ -96,7 +95,8 @@ TEST(WorkbookSource, CellKindsBecomeTheTextsTheEngineReads) {
             "726578.08\t7/5/2023\tTRUE\t1453156.16\r\n"
             "1e+16\t7/5/2023 1:30:00 PM\tFALSE\tx, \"quoted\"!\r\n");
   // A named hidden sheet is read when asked for.
-  const Result hidden = Tarnwick({"--raw", "EX file=" + Book("kinds.xlsx") + " sheet=hidden cond=\"1=1\""});
+  const Result hidden =
+      Tarnwick({"--raw", "EX file=" + Book("kinds.xlsx") + " sheet=hidden cond=\"1=1\""});
   EXPECT_EQ(hidden.status, 0) << hidden.err;
   EXPECT_EQ(hidden.out, "Secret\r\n1\r\n");
 }
@@ -114,8 +114,8 @@ TEST(WorkbookSource, ErrorValueInAnAmountStopsTheRunNamingTheCell) {
   const Result r = Tarnwick({"UN file=" + Book("divzero.xlsx") + " col=Amount"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "Error 13: Type mismatch: Col: Amount on row: 6 in file: " + Book("divzero.xlsx") +
-                       " sheet: Ledger not numeric: #DIV/0!\n");
+  EXPECT_EQ(r.err, "Error 13: Type mismatch: Col: Amount on row: 6 in file: " +
+                       Book("divzero.xlsx") + " sheet: Ledger not numeric: #DIV/0!\n");
 }
 
 namespace {
@@ -145,7 +145,8 @@ std::vector<BadBook> BadBooks() {
        "Workbook: " + Book("encrypted.xlsx") +
            " is protected by a password (encrypted): save it without a password to read it"},
       {"OldBinary", "UN file=" + Book("old.xls") + " col=Amount",
-       "Workbook: " + Book("old.xls") + " is an old binary .xls workbook, which is not read: save it as .xlsx"},
+       "Workbook: " + Book("old.xls") +
+           " is an old binary .xls workbook, which is not read: save it as .xlsx"},
       {"NoSuchSheet", "UN file=" + L + " sheet=Payments col=Amount",
        "Workbook: " + L + " has no sheet named Payments (its sheets: Ledger, Range)"},
       {"NoHeaderAtTheCell", "UN ds=rng file=" + L + " sheet=Range ulc=C2 col=Amount",
@@ -155,10 +156,15 @@ std::vector<BadBook> BadBooks() {
       {"NotACell", "UN ds=rng file=" + L + " sheet=Range ulc=3B col=Amount",
        "ulc=3B is not a cell reference such as B3"},
       {"RangeOfATextFile", "UN ds=rng file=" + Ledger() + " sheet=Range ulc=B3 col=Amount",
-       "Data source: ds=rng reads a range of an .xlsx workbook; file: " + Ledger() + " is not a workbook"},
+       "Data source: ds=rng reads a range of an .xlsx workbook; file: " + Ledger() +
+           " is not a workbook"},
       {"RangeWithoutItsCells", "UN ds=rng file=" + L + " col=Amount", "missing: sheet= ulc= "},
-      {"RangeInCapitalsWithoutItsCell", "UN ds=RNG file=" + L + " sheet=Range col=Amount", "missing: ulc= "},
-      {"MissingColumn", "UN file=" + L + " col=Amt", "Col: Amt in file: " + L + " sheet: Ledger not found; the columns are: Vendor, InvNum, InvDate, Amount, Account, CheckNum, Phone"},
+      {"RangeInCapitalsWithoutItsCell", "UN ds=RNG file=" + L + " sheet=Range col=Amount",
+       "missing: ulc= "},
+      {"MissingColumn", "UN file=" + L + " col=Amt",
+       "Col: Amt in file: " + L +
+           " sheet: Ledger not found; the columns are: Vendor, InvNum, InvDate, Amount, Account, "
+           "CheckNum, Phone"},
       {"Selection", "UN ds=sel col=Amount",
        "Data source: ds=sel reads the spreadsheet's current selection and needs the spreadsheet; "
        "use ds=file, ds=rng (a range of an .xlsx workbook) or ds=db"},
@@ -201,12 +207,15 @@ INSTANTIATE_TEST_SUITE_P(Workbooks, BadBookTest, ::testing::ValuesIn(BadBooks())
 TEST(OdbcSource, SqliteThroughItsOdbcDriverReadsLikeTheFile) {
   const std::string db = Temp("ledger.db");
   MakeDb(db, Data());
-  ExpectSameReports("ds=db conn=\"Driver=SQLite3;Database=" + db + "\" sql=\"select * from payments\"");
+  ExpectSameReports("ds=db conn=\"Driver=SQLite3;Database=" + db +
+                    "\" sql=\"select * from payments\"");
   // NULL is an empty value, which the date test refuses during the run.
-  const Result nulls = Tarnwick({"WD ds=db conn=\"Driver=SQLite3;Database=" + db +
-                                 "\" sql=\"select NULL as d\" col=d"});
+  const Result nulls = Tarnwick(
+      {"WD ds=db conn=\"Driver=SQLite3;Database=" + db + "\" sql=\"select NULL as d\" col=d"});
   EXPECT_EQ(nulls.status, 1);
-  EXPECT_EQ(nulls.err, "Error 13: Type mismatch: Col: d on row: 2 in query: select NULL as d not a date value:\n");
+  EXPECT_EQ(
+      nulls.err,
+      "Error 13: Type mismatch: Col: d on row: 2 in query: select NULL as d not a date value:\n");
 }
 
 TEST(OdbcSource, FailuresNameTheDriverAndNeverThePassword) {
@@ -217,10 +226,13 @@ TEST(OdbcSource, FailuresNameTheDriverAndNeverThePassword) {
   };
   const Case cases[] = {
       {"UN ds=db conn=\"Driver=NoSuchDriver;PWD=hunter2\" sql=\"select 1\" col=Amount",
-       "Database: cannot connect through ODBC: [unixODBC][Driver Manager]Can't open lib 'NoSuchDriver'"},
+       "Database: cannot connect through ODBC: [unixODBC][Driver Manager]Can't open lib "
+       "'NoSuchDriver'"},
       {"UN ds=db conn=\"DSN=nowhere;UID=a;Password={hun;ter2}\" sql=\"select 1\" col=Amount",
-       "Database: cannot connect through ODBC: [unixODBC][Driver Manager]Data source name not found"},
-      {"UN ds=db conn=\"Driver=SQLite3;Database=" + db + ";PWD=hunter2\" sql=\"select Amount from nowhere\" col=Amount",
+       "Database: cannot connect through ODBC: [unixODBC][Driver Manager]Data source name not "
+       "found"},
+      {"UN ds=db conn=\"Driver=SQLite3;Database=" + db +
+           ";PWD=hunter2\" sql=\"select Amount from nowhere\" col=Amount",
        "Database: the query failed: "},
   };
   for (const Case& c : cases) {
@@ -241,12 +253,15 @@ TEST(OdbcSource, PostgresTableReadsLikeTheFile) {
   // Letters beyond ASCII, a timestamp, NULL, and a text longer than the driver's declared size,
   // through a cursor.
   const Result r = Tarnwick(
-      {"--raw", "EX ds=db conn=\"" + conn + ";UseDeclareFetch=1;Fetch=2\" cond=\"1=1\" sql=\"select "
-       "'Zoë Ωmega 😀' as name, timestamp '2023-07-05 13:30:00' as at, NULL as n, "
-       "length(repeat('é', 9000)) as len, length(repeat('é', 9000)) = 9000 as ok\""});
+      {"--raw", "EX ds=db conn=\"" + conn +
+                    ";UseDeclareFetch=1;Fetch=2\" cond=\"1=1\" sql=\"select "
+                    "'Zoë Ωmega 😀' as name, timestamp '2023-07-05 13:30:00' as at, NULL as n, "
+                    "length(repeat('é', 9000)) as len, length(repeat('é', 9000)) = 9000 as ok\""});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "name\tat\tn\tlen\tok\r\nZoë Ωmega 😀\t7/5/2023 1:30:00 PM\t\t9000\t1\r\n");
-  const Result lng = Tarnwick({"--raw", "EX ds=db conn=\"" + conn + "\" cond=\"1=1\" sql=\"select repeat('é', 9000) as a\""});
+  const Result lng =
+      Tarnwick({"--raw", "EX ds=db conn=\"" + conn +
+                             "\" cond=\"1=1\" sql=\"select repeat('é', 9000) as a\""});
   ASSERT_EQ(lng.status, 0) << lng.err;
   std::string want = "a\r\n";
   for (int k = 0; k < 9000; ++k) want += "é";
@@ -262,7 +277,8 @@ TEST(OdbcSource, PostgresRefusedLoginAndDroppedConnection) {
   const Result refused = Tarnwick({"UN ds=db conn=\"" + wrong + "\" sql=\"select 1 as a\" col=a"});
   EXPECT_EQ(refused.status, 2);
   EXPECT_EQ(refused.out, "");
-  EXPECT_NE(refused.err.find("password authentication failed for user \"tarnwick\""), std::string::npos)
+  EXPECT_NE(refused.err.find("password authentication failed for user \"tarnwick\""),
+            std::string::npos)
       << refused.err;
   EXPECT_EQ(refused.err.find("Wr0ngSecret"), std::string::npos) << refused.err;
 
@@ -270,11 +286,13 @@ TEST(OdbcSource, PostgresRefusedLoginAndDroppedConnection) {
   // server, in blocks to the runner): an error of the run, after some rows were read, and no
   // report.
   const Result dropped = Tarnwick(
-      {"UN ds=db conn=\"" + conn + ";UseDeclareFetch=1;Fetch=10\" col=x sql=\"select g as x, case when g = 1000 "
+      {"UN ds=db conn=\"" + conn +
+       ";UseDeclareFetch=1;Fetch=10\" col=x sql=\"select g as x, case when g = 1000 "
        "then pg_terminate_backend(pg_backend_pid()) end as k from generate_series(1, 2000) g\""});
   EXPECT_EQ(dropped.status, 1);
   EXPECT_EQ(dropped.out, "");
-  EXPECT_TRUE(std::regex_search(dropped.err, std::regex("^Database: reading the query failed after [1-9][0-9]* rows: ")))
+  EXPECT_TRUE(std::regex_search(
+      dropped.err, std::regex("^Database: reading the query failed after [1-9][0-9]* rows: ")))
       << dropped.err;
   EXPECT_NE(dropped.err.find("The connection has been lost"), std::string::npos) << dropped.err;
   EXPECT_EQ(dropped.err.find(conn.substr(pwd + 4)), std::string::npos);

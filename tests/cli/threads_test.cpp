@@ -52,7 +52,9 @@ std::string Write(const std::string& name, const std::string& text) {
 
 // Sets TARNWICK_BLOCK_BYTES for the runs of one scope.
 struct BlockSize {
-  explicit BlockSize(std::size_t n) { ::setenv("TARNWICK_BLOCK_BYTES", std::to_string(n).c_str(), 1); }
+  explicit BlockSize(std::size_t n) {
+    ::setenv("TARNWICK_BLOCK_BYTES", std::to_string(n).c_str(), 1);
+  }
   ~BlockSize() { ::unsetenv("TARNWICK_BLOCK_BYTES"); }
 };
 
@@ -81,8 +83,8 @@ std::string Ledger(int rows, bool comma) {
     s += sep;
     s += std::to_string(month) + "/" + std::to_string(day) + "/2023";
     s += sep;
-    s += (r % 13 == 0 ? "-" : "") + std::to_string(cents / 100) + "." + std::to_string(cents % 100 / 10) +
-         std::to_string(cents % 10) + (r % 101 == 0 ? "7" : "");
+    s += (r % 13 == 0 ? "-" : "") + std::to_string(cents / 100) + "." +
+         std::to_string(cents % 100 / 10) + std::to_string(cents % 10) + (r % 101 == 0 ? "7" : "");
     s += sep;
     s += std::to_string(5000 + 100 * (vendor % 9));
     s += sep;
@@ -166,12 +168,14 @@ TEST_P(SameForEveryThreadCount, ReportMessageStatusAndSample) {
     ASSERT_GT(oneSample.size(), 1000u);
   }
   const bool big = c.file() == BigTab();
-  for (const std::size_t block : big ? std::vector<std::size_t>{4096, 1 << 22} : std::vector<std::size_t>{1, 64, 300}) {
+  for (const std::size_t block :
+       big ? std::vector<std::size_t>{4096, 1 << 22} : std::vector<std::size_t>{1, 64, 300}) {
     BlockSize size(block);
     for (const int threads : {2, 3, 8}) {
       std::filesystem::remove(sample);
       const Result many = RunCase(c, threads, sample);
-      const std::string at = " threads " + std::to_string(threads) + " block " + std::to_string(block);
+      const std::string at =
+          " threads " + std::to_string(threads) + " block " + std::to_string(block);
       EXPECT_EQ(many.status, one.status) << at;
       EXPECT_EQ(many.err, one.err) << at;
       EXPECT_TRUE(many.out == one.out) << at;
@@ -205,7 +209,8 @@ TEST(Threads, BadNumberStopsAtTheSameRow) {
   std::filesystem::remove(sample);
   const Result one = Tarnwick({"--raw", "--threads", "1", line});
   EXPECT_EQ(one.status, 1);
-  EXPECT_NE(one.err.find("Col: Amount on row: 15001 in file: " + file + " not numeric: 12O.5"), std::string::npos)
+  EXPECT_NE(one.err.find("Col: Amount on row: 15001 in file: " + file + " not numeric: 12O.5"),
+            std::string::npos)
       << one.err;
   EXPECT_FALSE(std::filesystem::exists(sample));
   for (const std::size_t block : {1, 100, 65536}) {
@@ -224,9 +229,11 @@ TEST(Threads, BadNumberStopsAtTheSameRow) {
 // however many workers meet it, and shows it before the report's rows are counted.
 TEST(Threads, FilterNoticeShownOnce) {
   std::string text = "Name\tAmount\r\n";
-  for (int i = 1; i <= 400; ++i) text += "((((((a" + std::to_string(i) + "\t" + std::to_string(i) + "\n";
+  for (int i = 1; i <= 400; ++i)
+    text += "((((((a" + std::to_string(i) + "\t" + std::to_string(i) + "\n";
   const std::string file = Write("parens.tsv", text);
-  const std::string line = "SU file=" + file + " col=Name amount=Amount cond=\"$Name <> $Name OR $Name = $Name\"";
+  const std::string line =
+      "SU file=" + file + " col=Name amount=Amount cond=\"$Name <> $Name OR $Name = $Name\"";
   const Result one = Tarnwick({"--threads", "1", line});
   ASSERT_EQ(one.status, 0) << one.err;
   EXPECT_EQ(one.err, "Too many parens\n");
@@ -308,7 +315,11 @@ TEST(Threads, BlocksGiveTheOneThreadRows) {
   const std::string wide = Repeat("f,", 101) + "f\n";  // 102 fields
   const std::string filler = Repeat("1,2\n", 30);
   const std::vector<Text> texts = {
-      {"tab", "\xEF\xBB\xBF" "a\tb\tc\r\n1\t2\t3\r\n\r\n4\t" + std::string(200, 'y') + "\t6\n7\n8\t9\t10\t11\r\n\r", ""},
+      {"tab",
+       "\xEF\xBB\xBF"
+       "a\tb\tc\r\n1\t2\t3\r\n\r\n4\t" +
+           std::string(200, 'y') + "\t6\n7\n8\t9\t10\t11\r\n\r",
+       ""},
       {"tabNoEnd", "a\tb\n1\t2\n3\t4", ""},
       {"comma",
        "b,\"Na\nme\",c\r\n1,\"x, y\",3\r\n\"multi\r\nline \"\"q\"\"\",2,\"\"\nab\"c,\"d\n\"e\"\n" +
@@ -316,8 +327,10 @@ TEST(Threads, BlocksGiveTheOneThreadRows) {
        ""},
       // beyond the rows the reader reads to guess the column types when it opens the file
       {"wide", "a,b\n" + filler + wide + "5,6\n", "Line 32 has more than 101 fields (w)"},
-      {"unclosed", "a,b\n" + filler + "\"h\ne\",2\n1,\"open\nstill\n", "Line 34 has a quoted field that is not closed (w)"},
-      {"wideUnclosed", "a,b\n" + filler + Repeat("f,", 101) + "\"open\n", "Line 32 has more than 101 fields (w)"},
+      {"unclosed", "a,b\n" + filler + "\"h\ne\",2\n1,\"open\nstill\n",
+       "Line 34 has a quoted field that is not closed (w)"},
+      {"wideUnclosed", "a,b\n" + filler + Repeat("f,", 101) + "\"open\n",
+       "Line 32 has more than 101 fields (w)"},
   };
   for (const Text& t : texts) {
     const std::string path = Write(std::string("blocks_") + t.name, t.text);

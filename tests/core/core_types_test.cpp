@@ -3,10 +3,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <string>
-#include <limits>
 
+#include "../support/engine_error.h"
 #include "tarnwick/core/arith.h"
 #include "tarnwick/core/currency.h"
 #include "tarnwick/core/date.h"
@@ -14,7 +15,6 @@
 #include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/text.h"
 #include "tarnwick/core/variant.h"
-#include "../support/engine_error.h"
 
 namespace tarnwick {
 namespace {
@@ -23,9 +23,9 @@ using testing::CodeOf;
 
 TEST(Currency, RoundsToTenThousandthsHalvesToEven) {
   // The amount is the double times 10,000 rounded to the nearest whole, halves to even.
-  EXPECT_EQ(Currency(1.00005).raw(), 10001);   // the product is 10000.500000000002
-  EXPECT_EQ(Currency(0.00025).raw(), 2);       // 2.5 -> 2 (even)
-  EXPECT_EQ(Currency(0.00075).raw(), 8);       // 7.5 -> 8 (even)
+  EXPECT_EQ(Currency(1.00005).raw(), 10001);  // the product is 10000.500000000002
+  EXPECT_EQ(Currency(0.00025).raw(), 2);      // 2.5 -> 2 (even)
+  EXPECT_EQ(Currency(0.00075).raw(), 8);      // 7.5 -> 8 (even)
   EXPECT_EQ(Currency(-0.00025).raw(), -2);
   EXPECT_EQ(Currency(12.3456).raw(), 123456);
   EXPECT_EQ(Currency(-12.3456).ToDouble(), -12.3456);
@@ -58,10 +58,10 @@ TEST(Date, SerialsAroundTheEpochAndNineteenHundred) {
     double serial;
     int weekday;
   };
-  for (const Case& c : {Case{1899, 12, 30, 0, 7}, Case{1899, 12, 31, 1, 1}, Case{1900, 1, 1, 2, 2},
-                        Case{1900, 2, 28, 60, 4}, Case{1900, 3, 1, 61, 5},
-                        Case{1899, 12, 29, -1, 6}, Case{2000, 2, 29, 36585, 3},
-                        Case{2007, 12, 31, 39447, 2}, Case{1800, 1, 1, -36522, 4}}) {
+  for (const Case& c :
+       {Case{1899, 12, 30, 0, 7}, Case{1899, 12, 31, 1, 1}, Case{1900, 1, 1, 2, 2},
+        Case{1900, 2, 28, 60, 4}, Case{1900, 3, 1, 61, 5}, Case{1899, 12, 29, -1, 6},
+        Case{2000, 2, 29, 36585, 3}, Case{2007, 12, 31, 39447, 2}, Case{1800, 1, 1, -36522, 4}}) {
     const auto date = Date::FromYmd(c.y, c.m, c.d);
     ASSERT_TRUE(date) << c.y << "-" << c.m << "-" << c.d;
     EXPECT_EQ(date->serial(), c.serial) << c.y << "-" << c.m << "-" << c.d;
@@ -86,12 +86,12 @@ TEST(NumericText, AcceptedForms) {
     const char* text;
     double value;
   };
-  for (const Case& c : {Case{"12", 12}, Case{" 12.5 ", 12.5}, Case{"-3", -3}, Case{"+3", 3},
-                        Case{"1,234,567.89", 1234567.89}, Case{"$1,000", 1000},
-                        Case{"-$5.25", -5.25}, Case{"$-5.25", -5.25}, Case{"(12.50)", -12.5},
-                        Case{"( $7 )", -7}, Case{".5", 0.5}, Case{"5.", 5}, Case{"1e3", 1000},
-                        Case{"1.5E-2", 0.015}, Case{"2D2", 200}, Case{"7-", -7},
-                        Case{"0", 0}, Case{"00012", 12}, Case{"- 4", -4}}) {
+  for (const Case& c :
+       {Case{"12", 12}, Case{" 12.5 ", 12.5}, Case{"-3", -3}, Case{"+3", 3},
+        Case{"1,234,567.89", 1234567.89}, Case{"$1,000", 1000}, Case{"-$5.25", -5.25},
+        Case{"$-5.25", -5.25}, Case{"(12.50)", -12.5}, Case{"( $7 )", -7}, Case{".5", 0.5},
+        Case{"5.", 5}, Case{"1e3", 1000}, Case{"1.5E-2", 0.015}, Case{"2D2", 200}, Case{"7-", -7},
+        Case{"0", 0}, Case{"00012", 12}, Case{"- 4", -4}}) {
     const auto v = ParseNumber(c.text);
     ASSERT_TRUE(v) << c.text;
     EXPECT_DOUBLE_EQ(*v, c.value) << c.text;
@@ -125,9 +125,9 @@ TEST(NumericText, PlainDecimalsReadToTheNearestDouble) {
 }
 
 TEST(NumericText, RejectedForms) {
-  for (const char* t : {"", " ", ".", "-", "$", "abc", "12a", "1.2.3", ",12", "1e", "1e+",
-                        "inf", "nan", "(-5)", "(5", "--5", "5 5", "\t5", "1,2.3,4", "0x10",
-                        "1e999", "12%"}) {
+  for (const char* t :
+       {"",    " ",   ".",    "-",  "$",   "abc", "12a", "1.2.3",   ",12",  "1e",    "1e+",
+        "inf", "nan", "(-5)", "(5", "--5", "5 5", "\t5", "1,2.3,4", "0x10", "1e999", "12%"}) {
     EXPECT_FALSE(ParseNumber(t)) << '"' << t << '"';
   }
 }
@@ -137,11 +137,11 @@ TEST(DateText, AcceptedForms) {
     const char* text;
     int y, m, d;
   };
-  for (const Case& c : {Case{"12/31/2007", 2007, 12, 31}, Case{"1/5/2008", 2008, 1, 5},
-                        Case{"01-05-2008", 2008, 1, 5}, Case{"1.5.2008", 2008, 1, 5},
-                        Case{"3/1/29", 2029, 3, 1}, Case{"3/1/30", 1930, 3, 1},
-                        Case{"3/1/00", 2000, 3, 1}, Case{"3/1/99", 1999, 3, 1},
-                        Case{" 2/29/2000 ", 2000, 2, 29}, Case{"2008-01-05", 2008, 1, 5}}) {
+  for (const Case& c :
+       {Case{"12/31/2007", 2007, 12, 31}, Case{"1/5/2008", 2008, 1, 5},
+        Case{"01-05-2008", 2008, 1, 5}, Case{"1.5.2008", 2008, 1, 5}, Case{"3/1/29", 2029, 3, 1},
+        Case{"3/1/30", 1930, 3, 1}, Case{"3/1/00", 2000, 3, 1}, Case{"3/1/99", 1999, 3, 1},
+        Case{" 2/29/2000 ", 2000, 2, 29}, Case{"2008-01-05", 2008, 1, 5}}) {
     const auto d = ParseDate(c.text);
     ASSERT_TRUE(d) << c.text;
     EXPECT_EQ(d->Ymd(), (YearMonthDay{c.y, c.m, c.d})) << c.text;
@@ -171,15 +171,12 @@ TEST(DateText, OrdersOfDayMonthAndYear) {
     double mdy, dmy, ymd;  // -1: not a date in that order
   };
   const Case cases[] = {
-      {"12/31/2023", 45291, -1, -1},
-      {"31/12/2023", -1, 45291, -1},
-      {"1/2/2023", 44928, 44958, -1},     // 2 January or 1 February
-      {"23/12/31", -1, 11680, 45291},     // 23 December 1931, or 31 December 2023
+      {"12/31/2023", 45291, -1, -1},       {"31/12/2023", -1, 45291, -1},
+      {"1/2/2023", 44928, 44958, -1},       // 2 January or 1 February
+      {"23/12/31", -1, 11680, 45291},       // 23 December 1931, or 31 December 2023
       {"2023-12-31", 45291, 45291, 45291},  // a four-digit year first in every order
-      {"05.01.24", 45413, 45296, 38376},
-      {"13/13/2023", -1, -1, -1},
-      {"29/2/2023", -1, -1, -1},
-      {"29.2.2024 10:30", -1, 45351.4375, -1},
+      {"05.01.24", 45413, 45296, 38376},   {"13/13/2023", -1, -1, -1},
+      {"29/2/2023", -1, -1, -1},           {"29.2.2024 10:30", -1, 45351.4375, -1},
   };
   for (const Case& c : cases) {
     const DateOrder orders[] = {DateOrder::kMdy, DateOrder::kDmy, DateOrder::kYmd};

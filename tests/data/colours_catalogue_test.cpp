@@ -2,8 +2,8 @@
 
 #include "tarnwick/core/error.h"
 #include "tarnwick/data/cell_colours.h"
-#include "tarnwick/data/internal/colour_table.h"
 #include "tarnwick/data/column_catalogue.h"
+#include "tarnwick/data/internal/colour_table.h"
 #include "temp_files.h"
 
 namespace tarnwick {
@@ -16,8 +16,8 @@ TEST(CellColor, WantedColourByNameOrIndex) {
     Variant wanted;
     std::int16_t index;
   } cases[] = {
-      {"sky blue", 33}, {"SkyBlue", 33}, {33, 33}, {"33", 33}, {"none", -4142},
-      {"Colored", -1},  {"all", 0},      {"magenta", 0},      {"plum", 54},  {"sea green", 50},
+      {"sky blue", 33}, {"SkyBlue", 33}, {33, 33},       {"33", 33},   {"none", -4142},
+      {"Colored", -1},  {"all", 0},      {"magenta", 0}, {"plum", 54}, {"sea green", 50},
   };
   for (const Case& c : cases) {
     cCellColor cc;
@@ -86,10 +86,18 @@ TEST(Color, TableAndLookups) {
     const char* name;
     const char* value;
   } cases[] = {
-      {"snow", "fffafa"},      {"  Ghost White ", "f8f8ff"}, {"ghostwhite", "f8f8ff"},
-      {"GhostWhite", "f8f8ff"}, {"navy", "000080"},           {"royal blue", "4169e1"},
-      {"grey100", "ffffff"},   {"gray0", "000000"},          {"magenta", "ff00ff"},
-      {"rebecca purple", ""},  {"", ""},                     {"ghost  white", ""},
+      {"snow", "fffafa"},
+      {"  Ghost White ", "f8f8ff"},
+      {"ghostwhite", "f8f8ff"},
+      {"GhostWhite", "f8f8ff"},
+      {"navy", "000080"},
+      {"royal blue", "4169e1"},
+      {"grey100", "ffffff"},
+      {"gray0", "000000"},
+      {"magenta", "ff00ff"},
+      {"rebecca purple", ""},
+      {"", ""},
+      {"ghost  white", ""},
   };
   for (const Case& k : cases) EXPECT_EQ(c.GetColor(k.name), k.value) << k.name;
 }
@@ -131,7 +139,7 @@ TEST(ColNames, RowsTiesAndLimits) {
   EXPECT_EQ(c.colname(0), " Amount ");
   for (int i = 0; i < 10; ++i) c.AddRow("12\tx");
   for (int i = 0; i < 10; ++i) c.AddRow("\ty\textra\tfields");
-  c.AddRow("");  // ignored
+  c.AddRow("");                  // ignored
   EXPECT_EQ(c.ColType(0), "A");  // 10 numbers, 10 blanks: a tie keeps A
   EXPECT_EQ(c.geta(0), 10);
   c.AddRow("5");
@@ -141,7 +149,7 @@ TEST(ColNames, RowsTiesAndLimits) {
   c.AddRow("1/2/2008");
   EXPECT_EQ(c.getd(0), 1);
   EXPECT_EQ(c.getn(0), 0);
-  c.AddRow("2008");  // numeric only
+  c.AddRow("2008");              // numeric only
   EXPECT_EQ(c.ColType(0), "N");  // 1 date vs 1 number: N is kept over D
   c.Headers("A\tB");
   for (int i = 0; i < 32767; ++i) c.AddRow("x\tx");

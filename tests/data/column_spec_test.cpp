@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "tarnwick/core/error.h"
-#include "tarnwick/platform/file_system.h"
 #include "tarnwick/data/print_conversion.h"
+#include "tarnwick/platform/file_system.h"
 #include "temp_files.h"
 
 namespace tarnwick {
@@ -101,7 +101,7 @@ TEST(ColumnSpecDate, Conversions) {
       {"31.12.07", "DMY", "12/31/07", true},
       {"a1b/5x/20y08", "MDY", "01/05/2008", true},  // other characters are ignored
       {"1/5", "MDY", "01/05/00", false},
-      {"1/2/3/4/5/6", "MDY", "01/02/03", false},   // more groups than are held
+      {"1/2/3/4/5/6", "MDY", "01/02/03", false},               // more groups than are held
       {"99999999999999/1/1", "MDY", "999999999/01/01", true},  // capped, never overflows
       {"010501", "MDY6", "01/05/01", true},
       {"070131", "YMD6", "01/31/07", true},
@@ -130,7 +130,8 @@ TEST(ColumnSpecDate, Conversions) {
 }
 
 // Name 1-10, Amount 11-18 (N), When 19-26 (MDY8).
-constexpr const char* kSpec = "Layout\r\nName\t1\t10\tA\r\nAmount\t11\t8\tN\r\nWhen\t19\t8\tMDY8\r\n";
+constexpr const char* kSpec =
+    "Layout\r\nName\t1\t10\tA\r\nAmount\t11\t8\tN\r\nWhen\t19\t8\tMDY8\r\n";
 
 // One print line in that layout: name left-aligned, amount right-aligned, date as given.
 std::string P(std::string name, std::string amount, std::string date, std::string tail = "") {
@@ -174,16 +175,22 @@ TEST(ConversionRun, CountersLogOutputAndReport) {
   // Name counts blanks too (4 rows); Amount 3 numbers; When: raw 12312007 is not a date text.
   EXPECT_EQ(r.s.Report(),
             "\r\nProcess Report: \r\n"
-            "Data Source:\t" + r.in + "\r\n"
-            "File Spec:\t" + r.t.Path("spec.txt") + "\r\n"
-            "Output:\t" + r.out + "\r\n"
-            "Skip Rows:\t1\r\nMax Obs:\t0\r\nMax Allowed Errors:\t20\r\n"
-            "Rows processed:\t4\r\n"
-            "Data conversion errors - numeric: \t1\r\n"
-            "Data conversion errors - date: \t1\r\n"
-            "Totals for \tAmount\t1,088.25\r\n"
-            "Counts for \tAmount\t3\r\n"
-            "Counts for \tWhen\t0\r\n" +
+            "Data Source:\t" +
+                r.in +
+                "\r\n"
+                "File Spec:\t" +
+                r.t.Path("spec.txt") +
+                "\r\n"
+                "Output:\t" +
+                r.out +
+                "\r\n"
+                "Skip Rows:\t1\r\nMax Obs:\t0\r\nMax Allowed Errors:\t20\r\n"
+                "Rows processed:\t4\r\n"
+                "Data conversion errors - numeric: \t1\r\n"
+                "Data conversion errors - date: \t1\r\n"
+                "Totals for \tAmount\t1,088.25\r\n"
+                "Counts for \tAmount\t3\r\n"
+                "Counts for \tWhen\t0\r\n" +
                 r.s.Log() + "\r\n");
 }
 
@@ -258,7 +265,8 @@ TEST(ConversionRun, NothingWithoutInputOrValidSpec) {
 TEST(PrintConversion, RunTSVReportsAndAccumulates) {
   TempDir t;
   const std::string spec = t.Write("spec.txt", kSpec);
-  const std::string in = t.Write("in.prn", P("Alice", "100.50", "12312007") + P("Bob", "20.25", "01012008"));
+  const std::string in =
+      t.Write("in.prn", P("Alice", "100.50", "12312007") + P("Bob", "20.25", "01012008"));
   const std::string out = t.Path("out.txt");
   cTSV c;
   std::string rep = c.RunTSV(in, spec, out, 0, 0, 20);
@@ -268,7 +276,8 @@ TEST(PrintConversion, RunTSVReportsAndAccumulates) {
   EXPECT_NE(rep.find("Rows processed:\t2\r\n"), std::string::npos);
   EXPECT_NE(rep.find("Totals for \tAmount\t120.75\r\n"), std::string::npos);
   EXPECT_EQ(TempDir::Read(out),
-            "Name\tAmount\tWhen\t\r\nAlice     \t  100.50\t12312007\t\r\nBob       \t   20.25\t01012008\t\r\n");
+            "Name\tAmount\tWhen\t\r\nAlice     \t  100.50\t12312007\t\r\nBob       \t   "
+            "20.25\t01012008\t\r\n");
   rep = c.RunTSV(in, spec, out, 0, 0, 20);
   EXPECT_NE(rep.find("Rows processed:\t4\r\n"), std::string::npos);
   // reloading the specification starts its totals and counts afresh; the rows go on
@@ -290,13 +299,15 @@ TEST(PrintConversion, MissingFilesAreLoggedAndNothingIsWritten) {
   EXPECT_FALSE(d.ValidFile());
   d.OutFile(t.Path("out.txt"));
   d.Process();
-  EXPECT_EQ(d.ErrorReport(),
-            "\r\nProcess Report: \r\nData Source:\t" + t.Path("missing.prn") +
-                "\r\nFile Spec:\t" + t.Path("spec.txt") + "\r\nOutput:\t" + t.Path("out.txt") +
-                "\r\nSkip Rows:\t0\r\nMax Obs:\t0\r\nMax Allowed Errors:\t20\r\nRows processed:\t0\r\n"
-                "Data conversion errors - numeric: \t0\r\nData conversion errors - date: \t0\r\n"
-                "Totals for \tAmount\t.00\r\n"
-                "File not found: " + t.Path("missing.prn") + "\r\n\r\n");
+  EXPECT_EQ(
+      d.ErrorReport(),
+      "\r\nProcess Report: \r\nData Source:\t" + t.Path("missing.prn") + "\r\nFile Spec:\t" +
+          t.Path("spec.txt") + "\r\nOutput:\t" + t.Path("out.txt") +
+          "\r\nSkip Rows:\t0\r\nMax Obs:\t0\r\nMax Allowed Errors:\t20\r\nRows processed:\t0\r\n"
+          "Data conversion errors - numeric: \t0\r\nData conversion errors - date: \t0\r\n"
+          "Totals for \tAmount\t.00\r\n"
+          "File not found: " +
+          t.Path("missing.prn") + "\r\n\r\n");
   EXPECT_FALSE(FileExists(t.Path("out.txt")));
 }
 

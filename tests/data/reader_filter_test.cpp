@@ -39,16 +39,16 @@ const char* kFilters[] = {
     "$Amount > 100 AND $Vendor = \"ACME\"",
     "$Amount > 100 AND $Date >= 6/1/2007 AND $Vendor <> \"ACME\"",
     "$amount * 2 < 500",
-    "($Amount > 1",       // does not parse
-    "$Amount / 0 > 1",    // evaluation fails
+    "($Amount > 1",     // does not parse
+    "$Amount / 0 > 1",  // evaluation fails
     "$Nowhere = 1",
 };
 
 TEST(ReaderFilter, DelimitedReaderMatchesThePlainDesign) {
   TempDir t;
   const std::string header = "Amount\tDate\tVendor";
-  const std::string rows[] = {"150\t7/1/2007\tACME", "50\t1/1/2007\tACME", "250.5\t12/31/2008\tOther",
-                              "", "x\t\t"};
+  const std::string rows[] = {"150\t7/1/2007\tACME", "50\t1/1/2007\tACME",
+                              "250.5\t12/31/2008\tOther", "", "x\t\t"};
   std::string data = header + "\n";
   for (const std::string& r : rows) data += r + "\n";
   const std::string path = t.Write("f.txt", data);
@@ -122,7 +122,6 @@ TEST(ReaderFilter, TypedReaderFiltersCommaAndPrintFilesByColumnNames) {
   EXPECT_EQ(tab.ThisRow(), "150\tACME");
 }
 
-
 // A filter changed between rows (even to one of the same length, or on the same row) is the one
 // the row is judged by; the RPN shows the row evaluated last until the next IsSelected.
 template <class Reader>
@@ -133,8 +132,10 @@ void FollowsFilterChanges(Reader& f) {
     bool read;
     const char* row;
   };
-  const Step steps[] = {{"$Amount > 100", true, "150\tACME"},      {nullptr, true, "50\tACME"},
-                        {"$Amount < 100", true, "300\tOTHER"},     {"$Vendor = \"OTHER\"", false, "300\tOTHER"},
+  const Step steps[] = {{"$Amount > 100", true, "150\tACME"},
+                        {nullptr, true, "50\tACME"},
+                        {"$Amount < 100", true, "300\tOTHER"},
+                        {"$Vendor = \"OTHER\"", false, "300\tOTHER"},
                         {nullptr, true, "100\tacme"}};
   std::string filter, lastRpn;
   for (const Step& s : steps) {
@@ -158,7 +159,8 @@ void FollowsFilterChanges(Reader& f) {
 
 TEST(ReaderFilter, FollowsFilterAndHeaderChanges) {
   TempDir t;
-  const std::string path = t.Write("f.txt", "Amount\tVendor\n150\tACME\n50\tACME\n300\tOTHER\n100\tacme\n");
+  const std::string path =
+      t.Write("f.txt", "Amount\tVendor\n150\tACME\n50\tACME\n300\tOTHER\n100\tacme\n");
   cFile f;
   f.FileName(path);
   f.Headers();

@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "tarnwick/core/error.h"
-#include "tarnwick/data/delimited_reader.h"
 #include "tarnwick/core/internal/field_split.h"
+#include "tarnwick/data/delimited_reader.h"
 #include "tarnwick/data/typed_reader.h"
 #include "tarnwick/platform/notice.h"
 #include "temp_files.h"
@@ -224,7 +224,8 @@ TEST(TypedReader, QuotedCommaSeparatedRecords) {
   EXPECT_EQ(f.getcol(0), "");
   EXPECT_EQ(f.getcol(1), "\"");
   EXPECT_EQ(f.getcol(2), "");
-  f.GetRow();  // a quote inside an unquoted field is a character; text after a closing quote goes on
+  f.GetRow();  // a quote inside an unquoted field is a character; text after a closing quote goes
+               // on
   EXPECT_EQ(f.getcol(0), "a\"b");
   EXPECT_EQ(f.getcol(1), "xy");
   EXPECT_EQ(f.getcol(2), "7");
@@ -251,8 +252,8 @@ TEST(TypedReader, QuotedCommaSeparatedRecords) {
 TEST(TypedReader, ByteOrderMarkIsNotPartOfTheFirstName) {
   TempDir t;
   const std::string bom = "\xEF\xBB\xBF";
-  for (const std::string& body : {bom + "Amount\tVendor\n5\tA\n", bom + "Amount,Vendor\n5,A\n",
-                                  bom + "Amount\n5\n"}) {
+  for (const std::string& body :
+       {bom + "Amount\tVendor\n5\tA\n", bom + "Amount,Vendor\n5,A\n", bom + "Amount\n5\n"}) {
     cNFile f;
     f.FileName(t.Write("b.txt", body));
     EXPECT_EQ(f.HdrCols(0), "Amount") << body;
@@ -313,11 +314,11 @@ TEST(TypedReader, PrintFileBySpecification) {
   f.FileSpec(t.Write("spec.txt", kSpec));
   EXPECT_EQ(f.FileType(), "F");
   EXPECT_TRUE(f.SpecValid());
-  f.FileName(t.Write("in.prn",
-                     "REPORT HEADING\n" + P("  Alice", "100.50", "12312007\n") +
-                         P("Bob", "20.25", "01012008  \n") +
-                         P("Carol", "1.00", "  1231\n") +  // two short of the last field's end
-                         "Dan       \n"));
+  f.FileName(
+      t.Write("in.prn", "REPORT HEADING\n" + P("  Alice", "100.50", "12312007\n") +
+                            P("Bob", "20.25", "01012008  \n") +
+                            P("Carol", "1.00", "  1231\n") +  // two short of the last field's end
+                            "Dan       \n"));
   EXPECT_FALSE(f.ErrStatus()) << f.ErrMsg();
   EXPECT_EQ(f.NumCols(), 3);
   EXPECT_EQ(f.Hdr(), "REPORT HEADING");
@@ -379,13 +380,16 @@ TEST(TypedReader, ConversionThroughTheReader) {
   TempDir t;
   cNFile f;
   f.FileSpec(t.Write("spec.txt", kSpec));
-  f.FileName(t.Write("in.prn", P("Alice", "100.50", "12312007\n") + P("Bob", "oops", "01012008\n")));
+  f.FileName(
+      t.Write("in.prn", P("Alice", "100.50", "12312007\n") + P("Bob", "oops", "01012008\n")));
   f.OutFile(t.Path("out.txt"));
   f.Process();
   EXPECT_EQ(TempDir::Read(t.Path("out.txt")),
-            "Name\tAmount\tWhen\t\r\nAlice     \t  100.50\t12312007\t\r\nBob       \t    oops\t01012008\t\r\n");
+            "Name\tAmount\tWhen\t\r\nAlice     \t  100.50\t12312007\t\r\nBob       \t    "
+            "oops\t01012008\t\r\n");
   EXPECT_NE(f.ErrorReport().find("Rows processed:\t2\r\n"), std::string::npos);
-  EXPECT_NE(f.ErrorReport().find("At row  2 : oops is non-numeric Col: \tAmount\r\n"), std::string::npos);
+  EXPECT_NE(f.ErrorReport().find("At row  2 : oops is non-numeric Col: \tAmount\r\n"),
+            std::string::npos);
 
   NoticeCapture notices;
   f.OutFile(t.Path("no/dir/out.txt"));
@@ -417,8 +421,8 @@ TEST(TypedReader, NewFileNameStartsAfresh) {
 
 TEST(FieldSplit, TabViewsAcrossSixteenByteStretchesAndLimits) {
   // Tabs on either side of each 16-byte stretch, empty fields, and a long last field.
-  const std::string line = std::string(15, 'a') + "\t" + std::string(16, 'b') + "\t\t" + "c\t" +
-                           std::string(40, 'd');
+  const std::string line =
+      std::string(15, 'a') + "\t" + std::string(16, 'b') + "\t\t" + "c\t" + std::string(40, 'd');
   std::vector<std::string_view> f;
   SplitTabViews(line, f);
   ASSERT_EQ(f.size(), 5u);

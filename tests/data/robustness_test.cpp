@@ -23,8 +23,8 @@ std::string RandomText(std::mt19937& rng, std::string_view alphabet, std::size_t
 
 TEST(Robustness, SpecificationLinesAndDateCodes) {
   std::mt19937 rng(7);
-  const char* codes[] = {"D", "MDY", "YMD", "YDM", "DMY", "MDY6", "MYD6", "DMY6", "DYM6",
-                         "YMD6", "YDM6", "MDY8", "DMY8", "YMD8", "YDM8", "Q", ""};
+  const char* codes[] = {"D",    "MDY",  "YMD",  "YDM",  "DMY",  "MDY6", "MYD6", "DMY6", "DYM6",
+                         "YMD6", "YDM6", "MDY8", "DMY8", "YMD8", "YDM8", "Q",    ""};
   FixedWidthSpec s;
   for (int i = 0; i < 3000; ++i) {
     const std::string line = RandomText(rng, "\t0123456789.-+ eE$,ANDMY68xa", 24);
@@ -75,7 +75,8 @@ TEST(Robustness, CommaRecordsReadBackAsWrittenAndNeverExceedTheBuffer) {
   ASSERT_EQ(f.FileType(), "C");
   for (const std::vector<std::string>& fields : records) {
     const std::string row = f.GetRow();
-    for (std::int16_t k = 0; k < 3; ++k) EXPECT_EQ(f.getcol(k), fields[static_cast<std::size_t>(k)]) << row;
+    for (std::int16_t k = 0; k < 3; ++k)
+      EXPECT_EQ(f.getcol(k), fields[static_cast<std::size_t>(k)]) << row;
     if (row.find('"') == std::string::npos) {
       // every value is a piece of the line
       for (std::int16_t k = 0; k < 3; ++k) {

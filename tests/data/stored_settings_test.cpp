@@ -34,7 +34,7 @@ TEST_F(Settings, SaveGetAndDefaults) {
   EXPECT_EQ(r.GetSetting("Paths", "Last", "none"), "none");  // missing section
   ASSERT_TRUE(r.SaveSetting("Paths", "Last", "C:\\Data"));
   EXPECT_EQ(r.GetSetting("Paths", "Last"), "C:\\Data");
-  EXPECT_EQ(r.GetSetting("paths", "LAST"), "C:\\Data");  // names ignore case
+  EXPECT_EQ(r.GetSetting("paths", "LAST"), "C:\\Data");       // names ignore case
   EXPECT_EQ(r.GetSetting("Paths", "Other", "dflt"), "dflt");  // missing key
   ASSERT_TRUE(r.SaveSetting("Paths", "Last", ""));
   EXPECT_EQ(r.GetSetting("Paths", "Last", "dflt"), "");  // an empty text is a value
@@ -76,7 +76,8 @@ TEST_F(Settings, AllSettingsSkipOtherTypes) {
     // a numeric value written by another program
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(store_.c_str(), &db), SQLITE_OK);
-    const std::string sql = "INSERT INTO vals VALUES('" + r.KeyPath("Recent") + "', 'Count', 4, '7')";
+    const std::string sql =
+        "INSERT INTO vals VALUES('" + r.KeyPath("Recent") + "', 'Count', 4, '7')";
     EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
   }
@@ -159,9 +160,11 @@ TEST_F(Settings, TwoProcessesWritingAtOnceLoseNothing) {
   EXPECT_EQ(all->size(), 2u * kEach + 1);
   for (int p = 0; p < 2; ++p)
     for (int i = 0; i < kEach; ++i)
-      EXPECT_EQ(r.GetSetting("Race", std::string("P").append(std::to_string(p)).append("_").append(
-                                         std::to_string(i))),
-                std::to_string(i));
+      EXPECT_EQ(
+          r.GetSetting(
+              "Race",
+              std::string("P").append(std::to_string(p)).append("_").append(std::to_string(i))),
+          std::to_string(i));
 }
 
 // A writer killed part way through (SIGKILL, no chance to clean up) loses at most the write it
@@ -176,7 +179,9 @@ TEST_F(Settings, AWriterKilledMidWriteLosesNothingThatWasSaved) {
     cRegSettings r;
     const std::string big(4000, 'x');  // long values keep the writer inside its transactions
     for (int i = 0;; ++i) {
-      if (!r.SaveSetting("Killed", std::string("K").append(std::to_string(i)), big + std::to_string(i))) ::_exit(1);
+      if (!r.SaveSetting("Killed", std::string("K").append(std::to_string(i)),
+                         big + std::to_string(i)))
+        ::_exit(1);
       // report each write only after it returned
       const ssize_t n = ::write(fds[1], &i, sizeof i);
       if (n != static_cast<ssize_t>(sizeof i)) ::_exit(1);
@@ -184,7 +189,8 @@ TEST_F(Settings, AWriterKilledMidWriteLosesNothingThatWasSaved) {
   }
   ::close(fds[1]);
   int confirmed = -1, got = 0;
-  while (confirmed < 150 && ::read(fds[0], &got, sizeof got) == static_cast<ssize_t>(sizeof got)) confirmed = got;
+  while (confirmed < 150 && ::read(fds[0], &got, sizeof got) == static_cast<ssize_t>(sizeof got))
+    confirmed = got;
   ::kill(kid, SIGKILL);
   int status = 0;
   ASSERT_EQ(::waitpid(kid, &status, 0), kid);
@@ -195,7 +201,9 @@ TEST_F(Settings, AWriterKilledMidWriteLosesNothingThatWasSaved) {
   cRegSettings r;
   const std::string big(4000, 'x');
   for (int i = 0; i <= confirmed; ++i)
-    ASSERT_EQ(r.GetSetting("Killed", std::string("K").append(std::to_string(i))), big + std::to_string(i)) << i;
+    ASSERT_EQ(r.GetSetting("Killed", std::string("K").append(std::to_string(i))),
+              big + std::to_string(i))
+        << i;
   EXPECT_TRUE(r.SaveSetting("Killed", "After", "ok"));
   EXPECT_EQ(r.GetSetting("Killed", "After"), "ok");
 }

@@ -54,10 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"ABS($a) > 3", Rpn({"$A", "ABS", "3", ">"})},
         ParseCase{"QTR($d, f) = 2", Rpn({"$D", "F", "QTR", "2", "="})},
         ParseCase{"TRIM($a) = \"x\"", Rpn({"$A", "TRIM", "\"X\"", "="})},
-        ParseCase{"$a % 2", Rpn({"$A", "2", "%"})},
-        ParseCase{"10 - 3", Rpn({"10", "3", "-"})},
-        ParseCase{"10 -3", Rpn({"10", "-3"})},
-        ParseCase{"10-3", Rpn({"10-3"})},
+        ParseCase{"$a % 2", Rpn({"$A", "2", "%"})}, ParseCase{"10 - 3", Rpn({"10", "3", "-"})},
+        ParseCase{"10 -3", Rpn({"10", "-3"})}, ParseCase{"10-3", Rpn({"10-3"})},
         ParseCase{"-5 < $a", Rpn({"-5", "$A", "<"})},
         ParseCase{"$a<>-2.5", Rpn({"$A", "-2.5", "<>"})},
         ParseCase{"$a >= +1", Rpn({"$A", "+1", ">="})},
@@ -69,9 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"$V = 'Acme, Inc.' OR $V = 'O''Brien (UK)'",
                   Rpn({"$V", "'Acme, Inc.'", "=", "$V", "'O''Brien (UK)'", "=", "OR"})},
         ParseCase{"UCASE($n) = café", Rpn({"$N", "UCASE", "CAFÉ", "="})},
-        ParseCase{"!x", Rpn({"!", "X"})},
-        ParseCase{"  $a", Rpn({"$A"})},
-        ParseCase{"   ", ""}));
+        ParseCase{"!x", Rpn({"!", "X"})}, ParseCase{"  $a", Rpn({"$A"})}, ParseCase{"   ", ""}));
 
 struct ErrorCase {
   const char* infix;
@@ -113,7 +109,8 @@ INSTANTIATE_TEST_SUITE_P(
                       // a text constant in single quotes must be closed; what it holds is text
                       ErrorCase{"$a = 'abc", "Unbalanced quotes", "Unbalanced quotes"},
                       ErrorCase{"$a = 'x''", "Unbalanced quotes", "Unbalanced quotes"},
-                      ErrorCase{"$a = '(' AND (", "Unbalanced parentheses", "Unbalanced parentheses"},
+                      ErrorCase{"$a = '(' AND (", "Unbalanced parentheses",
+                                "Unbalanced parentheses"},
                       ErrorCase{"$a = '\"' AND \"", "Unbalanced quotes", "Unbalanced quotes"}));
 
 TEST(Parse, StateAroundTheConversion) {
@@ -162,7 +159,8 @@ TEST(Parse, TextHelpers) {
   EXPECT_EQ(p.GetName("!x"), "!");
   EXPECT_EQ(p.GetName(""), "");
   p.testname();
-  for (const char* op : {"+", "%", "<>", " and ", "Trim", "ld", "WD", "lcase"}) EXPECT_TRUE(p.isOP(op)) << op;
+  for (const char* op : {"+", "%", "<>", " and ", "Trim", "ld", "WD", "lcase"})
+    EXPECT_TRUE(p.isOP(op)) << op;
   for (const char* op : {"", "!", "==", "ANDX", "(", "NOT"}) EXPECT_FALSE(p.isOP(op)) << op;
   for (const char* c : {"0", "9", "/", "-"}) EXPECT_TRUE(p.isdigit(c)) << c;
   for (const char* c : {"", ".", "a", "12"}) EXPECT_FALSE(p.isdigit(c)) << c;
@@ -208,7 +206,9 @@ TEST(Columns, ReplaceColnames) {
   cParse p;
   p.Headers("Date\tVendor Name\tAmount\tamount2");
   p.Infix("$amount > 1 and $\"Vendor Name\" = \"x\" or $Amt = $2 or $\"vendor name\")");
-  p.RPN("\t$AMOUNT\t1\t>\t$\"VENDOR NAME\"\t\"X\"\t=\t$AMT\t$2\t=\tOR\tAND\t$\"VENDOR NAME\")\tA$AMOUNT");
+  p.RPN(
+      "\t$AMOUNT\t1\t>\t$\"VENDOR NAME\"\t\"X\"\t=\t$AMT\t$2\t=\tOR\tAND\t$\"VENDOR "
+      "NAME\")\tA$AMOUNT");
   p.ReplaceColnames();
   EXPECT_EQ(p.RPN(), "\t$3\t1\t>\t$2\t\"X\"\t=\t$AMT\t$2\t=\tOR\tAND\t$2\tA$AMOUNT");
 
@@ -251,15 +251,16 @@ TEST_P(SubtextTest, NormalisesAmounts) {
   EXPECT_EQ(p.RPN(), std::string("\t") + GetParam().substituted + "\t" + GetParam().substituted);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, SubtextTest,
-    ::testing::Values(ValueCase{"1,234.50", "1234.5"}, ValueCase{"0", "0"}, ValueCase{"0.00", "0"},
-                      ValueCase{"$0", "0"}, ValueCase{"-0.00000001", "0"}, ValueCase{"100", "100."},
-                      ValueCase{"-5", "-5."}, ValueCase{"(500.00)", "-500."},
-                      ValueCase{"0.5", ".5"}, ValueCase{"1.123456789", "1.1234568"},
-                      ValueCase{"\"42\"", "42."}, ValueCase{"ACME", "ACME"},
-                      ValueCase{"12/31/2007", "12/31/2007"}, ValueCase{" x ", " x "},
-                      ValueCase{"", ""}));
+INSTANTIATE_TEST_SUITE_P(Values, SubtextTest,
+                         ::testing::Values(ValueCase{"1,234.50", "1234.5"}, ValueCase{"0", "0"},
+                                           ValueCase{"0.00", "0"}, ValueCase{"$0", "0"},
+                                           ValueCase{"-0.00000001", "0"}, ValueCase{"100", "100."},
+                                           ValueCase{"-5", "-5."}, ValueCase{"(500.00)", "-500."},
+                                           ValueCase{"0.5", ".5"},
+                                           ValueCase{"1.123456789", "1.1234568"},
+                                           ValueCase{"\"42\"", "42."}, ValueCase{"ACME", "ACME"},
+                                           ValueCase{"12/31/2007", "12/31/2007"},
+                                           ValueCase{" x ", " x "}, ValueCase{"", ""}));
 
 TEST(Rows, TooManyParensIsANoticeAndProcessingGoesOn) {
   NoticeCapture notices;
@@ -285,8 +286,9 @@ struct FilterCase {
 
 const char* const kHeader = "Date\tVendor\tAmount\tAccount";
 const char* const kRows[] = {
-    "1/15/2008\tAcme\t0\t1010", "2/1/2008\tBeta\t-5\t2010",      "3/1/2008\tacme\t100\t1020",
-    "12/31/2007\tGamma\t0.00\t10", "6/30/2008\tAcme\t1,234.50\t1099", "7/4/2008\tDelta\t(500.00)\t3000",
+    "1/15/2008\tAcme\t0\t1010",        "2/1/2008\tBeta\t-5\t2010",
+    "3/1/2008\tacme\t100\t1020",       "12/31/2007\tGamma\t0.00\t10",
+    "6/30/2008\tAcme\t1,234.50\t1099", "7/4/2008\tDelta\t(500.00)\t3000",
 };
 
 class FilterTest : public ::testing::TestWithParam<FilterCase> {};
@@ -314,7 +316,8 @@ INSTANTIATE_TEST_SUITE_P(
         FilterCase{"$Amount = 1234.5", {false, false, false, false, true, false}},
         FilterCase{"$Amount <> 0", {false, true, true, false, true, true}},
         FilterCase{"ABS($Amount) >= 100", {false, false, true, false, true, true}},
-        FilterCase{"$Date >= 1/1/2008 AND $Vendor = \"acme\"", {true, false, true, false, true, false}},
+        FilterCase{"$Date >= 1/1/2008 AND $Vendor = \"acme\"",
+                   {true, false, true, false, true, false}},
         FilterCase{"$Date < 2/1/2008 OR $Amount < -100", {true, false, false, true, false, true}},
         FilterCase{"LEFT($Account, 2) = 10", {true, false, true, true, true, false}},
         FilterCase{"RIGHT($Vendor, 2) = \"me\"", {true, false, true, false, true, false}},
@@ -331,11 +334,13 @@ INSTANTIATE_TEST_SUITE_P(
         FilterCase{"LN($Amount) > 0", {false, false, true, false, true, false}},
         // text constants: exact, as the row wrote its value
         FilterCase{"$Amount = '1,234.50'", {false, false, false, false, true, false}},
-        FilterCase{"$Amount = '(500.00)' OR $Amount = '0.00'", {false, false, false, true, false, true}},
+        FilterCase{"$Amount = '(500.00)' OR $Amount = '0.00'",
+                   {false, false, false, true, false, true}},
         FilterCase{"$Vendor = 'acme'", {false, false, true, false, false, false}},
         FilterCase{"$Vendor = '$2'", {false, false, false, false, false, false}},
         FilterCase{"RIGHT($Account, 2) = 10", {true, true, false, true, false, false}},
-        FilterCase{"$Vendor = ACMÉ OR $Vendor = gamma", {false, false, false, true, false, false}}));
+        FilterCase{"$Vendor = ACMÉ OR $Vendor = gamma",
+                   {false, false, false, true, false, false}}));
 
 TEST(IsSelected, AnswerAndRpnAfterTheRow) {
   cParse p;

@@ -2,18 +2,18 @@
 
 #include <cmath>
 #include <cstdint>
-#include <string_view>
 #include <cstdio>
 #include <optional>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/holiday_calendar.h"
 #include "tarnwick/core/numeric_text.h"
-#include "tarnwick/expr/is_num.h"
 #include "tarnwick/core/report_text.h"
+#include "tarnwick/expr/is_num.h"
 #include "tarnwick/expr/parser.h"
 #include "tarnwick/platform/notice.h"
 
@@ -72,8 +72,8 @@ void Capture(Outcome& o, cParse& p, cOP& op, const NoticeCapture& n, std::size_t
 }
 
 // The plain calling order of a reader: everything anew for the row, on the reader's parser.
-Outcome Plain(cParse& p, const std::string& filter, const std::string& header, const std::string& row,
-              cOP& op, const NoticeCapture& n) {
+Outcome Plain(cParse& p, const std::string& filter, const std::string& header,
+              const std::string& row, cOP& op, const NoticeCapture& n) {
   Outcome o;
   const std::size_t before = n.texts().size();
   try {
@@ -118,7 +118,8 @@ std::vector<std::string_view> SplitFields(const std::string& row) {
   std::size_t pos = 0;
   for (;;) {
     const std::size_t tab = row.find('\t', pos);
-    out.emplace_back(std::string_view(row).substr(pos, tab == std::string::npos ? std::string::npos : tab - pos));
+    out.emplace_back(std::string_view(row).substr(
+        pos, tab == std::string::npos ? std::string::npos : tab - pos));
     if (tab == std::string::npos) return out;
     pos = tab + 1;
   }
@@ -126,14 +127,16 @@ std::vector<std::string_view> SplitFields(const std::string& row) {
 
 // A prepared filter shows "Too many parens" once, on the first row that shows it in the plain
 // order; `shown` follows that across the rows of one prepared filter.
-void ExpectNoticeOnce(const Outcome& plain, Outcome& prepared, bool& shown, const std::string& what) {
+void ExpectNoticeOnce(const Outcome& plain, Outcome& prepared, bool& shown,
+                      const std::string& what) {
   EXPECT_EQ(prepared.notices, plain.notices > 0 && !shown ? 1u : 0u) << what;
   shown = shown || plain.notices > 0;
   prepared.notices = plain.notices;  // the rest must agree exactly
 }
 
-Outcome Prepared(cParse& p, const std::string& filter, const std::string& header, const std::string& row,
-                 cOP& op, const NoticeCapture& n, bool prepare, bool byFields = false) {
+Outcome Prepared(cParse& p, const std::string& filter, const std::string& header,
+                 const std::string& row, cOP& op, const NoticeCapture& n, bool prepare,
+                 bool byFields = false) {
   Outcome o;
   const std::size_t before = n.texts().size();
   try {
@@ -237,29 +240,57 @@ TEST(PreparedFilter, RandomAndMutatedInput) {
   auto pick = [&rng](const std::vector<std::string>& v) -> const std::string& {
     return v[std::uniform_int_distribution<std::size_t>(0, v.size() - 1)(rng)];
   };
-  auto coin = [&rng](int percent) { return std::uniform_int_distribution<int>(0, 99)(rng) < percent; };
+  auto coin = [&rng](int percent) {
+    return std::uniform_int_distribution<int>(0, 99)(rng) < percent;
+  };
   const std::vector<std::string> words = {
-      "$Amount", "$Date", "$Vendor", "$\"Vendor\"", "$\"Note\")", "$1", "$2", "$5", "$12", "$0", "$01",
-      "$$1", "A$2", "$1$2", "0", "100", "-5", "1.5", "10-3", "+-.", ".", "1/1/2008", "12/31/2007",
-      "1/1/8", "\"acme\"", "\"a(b\"", "\"$1\"", "\"\"", "+", "-", "*", "/", "%", "<", "<=", ">", ">=", "=",
-      "<>", "AND", "or", "ABS", "HO", "LCASE", "LEFT", "LN", "LOG", "MAX", "MIN", "QTR", "RIGHT", "SQR",
-      "UCASE", "WD", "WE", "TRIM", "LD", "(", ")", ",", " ", "C", "S", "F", "6", "TRUE", "!", "#ERR",
-      "1E308", "32768", "-1"};
-  const std::vector<std::string> values = {
-      "0", "-5", "1,234.50", "(500.00)", "$0", "100", "0.5", "1e5", "abc", "", "TRUE", "AND", "-", "$2",
-      "a$1", "((((((", "12/31/2007", "3/1/2008", "7/3/2009", "13:45", " 7 ", "\"42\"", "1E308",
-      "99999999999999999999", "#ERR", "x y", "-0.00000001", "2007-12-31", "32768", "LEFT", "(",
-      "3/1/2008 1:30 PM", "1D3", "\"3/1/2008\"", "\"12\",", "2008.1.3", "e5", "$ 12-", "(1,000)", " OR"};
+      "$Amount",  "$Date",      "$Vendor", "$\"Vendor\"", "$\"Note\")", "$1",     "$2",
+      "$5",       "$12",        "$0",      "$01",         "$$1",        "A$2",    "$1$2",
+      "0",        "100",        "-5",      "1.5",         "10-3",       "+-.",    ".",
+      "1/1/2008", "12/31/2007", "1/1/8",   "\"acme\"",    "\"a(b\"",    "\"$1\"", "\"\"",
+      "+",        "-",          "*",       "/",           "%",          "<",      "<=",
+      ">",        ">=",         "=",       "<>",          "AND",        "or",     "ABS",
+      "HO",       "LCASE",      "LEFT",    "LN",          "LOG",        "MAX",    "MIN",
+      "QTR",      "RIGHT",      "SQR",     "UCASE",       "WD",         "WE",     "TRIM",
+      "LD",       "(",          ")",       ",",           " ",          "C",      "S",
+      "F",        "6",          "TRUE",    "!",           "#ERR",       "1E308",  "32768",
+      "-1"};
+  const std::vector<std::string> values = {"0",           "-5",
+                                           "1,234.50",    "(500.00)",
+                                           "$0",          "100",
+                                           "0.5",         "1e5",
+                                           "abc",         "",
+                                           "TRUE",        "AND",
+                                           "-",           "$2",
+                                           "a$1",         "((((((",
+                                           "12/31/2007",  "3/1/2008",
+                                           "7/3/2009",    "13:45",
+                                           " 7 ",         "\"42\"",
+                                           "1E308",       "99999999999999999999",
+                                           "#ERR",        "x y",
+                                           "-0.00000001", "2007-12-31",
+                                           "32768",       "LEFT",
+                                           "(",           "3/1/2008 1:30 PM",
+                                           "1D3",         "\"3/1/2008\"",
+                                           "\"12\",",     "2008.1.3",
+                                           "e5",          "$ 12-",
+                                           "(1,000)",     " OR"};
   const std::string alphabet = "$\"()<>=+-*/%,. 0123456789ACaz_!\t";
   auto mutate = [&](std::string s) {
     const int edits = std::uniform_int_distribution<int>(0, 3)(rng);
     for (int e = 0; e < edits; ++e) {
-      const char c = alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(rng)];
-      const std::size_t at = s.empty() ? 0 : std::uniform_int_distribution<std::size_t>(0, s.size() - 1)(rng);
+      const char c =
+          alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(rng)];
+      const std::size_t at =
+          s.empty() ? 0 : std::uniform_int_distribution<std::size_t>(0, s.size() - 1)(rng);
       switch (std::uniform_int_distribution<int>(0, 2)(rng)) {
         case 0: s.insert(at, 1, c); break;
-        case 1: if (!s.empty()) s.erase(at, 1); break;
-        default: if (!s.empty()) s[at] = c; break;
+        case 1:
+          if (!s.empty()) s.erase(at, 1);
+          break;
+        default:
+          if (!s.empty()) s[at] = c;
+          break;
       }
     }
     return s;
@@ -341,7 +372,8 @@ TEST(PreparedFilter, AmountsRenderAndCompareAsThePlainPath) {
     const std::string text = buf;
     double parsed = 0;
     if (!IsNUM(text, parsed)) continue;  // exponent forms are not amounts
-    const std::optional<double> general = ParseNumber(form == 2 ? "-" + text.substr(1, text.size() - 2) : text);
+    const std::optional<double> general =
+        ParseNumber(form == 2 ? "-" + text.substr(1, text.size() - 2) : text);
     ASSERT_TRUE(general.has_value()) << text;
     EXPECT_EQ(parsed, *general) << text;
 
@@ -358,7 +390,6 @@ TEST(PreparedFilter, AmountsRenderAndCompareAsThePlainPath) {
     if (::testing::Test::HasFailure()) return;
   }
 }
-
 
 // Numeric row values as the substitution renders them ("#########.#######": the exact value
 // rounded to seven decimals, halves away from zero; no leading zero, a trailing point for a
@@ -385,16 +416,16 @@ TEST(PreparedFilter, NumericValuesRenderAsWorkedOut) {
       {"1234.50", "1234.5", 1234.5},
       {"12.3400000", "12.34", 12.34},
       {"0.0000001", ".0000001", 0.0000001},
-      {"12345678.9", "12345678.9", 12345678.9},       // 9 digits, 7 decimals once scaled: 15
+      {"12345678.9", "12345678.9", 12345678.9},  // 9 digits, 7 decimals once scaled: 15
       {"99999999", "99999999.", 99999999},
       // beyond the plain form: the general rendering gives the same digits
-      {"123456789.5", "123456789.5", 123456789.5},   // 16 digits once scaled
+      {"123456789.5", "123456789.5", 123456789.5},  // 16 digits once scaled
       {"123456789", "123456789.", 123456789},
       // more than seven decimals: rounded on the exact value
       {"0.12345678", ".1234568", 0.1234568},
-      {"0.12345675", ".1234568", 0.1234568},          // 0.1234567500000000039...
-      {"0.00000005", "0", 0},                          // 4.99999999999999977e-8
-      {"0.00000015", ".0000001", 0.0000001},          // 1.49999999999999993e-7
+      {"0.12345675", ".1234568", 0.1234568},  // 0.1234567500000000039...
+      {"0.00000005", "0", 0},                 // 4.99999999999999977e-8
+      {"0.00000015", ".0000001", 0.0000001},  // 1.49999999999999993e-7
       {"-0.00000001", "0", 0},
       {"1234.56789012", "1234.5678901", 1234.5678901},  // 1234.567890119999901...
       // the amount forms IsNUM reads
@@ -455,7 +486,8 @@ TEST(PreparedFilter, PlainDecimalsRenderAsTheGeneralPath) {
     if (point > 0) {
       digits += '.';
       const int decimals = below(10);
-      for (int k = 0; k < decimals; ++k) digits += static_cast<char>(below(5) == 0 ? '0' : '0' + below(10));
+      for (int k = 0; k < decimals; ++k)
+        digits += static_cast<char>(below(5) == 0 ? '0' : '0' + below(10));
       if (below(3) == 0) digits.append(static_cast<std::size_t>(below(4)), '0');
     }
     text = (sign == 0 ? "-" : sign == 1 ? "+" : "") + digits;
@@ -480,7 +512,6 @@ TEST(PreparedFilter, PlainDecimalsRenderAsTheGeneralPath) {
   EXPECT_GT(checked, 15000);
 }
 
-
 // Filters made only of comparisons joined by AND / OR, on rows whose values may break that
 // shape (an operator word, "#ERR", an empty first value): every row agrees with the plain order.
 TEST(PreparedFilter, ComparisonFiltersAgreeOnRandomRows) {
@@ -488,14 +519,15 @@ TEST(PreparedFilter, ComparisonFiltersAgreeOnRandomRows) {
   auto pick = [&rng](const std::vector<std::string>& v) -> const std::string& {
     return v[std::uniform_int_distribution<std::size_t>(0, v.size() - 1)(rng)];
   };
-  const std::vector<std::string> operands = {"$Amount", "$Date", "$Vendor", "$Note", "$1", "$9",
-                                             "100", "-5", "1/1/2008", "\"acme\"", "\"#ERR\"", "0"};
+  const std::vector<std::string> operands = {"$Amount",  "$Date",    "$Vendor",  "$Note",
+                                             "$1",       "$9",       "100",      "-5",
+                                             "1/1/2008", "\"acme\"", "\"#ERR\"", "0"};
   const std::vector<std::string> comparisons = {"<", "<=", ">", ">=", "=", "<>"};
   const std::vector<std::string> joins = {"AND", "OR", "and"};
   const std::vector<std::string> values = {
-      "0",     "100",  "-5",  "1,234.50", "(500.00)", "12/31/2007", "1/1/2008", "2008-01-01", "acme",
-      "ACME",  "AND",  "or",  "<",        "#ERR",     "\"#ERR\"",   "",         " 7 ",        "\"42\"",
-      "1E5",   "13:45", "x y", "$5",      "100.",     "\"acme\""};
+      "0",    "100",    "-5",  "1,234.50", "(500.00)", "12/31/2007", "1/1/2008", "2008-01-01",
+      "acme", "ACME",   "AND", "or",       "<",        "#ERR",       "\"#ERR\"", "",
+      " 7 ",  "\"42\"", "1E5", "13:45",    "x y",      "$5",         "100.",     "\"acme\""};
   NoticeCapture notices;
   cParse plain, prepared;
   cOP op1, op2;
@@ -545,8 +577,8 @@ TEST(PreparedFilter, DateOrderAndHolidayCalendar) {
       {DateOrder::kDmy, "$InvDate >= 31/12/2023", "V1\t1/1/2024\t5", true},
       {DateOrder::kDmy, "$InvDate >= 31/12/2023", "V1\t30/12/2023\t5", false},
       {DateOrder::kDmy, "$InvDate - 25/12/2023 = 7", "V1\t1/1/2024\t5", true},
-      {DateOrder::kDmy, "HO $InvDate", "V1\t4/7/2023\t5", true},    // 4 July
-      {DateOrder::kDmy, "HO $InvDate", "V1\t7/4/2023\t5", false},   // 7 April
+      {DateOrder::kDmy, "HO $InvDate", "V1\t4/7/2023\t5", true},   // 4 July
+      {DateOrder::kDmy, "HO $InvDate", "V1\t7/4/2023\t5", false},  // 7 April
       {DateOrder::kMdy, "HO $InvDate", "V1\t7/4/2023\t5", true},
       {DateOrder::kYmd, "$InvDate < 24/1/1 AND WE $InvDate", "V1\t23/12/31\t5", true},
       {DateOrder::kMdy, "$InvDate >= 12/31/2023", "V1\t1/1/2024\t5", true},

@@ -40,21 +40,17 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // numbers
         EvalCase{Rpn({"1500", "1000", ">"}), "TRUE", false},
-        EvalCase{Rpn({"7", "2", "/"}), "3.5", false},
-        EvalCase{Rpn({"7", "0", "/"}), "#ERR", true},
+        EvalCase{Rpn({"7", "2", "/"}), "3.5", false}, EvalCase{Rpn({"7", "0", "/"}), "#ERR", true},
         EvalCase{Rpn({"10", "3", "-", "2", "-"}), "5", false},
         EvalCase{Rpn({"0.1", "0.2", "+"}), "0.3", false},
         EvalCase{Rpn({"6", "7", "*"}), "42", false},
         EvalCase{Rpn({"100.", "100", "="}), "TRUE", false},
         EvalCase{Rpn({" 5 ", "4", ">="}), "TRUE", false},
-        EvalCase{Rpn({"3", "9", "MIN"}), "3", false},
-        EvalCase{Rpn({"3", "9", "MAX"}), "9", false},
-        EvalCase{Rpn({"-9", "ABS"}), "9", false},
-        EvalCase{Rpn({"abc", "ABS"}), "#ERR", true},
-        EvalCase{Rpn({"16", "SQR"}), "4", false},
-        EvalCase{Rpn({"1000", "LOG"}), "3", false},
+        EvalCase{Rpn({"3", "9", "MIN"}), "3", false}, EvalCase{Rpn({"3", "9", "MAX"}), "9", false},
+        EvalCase{Rpn({"-9", "ABS"}), "9", false}, EvalCase{Rpn({"abc", "ABS"}), "#ERR", true},
+        EvalCase{Rpn({"16", "SQR"}), "4", false}, EvalCase{Rpn({"1000", "LOG"}), "3", false},
         EvalCase{Rpn({"1", "LN"}), "0", false},
-        EvalCase{Rpn({"9", "10", "<"}), "TRUE", false},   // numbers, not texts
+        EvalCase{Rpn({"9", "10", "<"}), "TRUE", false},  // numbers, not texts
         // text constants in single quotes: exact, letter case and leading zeros included
         EvalCase{Rpn({"'000496'", "'000496'", "="}), "TRUE", false},
         EvalCase{Rpn({"'000496'", "496", "="}), "FALSE", false},
@@ -64,8 +60,8 @@ INSTANTIATE_TEST_SUITE_P(
         EvalCase{Rpn({"\"x\"", "'\"x\"'", "="}), "FALSE", false},  // quotes in it are its text
         EvalCase{Rpn({"O'Brien", "'O''Brien'", "="}), "TRUE", false},
         EvalCase{Rpn({"'b'", "'a'", ">"}), "TRUE", false},
-        EvalCase{Rpn({"'B'", "'a'", "<"}), "TRUE", false},   // exact: byte order
-        EvalCase{Rpn({"'12'", "1", "+"}), "#ERR", true},     // text, not a number
+        EvalCase{Rpn({"'B'", "'a'", "<"}), "TRUE", false},  // exact: byte order
+        EvalCase{Rpn({"'12'", "1", "+"}), "#ERR", true},    // text, not a number
         EvalCase{Rpn({"'#ERR'", "'#ERR'", "="}), "TRUE", false},
         EvalCase{Rpn({"'ab'", "UCASE", "'AB'", "="}), "TRUE", false},
         // LEFT and RIGHT of a whole number drop the point its substitution added
@@ -105,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
         EvalCase{Rpn({"1", "1", "AND"}), "#ERR", true},  // two numbers take the numeric branch
         EvalCase{Rpn({"ACME", "\"acme\"", "="}), "TRUE", false},
         EvalCase{Rpn({"apple", "Banana", "<"}), "TRUE", false},
-        EvalCase{Rpn({"10", "abc", "<"}), "TRUE", false},   // number and word compare as text
+        EvalCase{Rpn({"10", "abc", "<"}), "TRUE", false},  // number and word compare as text
         EvalCase{Rpn({"A", "B", "<>"}), "TRUE", false},
         EvalCase{Rpn({"\"Invoice\"", "3", "LEFT"}), "Inv", false},
         EvalCase{Rpn({"\"Invoice\"", "3", "RIGHT"}), "ice", false},
@@ -125,17 +121,16 @@ INSTANTIATE_TEST_SUITE_P(
         EvalCase{Rpn({"\"\"", "", "="}), "TRUE", false},
         EvalCase{Rpn({"\"ab\""}), "\"ab\"", false},  // a value never popped keeps its quotes
         // stack shape
-        EvalCase{Rpn({"5", "6"}), "#ERR", false},
-        EvalCase{"", "#ERR", false},
+        EvalCase{Rpn({"5", "6"}), "#ERR", false}, EvalCase{"", "#ERR", false},
         EvalCase{"\t", "", false},  // the second element is an empty value
-        EvalCase{"5", "5", false},
-        EvalCase{Rpn({"5", "", ""}), "#ERR", false},
-        EvalCase{Rpn({"5", "%"}), "#ERR", false},     // "%" and TRIM are operands here
+        EvalCase{"5", "5", false}, EvalCase{Rpn({"5", "", ""}), "#ERR", false},
+        EvalCase{Rpn({"5", "%"}), "#ERR", false},  // "%" and TRIM are operands here
         EvalCase{Rpn({"x", "TRIM"}), "#ERR", false},
         EvalCase{Rpn({"5", "ABS", "#ERR", "="}), "#ERR", true},
-        EvalCase{Rpn({">"}), "FALSE", false},          // missing operands are empty texts
+        EvalCase{Rpn({">"}), "FALSE", false},  // missing operands are empty texts
         EvalCase{Rpn({"", "", "="}), "TRUE", false},
-        EvalCase{Rpn({"7", "0", "/", "1", "1", "="}), "TRUE", false},  // the last operation decides Err
+        EvalCase{Rpn({"7", "0", "/", "1", "1", "="}), "TRUE",
+                 false},  // the last operation decides Err
         EvalCase{Rpn({"1", "1", "=", "7", "0", "/"}), "TRUE", true}));
 
 struct QtrCase {
@@ -272,10 +267,10 @@ INSTANTIATE_TEST_SUITE_P(
                       IsNumCase{"-0.5", true, -0.5}, IsNumCase{"100.", true, 100},
                       IsNumCase{"12-", true, -12}, IsNumCase{"N/A", false, 0},
                       IsNumCase{"12%", false, 0}, IsNumCase{"1 000", false, 0},
-                      IsNumCase{"-", false, 0}, IsNumCase{"", false, 0},
-                      IsNumCase{"   ", false, 0}, IsNumCase{"1e5", false, 0},
-                      IsNumCase{"1.2.3", false, 0}, IsNumCase{"((5", false, 0},
-                      IsNumCase{"12/31/2007", false, 0}, IsNumCase{"\t5", false, 0}));
+                      IsNumCase{"-", false, 0}, IsNumCase{"", false, 0}, IsNumCase{"   ", false, 0},
+                      IsNumCase{"1e5", false, 0}, IsNumCase{"1.2.3", false, 0},
+                      IsNumCase{"((5", false, 0}, IsNumCase{"12/31/2007", false, 0},
+                      IsNumCase{"\t5", false, 0}));
 
 }  // namespace
 }  // namespace tarnwick

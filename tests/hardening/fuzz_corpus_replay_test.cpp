@@ -54,9 +54,7 @@ void Replay(const std::string& target, Run run) {
 
 }  // namespace
 
-TEST(FuzzCorpusReplay, NumberAndDateText) {
-  Replay("fuzz_number_text", tarnwick_fuzz::NumberText);
-}
+TEST(FuzzCorpusReplay, NumberAndDateText) { Replay("fuzz_number_text", tarnwick_fuzz::NumberText); }
 
 TEST(FuzzCorpusReplay, NumberPatterns) {
   Replay("fuzz_format_number", tarnwick_fuzz::FormatNumberInput);
@@ -71,9 +69,7 @@ TEST(FuzzCorpusReplay, CommandLayer) {
   fs::remove(dataFile, ec);
 }
 
-TEST(FuzzCorpusReplay, RowFilters) {
-  Replay("fuzz_expression", tarnwick_fuzz::Expression);
-}
+TEST(FuzzCorpusReplay, RowFilters) { Replay("fuzz_expression", tarnwick_fuzz::Expression); }
 
 TEST(FuzzCorpusReplay, TypedReader) {
   const std::string dataFile = tarnwick::TempFilePath();

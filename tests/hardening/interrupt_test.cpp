@@ -1,7 +1,7 @@
 // An interrupted run leaves none of its temporary files: the external sort's run files and a
 // part-written sample are removed when SIGINT or SIGTERM arrives.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -34,7 +34,8 @@ TEST(NumberPatternFindings, LongTextOfLargeValueIsWrittenInFull) {
   EXPECT_EQ(out.substr(302), std::string(100, '0'));
   EXPECT_EQ(ParseNumber(out), 1e300);
 
-  const std::string grouped = FormatNumber(-1.7976931348623157e308, "#,##0." + std::string(95, '#'));
+  const std::string grouped =
+      FormatNumber(-1.7976931348623157e308, "#,##0." + std::string(95, '#'));
   ASSERT_TRUE(DigitsAndMarksOnly(grouped)) << grouped.substr(0, 80);
   EXPECT_EQ(grouped.substr(0, 8), "-179,769");
   EXPECT_EQ(grouped.back(), '.');  // "#" decimals of a whole value write nothing after the point
@@ -72,7 +73,8 @@ TEST(NumberPatternFindings, PercentOfHugeValueIsNotInfinity) {
 // unlike the same pattern applied to a double.
 TEST(NumberPatternFindings, AmountKeepsEveryForcedDecimal) {
   const std::string pattern = "0." + std::string(20, '0');
-  EXPECT_EQ(FormatNumber(Currency::FromRaw(15000), pattern), "1." + std::string("5") + std::string(19, '0'));
+  EXPECT_EQ(FormatNumber(Currency::FromRaw(15000), pattern),
+            "1." + std::string("5") + std::string(19, '0'));
   EXPECT_EQ(FormatNumber(Currency::FromRaw(15000), pattern), FormatNumber(1.5, pattern));
   EXPECT_EQ(FormatNumber(std::int64_t{-7}, pattern), "-7." + std::string(20, '0'));
   EXPECT_EQ(FormatNumber(Currency::FromRaw(1), "0.####################"), "0.0001");

@@ -77,7 +77,8 @@ Result TarnwickAsNobody(const std::string& line, const std::string& scratch) {
   const pid_t pid = ::fork();
   if (pid == 0) {
     if (::setgid(65534) != 0 || ::setuid(65534) != 0) _exit(97);
-    if (!std::freopen(out.c_str(), "wb", stdout) || !std::freopen(err.c_str(), "wb", stderr)) _exit(99);
+    if (!std::freopen(out.c_str(), "wb", stdout) || !std::freopen(err.c_str(), "wb", stderr))
+      _exit(99);
     std::string bin = cli_test::Binary(), arg = line;
     char* argv[] = {bin.data(), arg.data(), nullptr};
     ::execv(bin.c_str(), argv);
@@ -109,15 +110,17 @@ TEST_F(BadInput, UnusableFilesAreRefusedWithTheirReason) {
   const std::vector<Case> cases = {
       {"missing", missing, "File: " + missing + " not found"},
       {"folder", P("folder.tsv"), "File: " + P("folder.tsv") + " not found"},
-      {"empty", Write("empty.tsv", ""), "File has insufficient data (file: " + P("empty.tsv") + ")"},
+      {"empty", Write("empty.tsv", ""),
+       "File has insufficient data (file: " + P("empty.tsv") + ")"},
       {"header only", Write("header.tsv", "Vendor\tAmount\r\n"),
        "File has insufficient data (file: " + P("header.tsv") + ")"},
       {"header without line end", Write("bare.tsv", "Vendor\tAmount"),
        "File has insufficient data (file: " + P("bare.tsv") + ")"},
-      {"binary", Write("binary.tsv", binary), "Col: Vendor in file: " + P("binary.tsv") +
-                                                       " not found; the first line is no header of column names (it holds control characters)"},
-      {"wrong column", Write("ledger.tsv", Ledger(30)), "Col: Amt in file: " + P("ledger.tsv") +
-                                                         " not found; the columns are: Vendor, Amount"},
+      {"binary", Write("binary.tsv", binary),
+       "Col: Vendor in file: " + P("binary.tsv") +
+           " not found; the first line is no header of column names (it holds control characters)"},
+      {"wrong column", Write("ledger.tsv", Ledger(30)),
+       "Col: Amt in file: " + P("ledger.tsv") + " not found; the columns are: Vendor, Amount"},
   };
   for (const auto& c : cases) {
     const std::string col = c.name == "wrong column" ? "Amt" : "Amount";
@@ -132,7 +135,8 @@ TEST_F(BadInput, UnusableFilesAreRefusedWithTheirReason) {
     EXPECT_EQ(r.err, c.message + "\n") << c.name;
     EXPECT_FALSE(fs::exists(P("sample.tsv"))) << c.name;
   }
-  for (const auto& name : LeftBehind({"folder.tsv", "empty.tsv", "header.tsv", "bare.tsv", "binary.tsv", "ledger.tsv"}))
+  for (const auto& name : LeftBehind(
+           {"folder.tsv", "empty.tsv", "header.tsv", "bare.tsv", "binary.tsv", "ledger.tsv"}))
     ADD_FAILURE() << "left behind: " << name;
 }
 
@@ -159,15 +163,18 @@ TEST_F(BadInput, ColumnsOfTheWrongKind) {
   late += "V9\tn/a\r\n";
   const std::string f = Write("ledger.tsv", Ledger(30));
   const std::string g = Write("late.tsv", late);
-  const Result words = Tarnwick({"CM file=" + f + " col=Vendor J=1000 R=1 RN=1 sample=" + P("s.tsv")});
+  const Result words =
+      Tarnwick({"CM file=" + f + " col=Vendor J=1000 R=1 RN=1 sample=" + P("s.tsv")});
   EXPECT_EQ(words.status, 2);
   EXPECT_EQ(words.err, "Col: Vendor on row: 2 in file: " + f + " not numeric: V1\n");
   const Result dates = Tarnwick({"WD file=" + f + " col=Amount"});
   EXPECT_EQ(dates.status, 2);
   EXPECT_EQ(dates.err, "Col: Amount on row: 2 in file: " + f + " not a date value:3.25\n");
-  const Result tail = Tarnwick({"CM file=" + g + " col=Amount J=1000 R=1 RN=1 sample=" + P("s.tsv")});
+  const Result tail =
+      Tarnwick({"CM file=" + g + " col=Amount J=1000 R=1 RN=1 sample=" + P("s.tsv")});
   EXPECT_EQ(tail.status, 1);
-  EXPECT_EQ(tail.err, "Error 13: Type mismatch: Col: Amount on row: 42 in file: " + g + " not numeric: n/a\n");
+  EXPECT_EQ(tail.err, "Error 13: Type mismatch: Col: Amount on row: 42 in file: " + g +
+                          " not numeric: n/a\n");
   EXPECT_EQ(tail.out, "");
   EXPECT_TRUE(LeftBehind({"ledger.tsv", "late.tsv"}).empty());
 }
@@ -193,8 +200,10 @@ TEST_F(BadInput, InvalidUtf8IsCarriedByteForByte) {
   const std::string f = Write("utf.tsv", text);
   const Result r = Tarnwick({"EX file=" + f + " cond=\"$Amount > 6\" sample=" + P("s.tsv")});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(ReadAll(P("s.tsv")), std::string("Vendor\xff\xfe\tAmount\r\n") + "\xed\xa0\x80\t7\r\nok\t9\r\n");
-  const Result s = Tarnwick({"--raw", std::string("SU file=") + f + " col=Vendor\xff\xfe amount=Amount"});
+  EXPECT_EQ(ReadAll(P("s.tsv")),
+            std::string("Vendor\xff\xfe\tAmount\r\n") + "\xed\xa0\x80\t7\r\nok\t9\r\n");
+  const Result s =
+      Tarnwick({"--raw", std::string("SU file=") + f + " col=Vendor\xff\xfe amount=Amount"});
   EXPECT_EQ(s.status, 0) << s.err;
   EXPECT_NE(s.out.find("\xed\xa0\x80\t2\t8.00"), std::string::npos) << s.out;
 }
@@ -204,8 +213,9 @@ TEST_F(BadInput, FilterThatDoesNotParseIsRefused) {
   struct Case {
     std::string cond, message;
   };
-  for (const Case& c : std::vector<Case>{{"(($Amount > 5)", "Filter: Unbalanced parentheses"},
-                                         {"$Nope > 5", "Filter: $NOPE names no column of file: " + f}}) {
+  for (const Case& c :
+       std::vector<Case>{{"(($Amount > 5)", "Filter: Unbalanced parentheses"},
+                         {"$Nope > 5", "Filter: $NOPE names no column of file: " + f}}) {
     const Result r = Tarnwick({"EX file=" + f + " cond=\"" + c.cond + "\" sample=" + P("s.tsv")});
     EXPECT_EQ(r.status, 2) << c.cond;
     EXPECT_EQ(r.err, c.message + "\n") << c.cond;
@@ -218,7 +228,8 @@ TEST_F(BadInput, FilterThatDoesNotParseIsRefused) {
 // the condition.
 TEST_F(BadInput, IncompleteFilterIsRefused) {
   const std::string f = Write("ledger.tsv", Ledger(30));
-  for (const std::string cond : {"$Amount >", "> 5", "$Amount 5", "AND", "$Amount = = 5", "$Amount > 5 AND"}) {
+  for (const std::string cond :
+       {"$Amount >", "> 5", "$Amount 5", "AND", "$Amount = = 5", "$Amount > 5 AND"}) {
     const Result r = Tarnwick({"EX file=" + f + " cond=\"" + cond + "\" sample=" + P("s.tsv")});
     EXPECT_EQ(r.status, 2) << cond;
     EXPECT_EQ(r.err.rfind("Filter: ", 0), 0u) << cond << ": " << r.err;
@@ -241,15 +252,19 @@ TEST_F(BadInput, LockedAndUnusableDatabases) {
   const std::string db = P("ledger.db");
   sqlite3* h = nullptr;
   ASSERT_EQ(sqlite3_open(db.c_str(), &h), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(h, "create table payments (Vendor text, Amount text);"
-                            "insert into payments values ('V1','5'),('V2','7'),('V1','9');",
-                         nullptr, nullptr, nullptr), SQLITE_OK);
-  const std::string line = "SU ds=db conn=" + db + " sql=\"select Vendor, Amount from payments\" col=Vendor amount=Amount";
+  ASSERT_EQ(sqlite3_exec(h,
+                         "create table payments (Vendor text, Amount text);"
+                         "insert into payments values ('V1','5'),('V2','7'),('V1','9');",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  const std::string line = "SU ds=db conn=" + db +
+                           " sql=\"select Vendor, Amount from payments\" col=Vendor amount=Amount";
   ASSERT_EQ(Tarnwick({line}).status, 0);
 
   // Another program holds the write lock: refused at once, no wait, no partial report.
   ASSERT_EQ(sqlite3_exec(h, "begin exclusive; insert into payments values ('V3','1');", nullptr,
-                         nullptr, nullptr), SQLITE_OK);
+                         nullptr, nullptr),
+            SQLITE_OK);
   const Result locked = Tarnwick({line});
   EXPECT_EQ(locked.status, 2);
   EXPECT_EQ(locked.err, "Database: database is locked\n");
@@ -260,8 +275,9 @@ TEST_F(BadInput, LockedAndUnusableDatabases) {
   std::string junk;
   for (int i = 0; i < 8192; ++i) junk += static_cast<char>(i * 13);
   const std::string notDb = Write("junk.db", junk);
-  const Result bad = Tarnwick({"SU ds=db conn=" + notDb +
-                               " sql=\"select Vendor, Amount from payments\" col=Vendor amount=Amount"});
+  const Result bad =
+      Tarnwick({"SU ds=db conn=" + notDb +
+                " sql=\"select Vendor, Amount from payments\" col=Vendor amount=Amount"});
   EXPECT_EQ(bad.status, 2);
   EXPECT_EQ(bad.err, "Database: file is not a database\n");
   EXPECT_EQ(bad.out, "");

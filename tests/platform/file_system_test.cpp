@@ -149,17 +149,22 @@ TEST_F(FileSystemTest, TempNamesAreFreshAcrossProcesses) {
   for (int i = 0; i < 500; ++i) EXPECT_TRUE(names.insert(GetTempName()).second);
   std::string theirs;
   char buf[4096];
-  for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) theirs.append(buf, static_cast<std::size_t>(n));
+  for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;)
+    theirs.append(buf, static_cast<std::size_t>(n));
   ::close(fds[0]);
   int status = 0;
   ::waitpid(child, &status, 0);
   std::size_t start = 0, count = 0;
-  for (std::size_t nl; (nl = theirs.find('\n', start)) != std::string::npos; start = nl + 1, ++count)
+  for (std::size_t nl; (nl = theirs.find('\n', start)) != std::string::npos;
+       start = nl + 1, ++count)
     EXPECT_TRUE(names.insert(theirs.substr(start, nl - start)).second);
   EXPECT_EQ(count, 500u);
   EXPECT_EQ(TempFilePath().rfind(dir_.string() + "/", 0), 0u);
 
-  if (old) ::setenv("TMPDIR", saved.c_str(), 1); else ::unsetenv("TMPDIR");
+  if (old)
+    ::setenv("TMPDIR", saved.c_str(), 1);
+  else
+    ::unsetenv("TMPDIR");
 }
 
 TEST_F(FileSystemTest, RenameDeleteAndSameFile) {

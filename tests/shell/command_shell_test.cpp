@@ -14,7 +14,7 @@ struct ParseCase {
   const char* line;
   const char* cmd;
   bool err;
-  const char* msg;  // a fresh shell's message is empty
+  const char* msg;                                          // a fresh shell's message is empty
   std::vector<std::pair<const char*, const char*>> values;  // name -> stored value
 };
 
@@ -41,21 +41,32 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"benford col=Amount", "BE", false, "", {{"COL", "Amount"}}},
         ParseCase{"B5", "B5", false, "Command: B5", {}},
         ParseCase{"  b5  ", "B5", false, "Command: B5", {}},
-        ParseCase{"", "", false, "Command: ", {}},
-        ParseCase{"x", "X", false, "Command: X", {}},
+        ParseCase{"", "", false, "Command: ", {}}, ParseCase{"x", "X", false, "Command: X", {}},
         ParseCase{"AR file= col=x", "AR", false, "", {{"file", "col=x"}}},
         ParseCase{"AR file = x.txt", "AR", false, "", {{"file", "x.txt"}}},
-        ParseCase{"EX cond=amount>=100 file=a.txt", "EX", false, "",
+        ParseCase{"EX cond=amount>=100 file=a.txt",
+                  "EX",
+                  false,
+                  "",
                   {{"cond", "amount>=100"}, {"file", "a.txt"}}},
-        ParseCase{"EX cond=\"amount > 100 and vendor = 7\" file=a.txt", "EX", false, "",
+        ParseCase{"EX cond=\"amount > 100 and vendor = 7\" file=a.txt",
+                  "EX",
+                  false,
+                  "",
                   {{"cond", "amount > 100 and vendor = 7"}, {"file", "a.txt"}}},
         ParseCase{"BE title=\"Sales by region\"", "BE", false, "", {{"title", "Sales by region"}}},
-        ParseCase{"BE title=Sales\" \"by\" \"region", "BE", false, "",
-                  {{"title", "Sales by region"}}},
-        ParseCase{"EX cond=\"a > 1 file=b.txt recap=Y", "EX", false, "",
+        ParseCase{
+            "BE title=Sales\" \"by\" \"region", "BE", false, "", {{"title", "Sales by region"}}},
+        ParseCase{"EX cond=\"a > 1 file=b.txt recap=Y",
+                  "EX",
+                  false,
+                  "",
                   {{"cond", "a > 1 file=b.txt recap=Y"}}},
-        ParseCase{"AR file=a.txt colour=red", "AR", true,
-                  "Argument: colour is not a valid argument ", {{"file", "a.txt"}}},
+        ParseCase{"AR file=a.txt colour=red",
+                  "AR",
+                  true,
+                  "Argument: colour is not a valid argument ",
+                  {{"file", "a.txt"}}},
         ParseCase{"AR abc", "AR", true, "Argument:  is not a valid argument ", {}},
         ParseCase{"AR\tfile=x", "AR", true, "Argument: AR\tfile is not a valid argument ", {}},
         ParseCase{"ARfile=x", "AR", true, "Argument: ARfile is not a valid argument ", {}},
@@ -65,10 +76,13 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"AR File=C:\\Data\\inv.txt", "AR", false, "", {{"FILE", "C:\\Data\\inv.txt"}}},
         ParseCase{"AR file=a.txt file=b.txt", "AR", false, "", {{"file", "b.txt"}}},
         ParseCase{"AR file=a.txt file=", "AR", false, "", {}},
-        ParseCase{"AR true=1 false=0 zzzzzz=z", "AR", false, "",
+        ParseCase{"AR true=1 false=0 zzzzzz=z",
+                  "AR",
+                  false,
+                  "",
                   {{"TRUE", "1"}, {"FALSE", "0"}, {"ZZZZZZ", "z"}}},
-        ParseCase{"AR ds=file =x", "AR", true, "Argument:  is not a valid argument ",
-                  {{"ds", "file"}}}));
+        ParseCase{
+            "AR ds=file =x", "AR", true, "Argument:  is not a valid argument ", {{"ds", "file"}}}));
 
 TEST(ShellTest, StartsEmptyAndKeepsValuesAcrossLines) {
   cShell sh;

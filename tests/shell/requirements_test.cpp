@@ -31,8 +31,7 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"BE ds=FILE col=Amount type=1 recap=Benford", true, "missing: "},
         CheckCase{"BE ds=rng col=Amount", false, "missing: type= recap= sheet= ulc= "},
         CheckCase{"BE ds=db", false, "missing: col= type= recap= conn= sql= "},
-        CheckCase{"AR ds=sel", false,
-                  "missing: agecol= trancol= agedate= colwidth= sheet= "},
+        CheckCase{"AR ds=sel", false, "missing: agecol= trancol= agedate= colwidth= sheet= "},
         CheckCase{"AR ds=rng agecol=a trancol=b agedate=1/1/2024 colwidth=9", true, "missing: "},
         CheckCase{"CM ds=sel col=A recap=x", false, "missing: R= J= RN= Sample= "},
         CheckCase{"QU ds=file", false, "missing: cond= "},
@@ -71,12 +70,12 @@ struct ListCase {
 
 TEST(NValTest, GetitListsDbAndAllRows) {
   cNVal v;
-  for (const ListCase& c : {ListCase{"AR", "agecol trancol agedate colwidth conn sql "},
-                            ListCase{"QU", "cond "}, ListCase{"PR", "pop conf ss nobs "},
-                            ListCase{"cm ds=db", "R J RN Sample col recap conn sql "},
-                            ListCase{"CA", "col amount "}, ListCase{"XT", "col1 col2 amount recap conn sql "},
-                            ListCase{"AA", ""}, ListCase{"ZZ", ""}, ListCase{"CR", ""},
-                            ListCase{"", ""}, ListCase{"B", ""}}) {
+  for (const ListCase& c :
+       {ListCase{"AR", "agecol trancol agedate colwidth conn sql "}, ListCase{"QU", "cond "},
+        ListCase{"PR", "pop conf ss nobs "},
+        ListCase{"cm ds=db", "R J RN Sample col recap conn sql "}, ListCase{"CA", "col amount "},
+        ListCase{"XT", "col1 col2 amount recap conn sql "}, ListCase{"AA", ""}, ListCase{"ZZ", ""},
+        ListCase{"CR", ""}, ListCase{"", ""}, ListCase{"B", ""}}) {
     EXPECT_EQ(v.Getit(c.cmd), c.expected) << c.cmd;
   }
 }
@@ -108,17 +107,16 @@ TEST_P(OValCheckTest, ReportsMissingRequiredArguments) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, OValCheckTest,
-    ::testing::Values(
-        CheckCase{"KS sheet=S1 acct=Acct", false, "missing: col1= col2= "},
-        CheckCase{"KS sheet=S1 acct=Acct col1=a col2=b", true, "missing: "},
-        CheckCase{"GA ds=file col=Inv", false, "missing: sheet= "},
-        CheckCase{"SA pop=1000", false, "missing: conf= er= ep= "},
-        CheckCase{"sc name=x", false, "missing: sheet= ulc= "},
-        CheckCase{"RN title=x", true, "missing: "},
-        CheckCase{"AR", true, "missing: "},
-        CheckCase{"zz file=x", false, "Command: zz is not a valid command"},
-        CheckCase{"zz", true, "missing: "},
-        CheckCase{"GA sheet=s abc", false, "Argument:  is not a valid argument "}));
+    ::testing::Values(CheckCase{"KS sheet=S1 acct=Acct", false, "missing: col1= col2= "},
+                      CheckCase{"KS sheet=S1 acct=Acct col1=a col2=b", true, "missing: "},
+                      CheckCase{"GA ds=file col=Inv", false, "missing: sheet= "},
+                      CheckCase{"SA pop=1000", false, "missing: conf= er= ep= "},
+                      CheckCase{"sc name=x", false, "missing: sheet= ulc= "},
+                      CheckCase{"RN title=x", true, "missing: "},
+                      CheckCase{"AR", true, "missing: "},
+                      CheckCase{"zz file=x", false, "Command: zz is not a valid command"},
+                      CheckCase{"zz", true, "missing: "},
+                      CheckCase{"GA sheet=s abc", false, "Argument:  is not a valid argument "}));
 
 TEST(OValTest, InitRefillsWithoutTouchingTheMessage) {
   cOVal v;

@@ -18,14 +18,16 @@ namespace tarnwick {
 namespace {
 
 constexpr std::string_view kNames[] = {
-    "AGECOL", "ACCT", "ACCTNO", "ACCTTYPE", "AGEDATE", "AGEFLD", "AMOUNT", "BACKGROUND",
-    "BARCOLOR", "BORDERCOLOR", "CHARTCOLOR", "COL", "COL1", "COL2", "COLWIDTH", "COND",
-    "CONF", "CONN", "DATETOL", "DS", "EP", "ER", "FALSE", "FILE", "FILESPEC", "FLDNO",
-    "FONTNAME", "FONTSIZE", "HAXIS", "HI", "HILITE", "IJENO", "IACCTNO", "IACCTTYPE",
-    "IAMOUNT", "INSHEET", "INVAMT", "INTVL", "INVDATE", "INVNO", "ISOURCE", "J", "JENO",
-    "LIGHT", "NAME", "NOBS", "POP", "R", "RECAP", "RN", "SAMPLE", "SELECTED", "SHEET",
-    "SIMTOL", "SOURCE", "SQL", "SS", "STRATA", "THEME", "TITLE", "TITLECOLOR", "TRANCOL",
-    "TRANFLD", "TRUE", "TYPE", "ULC", "VENDNO", "XAXIS", "YAXIS", "ZZZZZZ"};
+    "AGECOL",     "ACCT",     "ACCTNO",      "ACCTTYPE",   "AGEDATE",    "AGEFLD",    "AMOUNT",
+    "BACKGROUND", "BARCOLOR", "BORDERCOLOR", "CHARTCOLOR", "COL",        "COL1",      "COL2",
+    "COLWIDTH",   "COND",     "CONF",        "CONN",       "DATETOL",    "DS",        "EP",
+    "ER",         "FALSE",    "FILE",        "FILESPEC",   "FLDNO",      "FONTNAME",  "FONTSIZE",
+    "HAXIS",      "HI",       "HILITE",      "IJENO",      "IACCTNO",    "IACCTTYPE", "IAMOUNT",
+    "INSHEET",    "INVAMT",   "INTVL",       "INVDATE",    "INVNO",      "ISOURCE",   "J",
+    "JENO",       "LIGHT",    "NAME",        "NOBS",       "POP",        "R",         "RECAP",
+    "RN",         "SAMPLE",   "SELECTED",    "SHEET",      "SIMTOL",     "SOURCE",    "SQL",
+    "SS",         "STRATA",   "THEME",       "TITLE",      "TITLECOLOR", "TRANCOL",   "TRANFLD",
+    "TRUE",       "TYPE",     "ULC",         "VENDNO",     "XAXIS",      "YAXIS",     "ZZZZZZ"};
 
 const std::vector<std::string> kSeeds = {
     "BE ds=file file=/data/gl.txt col=Amount recap=Benford type=1",
@@ -36,16 +38,49 @@ const std::vector<std::string> kSeeds = {
     "KS sheet=S1 acct=Acct col1=2023 col2=2024 title=Change",
     "CM ds=rng sheet=S ulc=A1 col=Amt r=1 j=2 rn=7 sample=30 recap=MUS"};
 
-const std::vector<std::string> kTokens = {
-    "AR", "BE", "XT", "zz", "ds", "file", "FILE", "sel", "rng", "db", "col", "col1", "recap",
-    "=", "==", "\"", " ", "  ", "\t", "<", ">", "<ne>", "<x>", "\r", "\n", "x", "Amount",
-    "\xC3\xA9", "\xFF", "\x80", std::string(1, '\0'), "1/2/2024", "-1.5e3", "'", "\\"};
+const std::vector<std::string> kTokens = {"AR",
+                                          "BE",
+                                          "XT",
+                                          "zz",
+                                          "ds",
+                                          "file",
+                                          "FILE",
+                                          "sel",
+                                          "rng",
+                                          "db",
+                                          "col",
+                                          "col1",
+                                          "recap",
+                                          "=",
+                                          "==",
+                                          "\"",
+                                          " ",
+                                          "  ",
+                                          "\t",
+                                          "<",
+                                          ">",
+                                          "<ne>",
+                                          "<x>",
+                                          "\r",
+                                          "\n",
+                                          "x",
+                                          "Amount",
+                                          "\xC3\xA9",
+                                          "\xFF",
+                                          "\x80",
+                                          std::string(1, '\0'),
+                                          "1/2/2024",
+                                          "-1.5e3",
+                                          "'",
+                                          "\\"};
 
 class Fuzzer {
  public:
   explicit Fuzzer(unsigned seed) : rng_(seed) {}
 
-  std::size_t Below(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng_); }
+  std::size_t Below(std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng_);
+  }
   char AnyByte() { return static_cast<char>(Below(256)); }
 
   std::string RandomBytes(std::size_t len) {
@@ -64,8 +99,12 @@ class Fuzzer {
       const std::size_t at = s.empty() ? 0 : Below(s.size() + 1);
       switch (Below(5)) {
         case 0: s.insert(at, 1, AnyByte()); break;
-        case 1: if (at < s.size()) s.erase(at, 1 + Below(4)); break;
-        case 2: if (at < s.size()) s[at] = AnyByte(); break;
+        case 1:
+          if (at < s.size()) s.erase(at, 1 + Below(4));
+          break;
+        case 2:
+          if (at < s.size()) s[at] = AnyByte();
+          break;
         case 3: s.insert(at, kTokens[Below(kTokens.size())]); break;
         default: s.resize(at); break;
       }
@@ -84,11 +123,14 @@ class Fuzzer {
   std::mt19937 rng_;
 };
 
-bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+bool StartsWith(std::string_view s, std::string_view prefix) {
+  return s.substr(0, prefix.size()) == prefix;
+}
 
 // Runs every entry point on one line and checks the shapes of the results.
 void Exercise(const std::string& line, cSym& sym) {
-  SCOPED_TRACE(testing::Message() << "line of " << line.size() << " bytes: " << line.substr(0, 200));
+  SCOPED_TRACE(testing::Message() << "line of " << line.size()
+                                  << " bytes: " << line.substr(0, 200));
   cShell sh;
   ASSERT_NO_THROW(sh.HandleCmd(line));
   EXPECT_LE(sh.CmdName().size(), 2u);
@@ -150,11 +192,15 @@ TEST(RobustnessTest, HundredKilobyteLines) {
   std::string pairs = "AR";
   while (pairs.size() < 100'000) pairs += " file=x col=\"a b\"";
   std::vector<std::string> lines = {
-      fz.RandomBytes(100'000), fz.TokenSoup(30'000), pairs,
-      "EX cond=\"" + std::string(100'000, 'a'),                     // quote left open
-      "BE title=" + std::string(100'000, '"'),                      // nothing but quotes
-      std::string(100'000, ' '), std::string(100'000, '\t'), std::string(100'000, '='),
-      "BE " + std::string(100'000, 'x') + "=1",                     // a huge bad name
+      fz.RandomBytes(100'000),
+      fz.TokenSoup(30'000),
+      pairs,
+      "EX cond=\"" + std::string(100'000, 'a'),  // quote left open
+      "BE title=" + std::string(100'000, '"'),   // nothing but quotes
+      std::string(100'000, ' '),
+      std::string(100'000, '\t'),
+      std::string(100'000, '='),
+      "BE " + std::string(100'000, 'x') + "=1",  // a huge bad name
       "<" + std::string(50'000, 'n') + ">=" + std::string(50'000, 'v'),
       "<" + std::string(50'000, 'n') + ">",
   };

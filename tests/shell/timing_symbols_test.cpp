@@ -36,12 +36,13 @@ struct TimingCase {
 
 TEST(CtTest, RatesAndTimesThroughTheirPatterns) {
   for (const TimingCase& c :
-       {TimingCase{5, 2.0, "Cmd: DU in: 5 items, rpt: R rps: 2 time: 2. sec"},    // 2.5 -> 2
-        TimingCase{7, 2.0, "Cmd: DU in: 7 items, rpt: R rps: 4 time: 2. sec"},    // 3.5 -> 4
+       {TimingCase{5, 2.0, "Cmd: DU in: 5 items, rpt: R rps: 2 time: 2. sec"},  // 2.5 -> 2
+        TimingCase{7, 2.0, "Cmd: DU in: 7 items, rpt: R rps: 4 time: 2. sec"},  // 3.5 -> 4
         TimingCase{1234567, 2.5, "Cmd: DU in: 1,234,567 items, rpt: R rps: 493,827 time: 2.5 sec"},
         TimingCase{10, 1234.5, "Cmd: DU in: 10 items, rpt: R rps: 0 time: 1,234.5 sec"},
         TimingCase{1, 0.0996, "Cmd: DU in: 1 items, rpt: R rps: 10 time: .1 sec"},
-        TimingCase{2, -5.0, "Cmd: DU in: 2 items, rpt: R rps: 20 time: .1 sec"},  // clock stepped back
+        TimingCase{2, -5.0,
+                   "Cmd: DU in: 2 items, rpt: R rps: 20 time: .1 sec"},  // clock stepped back
         TimingCase{3, 0.1234, "Cmd: DU in: 3 items, rpt: R rps: 24 time: .123 sec"}}) {
     g_now = 1000.0;
     cCt ct(&FakeClock);
@@ -76,10 +77,10 @@ TEST(SymTest, WhatCountsAsADefinition) {
     bool definition;
     const char* tranVal;  // for translated texts
   };
-  for (const Case& c : {Case{"<x>", false, "<x>"}, Case{"<a=b>", false, "<a=b>"},
-                        Case{"a<x>=1", false, "a<x>=1"}, Case{"<x>b=2", true, ""},
-                        Case{"<=>", false, "<=>"}, Case{"<>=", true, ""}, Case{"<", false, "<"},
-                        Case{"   ", false, ""}, Case{"", false, ""}}) {
+  for (const Case& c :
+       {Case{"<x>", false, "<x>"}, Case{"<a=b>", false, "<a=b>"}, Case{"a<x>=1", false, "a<x>=1"},
+        Case{"<x>b=2", true, ""}, Case{"<=>", false, "<=>"}, Case{"<>=", true, ""},
+        Case{"<", false, "<"}, Case{"   ", false, ""}, Case{"", false, ""}}) {
     cSym s;
     s.Text(c.text);
     EXPECT_EQ(s.DidTran(), c.definition) << c.text;

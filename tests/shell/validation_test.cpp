@@ -50,10 +50,8 @@ INSTANTIATE_TEST_SUITE_P(
         ValCase{"XT", "XT ds=FILE col1=a", false, "missing  col2= amount= recap="},
         ValCase{"XT", "XT ds=Rng", false, "missing  col1= col2= amount= sheet= ulc= recap="},
         ValCase{"XT", "XT ds=db col1=a col2=b amount=c conn=d sql=e recap=f", true, "missing "},
-        ValCase{"XT", "XT col1=a", true, "missing "},
-        ValCase{"DU", "DU ds=File", true, ""},
-        ValCase{"BE", "BE ds=xls", true, ""},
-        ValCase{"ST", "ST", true, "missing ds"},
+        ValCase{"XT", "XT col1=a", true, "missing "}, ValCase{"DU", "DU ds=File", true, ""},
+        ValCase{"BE", "BE ds=xls", true, ""}, ValCase{"ST", "ST", true, "missing ds"},
         ValCase{"HO", "HO", true, "Errors: "},
         ValCase{"ZZ", "AR ds=file", false, "Missing cmd: ZZ"},
         ValCase{"cr", "CR ds=file", false, "Missing cmd: cr"},
@@ -136,7 +134,10 @@ TEST_F(FileCheckTest, FileExistsAndColumnNames) {
 
 // A byte-order mark before the header is not part of the first column's name.
 TEST_F(FileCheckTest, ByteOrderMarkBeforeTheHeader) {
-  const std::string f = Write({"\xEF\xBB\xBF" "Amount\tDate", "1,250.50\t1/2/2024", "7\t1/3/2024"});
+  const std::string f =
+      Write({"\xEF\xBB\xBF"
+             "Amount\tDate",
+             "1,250.50\t1/2/2024", "7\t1/3/2024"});
   EXPECT_TRUE(v.FileHasColName(f, "AMOUNT"));
   EXPECT_TRUE(v.FileHasNumericColName(f, "Amount")) << v.ErrMsg();
   EXPECT_TRUE(v.FileHasDateColName(f, "Date")) << v.ErrMsg();
@@ -152,8 +153,8 @@ TEST_F(FileCheckTest, EmptyHeaderHasNoColumns) {
 }
 
 TEST_F(FileCheckTest, NumericColumnSamplesRowsTwoToTwenty) {
-  std::initializer_list<std::string> rows = {
-      "Id\tAmount", "1\t10",  "2\t1,250.50", "3\t(12.00)", "4", "", "6\t N/A ", "7\t8"};
+  std::initializer_list<std::string> rows = {"Id\tAmount", "1\t10", "2\t1,250.50", "3\t(12.00)",
+                                             "4",          "",      "6\t N/A ",    "7\t8"};
   const std::string f = Write(rows);
   EXPECT_FALSE(v.FileHasNumericColName(f, "Amount"));
   EXPECT_EQ(v.ErrMsg(), "Col: Amount on row: 7 in file: " + f + " not numeric:  N/A");

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "../support/engine_error.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/stats/amount_array.h"
-#include "../support/engine_error.h"
 
 namespace tarnwick {
 namespace {
@@ -53,10 +53,26 @@ TEST(AmountArrayPartial, StatReportMarksOnlyWhatCannotBeComputed) {
   const std::string two = "n/a (needs 2 or more amounts)";
   const std::string equal = "n/a (the amounts are all equal)";
   const std::vector<Case> cases = {
-      {{250}, two, "n/a (needs 3 or more amounts)", "n/a (needs 4 or more amounts)", two, two, two,
-       "250.00", "0", "0"},
-      {{100, 250}, "106.07", "n/a (needs 3 or more amounts)", "n/a (needs 4 or more amounts)", ".61",
-       "11,250", "75.00", "175.00", "0", "75"},
+      {{250},
+       two,
+       "n/a (needs 3 or more amounts)",
+       "n/a (needs 4 or more amounts)",
+       two,
+       two,
+       two,
+       "250.00",
+       "0",
+       "0"},
+      {{100, 250},
+       "106.07",
+       "n/a (needs 3 or more amounts)",
+       "n/a (needs 4 or more amounts)",
+       ".61",
+       "11,250",
+       "75.00",
+       "175.00",
+       "0",
+       "75"},
       {{50, 50, 50, 50}, ".00", equal, equal, ".00", "0", ".00", "50.00", "50", "0"},
       {{-3, -3, -3}, ".00", equal, equal, ".00", "0", ".00", "-3.00", "-3", "0"},
       {{0, 0, 0}, ".00", equal, equal, "n/a (the mean is 0)", "0", ".00", ".00", "0", "0"},
@@ -86,13 +102,17 @@ TEST(AmountArrayPartial, OneBinHoldsAmountsThatMakeNoBins) {
     std::vector<double> xs;
     std::string line, why;
   };
-  for (const H& h : std::vector<H>{
-           {{250}, "250.00\t250.00\t1\t250.00", "one amount: one bin holds it"},
-           {{100, 250}, "100.00\t250.00\t2\t350.00", "needs 3 or more amounts: one bin holds them all"},
-           {{7, 7, 7}, "7.00\t7.00\t3\t21.00", "the amounts are all equal: one bin holds them all"}}) {
+  for (const H& h :
+       std::vector<H>{{{250}, "250.00\t250.00\t1\t250.00", "one amount: one bin holds it"},
+                      {{100, 250},
+                       "100.00\t250.00\t2\t350.00",
+                       "needs 3 or more amounts: one bin holds them all"},
+                      {{7, 7, 7},
+                       "7.00\t7.00\t3\t21.00",
+                       "the amounts are all equal: one bin holds them all"}}) {
     cDoubleArray a = Filled(h.xs);
-    EXPECT_EQ(a.HistoReportNA(), "Histogram Report: \r\nBin Start\tBin End\tCount\tAmt\r\n" + h.line +
-                                     "\r\nBins\tn/a (" + h.why + ")\r\n");
+    EXPECT_EQ(a.HistoReportNA(), "Histogram Report: \r\nBin Start\tBin End\tCount\tAmt\r\n" +
+                                     h.line + "\r\nBins\tn/a (" + h.why + ")\r\n");
     EXPECT_EQ(a.NumberBins(), 1);
     EXPECT_EQ(a.Counts(0), static_cast<std::int32_t>(h.xs.size()));
   }
@@ -101,12 +121,15 @@ TEST(AmountArrayPartial, OneBinHoldsAmountsThatMakeNoBins) {
 TEST(AmountArrayPartial, ExtremesWithoutZScoresWhenTheDeviationIsZero) {
   cDoubleArray one = Filled({9});
   EXPECT_EQ(one.OLReportNA(),
-            "Top/Bottom 10 Report\r\nItem\tTop\tz-score\tItem\tBottom\tz-score\r\n1\t9\tn/a\t1\t9\tn/a\r\n"
+            "Top/Bottom 10 "
+            "Report\r\nItem\tTop\tz-score\tItem\tBottom\tz-score\r\n1\t9\tn/a\t1\t9\tn/a\r\n"
             "z-score\tn/a (needs 2 or more amounts)\r\n");
   cDoubleArray same = Filled({4, 4});
   EXPECT_EQ(same.OLReportNA(),
-            "Top/Bottom 10 Report\r\nItem\tTop\tz-score\tItem\tBottom\tz-score\r\n1\t4\tn/a\t1\t4\tn/a\r\n"
-            "2\t4\tn/a\t2\t4\tn/a\r\nz-score\tn/a (the amounts are all equal: the standard deviation is 0)\r\n");
+            "Top/Bottom 10 "
+            "Report\r\nItem\tTop\tz-score\tItem\tBottom\tz-score\r\n1\t4\tn/a\t1\t4\tn/a\r\n"
+            "2\t4\tn/a\t2\t4\tn/a\r\nz-score\tn/a (the amounts are all equal: the standard "
+            "deviation is 0)\r\n");
 }
 
 }  // namespace

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "../support/engine_error.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/stats/amount_array.h"
-#include "../support/engine_error.h"
 
 namespace tarnwick {
 namespace {
@@ -92,7 +92,7 @@ TEST(AmountArray, SkewnessKeepsItsSignForNegativeLedgers) {
       {{-1, -2, -3, -10}, "-1.76363", "3.22800"},
       {{2, 4, 4, 4, 5, 5, 7, 9}, ".81849", ".94063"},
       {{-2, -4, -4, -4, -5, -5, -7, -9}, "-.81849", ".94063"},
-      {{-10, -3, -2, -1, 0}, "-1.80361", "3.50400"},  // the maximum is 0
+      {{-10, -3, -2, -1, 0}, "-1.80361", "3.50400"},   // the maximum is 0
       {{0.25, 0.5, 0.75, 2.5}, "1.76363", "3.22800"},  // scaled by a figure below 1
       {{1, 2, 3}, ".00000", ".00000"},                 // fewer than four: kurtosis 0
   };
@@ -118,8 +118,8 @@ TEST(AmountArray, MedianAndMode) {
   };
   const std::vector<Case> cases = {
       {{5, 1, 4, 2, 3}, "3.00", "0"},
-      {{4, 3, 3, 2, 2, 1}, "2.50", "2"},          // two runs of two: the smaller wins
-      {{1, 2, 3}, "2.00", "0"},                   // no run: the mode stays 0
+      {{4, 3, 3, 2, 2, 1}, "2.50", "2"},  // two runs of two: the smaller wins
+      {{1, 2, 3}, "2.00", "0"},           // no run: the mode stays 0
       {{5, 5, -3, -3, -3, 8}, "1.00", "-3"},
       {{1.5, 7.25, 7.25, 7.25, 2.5, 2.5}, "4.88", "7.25"},
   };
@@ -164,7 +164,7 @@ TEST(AmountArray, QRangeSortsTheArrayFirst) {
   };
   const Case cases[] = {
       {{100, 90, 80, 70, 60, 50, 40, 30, 20, 10}, 60},  // unsorted it read 30 - 90 = -60
-      {{5, 1, 4, 2, 3}, 3},                              // 4 - 1; unsorted 2 - 5 = -3
+      {{5, 1, 4, 2, 3}, 3},                             // 4 - 1; unsorted 2 - 5 = -3
   };
   for (const Case& c : cases) {
     cDoubleArray a;
@@ -283,8 +283,8 @@ TEST(AmountArray, FailuresRaiseAndKeepTheState) {
   EXPECT_EQ(CodeOf([&] { empty.HistoReport(); }), ErrorCode::DivisionByZero);
   EXPECT_EQ(CodeOf([&] { empty.OLReport(); }), ErrorCode::DivisionByZero);
 
-  for (auto xs : {std::vector<double>{5}, std::vector<double>{5, 8},
-                  std::vector<double>{-3, -3, -3}}) {
+  for (auto xs :
+       {std::vector<double>{5}, std::vector<double>{5, 8}, std::vector<double>{-3, -3, -3}}) {
     cDoubleArray a;
     for (double x : xs) a.AddItem(x);
     EXPECT_EQ(CodeOf([&] { a.USS(); }), ErrorCode::DivisionByZero) << xs.size();

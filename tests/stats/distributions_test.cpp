@@ -4,14 +4,14 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
-#include <iomanip>
 #include <functional>
+#include <iomanip>
+#include <iterator>
 #include <map>
 #include <numbers>
 #include <string>
 #include <utility>
 #include <vector>
-#include <iterator>
 
 #include "tarnwick/core/error.h"
 #include "tarnwick/platform/random.h"
@@ -77,9 +77,17 @@ const std::map<std::string, Eval>& Evaluators() {
       {"chisq_sf", [](const double* a) { return cCephes::ChiSquareCDistribution(a[0], a[1]); }},
       {"chisq_isf", [](const double* a) { return cCephes::InvChiSquareDistribution(a[0], a[1]); }},
       {"gamma", [](const double* a) { return cCephes::Gamma(a[0]); }},
-      {"lngamma", [](const double* a) { double s = 0; return cCephes::LnGamma(a[0], s); }},
+      {"lngamma",
+       [](const double* a) {
+         double s = 0;
+         return cCephes::LnGamma(a[0], s);
+       }},
       {"lngamma_sign",
-       [](const double* a) { double s = 0; cCephes::LnGamma(a[0], s); return s; }},
+       [](const double* a) {
+         double s = 0;
+         cCephes::LnGamma(a[0], s);
+         return s;
+       }},
       {"igam", [](const double* a) { return cCephes::IncompleteGamma(a[0], a[1]); }},
       {"igamc", [](const double* a) { return cCephes::IncompleteGammaC(a[0], a[1]); }},
       {"igamci", [](const double* a) { return cCephes::InvIncompleteGammaC(a[0], a[1]); }},
@@ -142,11 +150,16 @@ struct KnownDeviation {
 // The inverse upper incomplete gamma stops its interval halving when Q is within 5E-15
 // relative of y0; for y0 close to 1 that fixes P = 1 - Q only to about 5E-9 relative.
 constexpr KnownDeviation kKnownDeviations[] = {
-    {"erfc", "10,,", 1e-44, 0},          {"erfc", "12,,", 1e-63, 0},
-    {"erfc", "15,,", 1e-99, 0},          {"erfc", "20,,", 1e-175, 0},
-    {"erfc", "25,,", 1e-273, 0},         {"ndtr", "-20,,", 1e-88, 0},
-    {"ndtr", "-30,,", 1e-197, 0},        {"ndtr", "-35,,", 1e-267, 0},
-    {"chisq_isf", "1,0.999999,", 0, 1e-8}, {"poisson_inv_mean", "0,0.999999,", 0, 1e-8},
+    {"erfc", "10,,", 1e-44, 0},
+    {"erfc", "12,,", 1e-63, 0},
+    {"erfc", "15,,", 1e-99, 0},
+    {"erfc", "20,,", 1e-175, 0},
+    {"erfc", "25,,", 1e-273, 0},
+    {"ndtr", "-20,,", 1e-88, 0},
+    {"ndtr", "-30,,", 1e-197, 0},
+    {"ndtr", "-35,,", 1e-267, 0},
+    {"chisq_isf", "1,0.999999,", 0, 1e-8},
+    {"poisson_inv_mean", "0,0.999999,", 0, 1e-8},
 };
 
 const KnownDeviation* FindDeviation(const GoldenRow& r) {

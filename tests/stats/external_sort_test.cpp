@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "../support/engine_error.h"
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/platform/file_system.h"
 #include "tarnwick/stats/amount_array.h"
 #include "tarnwick/stats/external_sort.h"
-#include "../support/engine_error.h"
 
 namespace tarnwick {
 namespace {
@@ -44,7 +44,7 @@ std::vector<std::int32_t> Keys(int shape, std::size_t n) {
   std::vector<std::int32_t> k(n);
   for (std::size_t i = 0; i < n; ++i) {
     switch (shape) {
-      case 0: k[i] = static_cast<std::int32_t>(rng()); break;         // random
+      case 0: k[i] = static_cast<std::int32_t>(rng()); break;          // random
       case 1: k[i] = static_cast<std::int32_t>(i); break;              // ascending
       case 2: k[i] = static_cast<std::int32_t>(n - i); break;          // descending
       case 3: k[i] = static_cast<std::int32_t>(rng() % 3); break;      // few distinct
@@ -59,8 +59,7 @@ TEST(QSort, GenericRecordsComeOutAscendingAndComplete) {
     for (std::size_t n : {0u, 1u, 2u, 3u, 17u, 100u, 5000u}) {
       const auto keys = Keys(shape, n);
       std::vector<Rec> recs(n);
-      for (std::size_t i = 0; i < n; ++i)
-        recs[i] = Rec{keys[i], static_cast<std::int32_t>(i), -1};
+      for (std::size_t i = 0; i < n; ++i) recs[i] = Rec{keys[i], static_cast<std::int32_t>(i), -1};
       mQSort::QSort(recs.data(), n, sizeof(Rec), CompareRec);
       std::vector<bool> seen(n, false);
       for (std::size_t i = 0; i < n; ++i) {
@@ -196,7 +195,8 @@ TEST_F(ExternalSortTest, SixHundredThousandAmountsMergeInQueueOrder) {
   std::mt19937 rng(17);
   std::vector<double> amounts(600000);
   // Two decimals and many repeats, as a column of amounts has.
-  for (double& a : amounts) a = static_cast<double>(static_cast<int>(rng() % 2000001) - 1000000) / 100;
+  for (double& a : amounts)
+    a = static_cast<double>(static_cast<int>(rng() % 2000001) - 1000000) / 100;
   {
     cNewDouble d;
     Fill(d, amounts);
@@ -246,8 +246,7 @@ TEST_F(ExternalSortTest, MergeTakesTheSecondFileFirstOnEqualValues) {
   }
   // A line that is no number fails the merge and leaves no half-written output.
   const std::string a = Write("a", "1\r\nx\r\n"), b = Write("b", "5\r\n");
-  EXPECT_EQ(CodeOf([&] { MergeRunFiles(a, b, (dir_ / "out").string()); }),
-            ErrorCode::TypeMismatch);
+  EXPECT_EQ(CodeOf([&] { MergeRunFiles(a, b, (dir_ / "out").string()); }), ErrorCode::TypeMismatch);
   EXPECT_FALSE(fs::exists(dir_ / "out"));
   EXPECT_EQ(CodeOf([&] { MergeRunFiles((dir_ / "none").string(), b, (dir_ / "out").string()); }),
             ErrorCode::FileNotFound);
@@ -321,8 +320,7 @@ TEST_F(ExternalSortTest, MeanUSSAndCVAgreeWithTheInMemoryFigures) {
   ASSERT_EQ(s.N(), 301);
   EXPECT_EQ(a.USS(), 6.282583168831542e+18);  // a plain sum: 6.282583168831526e+18
   EXPECT_EQ(s.USS(), a.USS());
-  EXPECT_NE(s.StatReport().find("\r\nUSS: \t6,282,583,168,831,542,272.00\r\n"),
-            std::string::npos);
+  EXPECT_NE(s.StatReport().find("\r\nUSS: \t6,282,583,168,831,542,272.00\r\n"), std::string::npos);
   EXPECT_NE(a.StatReport().find("\r\nUSS: \t6,282,583,168,831,542,272\r\n"), std::string::npos);
   // exact s / mean = 144713316.2362923 / 0.012159468438538207
   EXPECT_NEAR(a.CV() / 11901286389.924585, 1.0, 1e-13);

@@ -4,9 +4,9 @@
 #include <utility>
 #include <vector>
 
+#include "../support/engine_error.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/stats/regression.h"
-#include "../support/engine_error.h"
 
 namespace tarnwick {
 namespace {
@@ -109,8 +109,12 @@ TEST(Trend, SeriesAgainstTheirPositions) {
       {{5, 5, 5}, 0, 5, 0, 5, 5},
       {{1, 3, 2}, 0.5, 1, 0.25, 1.5, 2.5},
       // python statistics.linear_regression and correlation(...) ** 2
-      {{10, 14, 13, 19, 22, 21}, 2.4285714285714284, 8.0, 0.8784194528875381,
-       10.428571428571429, 22.57142857142857},
+      {{10, 14, 13, 19, 22, 21},
+       2.4285714285714284,
+       8.0,
+       0.8784194528875381,
+       10.428571428571429,
+       22.57142857142857},
   };
   for (const Case& c : cases) {
     cTrend t;

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "../support/engine_error.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/stats/running_stats.h"
-#include "../support/engine_error.h"
 
 namespace tarnwick {
 namespace {
@@ -71,7 +71,7 @@ TEST(RunningStats, MeanAndSumOfSquaresAreExactInAnyOrder) {
   struct Case {
     const char* name;
     std::vector<double> amounts;
-    double mean;  // float(float(exact sum) / N)
+    double mean;   // float(float(exact sum) / N)
     double sumX2;  // float(exact sum of squares)
   };
   const Case cases[] = {
@@ -200,8 +200,8 @@ TEST(RunningStats, AddItemConvertsVariants) {
 TEST(RunningStats, ErrorsLeaveTheStateAsItWas) {
   cStat empty;
   for (auto call : {+[](cStat& s) { s.StatCalc(); }, +[](cStat& s) { (void)s.Var(); },
-                    +[](cStat& s) { (void)s.Variance(); },
-                    +[](cStat& s) { (void)s.PopStdDev(); }, +[](cStat& s) { (void)s.Report(); }}) {
+                    +[](cStat& s) { (void)s.Variance(); }, +[](cStat& s) { (void)s.PopStdDev(); },
+                    +[](cStat& s) { (void)s.Report(); }}) {
     EXPECT_EQ(CodeOf([&] { call(empty); }), ErrorCode::DivisionByZero);
   }
   EXPECT_EQ(empty.Mean(), 0);

@@ -41,25 +41,39 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, SequenceTest,
     ::testing::Values(
         // the reported numbers are the values either side of each gap
-        GapCase{{110, 105, 101, 106, 102}, true, "Gaps: Count: 2 Missing: 5",
+        GapCase{{110, 105, 101, 106, 102},
+                true,
+                "Gaps: Count: 2 Missing: 5",
                 "Gaps: Count: 2 Missing: 5\r\nStart\tEnd\tGap\r\n102\t105\t2\r\n106\t110\t3\r\n",
                 0.5},
-        GapCase{{5, 5, 6}, true, "Gaps: Count: 0 Missing: 0",
-                "Gaps: Count: 0 Missing: 0\r\nStart\tEnd\tGap\r\n", 0.5},
+        GapCase{{5, 5, 6},
+                true,
+                "Gaps: Count: 0 Missing: 0",
+                "Gaps: Count: 0 Missing: 0\r\nStart\tEnd\tGap\r\n",
+                0.5},
         // unsorted: a decrease is no gap
-        GapCase{{7, 3}, false, "Gaps: Count: 0 Missing: 0",
-                "Gaps: Count: 0 Missing: 0\r\nStart\tEnd\tGap\r\n", 0.0},
-        GapCase{{7, 3}, true, "Gaps: Count: 1 Missing: 3",
-                "Gaps: Count: 1 Missing: 3\r\nStart\tEnd\tGap\r\n3\t7\t3\r\n", 0.0},
+        GapCase{{7, 3},
+                false,
+                "Gaps: Count: 0 Missing: 0",
+                "Gaps: Count: 0 Missing: 0\r\nStart\tEnd\tGap\r\n",
+                0.0},
+        GapCase{{7, 3},
+                true,
+                "Gaps: Count: 1 Missing: 3",
+                "Gaps: Count: 1 Missing: 3\r\nStart\tEnd\tGap\r\n3\t7\t3\r\n",
+                0.0},
         GapCase{{42}, true, "Gaps: ", "Gaps: \r\nStart\tEnd\tGap\r\n", 0.0},
         GapCase{{}, true, "Gaps: ", "Gaps: \r\nStart\tEnd\tGap\r\n", 0.0},
-        GapCase{{-3, -1, 0, 1}, true, "Gaps: Count: 1 Missing: 1",
-                "Gaps: Count: 1 Missing: 1\r\nStart\tEnd\tGap\r\n-3\t-1\t1\r\n", 2.0 / 3.0}));
+        GapCase{{-3, -1, 0, 1},
+                true,
+                "Gaps: Count: 1 Missing: 1",
+                "Gaps: Count: 1 Missing: 1\r\nStart\tEnd\tGap\r\n-3\t-1\t1\r\n",
+                2.0 / 3.0}));
 
 TEST(LongArray, MissingCountBeyondLongIsOverflow) {
   // The difference itself does not fit a Long; the missing count must not wrap.
-  cLongArray a = Make({std::numeric_limits<std::int32_t>::min(), 0,
-                       std::numeric_limits<std::int32_t>::max()});
+  cLongArray a =
+      Make({std::numeric_limits<std::int32_t>::min(), 0, std::numeric_limits<std::int32_t>::max()});
   try {
     a.CountGaps();
     FAIL() << "no overflow";
@@ -83,8 +97,8 @@ TEST(LongArray, ElementAndPercentilePositions) {
   // position i * 10 / 100, halves to even, no subtraction of 1
   struct {
     std::int32_t i, expected;
-  } const pcts[] = {{-1, 0}, {0, 1}, {5, 1}, {15, 3}, {25, 3}, {50, 6}, {75, 9}, {94, 10}, {95, 0}, {99, 0},
-                    {100, 0}};
+  } const pcts[] = {{-1, 0}, {0, 1},   {5, 1},  {15, 3}, {25, 3}, {50, 6},
+                    {75, 9}, {94, 10}, {95, 0}, {99, 0}, {100, 0}};
   for (const auto& p : pcts) EXPECT_EQ(a.Percentile(p.i), p.expected) << p.i;
 
   cLongArray one = Make({7});

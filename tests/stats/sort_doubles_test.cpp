@@ -30,10 +30,18 @@ TEST(SortDoubles, MatchesComparisonSortOnLedgerLikeAndExtremeAmounts) {
     for (double& x : v) {
       switch (rng() % 8) {
         case 0: x = -static_cast<double>(rng() % 100000000) / 100.0; break;  // credits
-        case 1: x = static_cast<double>(rng() % 1000);                      // many repeats
+        case 1:
+          x = static_cast<double>(rng() % 1000);  // many repeats
           break;
         case 2: {
-          const double pick[] = {0.0, -0.0, kMax, -kMax, kTiny, -kTiny, 1e-300, -1e300,
+          const double pick[] = {0.0,
+                                 -0.0,
+                                 kMax,
+                                 -kMax,
+                                 kTiny,
+                                 -kTiny,
+                                 1e-300,
+                                 -1e300,
                                  std::numeric_limits<double>::infinity(),
                                  -std::numeric_limits<double>::infinity()};
           x = pick[rng() % 10];
@@ -58,7 +66,8 @@ TEST(SortDoubles, MatchesComparisonSortOnLedgerLikeAndExtremeAmounts) {
 TEST(SortDoubles, SameDigitsEverywhereAndNaNsLast) {
   // Every amount alike in its high bits (passes with one bucket are skipped) or all equal.
   std::vector<double> v(10000);
-  for (std::size_t i = 0; i < v.size(); ++i) v[i] = 1000.0 + static_cast<double>((i * 7919) % 10000) / 1e6;
+  for (std::size_t i = 0; i < v.size(); ++i)
+    v[i] = 1000.0 + static_cast<double>((i * 7919) % 10000) / 1e6;
   std::vector<double> got = v;
   SortDoubles(got.data(), got.size());
   EXPECT_TRUE(SameOrder(got, v));
@@ -70,7 +79,8 @@ TEST(SortDoubles, SameDigitsEverywhereAndNaNsLast) {
   for (std::size_t i = 0; i < withNaN.size(); ++i)
     withNaN[i] = i % 1000 == 3 ? std::nan("") : static_cast<double>(6000 - i);
   SortDoubles(withNaN.data(), withNaN.size());
-  const auto firstNaN = std::find_if(withNaN.begin(), withNaN.end(), [](double x) { return x != x; });
+  const auto firstNaN =
+      std::find_if(withNaN.begin(), withNaN.end(), [](double x) { return x != x; });
   EXPECT_EQ(firstNaN - withNaN.begin(), 5994);
   EXPECT_TRUE(std::is_sorted(withNaN.begin(), firstNaN));
   EXPECT_TRUE(std::all_of(firstNaN, withNaN.end(), [](double x) { return x != x; }));

@@ -51,7 +51,7 @@ TEST(SkewedCounts, MoreThanFiftyTimesTheSmallestNonzeroBar) {
     bool skewed;
   } cases[] = {
       {{1675, 751, 167, 90, 21, 28}, true},  // 79.8 times
-      {{50, 1}, false},                     // exactly 50 times: still linear
+      {{50, 1}, false},                      // exactly 50 times: still linear
       {{51, 1}, true},
       {{100, 0, 0, 3}, false},  // zeros are left out: 33 times
       {{10, 12, 9, 11}, false},
@@ -130,9 +130,10 @@ TEST_F(Polish, HeadingsOverNumbersAreSetOnTheRight) {
   wb.AddReport("RN", "RN",
                "Round Number report:\r\nDigits\tCount\tPct\r\nNot Round\t2,984\t99.47%\r\n"
                "1\t1\t.03%\r\n");
-  wb.AddReport("SA", "SA",
-               "Attribute Sample Size\r\nPopulation\t3000\r\nSize from\tthe normal approximation\r\n"
-               "Required sample size\t73\r\n");
+  wb.AddReport(
+      "SA", "SA",
+      "Attribute Sample Size\r\nPopulation\t3000\r\nSize from\tthe normal approximation\r\n"
+      "Required sample size\t73\r\n");
   wb.AddReport("PO", "PO", "Pareto\r\nKey\tAbsolute total\r\nV1\t5.00\r\nV2\t4.00\r\n");
   wb.Close();
   const xlsx_test::Xlsx x(path);
@@ -183,7 +184,7 @@ TEST_F(Polish, SharesShowAsPercentagesAndKeepTheirFraction) {
       {2, "D3", "0.00%", 0.5},
       {2, "F3", "0.000%", 0.25},
       {2, "B6", "0.000%", 0.25},  // the D-stat beside its label
-      {2, "B3", "0.00", 50},  // amounts stay amounts
+      {2, "B3", "0.00", 50},      // amounts stay amounts
       {3, "B3", "0%", 0.95},
       {3, "B4", "0%", 0.05},
       {3, "B5", "0.0000%", 0.0639227131027897},

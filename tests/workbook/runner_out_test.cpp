@@ -84,19 +84,19 @@ TEST_F(RunnerOut, ScriptReportsBecomeSheetsWithTheirCharts) {
 // printed text; the chart still takes the digit table only.
 TEST_F(RunnerOut, BenfordConformityFiguresAreNumbers) {
   const std::string book = Path("conformity.xlsx");
-  const auto r = Tarnwick({"--raw", "--out", book, "BE ds=file file=" + Ledger() +
-                                                       " col=Amount sign=positive min=10"});
+  const auto r = Tarnwick(
+      {"--raw", "--out", book, "BE ds=file file=" + Ledger() + " col=Amount sign=positive min=10"});
   ASSERT_EQ(r.status, 0) << r.err;
   const xlsx_test::Xlsx x(book);
   struct Expect {
     const char* ref;
-    const char* label;  // the label in column A of the same row
+    const char* label;   // the label in column A of the same row
     const char* format;  // as the printed text is written: grouped only from 1,000 on
   };
-  for (const Expect& e : {Expect{"B19", "Chisq (goodness of fit) ", nullptr},
-                          Expect{"B20", "df (goodness of fit) ", "0"},
-                          Expect{"B23", "MAD ", "0.000000"},
-                          Expect{"C26", "Close conformity", "0.000000"}}) {
+  for (const Expect& e :
+       {Expect{"B19", "Chisq (goodness of fit) ", nullptr},
+        Expect{"B20", "df (goodness of fit) ", "0"}, Expect{"B23", "MAD ", "0.000000"},
+        Expect{"C26", "Close conformity", "0.000000"}}) {
     SCOPED_TRACE(e.ref);
     const std::string row = std::string(e.ref).substr(1);
     EXPECT_EQ(x.Cell(1, "A" + row).value, e.label);
@@ -135,13 +135,15 @@ TEST_F(RunnerOut, NothingWrittenWhenTheRunFailsOrWouldReplaceAFileItUses) {
 
   // The script itself, and a data file the run reads (a workbook, the ledger as a source).
   const std::string data = Path("ledger.xlsx");
-  WriteFile(data, ReadAll(std::string(TARNWICK_SOURCE_DIR) + "/tests/testdata/workbooks/ledger.xlsx"));
+  WriteFile(data,
+            ReadAll(std::string(TARNWICK_SOURCE_DIR) + "/tests/testdata/workbooks/ledger.xlsx"));
   const auto overScript = Tarnwick({"--out", script, "-f", script});
   EXPECT_EQ(overScript.status, 2);
   const auto overData = Tarnwick({"--out", data, "BE ds=file file=" + data + " col=Amount"});
   EXPECT_NE(overData.status, 0);
   EXPECT_NE(overData.err.find("would replace"), std::string::npos) << overData.err;
-  EXPECT_EQ(ReadAll(data), ReadAll(std::string(TARNWICK_SOURCE_DIR) + "/tests/testdata/workbooks/ledger.xlsx"));
+  EXPECT_EQ(ReadAll(data),
+            ReadAll(std::string(TARNWICK_SOURCE_DIR) + "/tests/testdata/workbooks/ledger.xlsx"));
   EXPECT_EQ(FileCount(), 3u);  // the earlier workbook, the script and the data: no leftovers
 }
 
@@ -153,9 +155,8 @@ TEST_F(RunnerOut, RefusesANameThatIsNotAWorkbook) {
     bool accepted;
   };
   const Case cases[] = {
-      {"report.csv", false}, {"report.xlsx.csv", false}, {"report", false},
-      {".xlsx", false},      {"report.xls", false},      {"Report.XLSX", true},
-      {"audit.xlsx", true},
+      {"report.csv", false}, {"report.xlsx.csv", false}, {"report", false},    {".xlsx", false},
+      {"report.xls", false}, {"Report.XLSX", true},      {"audit.xlsx", true},
   };
   const std::string line = "SA pop=3000 conf=95% ep=5% er=5%";
   for (const Case& c : cases) {
@@ -167,7 +168,8 @@ TEST_F(RunnerOut, RefusesANameThatIsNotAWorkbook) {
       fs::remove(book);
     } else {
       EXPECT_EQ(r.status, 2) << c.name;
-      EXPECT_EQ(r.err, "tarnwick: --out " + book + ": the workbook's file name must end in .xlsx\n");
+      EXPECT_EQ(r.err,
+                "tarnwick: --out " + book + ": the workbook's file name must end in .xlsx\n");
       EXPECT_EQ(r.out, "");
     }
     EXPECT_EQ(FileCount(), 0u) << c.name;

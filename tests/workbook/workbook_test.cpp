@@ -66,9 +66,28 @@ TEST(ClassifyCell, ReportNumbersBecomeNumbersWithAFormatShowingTheSameText) {
 }
 
 TEST(ClassifyCell, CodesLabelsAndMalformedNumbersStayText) {
-  for (const char* t : {"00123", "0,123", "1,23", "1,2345", ",123", "123,", "1,,234", "-", "$5",
-                        " 5", "5 ", "+5", "1.2.3", "1E", "12%%", "%", "Totals", "High digit ",
-                        "1234567890123456", "922,337,203,685,477.5807", "1/2", "Sunday: "}) {
+  for (const char* t : {"00123",
+                        "0,123",
+                        "1,23",
+                        "1,2345",
+                        ",123",
+                        "123,",
+                        "1,,234",
+                        "-",
+                        "$5",
+                        " 5",
+                        "5 ",
+                        "+5",
+                        "1.2.3",
+                        "1E",
+                        "12%%",
+                        "%",
+                        "Totals",
+                        "High digit ",
+                        "1234567890123456",
+                        "922,337,203,685,477.5807",
+                        "1/2",
+                        "Sunday: "}) {
     SCOPED_TRACE(t);
     EXPECT_EQ(ClassifyCell(t).kind, Kind::Text);
   }

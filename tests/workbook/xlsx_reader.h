@@ -67,8 +67,8 @@ class Xlsx {
     std::vector<std::string> names;
     const std::string wb = Part("xl/workbook.xml");
     const std::regex sheet("<sheet name=\"([^\"]*)\"");
-    for (auto it = std::sregex_iterator(wb.begin(), wb.end(), sheet);
-         it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(wb.begin(), wb.end(), sheet); it != std::sregex_iterator();
+         ++it) {
       names.push_back((*it)[1]);
     }
     return names;

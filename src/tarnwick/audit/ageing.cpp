@@ -8,8 +8,8 @@
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/holiday_calendar.h"
 #include "tarnwick/core/numeric_text.h"
-#include "tarnwick/platform/notice.h"
 #include "tarnwick/core/report_text.h"
+#include "tarnwick/platform/notice.h"
 
 namespace tarnwick {
 namespace {
@@ -17,19 +17,18 @@ namespace {
 constexpr std::string_view kCountPattern = "###,###,###,###,##0";
 constexpr std::string_view kAmountPattern = "#,###,###.#0";
 
-constexpr std::string_view kDayNames[8] = {"",         "Sunday",   "Monday", "Tuesday",
+constexpr std::string_view kDayNames[8] = {"",          "Sunday",   "Monday", "Tuesday",
                                            "Wednesday", "Thursday", "Friday", "Saturday"};
 constexpr std::string_view kHolidayLabels[11] = {
-    "New Year's ",   "Martin Luther King ", "President's Day ", "Memorial Day ",
-    "Independence Day ", "Labor Day ",      "Columbus Day ",    "Veterans Day ",
-    "Thanksgiving ", "Christmas ",          "Juneteenth "};
+    "New Year's ",       "Martin Luther King ", "President's Day ", "Memorial Day ",
+    "Independence Day ", "Labor Day ",          "Columbus Day ",    "Veterans Day ",
+    "Thanksgiving ",     "Christmas ",          "Juneteenth "};
 // The holidays in the order of the year, as the report lists them.
 constexpr int kReportOrder[11] = {0, 1, 2, 3, 10, 4, 5, 6, 7, 8, 9};
 
 // Serials of 1 January 100 and 31 December 9999: the calendar's range.
 constexpr double kFirstSerial = -657434.0;
 constexpr double kLastSerial = 2958465.0;
-
 
 }  // namespace
 
@@ -184,7 +183,8 @@ std::string cAge::HolReport() const {
     out += kCrLf;
   };
   if (calendar_) {
-    for (std::size_t i = 0; i < calendarCounts_.size(); ++i) line(calendar_->Names()[i], calendarCounts_[i]);
+    for (std::size_t i = 0; i < calendarCounts_.size(); ++i)
+      line(calendar_->Names()[i], calendarCounts_[i]);
     return out;
   }
   for (const int i : kReportOrder) line(kHolidayLabels[i], holidays_[static_cast<std::size_t>(i)]);

@@ -114,7 +114,8 @@ double cAttribute::BinomialCdf(std::int32_t k, std::int32_t n, double p) {
   return cCephes::IncompleteBeta(static_cast<double>(n) - k, static_cast<double>(k) + 1.0, 1.0 - p);
 }
 
-double cAttribute::HypergeometricCdf(std::int32_t k, std::int32_t N, std::int32_t M, std::int32_t n) {
+double cAttribute::HypergeometricCdf(std::int32_t k, std::int32_t N, std::int32_t M,
+                                     std::int32_t n) {
   if (N < 0 || M < 0 || n < 0 || M > N || n > N) Raise(ErrorCode::InvalidArgument);
   const double dN = N, dM = M, dn = n;
   const std::int32_t lo = n - (N - M) > 0 ? n - (N - M) : 0;
@@ -202,8 +203,10 @@ void cAttribute::Plan() {
       const std::int32_t k = AllowedIn(expected_, n);
       if (hyper && k >= bad) break;  // no sample can then reject the tolerable rate
       if (blocks == kMaxBlocks) {
-        Fail("the expected deviation rate is too close to the tolerable rate: no sample size "
-             "below " + FormatNumber(n, kCount) + " items");
+        Fail(
+            "the expected deviation rate is too close to the tolerable rate: no sample size "
+            "below " +
+            FormatNumber(n, kCount) + " items");
         break;
       }
       std::int32_t last = cap;
@@ -217,7 +220,10 @@ void cAttribute::Plan() {
         std::int32_t lo = n, hi = last;  // hi passes
         while (lo < hi) {
           const std::int32_t mid = lo + (hi - lo) / 2;
-          if (cdf(k, mid) <= alpha) hi = mid; else lo = mid + 1;
+          if (cdf(k, mid) <= alpha)
+            hi = mid;
+          else
+            lo = mid + 1;
         }
         size_ = hi;
         allowed_ = k;
@@ -289,7 +295,10 @@ double cAttribute::UpperLimit() {
   if (HypergeometricCdf(k, N, hi, n) > alpha) return static_cast<double>(hi) / N;
   while (hi - lo > 1) {  // lo is not rejected, hi is
     const std::int32_t mid = lo + (hi - lo) / 2;
-    if (HypergeometricCdf(k, N, mid, n) > alpha) lo = mid; else hi = mid;
+    if (HypergeometricCdf(k, N, mid, n) > alpha)
+      lo = mid;
+    else
+      hi = mid;
   }
   return static_cast<double>(lo) / N;
 }

@@ -5,8 +5,8 @@
 
 #include "tarnwick/core/arith.h"
 #include "tarnwick/core/default_text.h"
-#include "tarnwick/core/text.h"
 #include "tarnwick/core/report_text.h"
+#include "tarnwick/core/text.h"
 #include "tarnwick/stats/chi_square.h"
 #include "tarnwick/stats/distributions.h"
 
@@ -23,7 +23,8 @@ const std::array<double, 100>& SecondDigitExact() {
   static const std::array<double, 100> table = [] {
     std::array<double, 100> t{};
     for (int d = 0; d <= 9; ++d)
-      for (int k = 1; k <= 9; ++k) t[static_cast<std::size_t>(d)] += std::log10(1.0 + 1.0 / (10 * k + d));
+      for (int k = 1; k <= 9; ++k)
+        t[static_cast<std::size_t>(d)] += std::log10(1.0 + 1.0 / (10 * k + d));
     return t;
   }();
   return table;
@@ -108,8 +109,10 @@ int cBenford::DigitValue(Type type, std::string_view text) {
     if (c < '0' || c > '9') continue;
     const int d = c - '0';
     if (count == 0 && d == 0) continue;
-    if (count == 0) first = d;
-    else if (count == 1) second = d;
+    if (count == 0)
+      first = d;
+    else if (count == 1)
+      second = d;
     beforeLast = last;
     last = d;
     ++count;
@@ -140,19 +143,43 @@ void cBenford::AddTally(int value, std::int32_t n) {
 
 void cBenford::Range(int& lo, int& hi) const {
   switch (type_) {
-    case Type::F1: lo = 1; hi = 9; return;
-    case Type::F2: lo = 10; hi = 99; return;
+    case Type::F1:
+      lo = 1;
+      hi = 9;
+      return;
+    case Type::F2:
+      lo = 10;
+      hi = 99;
+      return;
     case Type::L1:
-    case Type::D2: lo = 0; hi = 9; return;
-    case Type::L2: lo = 0; hi = 99; return;
+    case Type::D2:
+      lo = 0;
+      hi = 9;
+      return;
+    case Type::L2:
+      lo = 0;
+      hi = 99;
+      return;
   }
 }
 
 bool cBenford::MADRanges(double& close, double& acceptable, double& marginal) const {
   switch (type_) {
-    case Type::F1: close = 0.006; acceptable = 0.012; marginal = 0.015; return true;
-    case Type::D2: close = 0.008; acceptable = 0.010; marginal = 0.012; return true;
-    case Type::F2: close = 0.0012; acceptable = 0.0018; marginal = 0.0022; return true;
+    case Type::F1:
+      close = 0.006;
+      acceptable = 0.012;
+      marginal = 0.015;
+      return true;
+    case Type::D2:
+      close = 0.008;
+      acceptable = 0.010;
+      marginal = 0.012;
+      return true;
+    case Type::F2:
+      close = 0.0012;
+      acceptable = 0.0018;
+      marginal = 0.0022;
+      return true;
     case Type::L1:
     case Type::L2: break;
   }
@@ -206,7 +233,8 @@ void cBenford::ComputeFigures(int lo, int hi) {
   chi.SetTabs();
   for (int d = lo; d <= hi; ++d) {
     std::int16_t row = static_cast<std::int16_t>(d - lo), c0 = 0, c1 = 1;
-    std::int32_t a = actual_[static_cast<std::size_t>(d)], e = exp_->expect[static_cast<std::size_t>(d)];
+    std::int32_t a = actual_[static_cast<std::size_t>(d)],
+                 e = exp_->expect[static_cast<std::size_t>(d)];
     chi.SetItem(row, c0, a);
     row = static_cast<std::int16_t>(d - lo);
     chi.SetItem(row, c1, e);
@@ -256,11 +284,16 @@ void cBenford::ComputeFigures(int lo, int hi) {
   gofP_ = upper < 0 ? 0 : (upper > 1 ? 1 : upper);
   mad_ = absDev / (hi - lo + 1);
   double close = 0, acceptable = 0, marginal = 0;
-  if (!MADRanges(close, acceptable, marginal)) verdict_ = "";
-  else if (mad_ <= close) verdict_ = "Close conformity";
-  else if (mad_ <= acceptable) verdict_ = "Acceptable conformity";
-  else if (mad_ <= marginal) verdict_ = "Marginally acceptable conformity";
-  else verdict_ = "Nonconformity";
+  if (!MADRanges(close, acceptable, marginal))
+    verdict_ = "";
+  else if (mad_ <= close)
+    verdict_ = "Close conformity";
+  else if (mad_ <= acceptable)
+    verdict_ = "Acceptable conformity";
+  else if (mad_ <= marginal)
+    verdict_ = "Marginally acceptable conformity";
+  else
+    verdict_ = "Nonconformity";
 }
 
 std::string cBenford::BuildReport(int lo, int hi) const {
@@ -284,7 +317,8 @@ std::string cBenford::BuildReport(int lo, int hi) const {
     r += kTab;
     AppendNumber(r, static_cast<double>(actual_[static_cast<std::size_t>(d)]), "###,###,###,##0");
     r += kTab;
-    AppendNumber(r, static_cast<double>(exp_->expect[static_cast<std::size_t>(d)]), "###,###,###,##0");
+    AppendNumber(r, static_cast<double>(exp_->expect[static_cast<std::size_t>(d)]),
+                 "###,###,###,##0");
     r += kCrLf;
   }
 
@@ -358,8 +392,14 @@ int cBA::FirstDigit(double d, std::string& scratch) {
     int e = static_cast<int>(std::floor(std::log10(a)));
     for (int k = 0; k < 2; ++k) {  // log10 can be one off next to a power of ten
       const double m = e >= 0 ? a / kPow10[e] : a * kPow10[-e];
-      if (m < 1.0) { --e; continue; }
-      if (m >= 10.0) { ++e; continue; }
+      if (m < 1.0) {
+        --e;
+        continue;
+      }
+      if (m >= 10.0) {
+        ++e;
+        continue;
+      }
       const double first = std::floor(m);
       const double frac = m - first;
       if (frac > 1e-12 && frac < 1.0 - 1e-12) return static_cast<int>(first);
@@ -371,12 +411,21 @@ int cBA::FirstDigit(double d, std::string& scratch) {
   return cBenford::DigitValue(cBenford::Type::F1, scratch);
 }
 
-
-std::string cBA::ItemText(std::int32_t i) const { return InRange(i) ? records_[static_cast<std::size_t>(i)].key : std::string(); }
-std::int32_t cBA::ItemCount(std::int32_t i) const { return InRange(i) ? records_[static_cast<std::size_t>(i)].count : 0; }
-double cBA::ItemAmount(std::int32_t i) const { return InRange(i) ? records_[static_cast<std::size_t>(i)].amount : 0.0; }
-double cBA::ItemDRAmount(std::int32_t i) const { return InRange(i) ? records_[static_cast<std::size_t>(i)].debit : 0.0; }
-double cBA::ItemCRAmount(std::int32_t i) const { return InRange(i) ? records_[static_cast<std::size_t>(i)].credit : 0.0; }
+std::string cBA::ItemText(std::int32_t i) const {
+  return InRange(i) ? records_[static_cast<std::size_t>(i)].key : std::string();
+}
+std::int32_t cBA::ItemCount(std::int32_t i) const {
+  return InRange(i) ? records_[static_cast<std::size_t>(i)].count : 0;
+}
+double cBA::ItemAmount(std::int32_t i) const {
+  return InRange(i) ? records_[static_cast<std::size_t>(i)].amount : 0.0;
+}
+double cBA::ItemDRAmount(std::int32_t i) const {
+  return InRange(i) ? records_[static_cast<std::size_t>(i)].debit : 0.0;
+}
+double cBA::ItemCRAmount(std::int32_t i) const {
+  return InRange(i) ? records_[static_cast<std::size_t>(i)].credit : 0.0;
+}
 
 void cBA::Item(std::string_view s, double d) { Add(s, d, nullptr); }
 
@@ -424,8 +473,9 @@ inline void cBA::Add(std::string_view s, double d, const std::uint32_t* knownHas
     rec = &records_.back();
   }
   const int digit = FirstDigit(d, digits_);
-  if (digit > 0) rec->firstDigits[static_cast<std::size_t>(digit)] =
-      AddChecked<std::int32_t>(rec->firstDigits[static_cast<std::size_t>(digit)], 1);
+  if (digit > 0)
+    rec->firstDigits[static_cast<std::size_t>(digit)] =
+        AddChecked<std::int32_t>(rec->firstDigits[static_cast<std::size_t>(digit)], 1);
 }
 
 cBenford cBA::KeyTest(const Record& rec) {

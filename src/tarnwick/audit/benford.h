@@ -25,7 +25,8 @@ class cBenford {
   double chisq() const { return chisq_; }
   double dstat() const { return dstat_; }
   std::int16_t DF() const { return df_; }
-  // The stored report with 10 or more accepted observations, else the "Too few observations (" text.
+  // The stored report with 10 or more accepted observations, else the "Too few observations ("
+  // text.
   std::string Report() const;
   void NumDigits(std::int16_t value) { numDigits_ = (value < 1 || value > 2) ? 1 : value; }
   std::int16_t NumDigits() const { return numDigits_; }
@@ -35,9 +36,18 @@ class cBenford {
   std::int32_t Expect(std::int16_t& i) const;
   std::int32_t Actual(std::int16_t& i) const;
   double pct(std::int16_t& i) const;
-  std::int32_t Expect(int i) const { std::int16_t k = Clamp(i); return Expect(k); }
-  std::int32_t Actual(int i) const { std::int16_t k = Clamp(i); return Actual(k); }
-  double pct(int i) const { std::int16_t k = Clamp(i); return pct(k); }
+  std::int32_t Expect(int i) const {
+    std::int16_t k = Clamp(i);
+    return Expect(k);
+  }
+  std::int32_t Actual(int i) const {
+    std::int16_t k = Clamp(i);
+    return Actual(k);
+  }
+  double pct(int i) const {
+    std::int16_t k = Clamp(i);
+    return pct(k);
+  }
   void Compute();
   // Tallies the digit value of an amount text for the current type; false (and no change)
   // when the text has no such value.
@@ -70,8 +80,14 @@ class cBenford {
   // Indexes are clamped as for Expect; 0 before Compute or outside the type's range.
   double ExactPct(std::int16_t& i) const;
   double Z(std::int16_t& i) const;
-  double ExactPct(int i) const { std::int16_t k = Clamp(i); return ExactPct(k); }
-  double Z(int i) const { std::int16_t k = Clamp(i); return Z(k); }
+  double ExactPct(int i) const {
+    std::int16_t k = Clamp(i);
+    return ExactPct(k);
+  }
+  double Z(int i) const {
+    std::int16_t k = Clamp(i);
+    return Z(k);
+  }
   static constexpr double kZCritical = 1.96;
 
  private:
@@ -86,7 +102,9 @@ class cBenford {
   // Compute's two halves: every figure from the tallies, then the report text from the figures.
   void ComputeFigures(int lo, int hi);
   std::string BuildReport(int lo, int hi) const;
-  static std::int16_t Clamp(int i) { return static_cast<std::int16_t>(i < 0 ? 0 : (i > 99 ? 99 : i)); }
+  static std::int16_t Clamp(int i) {
+    return static_cast<std::int16_t>(i < 0 ? 0 : (i > 99 ? 99 : i));
+  }
   // Expected tallies and proportions exist only once a test has been computed: a summary by
   // key holds one test per key, and most of them never need these tables.
   struct Expectations {
@@ -154,7 +172,9 @@ class cBA {
   void Add(std::string_view s, double d, const std::uint32_t* knownHash);
   // The key's first-digit test, computed.
   static cBenford KeyTest(const Record& rec);
-  bool InRange(std::int32_t i) const { return i >= 0 && i < static_cast<std::int32_t>(records_.size()); }
+  bool InRange(std::int32_t i) const {
+    return i >= 0 && i < static_cast<std::int32_t>(records_.size());
+  }
 
   std::vector<Record> records_;
   // Finds keys in constant time; records keep their order of first appearance.

@@ -149,8 +149,7 @@ void cCR::Splits(const Invoice& p, const std::vector<std::int32_t>& slots,
       const Invoice& b = items_[static_cast<std::size_t>(j)];
       // In ten-thousandths, so that a difference of exactly two cents is inside the tolerance
       // whichever way the binary fractions of the amounts happen to round.
-      if (!(RoundHalfEven(std::fabs(b.amount + a.amount - p.amount) * 10000.0) <= 200.0))
-        continue;
+      if (!(RoundHalfEven(std::fabs(b.amount + a.amount - p.amount) * 10000.0) <= 200.0)) continue;
       const double gap = DayGap(a.date, b.date);
       if (!(gap <= dateTol_)) continue;
       ++spPairs_;
@@ -200,8 +199,7 @@ Variant cCR::SplitTran() {
       const double to = p.date.serial() + wholeTol_ + 1.0;
       windowSlots_.clear();
       windowByAmount_.clear();
-      for (auto it = FirstFrom(v->byDate, from); it != v->byDate.end() && it->first <= to;
-           ++it) {
+      for (auto it = FirstFrom(v->byDate, from); it != v->byDate.end() && it->first <= to; ++it) {
         const std::int32_t slot = it->second;
         const Invoice& part = items_[static_cast<std::size_t>(slot)];
         if (slot == position_ || !std::isfinite(part.amount)) continue;

@@ -12,10 +12,10 @@
 // sides). The table grows with the invoices: none is ever dropped or overwritten.
 
 #include <cstdint>
-#include <utility>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "tarnwick/core/date.h"

@@ -39,7 +39,6 @@ struct LargeAllocator {
   friend bool operator==(const LargeAllocator&, const LargeAllocator&) { return true; }
 };
 
-
 // A key's text, held inside the record up to 28 bytes (most account, vendor and invoice keys),
 // so that finding a key reads one record and no second block; longer texts go to the heap.
 class KeyText {

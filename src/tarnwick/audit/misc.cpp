@@ -8,8 +8,8 @@
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/numeric_text.h"
-#include "tarnwick/core/text.h"
 #include "tarnwick/core/report_text.h"
+#include "tarnwick/core/text.h"
 
 namespace tarnwick {
 

@@ -34,7 +34,8 @@ void cMUSEval::AddItem(double book, double audited) {
   const Currency a = Currency::FromDouble(audited);
   if (b.ToDouble() <= 0.0) {
     Raise(ErrorCode::InvalidArgument,
-          "book amount " + NumText(book) + " is not positive: monetary units select positive book amounts");
+          "book amount " + NumText(book) +
+              " is not positive: monetary units select positive book amounts");
   }
   const Currency books = bookTotal_ + b;
   const Currency audits = auditedTotal_ + a;
@@ -50,7 +51,8 @@ void cMUSEval::AddItem(double book, double audited) {
 }
 
 void cMUSEval::CheckInterval() const {
-  if (!(interval_ > 0.0)) Raise(ErrorCode::InvalidArgument, "the sampling interval must be above 0");
+  if (!(interval_ > 0.0))
+    Raise(ErrorCode::InvalidArgument, "the sampling interval must be above 0");
 }
 
 double cMUSEval::Factor(std::int32_t k) const {

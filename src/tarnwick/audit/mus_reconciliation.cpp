@@ -5,8 +5,8 @@
 
 #include "tarnwick/core/arith.h"
 #include "tarnwick/core/default_text.h"
-#include "tarnwick/platform/random.h"
 #include "tarnwick/core/report_text.h"
+#include "tarnwick/platform/random.h"
 
 namespace tarnwick {
 namespace {
@@ -23,7 +23,9 @@ std::int64_t DivideHalfEven(std::int64_t raw, std::int64_t divisor) {
   return q;
 }
 
-Currency CountAmount(std::int32_t n) { return Currency::FromRaw(std::int64_t{n} * Currency::kScale); }
+Currency CountAmount(std::int32_t n) {
+  return Currency::FromRaw(std::int64_t{n} * Currency::kScale);
+}
 
 void Line(std::string& out, std::string_view label) {
   out += label;

@@ -7,8 +7,8 @@
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/internal/int128.h"
 #include "tarnwick/core/numeric_text.h"
-#include "tarnwick/core/text.h"
 #include "tarnwick/core/report_text.h"
+#include "tarnwick/core/text.h"
 
 namespace tarnwick {
 

@@ -14,7 +14,8 @@ Currency Currency::FromDouble(double value) {
   // product's own rounding is below a ten-thousandth of the value anyway.
   const double scaled = std::nearbyint(value * static_cast<double>(kScale));
   // 2^63 is exactly representable; anything at or beyond it does not fit.
-  if (scaled >= 9223372036854775808.0 || scaled < -9223372036854775808.0) Raise(ErrorCode::Overflow);
+  if (scaled >= 9223372036854775808.0 || scaled < -9223372036854775808.0)
+    Raise(ErrorCode::Overflow);
   return FromRaw(static_cast<std::int64_t>(scaled));
 }
 

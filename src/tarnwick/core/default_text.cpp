@@ -9,8 +9,14 @@ namespace tarnwick {
 
 void AppendNumText(std::string& out, double value) {
   if (value == 0.0 || !std::isfinite(value)) {
-    if (std::isnan(value)) { out += "NaN"; return; }
-    if (std::isinf(value)) { out += value < 0 ? "-Inf" : "Inf"; return; }
+    if (std::isnan(value)) {
+      out += "NaN";
+      return;
+    }
+    if (std::isinf(value)) {
+      out += value < 0 ? "-Inf" : "Inf";
+      return;
+    }
     out += '0';
     return;
   }

@@ -11,16 +11,16 @@ namespace tarnwick {
 
 // Numbered as the host's run-time errors, so a caller can match a number it already knows.
 enum class ErrorCode : std::int32_t {
-  InvalidArgument = 5,      // invalid procedure call or argument
+  InvalidArgument = 5,  // invalid procedure call or argument
   Overflow = 6,
   OutOfMemory = 7,
   SubscriptOutOfRange = 9,
   DivisionByZero = 11,
   TypeMismatch = 13,
   FileNotFound = 53,
-  ReadPastEnd = 62,         // input past end of file
+  ReadPastEnd = 62,  // input past end of file
   PermissionDenied = 70,
-  FileAccess = 75,          // path/file access error (also write failures such as a full disk)
+  FileAccess = 75,  // path/file access error (also write failures such as a full disk)
 };
 
 // The host's text for each code, e.g. "Division by zero".

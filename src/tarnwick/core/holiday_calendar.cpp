@@ -59,8 +59,17 @@ bool SameDay(Date x, int year, int month, int day) {
 
 bool FederalHolidays(Date x, bool (&found)[kFederalHolidays]) {
   enum : int {
-    kNewYear, kMartinLutherKing, kPresidents, kMemorial, kIndependence, kLabor, kColumbus,
-    kVeterans, kThanksgiving, kChristmas, kJuneteenth
+    kNewYear,
+    kMartinLutherKing,
+    kPresidents,
+    kMemorial,
+    kIndependence,
+    kLabor,
+    kColumbus,
+    kVeterans,
+    kThanksgiving,
+    kChristmas,
+    kJuneteenth
   };
   const YearMonthDay ymd = x.Ymd();
   const int w = x.Weekday();
@@ -70,27 +79,17 @@ bool FederalHolidays(Date x, bool (&found)[kFederalHolidays]) {
       found[kNewYear] = NewYearsDay(ymd, w);
       found[kMartinLutherKing] = SameDay(x, y, 1, FirstMonday(y, 1) + 14);
       break;
-    case 2:
-      found[kPresidents] = SameDay(x, y, 2, FirstMonday(y, 2) + 14);
-      break;
+    case 2: found[kPresidents] = SameDay(x, y, 2, FirstMonday(y, 2) + 14); break;
     case 5: {
       int day = FirstMonday(y, 5) + 28;
       if (day > 31) day -= 7;  // that Monday is in June: the last Monday of May is a week earlier
       found[kMemorial] = SameDay(x, y, 5, day);
       break;
     }
-    case 6:
-      found[kJuneteenth] = y >= kFirstJuneteenth && FixedHoliday(ymd, w, 6, 19);
-      break;
-    case 7:
-      found[kIndependence] = FixedHoliday(ymd, w, 7, 4);
-      break;
-    case 9:
-      found[kLabor] = SameDay(x, y, 9, FirstMonday(y, 9));
-      break;
-    case 10:
-      found[kColumbus] = SameDay(x, y, 10, FirstMonday(y, 10) + 7);
-      break;
+    case 6: found[kJuneteenth] = y >= kFirstJuneteenth && FixedHoliday(ymd, w, 6, 19); break;
+    case 7: found[kIndependence] = FixedHoliday(ymd, w, 7, 4); break;
+    case 9: found[kLabor] = SameDay(x, y, 9, FirstMonday(y, 9)); break;
+    case 10: found[kColumbus] = SameDay(x, y, 10, FirstMonday(y, 10) + 7); break;
     case 11:
       found[kVeterans] = FixedHoliday(ymd, w, 11, 11);
       found[kThanksgiving] = SameDay(x, y, 11, FirstThursday(y, 11) + 21);
@@ -99,8 +98,7 @@ bool FederalHolidays(Date x, bool (&found)[kFederalHolidays]) {
       found[kChristmas] = FixedHoliday(ymd, w, 12, 25);
       found[kNewYear] = NewYearsDay(ymd, w);
       break;
-    default:
-      return false;
+    default: return false;
   }
   for (const bool f : found) {
     if (f) return true;
@@ -123,7 +121,8 @@ HolidayCalendar::Line HolidayCalendar::AddLine(std::string_view line, DateOrder 
   if (trimmed.empty() || trimmed.front() == '#') return Line::kNothing;
   const std::size_t tab = line.find('\t');
   const std::string_view dateText = line.substr(0, tab);
-  const std::string_view name = tab == std::string_view::npos ? std::string_view() : line.substr(tab + 1);
+  const std::string_view name =
+      tab == std::string_view::npos ? std::string_view() : line.substr(tab + 1);
   const auto d = ParseDate(dateText, order);
   if (!d) return Line::kNotADate;
   Add(*d, name);

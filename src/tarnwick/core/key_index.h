@@ -42,7 +42,9 @@ class KeyIndex {
         std::memcpy(&b, p + n - 4, 4);
         w = (static_cast<std::uint64_t>(a) << 32) | b;
       } else {
-        const auto byte = [p](std::size_t k) { return static_cast<std::uint64_t>(static_cast<unsigned char>(p[k])); };
+        const auto byte = [p](std::size_t k) {
+          return static_cast<std::uint64_t>(static_cast<unsigned char>(p[k]));
+        };
         w = byte(0) | (byte(n / 2) << 8) | (byte(n - 1) << 16);
       }
       h = (h ^ w) * 0xc4ceb9fe1a85ec53ULL;

@@ -91,7 +91,8 @@ constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
     // a huge exponent is not a number the host can hold; a tiny one is zero
     const std::string_view t(out, static_cast<std::size_t>(p - out));
     const auto e = t.find('e');
-    if (e != std::string_view::npos && e + 1 < t.size() && t[e + 1] == '-') return negative || paren ? -0.0 : 0.0;
+    if (e != std::string_view::npos && e + 1 < t.size() && t[e + 1] == '-')
+      return negative || paren ? -0.0 : 0.0;
     return std::nullopt;
   }
   if (r.ec != std::errc() || r.ptr != p) return std::nullopt;

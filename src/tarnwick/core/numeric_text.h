@@ -60,7 +60,9 @@ enum class DateOrder : std::uint8_t { kMdy, kDmy, kYmd };
 // In the order kDmy the first two numbers change places; in kYmd the year (two or four
 // digits) comes first, then month and day.
 std::optional<Date> ParseDate(std::string_view text, DateOrder order);
-inline std::optional<Date> ParseDate(std::string_view text) { return ParseDate(text, DateOrder::kMdy); }
+inline std::optional<Date> ParseDate(std::string_view text) {
+  return ParseDate(text, DateOrder::kMdy);
+}
 inline bool IsDateText(std::string_view text) { return ParseDate(text).has_value(); }
 
 // "month/day/year", "day/month/year" or "year/month/day", for messages.

@@ -16,9 +16,9 @@ struct Pattern {
   bool percent = false;
   bool point = false;
   bool grouping = false;
-  int minInt = 0;     // integer digits always written (from the leftmost "0" to the point)
-  int decimals = 0;   // placeholders after the point
-  int forced = 0;     // fraction digits always written (through the last "0")
+  int minInt = 0;    // integer digits always written (from the leftmost "0" to the point)
+  int decimals = 0;  // placeholders after the point
+  int forced = 0;    // fraction digits always written (through the last "0")
 };
 
 Pattern ParsePattern(std::string_view p) {
@@ -215,8 +215,8 @@ bool RoundScaled(double value, int decimals, std::uint64_t& out) {
   }
   // m is below 2^53, so a whole number m * 2^-k with -k of 12 or more is 2^64 or more.
   if (k <= -12) return false;
-  const uint128_t r = k > 0 ? ScaleExact(m, decimals, k)
-                            : (static_cast<uint128_t>(m) << -k) * kPow10[decimals];
+  const uint128_t r =
+      k > 0 ? ScaleExact(m, decimals, k) : (static_cast<uint128_t>(m) << -k) * kPow10[decimals];
   if (r >> 64 != 0) return false;
   out = static_cast<std::uint64_t>(r);
   return true;
@@ -226,7 +226,7 @@ void AppendNumber(std::string& out, Currency value, std::string_view pattern) {
   const Pattern pat = ParsePattern(pattern);
   const bool negative = value.raw() < 0;
   uint128_t mag = negative ? static_cast<uint128_t>(-static_cast<int128_t>(value.raw()))
-                                   : static_cast<uint128_t>(value.raw());
+                           : static_cast<uint128_t>(value.raw());
   if (pat.percent) mag *= 100;
   // mag counts ten-thousandths; bring it to the pattern's decimals
   const int d = pat.decimals > 17 ? 17 : pat.decimals;
@@ -270,7 +270,8 @@ void AppendLabelLine(std::string& out, std::string_view label, std::string_view 
   out += kCrLf;
 }
 
-void AppendLabelLine(std::string& out, std::string_view label, double value, std::string_view pattern) {
+void AppendLabelLine(std::string& out, std::string_view label, double value,
+                     std::string_view pattern) {
   out += label;
   out += kTab;
   AppendNumber(out, value, pattern);

@@ -32,7 +32,8 @@ bool RoundScaled(double value, int decimals, std::uint64_t& out);
 
 // One "label<TAB>value<CR LF>" line of a report, the value as text or through a pattern.
 void AppendLabelLine(std::string& out, std::string_view label, std::string_view value);
-void AppendLabelLine(std::string& out, std::string_view label, double value, std::string_view pattern);
+void AppendLabelLine(std::string& out, std::string_view label, double value,
+                     std::string_view pattern);
 
 // Appending forms for report builders: no temporary string.
 void AppendNumber(std::string& out, double value, std::string_view pattern);

@@ -14,13 +14,13 @@ class Variant {
   enum class Kind { Empty, Number, Date, Text, Boolean };
 
   Variant() = default;
-  Variant(double v) : v_(v) {}                      // NOLINT(google-explicit-constructor)
-  Variant(int v) : v_(static_cast<double>(v)) {}    // NOLINT
-  Variant(Date v) : v_(v) {}                        // NOLINT
-  Variant(std::string v) : v_(std::move(v)) {}      // NOLINT
-  Variant(const char* v) : v_(std::string(v)) {}    // NOLINT
+  Variant(double v) : v_(v) {}                         // NOLINT(google-explicit-constructor)
+  Variant(int v) : v_(static_cast<double>(v)) {}       // NOLINT
+  Variant(Date v) : v_(v) {}                           // NOLINT
+  Variant(std::string v) : v_(std::move(v)) {}         // NOLINT
+  Variant(const char* v) : v_(std::string(v)) {}       // NOLINT
   Variant(std::string_view v) : v_(std::string(v)) {}  // NOLINT
-  Variant(bool v) : v_(v) {}                        // NOLINT
+  Variant(bool v) : v_(v) {}                           // NOLINT
 
   Kind kind() const { return static_cast<Kind>(v_.index()); }
   bool IsEmpty() const { return kind() == Kind::Empty; }

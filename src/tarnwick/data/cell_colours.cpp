@@ -15,17 +15,48 @@ namespace {
 
 // Names of the spreadsheet's default 56-colour palette.
 constexpr std::array<std::pair<std::string_view, std::int16_t>, 42> kPalette = {{
-    {"ALL", 0}, {"NONE", -4142}, {"COLORED", -1}, {"RED", 3},
-    {"BRIGHT GREEN", 4}, {"BRIGHTGREEN", 4}, {"BLUE", 5}, {"YELLOW", 6},
-    {"PINK", 7}, {"TURQUOISE", 8}, {"DARK RED", 9}, {"DARKRED", 9},
-    {"GREEN", 10}, {"DARK YELLOW", 12}, {"DARKYELLOW", 12}, {"VIOLET", 13},
-    {"TEAL", 14}, {"SKY BLUE", 33}, {"SKYBLUE", 33}, {"LIGHT TURQUOISE", 34},
-    {"LIGHTTURQUOISE", 34}, {"LIGHT GREEN", 35}, {"LIGHTGREEN", 35}, {"LIGHT YELLOW", 36},
-    {"LIGHTYELLOW", 36}, {"PALE BLUE", 37}, {"PALEBLUE", 37}, {"ROSE", 38},
-    {"LAVENDER", 39}, {"TAN", 40}, {"LIGHT BLUE", 41}, {"LIGHTBLUE", 41},
-    {"AQUA", 42}, {"LIME", 43}, {"GOLD", 44}, {"LIGHT ORANGE", 45},
-    {"LIGHTORANGE", 45}, {"ORANGE", 46}, {"SEA GREEN", 50}, {"SEAGREEN", 50},
-    {"BROWN", 53}, {"PLUM", 54},
+    {"ALL", 0},
+    {"NONE", -4142},
+    {"COLORED", -1},
+    {"RED", 3},
+    {"BRIGHT GREEN", 4},
+    {"BRIGHTGREEN", 4},
+    {"BLUE", 5},
+    {"YELLOW", 6},
+    {"PINK", 7},
+    {"TURQUOISE", 8},
+    {"DARK RED", 9},
+    {"DARKRED", 9},
+    {"GREEN", 10},
+    {"DARK YELLOW", 12},
+    {"DARKYELLOW", 12},
+    {"VIOLET", 13},
+    {"TEAL", 14},
+    {"SKY BLUE", 33},
+    {"SKYBLUE", 33},
+    {"LIGHT TURQUOISE", 34},
+    {"LIGHTTURQUOISE", 34},
+    {"LIGHT GREEN", 35},
+    {"LIGHTGREEN", 35},
+    {"LIGHT YELLOW", 36},
+    {"LIGHTYELLOW", 36},
+    {"PALE BLUE", 37},
+    {"PALEBLUE", 37},
+    {"ROSE", 38},
+    {"LAVENDER", 39},
+    {"TAN", 40},
+    {"LIGHT BLUE", 41},
+    {"LIGHTBLUE", 41},
+    {"AQUA", 42},
+    {"LIME", 43},
+    {"GOLD", 44},
+    {"LIGHT ORANGE", 45},
+    {"LIGHTORANGE", 45},
+    {"ORANGE", 46},
+    {"SEA GREEN", 50},
+    {"SEAGREEN", 50},
+    {"BROWN", 53},
+    {"PLUM", 54},
 }};
 
 bool IsEmptyValue(const Variant& v) { return v.IsEmpty() || (v.IsText() && v.text().empty()); }
@@ -95,7 +126,8 @@ std::int32_t cCellColor::CellLong(const Cell& c) {
 
 cColor::cColor() {
   index_.reserve(kColourTableSize);
-  for (std::size_t i = 0; i < kColourTableSize; ++i) index_.try_emplace(UCase(kColourTable[i].name), i);
+  for (std::size_t i = 0; i < kColourTableSize; ++i)
+    index_.try_emplace(UCase(kColourTable[i].name), i);
 }
 
 std::size_t cColor::Count() const { return kColourTableSize; }

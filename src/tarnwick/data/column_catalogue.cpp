@@ -21,7 +21,8 @@ std::size_t ForEachField(std::string_view line, F&& f) {
   std::size_t from = 0;
   for (;;) {
     const std::size_t tab = line.find('\t', from);
-    if (!f(n, line.substr(from, tab == std::string_view::npos ? std::string_view::npos : tab - from)))
+    if (!f(n,
+           line.substr(from, tab == std::string_view::npos ? std::string_view::npos : tab - from)))
       return n + 1;
     ++n;
     if (tab == std::string_view::npos) return n;

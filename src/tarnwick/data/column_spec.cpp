@@ -8,10 +8,10 @@
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/numeric_text.h"
+#include "tarnwick/core/report_text.h"
 #include "tarnwick/core/text.h"
 #include "tarnwick/platform/file_system.h"
 #include "tarnwick/platform/notice.h"
-#include "tarnwick/core/report_text.h"
 
 namespace tarnwick {
 
@@ -110,7 +110,8 @@ std::string FixedWidthSpec::ValidateLine(std::string_view line, std::int32_t* st
                                          std::int32_t* size) {
   std::vector<std::string_view> f;
   SplitTabs(line, f);
-  if (f.size() < 4) return "Missing " + NumText(static_cast<std::int32_t>(4 - f.size())) + " columns";
+  if (f.size() < 4)
+    return "Missing " + NumText(static_cast<std::int32_t>(4 - f.size())) + " columns";
   if (f[0].empty()) return "missing column name ";
   if (!IsNumericText(f[1])) return "non numeric starting position " + std::string(f[1]);
   const std::int32_t st = NumberToLong(f[1]);
@@ -197,8 +198,8 @@ const std::string& FixedWidthSpec::ConvertDate(std::string_view value, std::stri
   char buf[8];
   const std::size_t len = std::min<std::size_t>(typeText.size(), sizeof buf);
   for (std::size_t i = 0; i < len; ++i) buf[i] = UpperChar(typeText[i]);
-  const std::string_view code = typeText.size() <= sizeof buf ? std::string_view(buf, len)
-                                                              : std::string_view();
+  const std::string_view code =
+      typeText.size() <= sizeof buf ? std::string_view(buf, len) : std::string_view();
   const DateForm form = FormOf(code);
   switch (form) {
     case DateForm::None: return converted_;
@@ -312,7 +313,8 @@ void FixedWidthSpec::Process(bool notifyOnNoOutput) {
     for (std::int32_t k = 0; k < skipRows_ && !in.AtEndOfStream(); ++k) in.ReadLineView();
     while (!in.AtEndOfStream()) {
       const std::string_view line = in.ReadLineView();
-      if (line.size() < static_cast<std::size_t>(maxStart_)) continue;  // neither counted nor checked
+      if (line.size() < static_cast<std::size_t>(maxStart_))
+        continue;  // neither counted nor checked
       rows_ = AddChecked(rows_, 1);
       for (const ColumnSpec& c : columns_) {
         const std::string_view text = TrimView(FieldAt(line, c.start, c.size));

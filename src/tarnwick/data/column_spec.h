@@ -17,12 +17,12 @@
 namespace tarnwick {
 
 struct ColumnSpec {
-  std::string name;      // as written, not trimmed
+  std::string name;        // as written, not trimmed
   std::int32_t start = 0;  // 1-based position of the first character
   std::int32_t size = 0;
-  std::string typeText;  // fourth field as written
-  std::int16_t kind = 0;  // 0 alphanumeric, 1 numeric, 2 date
-  Currency total;        // sum of numeric values written by the conversion run
+  std::string typeText;    // fourth field as written
+  std::int16_t kind = 0;   // 0 alphanumeric, 1 numeric, 2 date
+  Currency total;          // sum of numeric values written by the conversion run
   std::int32_t count = 0;  // written rows in which the column held a value of its kind
 };
 

@@ -67,7 +67,8 @@ const std::string& cFile::GetRow() {
 const std::string& cFile::HdrCols(std::int16_t i) const {
   if (!haveHeader_ || i < 0 || headerFields_.empty())
     Raise(ErrorCode::SubscriptOutOfRange, "header field " + std::to_string(i));
-  return headerFields_[std::min<std::size_t>(static_cast<std::size_t>(i), headerFields_.size() - 1)];
+  return headerFields_[std::min<std::size_t>(static_cast<std::size_t>(i),
+                                             headerFields_.size() - 1)];
 }
 
 std::string_view cFile::getcol(std::int16_t i) const {

@@ -3,9 +3,9 @@
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/numeric_text.h"
+#include "tarnwick/core/report_text.h"
 #include "tarnwick/core/text.h"
 #include "tarnwick/platform/file_system.h"
-#include "tarnwick/core/report_text.h"
 
 namespace tarnwick {
 
@@ -18,8 +18,8 @@ void cTSV::FileName(const Variant& v) {
 }
 
 std::string cTSV::RunTSV(const std::string& sInfile, const std::string& sSpecFile,
-                         const std::string& sOutFile, std::int32_t imaxObs,
-                         std::int32_t iSkipRows, std::int32_t imaxErrors) {
+                         const std::string& sOutFile, std::int32_t imaxObs, std::int32_t iSkipRows,
+                         std::int32_t imaxErrors) {
   FileName(sInfile);
   FileSpec(sSpecFile);
   OutFile(sOutFile);

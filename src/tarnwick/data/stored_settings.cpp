@@ -56,7 +56,9 @@ class Store {
   bool ok() const { return db_ != nullptr; }
   sqlite3* db() const { return db_; }
 
-  bool Exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+  bool Exec(const char* sql) {
+    return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
   // Writers take the lock at once, so two processes queue instead of failing mid-way.
   bool Begin() { return Exec("BEGIN IMMEDIATE"); }
   bool Commit() {
@@ -87,7 +89,8 @@ class Store {
     int Step() { return st_ ? sqlite3_step(st_) : SQLITE_ERROR; }
     std::string Text(int col) const {
       const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st_, col));
-      return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(st_, col))) : std::string();
+      return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(st_, col)))
+               : std::string();
     }
     int Int(int col) const { return sqlite3_column_int(st_, col); }
 
@@ -139,7 +142,7 @@ bool cRegSettings::SaveSetting(const std::string& Section, const std::string& Ke
   if (!st.ok() || !st.Begin()) return false;
   // The key and every missing parent, as creating a registry key does.
   const std::string path = KeyPath(Section);
-  for (std::size_t at = path.find('\\'); ; at = path.find('\\', at + 1)) {
+  for (std::size_t at = path.find('\\');; at = path.find('\\', at + 1)) {
     Store::Stmt k(st.db(), "INSERT OR IGNORE INTO keys(path) VALUES(?1)");
     k.Bind(1, path.substr(0, at));
     if (k.Step() != SQLITE_DONE) {
@@ -202,8 +205,9 @@ bool cRegSettings::DeleteSetting(const std::string& Section, const std::string& 
     }
   } else if (st.KeyExists(KeyPath("")) && !Section.empty()) {
     const std::string path = KeyPath(Section);
-    Store::Stmt sub(st.db(), "SELECT 1 FROM keys WHERE length(path) > length(?1) + 1 AND "
-                             "substr(path, 1, length(?1) + 1) = ?1 || '\\' COLLATE NOCASE");
+    Store::Stmt sub(st.db(),
+                    "SELECT 1 FROM keys WHERE length(path) > length(?1) + 1 AND "
+                    "substr(path, 1, length(?1) + 1) = ?1 || '\\' COLLATE NOCASE");
     sub.Bind(1, path);
     if (st.KeyExists(path) && sub.Step() != SQLITE_ROW) {
       Store::Stmt dv(st.db(), "DELETE FROM vals WHERE path = ?1");

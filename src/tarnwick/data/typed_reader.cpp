@@ -6,9 +6,9 @@
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/internal/field_split.h"
 #include "tarnwick/core/numeric_text.h"
+#include "tarnwick/core/report_text.h"
 #include "tarnwick/core/text.h"
 #include "tarnwick/data/internal/row_filter.h"
-#include "tarnwick/core/report_text.h"
 
 namespace tarnwick {
 
@@ -140,7 +140,8 @@ void cNFile::SplitPrn(std::string_view line) {
       // A field reaching the end of the line is taken from the right, untrimmed.
       values_[i] = len <= size ? line : line.substr(static_cast<std::size_t>(len - size));
     } else {
-      values_[i] = TrimView(line.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(size)));
+      values_[i] = TrimView(
+          line.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(size)));
     }
   }
 }
@@ -176,7 +177,8 @@ void cNFile::FillValues(std::string_view line) {
   if (comma_->Total() > kMaxCommaFields)
     SetError("Line " + NumText(recordLine_) + " has more than 101 fields");
   const std::size_t kept = comma_->Spans().size();
-  for (std::size_t k = 0; k < n; ++k) values_[k] = k < kept ? comma_->Field(k, line) : std::string_view();
+  for (std::size_t k = 0; k < n; ++k)
+    values_[k] = k < kept ? comma_->Field(k, line) : std::string_view();
 }
 
 void cNFile::NextRow() {
@@ -313,7 +315,8 @@ std::string cNFile::Headers() {
     const std::size_t n = static_cast<std::size_t>(numCols_);
     if (type_ == 'C') {
       const std::size_t kept = comma_->Spans().size();
-      for (std::size_t k = 0; k < n; ++k) names_[k] = k < kept ? std::string(comma_->Field(k, header_)) : std::string();
+      for (std::size_t k = 0; k < n; ++k)
+        names_[k] = k < kept ? std::string(comma_->Field(k, header_)) : std::string();
     } else {
       for (std::size_t k = 0; k < n; ++k)
         names_[k] = k < spans.size() ? std::string(spans[k].in(header_)) : std::string();
@@ -347,12 +350,14 @@ void cNFile::HandlePrn() {
     if (!f.empty()) c.name.assign(f[0].in(line));
     if (f.size() > 1) {
       const auto v = ParseNumber(f[1].in(line));
-      if (!v) return SetError("Row " + NumText(static_cast<std::int64_t>(j) + 1) + " invalid start ");
+      if (!v)
+        return SetError("Row " + NumText(static_cast<std::int64_t>(j) + 1) + " invalid start ");
       c.start = ToInteger(*v);
     }
     if (f.size() > 2) {
       const auto v = ParseNumber(f[2].in(line));
-      if (!v) return SetError("Row " + NumText(static_cast<std::int64_t>(j) + 1) + " invalid length ");
+      if (!v)
+        return SetError("Row " + NumText(static_cast<std::int64_t>(j) + 1) + " invalid length ");
       c.length = ToInteger(*v);
     }
     if (f.size() > 3) c.type.assign(f[3].in(line));
@@ -361,7 +366,8 @@ void cNFile::HandlePrn() {
 
 void cNFile::ParsePrn(const std::string& sBuffer, const std::string& sType) {
   if (sType == "H") {
-    const std::size_t n = std::min({static_cast<std::size_t>(numCols_), names_.size(), prn_.size()});
+    const std::size_t n =
+        std::min({static_cast<std::size_t>(numCols_), names_.size(), prn_.size()});
     for (std::size_t i = 0; i < n; ++i) names_[i] = prn_[i].name;
   } else if (sType == "D") {
     prnLine_ = sBuffer;

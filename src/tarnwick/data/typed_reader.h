@@ -124,8 +124,9 @@ class cNFile {
   const FixedWidthSpec& Spec() const { return spec_; }
   // Share of the open file read so far, 0 to 1, for a progress display; -1 when unknown.
   double Done() const {
-    return reader_.Size() > 0 ? static_cast<double>(reader_.BytesRead()) / static_cast<double>(reader_.Size())
-                              : -1.0;
+    return reader_.Size() > 0
+               ? static_cast<double>(reader_.BytesRead()) / static_cast<double>(reader_.Size())
+               : -1.0;
   }
 
   // On a "T" file, split only the first n columns of each line from the next GetRow on;
@@ -159,21 +160,21 @@ class cNFile {
   bool errStatus_ = false;
   std::string errMsg_;
 
-  std::string header_;  // as read
-  std::string hdr_;     // as shown by Hdr
-  bool hdrJoined_ = false;  // hdr_ holds the names joined by TAB
-  std::vector<std::string> names_;          // slots 0 ... NumCols
-  std::vector<std::string_view> values_;    // slots 0 ... NumCols, views into row_/prnLine_
-  std::vector<char> types_;                 // guessed letters for "T" and "C"
+  std::string header_;                    // as read
+  std::string hdr_;                       // as shown by Hdr
+  bool hdrJoined_ = false;                // hdr_ holds the names joined by TAB
+  std::vector<std::string> names_;        // slots 0 ... NumCols
+  std::vector<std::string_view> values_;  // slots 0 ... NumCols, views into row_/prnLine_
+  std::vector<char> types_;               // guessed letters for "T" and "C"
   std::int16_t numCols_ = 0;
-  std::string_view row_;       // the current line, in the reader's block
-  mutable std::string line_;   // its copy, made when asked for
+  std::string_view row_;      // the current line, in the reader's block
+  mutable std::string line_;  // its copy, made when asked for
   mutable bool lineCopied_ = false;
   std::string prnLine_;  // a line handed to ParsePrn by the caller
   std::string rebuiltRow_;
   bool rowRebuilt_ = false;
   std::unique_ptr<CommaRecord> comma_;  // the current "C" record (or the header) split
-  std::string record_;         // a "C" record of several lines, "\n" between them
+  std::string record_;                  // a "C" record of several lines, "\n" between them
   std::int64_t recordLine_ = 0;  // the file line (from 1, the header) where the record begins
   std::vector<std::string_view> tabFields_;  // a "T" row_ split at every TAB
   bool tabFieldsOfLine_ = false;             // tabFields_ holds the split of row_

@@ -5,11 +5,11 @@
 
 #include "tarnwick/core/arith.h"
 #include "tarnwick/core/error.h"
-#include "tarnwick/core/numeric_text.h"
-#include "tarnwick/core/text.h"
 #include "tarnwick/core/internal/unicode_case.h"
-#include "tarnwick/platform/notice.h"
+#include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/report_text.h"
+#include "tarnwick/core/text.h"
+#include "tarnwick/platform/notice.h"
 
 namespace tarnwick {
 
@@ -35,8 +35,8 @@ std::size_t DateLength(std::string_view s, DateOrder order) {
 }
 
 const char* TypeName(int t) {
-  static const char* const kNames[] = {"none",     "open",    "close",   "comma",
-                                       "space",    "operator", "operand", "end"};
+  static const char* const kNames[] = {"none",  "open",     "close",   "comma",
+                                       "space", "operator", "operand", "end"};
   return kNames[t];
 }
 
@@ -66,7 +66,8 @@ void cParse::Headers(std::string_view line) {
     std::size_t pos = 0;
     for (;;) {
       const std::size_t tab = header_.find('\t', pos);
-      headerFields_.emplace_back(header_, pos, tab == std::string::npos ? std::string::npos : tab - pos);
+      headerFields_.emplace_back(header_, pos,
+                                 tab == std::string::npos ? std::string::npos : tab - pos);
       if (tab == std::string::npos) break;
       pos = tab + 1;
     }
@@ -153,8 +154,9 @@ bool cParse::isOP(std::string_view sText) const {
   if (t.empty() || t.size() > 5) return false;
   const std::string u = UCase(t);
   static constexpr std::string_view kOps[] = {
-      "+",  "-",  "/",    "*",   "%",  "<",  ">",   "<=",  ">=", "<>",  "=",    "ABS",   "AND", "HO", "LCASE",
-      "LEFT", "LN", "LD", "LOG", "MIN", "MAX", "OR", "QTR", "RIGHT", "SQR", "TRIM", "UCASE", "WE", "WD"};
+      "+",   "-",   "/",   "*",     "%",     "<",    ">",     "<=", ">=",  "<>",
+      "=",   "ABS", "AND", "HO",    "LCASE", "LEFT", "LN",    "LD", "LOG", "MIN",
+      "MAX", "OR",  "QTR", "RIGHT", "SQR",   "TRIM", "UCASE", "WE", "WD"};
   for (const std::string_view op : kOps)
     if (u == op) return true;
   return false;
@@ -164,8 +166,9 @@ int cParse::Prec(std::string_view word) {
   const std::string_view t = TrimView(word);
   if (t.empty() || t.size() > 5) return 0;
   const std::string u = UCase(t);
-  static constexpr std::string_view kFunctions[] = {"ABS", "HO",  "LCASE", "LEFT", "LN",  "LOG", "MAX",
-                                                    "MIN", "QTR", "RIGHT", "SQR",  "UCASE", "WD", "WE"};
+  static constexpr std::string_view kFunctions[] = {"ABS", "HO",    "LCASE", "LEFT", "LN",
+                                                    "LOG", "MAX",   "MIN",   "QTR",  "RIGHT",
+                                                    "SQR", "UCASE", "WD",    "WE"};
   for (const std::string_view f : kFunctions)
     if (u == f) return 4;
   if (u == "*" || u == "/" || u == "%") return 5;
@@ -213,7 +216,8 @@ std::string cParse::NextToken(TokType previous) {
   if ((c == '-' || c == '+') && previous != TokType::kClose && previous != TokType::kOperand &&
       previous != TokType::kComma) {
     std::size_t n = 1;
-    while (n < text_.size() && (IsDigitChar(text_[n]) || text_[n] == '+' || text_[n] == '-' || text_[n] == '.'))
+    while (n < text_.size() &&
+           (IsDigitChar(text_[n]) || text_[n] == '+' || text_[n] == '-' || text_[n] == '.'))
       ++n;
     takeTrimmed(n);
     return token;
@@ -357,11 +361,8 @@ std::string cParse::parse() {
         PushOp(token);
         break;
       }
-      case TokType::kOperand:
-        Emit(token);
-        break;
-      default:
-        break;
+      case TokType::kOperand: Emit(token); break;
+      default: break;
     }
     previous = type;
     if (type == TokType::kEnd) break;
@@ -418,7 +419,8 @@ void cParse::ReplaceColnames() {
     std::string name = el.substr(1);
     if (name.size() >= 2 && name[0] == '"') {
       if (name.size() >= 2 && name.compare(name.size() - 2, 2, "\")") == 0) name.pop_back();
-      if (name.back() == '"') name = name.size() >= 2 ? name.substr(1, name.size() - 2) : std::string();
+      if (name.back() == '"')
+        name = name.size() >= 2 ? name.substr(1, name.size() - 2) : std::string();
     }
     for (std::size_t k = 0; k < headerFields_.size(); ++k) {
       if (EqualsNoCaseText(name, headerFields_[k])) {
@@ -494,7 +496,8 @@ void cParse::SubRowImpl(std::string_view row, Notice notice) {
   std::string code;
   for (;;) {
     const std::size_t tab = row.find('\t', pos);
-    const std::string_view field = row.substr(pos, tab == std::string_view::npos ? std::string_view::npos : tab - pos);
+    const std::string_view field =
+        row.substr(pos, tab == std::string_view::npos ? std::string_view::npos : tab - pos);
     code.assign(1, '$');
     code += std::to_string(column);
     SubTextImpl(code, field, notice);

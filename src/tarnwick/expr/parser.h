@@ -55,10 +55,10 @@
 // "Too many parens": the plain members (subtext, SubRow, IsSelected) show the notice for every
 // value substituted into an RPN with more than ten "(", as documented above. A prepared filter
 // shows it once, on the first row that would show it, until a different filter or header is
-// prepared: a large file would otherwise repeat it for every field of every row. Reading RPN() afterwards builds the substituted text on demand (which
-// is why RPN() is not a const member: a holder that shows it from a const method keeps its
-// parser mutable). SelectRow before any Prepare acts as after Prepare("", ""): the parser
-// reports "No input to parse" and no row is selected.
+// prepared: a large file would otherwise repeat it for every field of every row. Reading RPN()
+// afterwards builds the substituted text on demand (which is why RPN() is not a const member: a
+// holder that shows it from a const method keeps its parser mutable). SelectRow before any Prepare
+// acts as after Prepare("", ""): the parser reports "No input to parse" and no row is selected.
 // IsSelected selects by the same rule. EvalRPN itself still raises its arithmetic errors.
 //
 // Text constants in single quotes ('000496', 'Acme, Inc.', '' for a quote inside) reach the
@@ -146,7 +146,16 @@ class cParse {
   void SetDateOrder(DateOrder order);
 
  private:
-  enum class TokType : std::uint8_t { kNone, kOpen, kClose, kComma, kSpace, kOperator, kOperand, kEnd };
+  enum class TokType : std::uint8_t {
+    kNone,
+    kOpen,
+    kClose,
+    kComma,
+    kSpace,
+    kOperator,
+    kOperand,
+    kEnd
+  };
   // More "(" than this in the RPN: substitution shows "Too many parens".
   static constexpr std::size_t kParenLimit = 10;
 
@@ -162,12 +171,12 @@ class cParse {
     RpnOp op = RpnOp::kNone;
     std::uint32_t begin = 0, len = 0;  // operand text within base
     RpnOperandKinds kinds;
-    std::int32_t slot = -1;             // kSlot: index into slots
+    std::int32_t slot = -1;                                    // kSlot: index into slots
     std::uint32_t firstPiece = 0, pieceCount = 0, buffer = 0;  // kMixed
   };
   struct SlotInfo {
-    std::int32_t column = 0;        // 1-based column of the code
-    std::uint32_t occurrences = 0;  // how often the code appears in the RPN
+    std::int32_t column = 0;                   // 1-based column of the code
+    std::uint32_t occurrences = 0;             // how often the code appears in the RPN
     std::uint32_t codeBegin = 0, codeLen = 0;  // the code text "$n" within base
   };
   struct Program {
@@ -194,7 +203,7 @@ class cParse {
   struct SlotValue {
     std::string_view text;
     std::string_view written;  // the row's text of a value rendered as a number
-    RpnOp op = RpnOp::kNone;  // the value reads as an operator
+    RpnOp op = RpnOp::kNone;   // the value reads as an operator
     // what the value's unquoted text is: -1 not yet tested, 0 no, 1 yes
     std::int8_t num = -1, date = -1;
     double number = 0;
@@ -225,8 +234,8 @@ class cParse {
   void Compile(const std::string& base);
   bool Select(std::string_view line, std::span<const std::string_view> fields, bool split, cOP& op);
   // `fields`, when not split here, are the line's TAB-separated fields as views into `line`.
-  void RunRow(std::string_view line, std::span<const std::string_view> fields, bool split, Notice notice,
-              cOP& op);
+  void RunRow(std::string_view line, std::span<const std::string_view> fields, bool split,
+              Notice notice, cOP& op);
   void RunLiteral(cOP& op, Notice notice);
   void FindComparisons(Program& p) const;
   bool RunComparisons(cOP& op);
@@ -261,8 +270,8 @@ class cParse {
   std::string prepFilter_, prepHeader_;
   std::string prepRest_, prepErr_, prepDeb_, prepRpn_, prepInfixCopy_;
   Program program_;
-  bool programPrepared_ = false;  // program_ is the prepared filter's
-  bool rowApplied_ = false;       // a row was substituted since Prepare
+  bool programPrepared_ = false;   // program_ is the prepared filter's
+  bool rowApplied_ = false;        // a row was substituted since Prepare
   bool parenNoticeShown_ = false;  // the prepared filter has shown "Too many parens"
 
   // the row whose substitution RPN() builds on demand

@@ -39,7 +39,6 @@ bool HasDollarDigit(std::string_view s) {
   return false;
 }
 
-
 // The usual amount "[-+]digits[.digits]" with at most 15 digits, at most 7 decimals and fewer
 // than 16 digits once scaled to ten-millionths, rendered straight from its text. Its number
 // is m / 10^d (exact digits over an exact power, one rounding), and scaling that by 1E7 stays
@@ -127,7 +126,8 @@ bool cParse::Normalise(std::string_view value, std::string& out, double& number)
     }
     for (int k = 0; k < fracDigits; ++k, frac /= 10) *--p = static_cast<char>('0' + frac % 10);
     *--p = '.';
-    for (std::uint64_t whole = n / 10000000; whole != 0; whole /= 10) *--p = static_cast<char>('0' + whole % 10);
+    for (std::uint64_t whole = n / 10000000; whole != 0; whole /= 10)
+      *--p = static_cast<char>('0' + whole % 10);
     if (std::signbit(v)) *--p = '-';
     out.assign(p, static_cast<std::size_t>(end - p));
     const double magnitude = static_cast<double>(n) / 1e7;
@@ -201,11 +201,13 @@ bool cParse::Prepare(std::string_view filter, std::string_view headerLine) {
 
 bool cParse::SelectRow(std::string_view line, cOP& op) { return Select(line, {}, true, op); }
 
-bool cParse::SelectFields(std::string_view line, std::span<const std::string_view> fields, cOP& op) {
+bool cParse::SelectFields(std::string_view line, std::span<const std::string_view> fields,
+                          cOP& op) {
   return Select(line, fields, false, op);
 }
 
-bool cParse::Select(std::string_view line, std::span<const std::string_view> fields, bool split, cOP& op) {
+bool cParse::Select(std::string_view line, std::span<const std::string_view> fields, bool split,
+                    cOP& op) {
   if (!prepared_) Prepare(std::string_view(), std::string_view());
   if (dirty_) RestorePrepared();
   if (Err()) return false;
@@ -459,7 +461,9 @@ bool cParse::RunComparisons(cOP& op) {
   for (std::size_t i = 0; i < p.slots.size(); ++i)
     if (values_[i].op != RpnOp::kNone || UnquoteOperand(values_[i].text) == "#ERR") return false;
   const Element& first = p.elems.front();
-  if (first.kind == Element::Kind::kSlot && values_[static_cast<std::size_t>(first.slot)].text.empty()) return false;
+  if (first.kind == Element::Kind::kSlot &&
+      values_[static_cast<std::size_t>(first.slot)].text.empty())
+    return false;
   rpnPending_ = true;
   op.Begin();
   bool results[64];
@@ -497,7 +501,8 @@ void cParse::RunRow(std::string_view line, std::span<const std::string_view> fie
     found = std::min(fields.size(), static_cast<std::size_t>(p.maxColumn));
     if (fields_.size() < found) fields_.resize(found);
     for (std::size_t k = 0; k < found; ++k)
-      fields_[k] = row.substr(static_cast<std::size_t>(fields[k].data() - line.data()), fields[k].size());
+      fields_[k] =
+          row.substr(static_cast<std::size_t>(fields[k].data() - line.data()), fields[k].size());
   } else if (!row.empty()) {
     // as many as the row has: a column number beyond it sizes nothing
     SplitTabViews(row, fields_, static_cast<std::size_t>(p.maxColumn));
@@ -564,12 +569,8 @@ void cParse::RunRow(std::string_view line, std::span<const std::string_view> fie
   op.Begin();
   for (const Element& e : p.elems) {
     switch (e.kind) {
-      case Element::Kind::kOperator:
-        op.Apply(e.op);
-        break;
-      case Element::Kind::kOperand:
-        op.PushOperand(base.substr(e.begin, e.len), e.kinds);
-        break;
+      case Element::Kind::kOperator: op.Apply(e.op); break;
+      case Element::Kind::kOperand: op.PushOperand(base.substr(e.begin, e.len), e.kinds); break;
       case Element::Kind::kSlot: {
         const SlotValue& v = values_[static_cast<std::size_t>(e.slot)];
         if (e.first && v.text.empty()) break;  // an empty first element is skipped

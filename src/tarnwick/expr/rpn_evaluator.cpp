@@ -7,10 +7,10 @@
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
 #include "tarnwick/core/holiday_calendar.h"
-#include "tarnwick/core/numeric_text.h"
-#include "tarnwick/core/text.h"
 #include "tarnwick/core/internal/unicode_case.h"
+#include "tarnwick/core/numeric_text.h"
 #include "tarnwick/core/report_text.h"
+#include "tarnwick/core/text.h"
 
 namespace tarnwick {
 
@@ -224,8 +224,8 @@ void cOP::PushOperand(std::string_view text, const RpnOperandKinds& kinds) {
   v.serial = kinds.serial;
 }
 
-void cOP::PushOperand(std::string_view text, std::int8_t num, double number, std::int8_t date, double serial,
-                      std::string_view written) {
+void cOP::PushOperand(std::string_view text, std::int8_t num, double number, std::int8_t date,
+                      double serial, std::string_view written) {
   Value& v = PushSlot().v;
   v.text = text;
   v.num = num;
@@ -405,14 +405,14 @@ bool cOP::OperateOne(RpnOp op, Value& x) {
     case RpnOp::kHo:
       if (!IsDate(x)) return false;
       return SetBool(x.text.size() >= 5 && Holiday(x.serial));
-    default:
-      return false;
+    default: return false;
   }
 }
 
 std::string_view cOP::WithoutAddedPoint(Value& v) {
   // a whole number rendered by the substitution ends with a point the row did not have
-  if (v.text.size() > 1 && v.text.back() == '.' && IsNum(v)) return v.text.substr(0, v.text.size() - 1);
+  if (v.text.size() > 1 && v.text.back() == '.' && IsNum(v))
+    return v.text.substr(0, v.text.size() - 1);
   return v.text;
 }
 
@@ -466,8 +466,10 @@ bool cOP::OperateTwo(RpnOp op, Value& l, Value& r) {
         // written as the operands are, so that a later operation reads the same day
         const YearMonthDay ymd = Date(sum).Ymd();
         scratch_ = order_ == DateOrder::kDmy
-                       ? std::to_string(ymd.day) + "/" + std::to_string(ymd.month) + "/" + std::to_string(ymd.year)
-                       : std::to_string(ymd.year) + "/" + std::to_string(ymd.month) + "/" + std::to_string(ymd.day);
+                       ? std::to_string(ymd.day) + "/" + std::to_string(ymd.month) + "/" +
+                             std::to_string(ymd.year)
+                       : std::to_string(ymd.year) + "/" + std::to_string(ymd.month) + "/" +
+                             std::to_string(ymd.day);
       }
       return SetTextScratch();
     }
@@ -510,8 +512,8 @@ bool cOP::TextOp(RpnOp op, Value& l, Value& r) {
     if (!IsNum(r)) return false;
     const std::int16_t n = ToInteger(r.number);
     if (n < 0) Raise(ErrorCode::InvalidArgument, "negative count");
-    const std::size_t k = static_cast<std::size_t>(n) < l.text.size() ? static_cast<std::size_t>(n)
-                                                                     : l.text.size();
+    const std::size_t k =
+        static_cast<std::size_t>(n) < l.text.size() ? static_cast<std::size_t>(n) : l.text.size();
     return SetTextView(op == RpnOp::kLeft ? l.text.substr(0, k) : l.text.substr(l.text.size() - k));
   }
   if (op == RpnOp::kLd) return SetTextView("Handle LD");

@@ -39,10 +39,34 @@ class HolidayCalendar;
 enum class RpnOp : std::uint8_t {
   kNone,
   // one operand
-  kAbs, kHo, kLcase, kLn, kLog, kSqr, kUcase, kWd, kWe,
+  kAbs,
+  kHo,
+  kLcase,
+  kLn,
+  kLog,
+  kSqr,
+  kUcase,
+  kWd,
+  kWe,
   // two operands
-  kAdd, kSub, kMul, kDiv, kLt, kLe, kGt, kGe, kEq, kNe, kAnd, kOr, kLeft, kRight, kMin, kMax,
-  kQtr, kLd,
+  kAdd,
+  kSub,
+  kMul,
+  kDiv,
+  kLt,
+  kLe,
+  kGt,
+  kGe,
+  kEq,
+  kNe,
+  kAnd,
+  kOr,
+  kLeft,
+  kRight,
+  kMin,
+  kMax,
+  kQtr,
+  kLd,
 };
 
 // The operator an RPN element names (trimmed, upper-cased), or kNone for an operand.
@@ -55,8 +79,8 @@ struct RpnOperandKinds {
   bool numeric = false;
   bool date = false;
   bool exact = false;  // a text constant in single quotes: neither a number nor a date
-  double number = 0;  // the number when numeric
-  double serial = 0;  // the date serial when a date
+  double number = 0;   // the number when numeric
+  double serial = 0;   // the date serial when a date
 };
 RpnOperandKinds ClassifyOperand(std::string_view text, DateOrder order = DateOrder::kMdy);
 // A text constant in single quotes ('000496', 'Acme, Inc.'; '' inside stands for one quote):
@@ -129,21 +153,21 @@ class cOP {
   // the serial are read only when known to be one).
   // `written` is the text a substituted value had in the row before it was rendered as a
   // number: comparisons with a text constant read that.
-  void PushOperand(std::string_view text, std::int8_t num, double number, std::int8_t date, double serial,
-                   std::string_view written = {});
+  void PushOperand(std::string_view text, std::int8_t num, double number, std::int8_t date,
+                   double serial, std::string_view written = {});
   void Apply(RpnOp op);
   void End();
 
   // Filters made only of comparisons of two operands joined by AND / OR: after Begin, each
-  // CompareOperands is Push(l), Push(r), Apply(op) of a comparison, each Combine is Apply(AND / OR) on
-  // the last two results, and Finish(result) is End with that single result on the stack.
-  // Valid only when no operand text (quotes removed) is "#ERR", so that nothing fails.
+  // CompareOperands is Push(l), Push(r), Apply(op) of a comparison, each Combine is Apply(AND / OR)
+  // on the last two results, and Finish(result) is End with that single result on the stack. Valid
+  // only when no operand text (quotes removed) is "#ERR", so that nothing fails.
   struct Operand {
-    std::string_view text;  // quotes removed
+    std::string_view text;            // quotes removed
     std::int8_t num = -1, date = -1;  // -1 not yet tested, 0 no, 1 yes
     double number = 0, serial = 0;
     std::string_view written = {};  // a substituted value's text in the row
-    bool exact = false;        // a text constant in single quotes (text without them)
+    bool exact = false;             // a text constant in single quotes (text without them)
   };
   bool CompareOperands(RpnOp op, const Operand& l, const Operand& r);
   bool Combine(RpnOp op, bool a, bool b);
@@ -152,12 +176,12 @@ class cOP {
  private:
   struct Value {
     std::string_view text;
-    std::int8_t num = -1;   // -1 not yet tested, 0 no, 1 yes
+    std::int8_t num = -1;  // -1 not yet tested, 0 no, 1 yes
     std::int8_t date = -1;
     double number = 0;
     double serial = 0;
     std::string_view written = {};  // the row's text of a substituted value, when it differs
-    bool exact = false;        // a text constant in single quotes
+    bool exact = false;             // a text constant in single quotes
   };
   struct Slot {
     Value v;

@@ -19,7 +19,8 @@ class Cell {
 class ValueCell : public Cell {
  public:
   ValueCell() = default;
-  explicit ValueCell(Variant v, std::int32_t colorIndex = -4142) : value_(std::move(v)), color_(colorIndex) {}
+  explicit ValueCell(Variant v, std::int32_t colorIndex = -4142)
+      : value_(std::move(v)), color_(colorIndex) {}
   Variant value() const override { return value_; }
   std::int32_t InteriorColorIndex() const override { return color_; }
   void set_value(Variant v) { value_ = std::move(v); }

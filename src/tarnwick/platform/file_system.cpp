@@ -83,7 +83,9 @@ bool TextReader::Fill() {
       end_ += static_cast<std::size_t>(n);
       got = true;
       // The first bytes may be a byte-order mark split over two reads (a pipe): read on.
-      if (!bomChecked_ && end_ - pos_ < 3 && std::memcmp(buf_.data() + pos_, kBom, end_ - pos_) == 0) continue;
+      if (!bomChecked_ && end_ - pos_ < 3 &&
+          std::memcmp(buf_.data() + pos_, kBom, end_ - pos_) == 0)
+        continue;
       SkipBom();
       if (pos_ < end_) return true;
       continue;  // nothing but the mark so far
@@ -386,7 +388,8 @@ void RenameFile(const std::string& from, const std::string& to) {
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
+  struct stat sa {
+  }, sb{};
   if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }

@@ -14,16 +14,16 @@ constexpr std::array<std::string_view, 45> kCommands = {
 
 // The argument names, upper case, in table order; slots 70..100 stay empty.
 constexpr std::array<std::string_view, cShell::kSlots> kArgNames = {
-    "AGECOL",     "ACCT",       "ACCTNO",   "ACCTTYPE",  "AGEDATE",   "AGEFLD",   "AMOUNT",
-    "BACKGROUND", "BARCOLOR",   "BORDERCOLOR", "CHARTCOLOR", "COL",    "COL1",     "COL2",
-    "COLWIDTH",   "COND",       "CONF",     "CONN",      "DATETOL",   "DS",       "EP",
-    "ER",         "FALSE",      "FILE",     "FILESPEC",  "FLDNO",     "FONTNAME", "FONTSIZE",
-    "HAXIS",      "HI",         "HILITE",   "IJENO",     "IACCTNO",   "IACCTTYPE", "IAMOUNT",
-    "INSHEET",    "INVAMT",     "INTVL",    "INVDATE",   "INVNO",     "ISOURCE",  "J",
-    "JENO",       "LIGHT",      "NAME",     "NOBS",      "POP",       "R",        "RECAP",
-    "RN",         "SAMPLE",     "SELECTED", "SHEET",     "SIMTOL",    "SOURCE",   "SQL",
-    "SS",         "STRATA",     "THEME",    "TITLE",     "TITLECOLOR", "TRANCOL", "TRANFLD",
-    "TRUE",       "TYPE",       "ULC",      "VENDNO",    "XAXIS",     "YAXIS",    "ZZZZZZ"};
+    "AGECOL",     "ACCT",     "ACCTNO",      "ACCTTYPE",   "AGEDATE",    "AGEFLD",    "AMOUNT",
+    "BACKGROUND", "BARCOLOR", "BORDERCOLOR", "CHARTCOLOR", "COL",        "COL1",      "COL2",
+    "COLWIDTH",   "COND",     "CONF",        "CONN",       "DATETOL",    "DS",        "EP",
+    "ER",         "FALSE",    "FILE",        "FILESPEC",   "FLDNO",      "FONTNAME",  "FONTSIZE",
+    "HAXIS",      "HI",       "HILITE",      "IJENO",      "IACCTNO",    "IACCTTYPE", "IAMOUNT",
+    "INSHEET",    "INVAMT",   "INTVL",       "INVDATE",    "INVNO",      "ISOURCE",   "J",
+    "JENO",       "LIGHT",    "NAME",        "NOBS",       "POP",        "R",         "RECAP",
+    "RN",         "SAMPLE",   "SELECTED",    "SHEET",      "SIMTOL",     "SOURCE",    "SQL",
+    "SS",         "STRATA",   "THEME",       "TITLE",      "TITLECOLOR", "TRANCOL",   "TRANFLD",
+    "TRUE",       "TYPE",     "ULC",         "VENDNO",     "XAXIS",      "YAXIS",     "ZZZZZZ"};
 
 }  // namespace
 

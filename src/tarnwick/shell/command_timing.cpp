@@ -1,8 +1,8 @@
 #include "tarnwick/shell/command_timing.h"
 
 #include "tarnwick/core/arith.h"
-#include "tarnwick/platform/perf_counter.h"
 #include "tarnwick/core/report_text.h"
+#include "tarnwick/platform/perf_counter.h"
 
 namespace tarnwick {
 

@@ -233,7 +233,9 @@ bool cNVal::checkit(std::string_view scmd) {
       rows_, shell, [&](std::string_view sel) { return sel == ds || sel == "all"; }, errMsg_);
 }
 
-std::string cNVal::Getit(std::string_view scmd) const { return ListNames(rows_, scmd, "db", "all"); }
+std::string cNVal::Getit(std::string_view scmd) const {
+  return ListNames(rows_, scmd, "db", "all");
+}
 
 // ---- cOVal ----
 

@@ -47,8 +47,8 @@ constexpr SourceRule kRules[] = {
     {"SP", "", "file recap vendno invno invdate invamt datetol",
      "ulc sheet recap vendno invno invdate invamt datetol",
      "recap vendno invno invdate invamt datetol", "conn sql recap datetol"},
-    {"ST", "missing ds", "file col recap strata", "ulc col recap sheet strata",
-     "col recap strata", "conn sql fldno recap strata"},
+    {"ST", "missing ds", "file col recap strata", "ulc col recap sheet strata", "col recap strata",
+     "conn sql fldno recap strata"},
     {"SU", "", "file col recap amount", "ulc col recap sheet amount", "col recap amount",
      "conn sql fldno iamount:amount recap"},
     {"TL", "", "file col amount", "ulc col amount sheet", "col amount", "conn sql amount col"},
@@ -61,7 +61,9 @@ constexpr SourceRule kRules[] = {
 // The list for a data source; XT alone names its source without regard to case.
 std::string_view ListFor(const SourceRule& rule, std::string_view ds) {
   const bool anyCase = rule.code == "XT";
-  auto is = [&](std::string_view source) { return anyCase ? EqualsNoCase(ds, source) : ds == source; };
+  auto is = [&](std::string_view source) {
+    return anyCase ? EqualsNoCase(ds, source) : ds == source;
+  };
   if (is("file")) return rule.file;
   if (is("rng")) return rule.rng;
   if (is("sel")) return rule.sel;

@@ -23,9 +23,11 @@ void CheckBin(std::int16_t i) {
 }
 }  // namespace
 
-cDoubleArray::AmountBlock::AmountBlock(const AmountBlock& other) : size_(other.size_), capacity_(other.capacity_) {
+cDoubleArray::AmountBlock::AmountBlock(const AmountBlock& other)
+    : size_(other.size_), capacity_(other.capacity_) {
   if (other.data_ == nullptr) return;
-  data_.reset(static_cast<double*>(std::malloc(static_cast<std::size_t>(capacity_) * sizeof(double))));
+  data_.reset(
+      static_cast<double*>(std::malloc(static_cast<std::size_t>(capacity_) * sizeof(double))));
   if (data_ == nullptr) Raise(ErrorCode::OutOfMemory);
   std::memcpy(data_.get(), other.data_.get(), static_cast<std::size_t>(size_) * sizeof(double));
 }
@@ -58,7 +60,8 @@ void cDoubleArray::AmountBlock::Reserve(std::int32_t needed) {
   capacity_ = newCapacity;
 }
 
-cDoubleArray::cDoubleArray(cDoubleArray&& other) noexcept : st_(std::exchange(other.st_, State{})) {}
+cDoubleArray::cDoubleArray(cDoubleArray&& other) noexcept
+    : st_(std::exchange(other.st_, State{})) {}
 
 cDoubleArray& cDoubleArray::operator=(cDoubleArray&& other) noexcept {
   if (this != &other) st_ = std::exchange(other.st_, State{});
@@ -128,9 +131,9 @@ void cDoubleArray::BringUpToDate() {
   const double skewness = Div(Div(Checked(sumZ3), dn - 1.0) * dn, dn - 2.0);
   double kurtosis = 0.0;
   if (n >= 4) {
-    kurtosis = Checked(Div(Div(Div(Checked(sumZ4), dn - 1.0) * dn, dn - 2.0) * (dn + 1.0),
-                           dn - 3.0) -
-                       Div(Div(3.0 * (dn - 1.0), dn - 2.0) * (dn - 1.0), dn - 3.0));
+    kurtosis =
+        Checked(Div(Div(Div(Checked(sumZ4), dn - 1.0) * dn, dn - 2.0) * (dn + 1.0), dn - 3.0) -
+                Div(Div(3.0 * (dn - 1.0), dn - 2.0) * (dn - 1.0), dn - 3.0));
   }
 
   st_.skewness = skewness;
@@ -248,8 +251,7 @@ double cDoubleArray::Bot(std::int16_t i) const { return st_.fig.lists.Bot(i); }
 void cDoubleArray::ComputeHistogram() {
   SortIfNeeded();
   const std::int32_t n = Count();
-  const std::int32_t bins =
-      n < 2 ? 1 : ToLong(Log(static_cast<double>(n) - 1.0) / std::log(2.0));
+  const std::int32_t bins = n < 2 ? 1 : ToLong(Log(static_cast<double>(n) - 1.0) / std::log(2.0));
   const double width = Div((st_.max - st_.min).ToDouble(), static_cast<double>(bins));
   if (width == 0.0) Raise(ErrorCode::DivisionByZero);
 
@@ -442,15 +444,16 @@ std::string cDoubleArray::StatReportNA() {
   c.sd = n < 2 ? twoOrMore : FormatNumber(st_.fig.sd, kStatMoney);
   c.skewness = moments ? FormatNumber(st_.skewness, kStatRatio) : momentsWhy;
   c.kurtosis = moments ? FormatNumber(st_.kurtosis, kStatRatio) : kurtosisWhy;
-  c.cv = n < 2                ? twoOrMore
-         : st_.fig.mean == 0.0   ? NotAvailable("the mean is 0")
-                              : FormatNumber(Div(st_.fig.sd, st_.fig.mean), kStatMoney);
+  c.cv = n < 2                 ? twoOrMore
+         : st_.fig.mean == 0.0 ? NotAvailable("the mean is 0")
+                               : FormatNumber(Div(st_.fig.sd, st_.fig.mean), kStatMoney);
   c.variance = n < 2 ? twoOrMore : FormatNumber(st_.fig.sd * st_.fig.sd, kStatWhole);
   c.qrange = FormatNumber(QRange(), kStatWhole);
   c.popsd = FormatNumber(PopSd(), kStatWhole);
   c.uss = FormatNumber(st_.fig.sumSquares, kStatWhole);
   c.range = FormatNumber((st_.max - st_.min).ToDouble(), kStatWhole);
-  c.sem = n < 2 ? twoOrMore : FormatNumber(Div(st_.fig.sd, std::sqrt(static_cast<double>(n))), kStatMoney);
+  c.sem = n < 2 ? twoOrMore
+                : FormatNumber(Div(st_.fig.sd, std::sqrt(static_cast<double>(n))), kStatMoney);
   return StatText(c);
 }
 
@@ -481,9 +484,9 @@ std::string cDoubleArray::HistoReportNA() {
   out += kCrLf;
   out += "Bins";
   out += kTab;
-  out += NotAvailable(Count() == 1       ? "one amount: one bin holds it"
-                     : st_.min == st_.max ? "the amounts are all equal: one bin holds them all"
-                                    : "needs 3 or more amounts: one bin holds them all");
+  out += NotAvailable(Count() == 1         ? "one amount: one bin holds it"
+                      : st_.min == st_.max ? "the amounts are all equal: one bin holds them all"
+                                           : "needs 3 or more amounts: one bin holds them all");
   out += kCrLf;
   return out;
 }
@@ -512,7 +515,7 @@ std::string cDoubleArray::OLReportNA() {
   out += "z-score";
   out += kTab;
   out += NotAvailable(Count() == 1 ? "needs 2 or more amounts"
-                                  : "the amounts are all equal: the standard deviation is 0");
+                                   : "the amounts are all equal: the standard deviation is 0");
   out += kCrLf;
   return out;
 }

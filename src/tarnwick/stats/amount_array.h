@@ -91,7 +91,8 @@ class cDoubleArray {
 
   void SortIfNeeded();
   void BringUpToDate();
-  // The histogram's bins over the sorted amounts, kept for the bin getters; HistoReport prints them.
+  // The histogram's bins over the sorted amounts, kept for the bin getters; HistoReport prints
+  // them.
   void ComputeHistogram();
   double PopSd() const;
 

@@ -65,10 +65,12 @@ std::string cXtab::XtabChiSq() const {
   cNewChi chi;
   chi.rows(r);
   chi.cols(c);
-  chi.totitems(MulChecked<std::int16_t>(static_cast<std::int16_t>(r), static_cast<std::int16_t>(c)));
+  chi.totitems(
+      MulChecked<std::int16_t>(static_cast<std::int16_t>(r), static_cast<std::int16_t>(c)));
   cLongArray cells;
   for (std::int32_t i = 0; i < r; ++i)
-    for (std::int32_t j = 0; j < c; ++j) cells.AddItem(counts_[static_cast<std::size_t>(i * kMaxLabels + j)]);
+    for (std::int32_t j = 0; j < c; ++j)
+      cells.AddItem(counts_[static_cast<std::size_t>(i * kMaxLabels + j)]);
   chi.AddArray(cells);
   chi.Compute();
 
@@ -77,7 +79,8 @@ std::string cXtab::XtabChiSq() const {
   AppendLabelLine(s, "Chi Square: ", chi.chisq(), "##,###.#0");
   AppendLabelLine(s, "DF: ", NumText(static_cast<std::int32_t>(df)));
   AppendLabelLine(s, "Cramer's phi: ", chi.CramerPhi(), "##.###0");
-  AppendLabelLine(s, "p-value: ", 1.0 - cCephes::ChiSquareDistribution(df, chi.chisq()), "#.#####0");
+  AppendLabelLine(s, "p-value: ", 1.0 - cCephes::ChiSquareDistribution(df, chi.chisq()),
+                  "#.#####0");
   return s;
 }
 

@@ -11,8 +11,8 @@
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/internal/int128.h"
 #include "tarnwick/core/numeric_text.h"
-#include "tarnwick/platform/file_system.h"
 #include "tarnwick/core/report_text.h"
+#include "tarnwick/platform/file_system.h"
 #include "tarnwick/stats/internal/sort_doubles.h"
 
 namespace tarnwick {

@@ -51,8 +51,8 @@ std::int64_t MergeRunFiles(const std::string& first, const std::string& second,
 // removed as soon as it has been merged, and the output file when the sort is destroyed.
 class cSort {
  public:
-  static constexpr std::int32_t kMaxFiles = 4001;    // entries 0 to 4,000
-  static constexpr double kAmountLimit = 9.2E+14;    // amounts outside +-this are refused
+  static constexpr std::int32_t kMaxFiles = 4001;  // entries 0 to 4,000
+  static constexpr double kAmountLimit = 9.2E+14;  // amounts outside +-this are refused
 
   cSort() = default;
   ~cSort();

@@ -19,9 +19,7 @@ double cRegression::StdDevRes() {
   return stdDevRes_;
 }
 
-double cRegression::PointEstimate() const {
-  return computed_ ? pointEstimate_ : kNotComputed;
-}
+double cRegression::PointEstimate() const { return computed_ ? pointEstimate_ : kNotComputed; }
 
 double cRegression::StdErrSlope() {
   if (!computed_) return kNotComputed;

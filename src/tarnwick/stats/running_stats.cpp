@@ -84,8 +84,8 @@ Currency RunningFigures::Add(double x) {
   if (newCount >= 2) {
     const double bigN = static_cast<double>(newCount);
     const double d = x - newMean;
-    const double s2 = Checked(((bigN - 2.0) * sd * sd + bigN / (bigN - 1.0) * (d * d)) /
-                              (bigN - 1.0));
+    const double s2 =
+        Checked(((bigN - 2.0) * sd * sd + bigN / (bigN - 1.0) * (d * d)) / (bigN - 1.0));
     newSd = std::sqrt(s2);
   }
 

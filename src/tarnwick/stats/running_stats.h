@@ -80,7 +80,7 @@ class ExactSum {
 struct RunningFigures {
   std::int32_t count = 0;
   double mean = 0.0;  // the exact sum of the amounts (rounded once) divided by the count
-  double sd = 0.0;  // sample standard deviation (divisor N - 1)
+  double sd = 0.0;    // sample standard deviation (divisor N - 1)
   Currency sum;
   double sumSquares = 0.0;  // the exact sum of the squares, rounded once
   ExactSum sumX;

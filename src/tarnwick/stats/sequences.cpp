@@ -5,8 +5,8 @@
 #include "tarnwick/core/arith.h"
 #include "tarnwick/core/default_text.h"
 #include "tarnwick/core/error.h"
-#include "tarnwick/platform/notice.h"
 #include "tarnwick/core/report_text.h"
+#include "tarnwick/platform/notice.h"
 #include "tarnwick/stats/external_sort.h"
 
 namespace tarnwick {

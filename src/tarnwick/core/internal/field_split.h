@@ -32,8 +32,8 @@ inline void ForEachField(std::string_view line, Emit&& emit) {
 #if defined(__SSE2__)
   const __m128i sep = _mm_set1_epi8(Sep);
   for (; end - p >= 16; p += 16) {
-    unsigned mask = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), sep)));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), sep)));
     while (mask != 0) {
       const char* t = p + __builtin_ctz(mask);
       if (!emit(std::string_view(from, static_cast<std::size_t>(t - from)))) return;
@@ -60,7 +60,8 @@ inline void SplitTabSpans(std::string_view line, std::vector<FieldSpan>& out) {
   out.clear();
   if (line.empty()) return;
   ForEachTabField(line, [&](std::string_view f) {
-    out.push_back({static_cast<std::uint32_t>(f.data() - line.data()), static_cast<std::uint32_t>(f.size())});
+    out.push_back(
+        {static_cast<std::uint32_t>(f.data() - line.data()), static_cast<std::uint32_t>(f.size())});
     return true;
   });
 }
@@ -80,7 +81,8 @@ inline void SplitTabViews(std::string_view line, std::vector<std::string_view>& 
 
 // The first `maxFields` (at least 1) fields into out[0 ...]; returns how many the line had
 // up to that limit (0 for an empty line).
-inline std::size_t SplitTabInto(std::string_view line, std::string_view* out, std::size_t maxFields) {
+inline std::size_t SplitTabInto(std::string_view line, std::string_view* out,
+                                std::size_t maxFields) {
   std::size_t n = 0;
   if (line.empty()) return 0;
   ForEachTabField(line, [&](std::string_view f) {

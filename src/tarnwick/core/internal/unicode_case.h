@@ -27,6 +27,8 @@ inline std::string UpperText(std::string_view s) {
 // Three-way comparison of the two texts upper-cased: byte order of the upper-cased UTF-8, which
 // for ASCII is the order of the upper-cased characters.
 int CompareNoCaseText(std::string_view a, std::string_view b);
-inline bool EqualsNoCaseText(std::string_view a, std::string_view b) { return CompareNoCaseText(a, b) == 0; }
+inline bool EqualsNoCaseText(std::string_view a, std::string_view b) {
+  return CompareNoCaseText(a, b) == 0;
+}
 
 }  // namespace tarnwick

@@ -19,14 +19,15 @@ RowFilter::Outcome RowFilter::Evaluate(const std::string& infix, std::string_vie
 }
 
 RowFilter::Outcome RowFilter::Evaluate(const std::string& infix, std::string_view header,
-                                       std::string_view row, std::span<const std::string_view> fields,
-                                       std::string& ans, bool same) {
+                                       std::string_view row,
+                                       std::span<const std::string_view> fields, std::string& ans,
+                                       bool same) {
   return Run(infix, header, row, fields, false, same, ans);
 }
 
-RowFilter::Outcome RowFilter::Run(const std::string& infix, std::string_view header, std::string_view row,
-                                  std::span<const std::string_view> fields, bool split, bool same,
-                                  std::string& ans) {
+RowFilter::Outcome RowFilter::Run(const std::string& infix, std::string_view header,
+                                  std::string_view row, std::span<const std::string_view> fields,
+                                  bool split, bool same, std::string& ans) {
   // Prepared once per filter text and header; each row is only substituted and evaluated.
   // Nothing but this class reaches the parser, so unchanged texts leave it prepared.
   if (!same || !prepared_) impl_->parser.Prepare(infix, header);

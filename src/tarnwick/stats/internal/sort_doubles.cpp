@@ -40,7 +40,8 @@ inline std::size_t Digit(std::uint64_t k, int pass) {
 void RadixSort(double* a, std::size_t n, std::uint64_t* scratch) {
   // The keys go to the scratch block; the array's storage is the other buffer of the passes,
   // reached through memcpy so that no double is read as an integer.
-  std::unique_ptr<std::array<std::size_t, kBuckets>[]> counts(new std::array<std::size_t, kBuckets>[kPasses]());
+  std::unique_ptr<std::array<std::size_t, kBuckets>[]> counts(
+      new std::array<std::size_t, kBuckets>[kPasses]());
   for (std::size_t i = 0; i < n; ++i) {
     const std::uint64_t k = KeyOf(a[i]);
     scratch[i] = k;
