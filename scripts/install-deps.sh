@@ -15,6 +15,8 @@ command -v cmake >/dev/null || need+=(cmake)
 [ -f /usr/include/zip.h ] || need+=(libzip-dev)
 [ -f /usr/include/expat.h ] || need+=(libexpat1-dev)
 [ -f /usr/include/sql.h ] || need+=(unixodbc-dev)
+# The format check (scripts/check_format.sh) runs clang-format.
+command -v clang-format >/dev/null || need+=(clang-format)
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 for p in odbc-postgresql libsqliteodbc postgresql python3-xlsxwriter; do
   installed "$p" || need+=("$p")
