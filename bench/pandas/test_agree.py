@@ -170,9 +170,8 @@ class Compare(unittest.TestCase):
 
 
 @unittest.skipUnless(os.path.exists(os.path.join(BUILD, "tarnwick")), "runner not built")
-class RunnerAgainstPandas(unittest.TestCase):
-    """A small ledger through the runner and the pandas scripts: every figure agrees, and a
-    report with one figure changed is caught."""
+class GeneratedLedger(unittest.TestCase):
+    """A 3000-row ledger from generate_ledger, in a folder removed after the class's tests."""
 
     @classmethod
     def setUpClass(cls):
@@ -184,6 +183,12 @@ class RunnerAgainstPandas(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.dir.cleanup()
+
+
+class RunnerAgainstPandas(GeneratedLedger):
+    """A small ledger through the runner and the pandas scripts: every figure agrees, and a
+    report with one figure changed is caught."""
+
 
     def files(self, name, runner_args, script, *script_args):
         report = os.path.join(self.dir.name, name + ".report")
@@ -250,20 +255,10 @@ class RunnerAgainstPandas(unittest.TestCase):
 
 @unittest.skipUnless(os.path.exists(os.path.join(BUILD, "tarnwick")) and DUCKDB_NODE,
                      "runner not built or TARNWICK_DUCKDB_NODE not set")
-class RunnerAgainstDuckDB(unittest.TestCase):
+class RunnerAgainstDuckDB(GeneratedLedger):
     """A small ledger through the runner and the DuckDB script: every figure and every extracted
     row agrees, and a report with one figure changed is caught."""
 
-    @classmethod
-    def setUpClass(cls):
-        cls.dir = tempfile.TemporaryDirectory()
-        cls.ledger = os.path.join(cls.dir.name, "ledger.tsv")
-        subprocess.run([os.path.join(BUILD, "bench", "generate_ledger"), "--rows", "3000",
-                        "--out", cls.ledger], check=True)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.dir.cleanup()
 
     def files(self, name, runner_args, *task):
         report = os.path.join(self.dir.name, name + ".report")
