@@ -184,6 +184,21 @@ class GeneratedLedger(unittest.TestCase):
     def tearDownClass(cls):
         cls.dir.cleanup()
 
+    def outputs(self, name, runner_args, suffix, peer):
+        """The runner's report and the peer's figures, each written to a file of the folder."""
+        report = os.path.join(self.dir.name, name + ".report")
+        figures = os.path.join(self.dir.name, name + suffix)
+        for command, path in (([os.path.join(BUILD, "tarnwick"), *runner_args], report),
+                              (peer, figures)):
+            r = run(command)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            with open(path, "w") as f:
+                f.write(r.stdout)
+        return report, figures
+
+    def check(self, command, report, figures, extract="-"):
+        return run([PY, os.path.join(HERE, "agree.py"), command, report, figures, extract, command])
+
 
 class RunnerAgainstPandas(GeneratedLedger):
     """A small ledger through the runner and the pandas scripts: every figure agrees, and a
@@ -191,20 +206,8 @@ class RunnerAgainstPandas(GeneratedLedger):
 
 
     def files(self, name, runner_args, script, *script_args):
-        report = os.path.join(self.dir.name, name + ".report")
-        figures = os.path.join(self.dir.name, name + ".figures")
-        r = run([os.path.join(BUILD, "tarnwick"), *runner_args])
-        self.assertEqual(r.returncode, 0, r.stderr)
-        with open(report, "w") as f:
-            f.write(r.stdout)
-        p = run([PY, os.path.join(HERE, script), self.ledger, *script_args])
-        self.assertEqual(p.returncode, 0, p.stderr)
-        with open(figures, "w") as f:
-            f.write(p.stdout)
-        return report, figures
-
-    def check(self, command, report, figures, extract="-"):
-        return run([PY, os.path.join(HERE, "agree.py"), command, report, figures, extract, command])
+        return self.outputs(name, runner_args, ".figures",
+                            [PY, os.path.join(HERE, script), self.ledger, *script_args])
 
     def test_every_command_agrees_and_a_changed_figure_is_caught(self):
         L = self.ledger
@@ -261,20 +264,8 @@ class RunnerAgainstDuckDB(GeneratedLedger):
 
 
     def files(self, name, runner_args, *task):
-        report = os.path.join(self.dir.name, name + ".report")
-        figures = os.path.join(self.dir.name, name + ".duckdb")
-        r = run([os.path.join(BUILD, "tarnwick"), *runner_args])
-        self.assertEqual(r.returncode, 0, r.stderr)
-        with open(report, "w") as f:
-            f.write(r.stdout)
-        d = run(["node", TASKS_MJS, task[0], self.ledger, *task[1:]])
-        self.assertEqual(d.returncode, 0, d.stderr)
-        with open(figures, "w") as f:
-            f.write(d.stdout)
-        return report, figures
-
-    def check(self, command, report, figures, extract="-"):
-        return run([PY, os.path.join(HERE, "agree.py"), command, report, figures, extract, command])
+        return self.outputs(name, runner_args, ".duckdb",
+                            ["node", TASKS_MJS, task[0], self.ledger, *task[1:]])
 
     def test_every_command_agrees_and_a_changed_figure_is_caught(self):
         L = self.ledger
